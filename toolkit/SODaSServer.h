@@ -1,0 +1,25 @@
+// A server object: what one client session holds (its groups). The entry's object root counts
+// them; the release of the last one is reported to the server's event handler.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "toolkit/SODaSGroup.h"
+
+namespace vorn {
+
+class SODaSServer : public SOCmnObject {
+public:
+    void addGroup(SODaSGroup* group);
+    // Deactivates the group's items and drops it.
+    bool removeGroup(SODaSGroup* group);
+    void removeAllGroups();
+    std::vector<SOCmnPointer<SODaSGroup>> getGroups() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<SOCmnPointer<SODaSGroup>> groups_;
+};
+
+} // namespace vorn

@@ -1,0 +1,76 @@
+// A tag: a leaf of the name space with access rights, native data type, properties with
+// constant values, and a value cache. Clients' reads and writes of the device reach the tag
+// as requests through handleRequest.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+#include "platform/Variant.h"
+#include "toolkit/SODaSCache.h"
+#include "toolkit/SODaSNode.h"
+
+namespace vorn {
+
+class SODaSRequest;
+
+namespace AccessRights {
+constexpr uint32_t kReadable = 1;
+constexpr uint32_t kWritable = 2;
+} // namespace AccessRights
+
+// Property id of the item description.
+constexpr uint32_t kPropertyItemDescription = 101;
+
+class SODaSProperty : public SOCmnObject {
+public:
+    SODaSProperty(uint32_t id, std::string name) : id_(id), name_(std::move(name)) {}
+    uint32_t getPropertyId() const { return id_; }
+    const std::string& getName() const { return name_; }
+    void setConstantValue(const Variant& value);
+    Variant getConstantValue() const;
+
+private:
+    const uint32_t id_;
+    const std::string name_;
+    mutable std::mutex mutex_;
+    Variant value_;
+};
+
+// How requests for device values are served: the toolkit's own cache, or handleRequest.
+enum : uint8_t { kDeviceIOModeCache = 0, kDeviceIOModeRequest = 1 };
+
+class SODaSTag : public SODaSElement {
+public:
+    SODaSTag();
+
+    void setAccessRights(uint32_t rights) { accessRights_ = rights; }
+    uint32_t getAccessRights() const { return accessRights_; }
+    void setNativeDatatype(VARTYPE type) { nativeDatatype_ = type; }
+    VARTYPE getNativeDatatype() const { return nativeDatatype_; }
+    void setDeviceIOMode(uint8_t mode) { deviceIOMode_ = mode; }
+    uint8_t getDeviceIOMode() const { return deviceIOMode_; }
+
+    // Adds (or returns the existing) property; the tag keeps its own reference.
+    SOCmnPointer<SODaSProperty> addProperty(uint32_t id, const std::string& name = {});
+    SOCmnPointer<SODaSProperty> getProperty(uint32_t id) const;
+    std::vector<uint32_t> getPropertyIds() const;
+
+    SOCmnPointer<SODaSCache> getCache() const;
+    void setCache(SODaSCache* cache);
+
+    // Serves a client's read or write of the device. The toolkit's own behaviour completes
+    // the request at once; servers override it to queue the request for their devices.
+    virtual void handleRequest(SODaSRequest& request);
+
+private:
+    uint32_t accessRights_ = 0;
+    VARTYPE nativeDatatype_ = VT_EMPTY;
+    uint8_t deviceIOMode_ = kDeviceIOModeCache;
+    mutable std::mutex mutex_;
+    std::map<uint32_t, SOCmnPointer<SODaSProperty>> properties_;
+    SOCmnPointer<SODaSCache> cache_;
+};
+
+} // namespace vorn
