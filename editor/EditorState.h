@@ -1,0 +1,63 @@
+// The editor-wide state: the open configuration's server kind and flags, the four keyed
+// collections of objects, the tree that mirrors them, counters and the item clipboard.
+// One instance per editor, owned by the main window; touched on the main thread only.
+#pragma once
+
+#include "KeyedCollection.h"
+#include "NodeTree.h"
+#include "clsBranch.h"
+#include "clsItem.h"
+#include "clsModBusType.h"
+#include "clsPLC.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vorn::editor {
+
+struct EditorState {
+    std::string serverKind; // kTarnvale or kRennick
+    bool configOpen = false;
+    bool configSaved = false;
+
+    KeyedCollection<clsPLC> devices;
+    KeyedCollection<clsBranch> branches;
+    KeyedCollection<clsItem> items;
+    KeyedCollection<clsModBusType> modbusTypes;
+    NodeTree tree;
+
+    int16_t deviceCounter = 0;
+    int16_t branchCounter = 0;
+    int16_t itemCounter = 0;
+    int16_t typeCounter = 0;
+
+    std::vector<std::shared_ptr<clsItem>> itemClipboard; // slot 0 unused
+    int16_t copyCounter = 1;
+
+    bool editDevice = false;
+    bool editBranch = false;
+    bool editItem = false;
+    bool editType = false;
+    bool deviceAdded = false;
+    bool branchAdded = false;
+    bool itemAdded = false;
+    bool typeChanged = false;
+
+    // Import progress in percent, 0..99, wrapping; the window shows it and processes events.
+    int progress = 0;
+    std::function<void(int)> progressChanged;
+
+    // InitObjects: empties the tree and the clipboard; copy counter back to 1.
+    void reset();
+    // Fresh empty collections and a tree holding the root (text = file path) and the Modbus
+    // types folder, as for a new configuration or before an import.
+    void startConfiguration(const std::string& path);
+    // Counters after a file was opened: each collection's count plus 1.
+    void countersFromCollections();
+    void advanceProgress();
+};
+
+} // namespace vorn::editor

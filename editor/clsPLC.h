@@ -1,0 +1,70 @@
+// One device (a "unit" to the user). Tarnvale devices use the address and port, Rennick
+// devices the serial settings and the silent interval; the other fields keep their initial
+// values.
+#pragma once
+
+#include "ListView.h"
+#include "platform/XmlDom.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vorn::editor {
+
+class clsPLC {
+public:
+    void setAddress(const std::string& address) { address_ = address; }
+    const std::string& getAddress() const { return address_; }
+    // The key equals the name; SetByXml sets it.
+    const std::string& sKey() const { return key_; }
+    void setUI(uint8_t ui) { ui_ = ui; }
+    uint8_t getUI() const { return ui_; }
+    void setName(const std::string& name) { name_ = name; }
+    const std::string& getName() const { return name_; }
+    void setCom(const std::string& com) { com_ = com; }
+    const std::string& getCom() const { return com_; }
+    void setBaud(int32_t baud) { baud_ = baud; }
+    int32_t getBaud() const { return baud_; }
+    void setParity(const std::string& parity) { parity_ = parity; }
+    const std::string& getParity() const { return parity_; }
+    void setStopBits(uint8_t bits) { stopBits_ = bits; }
+    uint8_t getStopBits() const { return stopBits_; }
+    void setDataBits(uint8_t bits) { dataBits_ = bits; }
+    uint8_t getDataBits() const { return dataBits_; }
+    void setTimeout(int32_t ms) { timeout_ = ms; }
+    int32_t getTimeout() const { return timeout_; }
+    void setSilent(int32_t ms) { silent_ = ms; }
+    int32_t getSilent() const { return silent_; }
+    void setFlowCtl(const std::string& flow) { flowCtl_ = flow; }
+    const std::string& getFlowCtl() const { return flowCtl_; }
+    // TCP port of a Tarnvale device.
+    void setPort(uint16_t port) { port_ = port; }
+    uint16_t getPort() const { return port_; }
+
+    // Fills the device from a "PLC" element of a configuration of `serverKind`. Throws
+    // EditorError for a missing required value or a number that does not convert.
+    void SetByXml(const DomNode& element, const std::string& serverKind);
+    void AddToListView(ListView& list) const;
+    // The "PLC" start tag and, for Rennick, its setting lines; with line ends.
+    std::string GetXmlTag(const std::string& serverKind) const;
+
+    // Makes the key follow the name (after a rename by a dialog).
+    void keyFromName() { key_ = name_; }
+
+private:
+    std::string address_;
+    std::string key_;
+    uint8_t ui_ = 0;
+    std::string name_;
+    std::string com_;
+    int32_t baud_ = 0;
+    std::string parity_;
+    uint8_t stopBits_ = 0;
+    uint8_t dataBits_ = 0;
+    int32_t timeout_ = 0;
+    int32_t silent_ = 0;
+    std::string flowCtl_;
+    uint16_t port_ = 502;
+};
+
+} // namespace vorn::editor
