@@ -1,0 +1,44 @@
+// Modbus TCP: one listening socket and up to kMaxClients connections, served from one poll loop.
+#pragma once
+
+#include "CommandLine.h"
+#include "Generators.h"
+#include "RequestHandler.h"
+#include "ShutdownSignal.h"
+
+#include <list>
+#include <string>
+
+namespace modbus_sim {
+
+class TcpServer {
+public:
+    static constexpr std::size_t kMaxClients = 64;
+
+    // Throws std::runtime_error when the address cannot be listened on.
+    TcpServer(const TcpEndpoint& endpoint, DeviceImage& image, const FaultSwitches& faults,
+              RequestLog& log);
+    ~TcpServer();
+    TcpServer(const TcpServer&) = delete;
+    TcpServer& operator=(const TcpServer&) = delete;
+
+    // "ADDRESS:PORT" with the port actually bound.
+    std::string where() const { return where_; }
+    // Serves until a shutdown signal arrives.
+    void run(Generators& generators, const ShutdownSignal& shutdown);
+
+private:
+    void acceptClients();
+    // Reads one request; false when the connection has to be closed.
+    bool receive(Link& client);
+    void close(Link& client);
+
+    DeviceImage& image_;
+    RequestHandler handler_;
+    modbus_t* context_ = nullptr;
+    int listenFd_ = -1;
+    std::string where_;
+    std::list<Link> clients_;
+};
+
+} // namespace modbus_sim
