@@ -1,0 +1,72 @@
+// Finds a server's configuration file, reads it and fills the server's model: function codes,
+// devices, serial ports, and the address space of branches and tags.
+//
+// Elements the file gets wrong are skipped with a trace line that names them ("CFG" lines of
+// the toolkit trace); the rest of the file still loads. Only the two structural faults of the
+// root (no "MODBUS" first, no "OPC_DA" second) are shown as messages.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "config/ServerConfig.h"
+#include "config/ServerKind.h"
+#include "config/TagConfig.h"
+#include "platform/Registry.h"
+#include "platform/XmlDom.h"
+#include "toolkit/SODaSNode.h"
+#include "toolkit/SODaSTag.h"
+
+namespace vorn {
+
+class ConfigLoader {
+public:
+    using TagFactory = std::function<SOCmnPointer<SODaSTag>(const TagConfig&)>;
+
+    // Defaults of a serial device's numeric settings that its file leaves out.
+    static constexpr uint32_t kDefaultBaudRate = 9600;
+    static constexpr uint8_t kDefaultStopBits = 1;
+    static constexpr uint8_t kDefaultDataBits = 8;
+    static constexpr uint32_t kDefaultSilentMs = 10;
+    // Branch levels below a device; deeper content is skipped so that no walk of the address
+    // space can exhaust the stack.
+    static constexpr unsigned kMaxBranchDepth = 64;
+
+    ConfigLoader(ServerKind kind, ServerConfig& config, TagFactory makeTag,
+                 Registry registry = Registry());
+
+    // The program file's path, by default that of the running program.
+    void setProgramPath(std::string path) { programPath_ = std::move(path); }
+
+    // Sets the name space's delimiter to "." with no refused characters, then loads the file
+    // beside the program (program path with ".xml"), else the one the registry value
+    // "ConfigFile" names. `owner` owns the message boxes.
+    void locateAndLoad(SODaSNameSpaceRoot& root, void* owner = nullptr);
+    // True unless a structural message was shown; what was read before it stays in effect.
+    bool loadConfiguration(const std::string& path, SODaSNameSpaceRoot& root,
+                           void* owner = nullptr);
+
+private:
+    void readModbusTypes(const DomNode& modbus);
+    void readDevices(const DomNode& opcDa, SODaSNameSpaceRoot& root);
+    void readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root);
+    void readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root);
+    // Adds the device to the list and fills its branch from the "tags" elements.
+    void addDevice(SOCmnPointer<PlcDevice> device, const std::vector<DomNode>& tagLists,
+                   SODaSNameSpaceRoot& root);
+    void readTagContent(const DomNode& parentElement, SODaSNode& branch,
+                        const SOCmnPointer<PlcDevice>& device, unsigned depth);
+    void readTag(const DomNode& tagElement, SODaSNode& branch,
+                 const SOCmnPointer<PlcDevice>& device);
+    // The branch `name` below `parent`, created when missing; null (and why) when refused.
+    SOCmnPointer<SODaSNode> branchFor(SODaSNode& parent, const std::string& name,
+                                      std::string& refusal);
+
+    const ServerProfile& profile_;
+    ServerConfig& config_;
+    TagFactory makeTag_;
+    Registry registry_;
+    std::string programPath_;
+};
+
+} // namespace vorn

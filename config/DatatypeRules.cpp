@@ -1,0 +1,71 @@
+#include "DatatypeRules.h"
+
+#include "modbus/RegisterKind.h"
+#include "toolkit/SOCmnString.h"
+#include "toolkit/SODaSTag.h"
+
+namespace vorn {
+namespace {
+
+bool contains(const std::string& text, const char* token) {
+    return text.find(token) != std::string::npos;
+}
+
+} // namespace
+
+uint8_t registerKindOf(const std::string& datatype) {
+    using namespace modbus::RegisterKind;
+    if (contains(datatype, "COIL"))
+        return coil;
+    if (contains(datatype, "INPUTSTATUS"))
+        return inputStatus;
+    if (contains(datatype, "HREGISTER"))
+        return holdingRegister;
+    if (contains(datatype, "IREGISTER"))
+        return inputRegister;
+    return holdingRegister;
+}
+
+VARTYPE nativeTypeOf(const std::string& datatype) {
+    struct Rule {
+        const char* token;
+        VARTYPE type;
+    };
+    static const Rule rules[] = {
+        {"VT_BOOL ARRAY", VT_ARRAY | VT_BOOL},
+        {"COIL ARRAY", VT_ARRAY | VT_BOOL},
+        {"INPUTSTATUS ARRAY", VT_ARRAY | VT_BOOL},
+        {"VT_UI1 ARRAY", VT_ARRAY | VT_UI1},
+        {"VT_UI2 ARRAY", VT_ARRAY | VT_UI2},
+        {"VT_UI4 ARRAY", VT_ARRAY | VT_UI4},
+        {"VT_I1 ARRAY", VT_ARRAY | VT_I1},
+        {"VT_I2 ARRAY", VT_ARRAY | VT_I2},
+        {"VT_I4 ARRAY", VT_ARRAY | VT_I4},
+        {"VT_R4 ARRAY", VT_ARRAY | VT_R4},
+        {"VT_BSTR", VT_BSTR},
+        {"VT_BOOL", VT_BOOL},
+        {"COIL", VT_BOOL},
+        {"INPUTSTATUS", VT_BOOL},
+        {"VT_UI2", VT_UI2},
+        {"VT_UI4", VT_UI4},
+        {"VT_I2", VT_I2},
+        {"VT_I4", VT_I4},
+        {"VT_R4", VT_R4},
+    };
+    for (const Rule& rule : rules)
+        if (contains(datatype, rule.token))
+            return rule.type;
+    return VT_EMPTY;
+}
+
+uint32_t accessRightsOf(const std::string& text) {
+    if (SOCmnString::areEqual(text, "WRITE"))
+        return AccessRights::kWritable;
+    if (SOCmnString::areEqual(text, "READ"))
+        return AccessRights::kReadable;
+    if (SOCmnString::areEqual(text, "READWRITE"))
+        return AccessRights::kReadable | AccessRights::kWritable;
+    return 0;
+}
+
+} // namespace vorn

@@ -1,0 +1,32 @@
+// One configured Modbus device. The device list owns the devices; each tag holds a reference
+// on its device. Configuration fields are read-only once the loader has filled them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "toolkit/SOCmnList.h"
+#include "toolkit/SOCmnObject.h"
+
+namespace vorn {
+
+class PlcDevice : public SOCmnObject {
+public:
+    static constexpr size_t kMaxAddressLength = 15; // dotted IPv4
+    static constexpr size_t kMaxPortNameLength = 9; // "COM1" ... "COM999999"
+    static constexpr uint16_t kDefaultTcpPort = 502;
+    static constexpr uint32_t kDefaultUnitId = 1;
+    static constexpr uint32_t kDefaultTimeoutMs = 1000;
+
+    std::string name;
+    std::string address;  // Modbus TCP devices
+    uint16_t tcpPort = kDefaultTcpPort;
+    std::string portName; // Modbus RTU devices
+    uint32_t unitId = kDefaultUnitId; // 8 bits used
+    uint32_t timeoutMs = kDefaultTimeoutMs;
+    uint32_t silentMs = 0; // Modbus RTU devices
+};
+
+using DeviceList = SOCmnListHeader<SOCmnPointer<PlcDevice>>;
+
+} // namespace vorn

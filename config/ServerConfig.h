@@ -1,0 +1,18 @@
+// What a server holds after reading its configuration: function codes per register kind,
+// the devices in file order and, for serial servers, the ports. Filled once before the
+// communication thread starts, read-only afterwards.
+#pragma once
+
+#include "config/PlcDevice.h"
+#include "config/SerialPortSettings.h"
+#include "modbus/ModbusTypeTable.h"
+
+namespace vorn {
+
+struct ServerConfig {
+    modbus::ModbusTypeTable modbusTypes;
+    DeviceList devices;
+    SerialPortList serialPorts;
+};
+
+} // namespace vorn

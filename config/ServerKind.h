@@ -1,0 +1,22 @@
+// The two server kinds share one code base; the kind selects the names they differ by.
+#pragma once
+
+#include <string>
+
+namespace vorn {
+
+enum class ServerKind { tarnvale, rennick };
+
+struct ServerProfile {
+    ServerKind kind;
+    const char* rootElement;   // root of the configuration file
+    const char* registryKey;   // key holding "ConfigFile"
+    const char* serverCaption; // caption of the server's own start-up messages
+};
+
+const ServerProfile& profileOf(ServerKind kind);
+
+// Caption of the configuration loader's syntax messages (the same for both kinds).
+inline constexpr const char* kLoaderCaption = "OPC ModBus Server";
+
+} // namespace vorn
