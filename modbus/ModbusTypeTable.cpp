@@ -1,0 +1,22 @@
+#include "ModbusTypeTable.h"
+
+namespace vorn::modbus {
+
+void ModbusTypeTable::setCapacity(size_t rows) {
+    rows_.clear();
+    rows_.reserve(rows);
+}
+
+void ModbusTypeTable::addRow(uint8_t kind, uint8_t readCode, uint8_t writeCode,
+                             uint8_t singleWriteCode) {
+    rows_.push_back(Row{kind, FunctionCodes{readCode, writeCode, singleWriteCode}});
+}
+
+FunctionCodes ModbusTypeTable::lookup(uint8_t kind) const {
+    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row)
+        if (row->kind == kind)
+            return row->codes;
+    return FunctionCodes{defaultReadCode, defaultWriteCode, noSingleWrite};
+}
+
+} // namespace vorn::modbus
