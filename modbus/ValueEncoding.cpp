@@ -82,8 +82,11 @@ EncodeStatus stringToRegisters(const TagShape& tag, const std::u16string& text,
 } // namespace
 
 std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written) {
+    // Bits are switched by truth value whatever type the configuration gave the tag.
+    const VARTYPE bitType = (tag.nativeType & VT_ARRAY) ? VT_ARRAY | VT_BOOL : VT_BOOL;
+    const auto target = isBitKind(tag.kind) ? static_cast<VARTYPE>(bitType) : tag.nativeType;
     ChangeResult result = ChangeResult::ok;
-    Variant value = written.converted(tag.nativeType, result);
+    Variant value = written.converted(target, result);
     if (result != ChangeResult::ok || writtenLength(value) > maxWrittenLength)
         return std::nullopt;
     return value;

@@ -20,7 +20,8 @@ enum class EncodeStatus {
     badShape,            // bit number beyond its register, or tag before the block start
 };
 
-// The written value as the tag's native type (arrays element by element), or nullopt.
+// The written value as the tag's native type (arrays element by element; VT_BOOL for bit
+// tables), or nullopt when it cannot be converted or is longer than 65535.
 std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written);
 
 // Elements of an array, characters of a string, 1 for a scalar: the length a write gives a tag.

@@ -5,6 +5,7 @@
 #include "modbus/ReplyPdu.h"
 #include "modbus/RequestPdu.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -137,6 +138,33 @@ TEST(MbapReplyAssembler, EveryTruncationOfAHostileStreamStaysBounded) {
             EXPECT_NE(
                 checkReadReply(assembler.pdu(), 3, RegisterKind::holdingRegister, 123, destination),
                 0);
+        }
+    }
+}
+
+TEST(MbapReplyAssembler, RandomStreamsInRandomPiecesNeverOverrunOrHang) {
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245 + 12345;
+        return static_cast<uint8_t>(seed >> 16);
+    };
+    for (int round = 0; round < 500; ++round) {
+        MbapReplyAssembler assembler;
+        assembler.expect(static_cast<uint16_t>(round % 4), 1);
+        Bytes stream(next() + next());
+        for (uint8_t& byte : stream)
+            byte = next() % 4 == 0 ? 0 : next(); // plenty of zeros: plausible headers
+        for (size_t at = 0; at < stream.size();) {
+            const size_t piece = std::min<size_t>(1 + next() % 40, stream.size() - at);
+            assembler.feed(std::span(stream).subspan(at, piece));
+            at += piece;
+        }
+        EXPECT_LE(assembler.pdu().size(), 253u);
+        Bytes destination(246);
+        if (assembler.state() == State::complete)
+            checkReadReply(assembler.pdu(), 3, RegisterKind::holdingRegister, 123, destination);
+        if (assembler.state() == State::failed) {
+            EXPECT_EQ(assembler.errorCode(), 52);
         }
     }
 }

@@ -216,6 +216,16 @@ TEST(ValueConversion, SingleCoilWritesFF00OrKeepsNeighbourStates) {
               EncodeStatus::destinationTooSmall);
 }
 
+TEST(ValueConversion, CoilSwitchesByTruthOfAnyWrittenType) {
+    std::vector<uint8_t> out{0x00};
+    ASSERT_EQ(valueToBits(coil(VT_BSTR), Variant::bstr(u"true"), out, 2, false), EncodeStatus::ok);
+    EXPECT_EQ(out[0], 0x04);
+    ASSERT_EQ(valueToBits(coil(VT_BOOL), Variant::r4(0.0f), out, 2, false), EncodeStatus::ok);
+    EXPECT_EQ(out[0], 0x00);
+    EXPECT_EQ(valueToBits(coil(VT_BOOL), Variant::bstr(u"maybe"), out, 2, false),
+              EncodeStatus::notConvertible);
+}
+
 TEST(ValueConversion, OneElementCoilArrayBySingleWriteSendsTheSingleCoilValue) {
     std::vector<uint8_t> out(2, 0);
     ASSERT_EQ(valueToBits(coil(VT_ARRAY | VT_BOOL, 1), boolArray({true}), out, 0, true),
