@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "platform/XmlDom.h"
+
+using namespace vorn;
+
+TEST(XmlDom, KeepsCommentsAndOrderAndIgnoresBlankText) {
+    DomDocument doc;
+    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\"?>\r\n<root a=\"1\" e=\"\">\r\n\t<!--c-->"
+                             "\r\n\t<x>text</x>\r\n\t<y><z/>after</y>\r\n</root>"));
+    auto top = doc.topLevelNodes();
+    DomNode root;
+    for (const DomNode& n : top)
+        if (n.isElement())
+            root = n;
+    ASSERT_FALSE(root.isNull());
+    EXPECT_EQ(root.name(), "root");
+    auto children = root.children();
+    ASSERT_EQ(children.size(), 3u) << "whitespace between elements is no node";
+    EXPECT_EQ(children[0].type(), DomNodeType::comment);
+    EXPECT_EQ(children[1].name(), "x");
+    std::string text;
+    EXPECT_TRUE(children[1].textOfFirstChild(text));
+    EXPECT_EQ(text, "text");
+    EXPECT_FALSE(children[2].textOfFirstChild(text)) << "first child is an element";
+    EXPECT_TRUE(root.hasAttribute("a"));
+    EXPECT_EQ(root.attribute("a"), "1");
+    EXPECT_FALSE(root.hasAttribute("b"));
+    EXPECT_EQ(root.attribute("b"), "");
+}
+
+TEST(XmlDom, BrokenOrMissingFilesGiveAnEmptyDocumentWithAReason) {
+    DomDocument doc;
+    EXPECT_FALSE(doc.loadText("<root><open></root>"));
+    EXPECT_TRUE(doc.topLevelNodes().empty());
+    EXPECT_NE(doc.parseError().find("offset"), std::string::npos);
+    EXPECT_FALSE(doc.load("/nonexistent/file.xml"));
+    EXPECT_TRUE(doc.topLevelNodes().empty());
+    EXPECT_FALSE(doc.parseError().empty());
+}
+
+TEST(XmlDom, Latin1FilesArriveAsUtf8) {
+    DomDocument doc;
+    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>Stra\xDF" "e</r>"));
+    std::string text;
+    for (const DomNode& n : doc.topLevelNodes())
+        if (n.isElement())
+            n.textOfFirstChild(text);
+    EXPECT_EQ(text, "Stra\xC3\x9F" "e");
+}
