@@ -3,6 +3,7 @@
 #include "EditorError.h"
 #include "EditorState.h"
 #include "FileText.h"
+#include "ModelInsert.h"
 #include "ServerKind.h"
 #include "platform/MessageBox.h"
 
@@ -22,28 +23,13 @@ void checkImportedName(const std::string& name, const std::string& what) {
                                                 "\" contains \".\"");
 }
 
-// Enters the object in its collection and its node in the tree, or neither.
-template <class T>
-TreeNode& addWithNode(EditorState& state, KeyedCollection<T>& collection, TreeNode& parent,
-                      std::shared_ptr<T> object, const std::string& key, const std::string& text,
-                      const char* tag) {
-    if (state.tree.contains(key))
-        throw EditorError(kErrDuplicateNodeKey, "Key is not unique in collection: " + key);
-    collection.add(key, std::move(object));
-    TreeNode& node = state.tree.add(parent, key, text, tag, tag);
-    state.tree.ensureVisible(node);
-    return node;
-}
-
 void importModbusTypes(const DomNode& modbus, EditorState& state) {
-    TreeNode* folder = state.tree.find(kModBusFolderKey);
     for (DomNode child = modbus.firstChild(); !child.isNull(); child = child.nextSibling()) {
         if (!child.isElement() || !equalsNoCase(child.name(), "DATATYPE"))
             continue;
         auto type = std::make_shared<clsModBusType>();
         type->SetByXml(child);
-        const std::string name = type->getName();
-        addWithNode(state, state.modbusTypes, *folder, std::move(type), name, name, kTagDatatype);
+        addModbusType(state, std::move(type));
     }
 }
 
@@ -113,7 +99,7 @@ void BrowsePlc(const DomNode& plcElement, EditorState& state) {
     device->SetByXml(plcElement, state.serverKind);
     const std::string key = device->sKey();
     checkImportedName(key, "PLC");
-    addWithNode(state, state.devices, *state.tree.root(), std::move(device), key, key, kTagPlc);
+    addDevice(state, std::move(device));
     for (DomNode tags = plcElement.firstChild(); !tags.isNull(); tags = tags.nextSibling()) {
         if (!tags.isElement() || !equalsNoCase(tags.name(), "TAGS"))
             continue;
@@ -145,9 +131,7 @@ void BrowseBranch(const DomNode& element, EditorState& state, const std::string&
             auto item = std::make_shared<clsItem>();
             item->SetByXml(current.element, parentKey);
             checkImportedName(item->sName, "tag under " + parentKey);
-            const std::string key = item->sKey;
-            const std::string text = item->sName;
-            addWithNode(state, state.items, *current.parent, std::move(item), key, text, kTagItem);
+            addItem(state, *current.parent, std::move(item));
             state.advanceProgress();
             continue;
         }
@@ -158,10 +142,7 @@ void BrowseBranch(const DomNode& element, EditorState& state, const std::string&
         auto branch = std::make_shared<clsBranch>();
         branch->build(current.element, parentKey);
         checkImportedName(branch->sName, "branch under " + parentKey);
-        const std::string key = branch->sKey;
-        const std::string text = branch->sName;
-        TreeNode& node = addWithNode(state, state.branches, *current.parent, std::move(branch), key,
-                                     text, kTagBranch);
+        TreeNode& node = addBranch(state, *current.parent, std::move(branch));
         std::vector<DomNode> children = current.element.children();
         for (auto it = children.rbegin(); it != children.rend(); ++it) {
             if (it->isElement())
