@@ -1,8 +1,11 @@
 // Which tags share a block and so one request.
 #include "modbus/BlockGrouping.h"
 
+#include "modbus/BlockLabel.h"
 #include "modbus/RegisterKind.h"
+#include "modbus/WritePreparation.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace vorn::modbus;
@@ -76,4 +79,30 @@ TEST(BlockGrouping, BufferCapacityGrowsInSteps) {
     EXPECT_EQ(initialBufferCapacity(RegisterKind::holdingRegister, 32), 128u);
     EXPECT_EQ(initialBufferCapacity(RegisterKind::coil, 2000), 256u);
     EXPECT_EQ(grownBufferCapacity(RegisterKind::holdingRegister, 100), 264u);
+}
+
+TEST(WritePreparation, ReadFirstWhenTheWriteWouldTouchUnitsNoValueSets) {
+    using vorn::VT_ARRAY;
+    const uint8_t hr = RegisterKind::holdingRegister;
+    const QueuedWrite word{{vorn::VT_I2, 0, 0, 10, hr}, 1};
+    const QueuedWrite wordAfterHole{{vorn::VT_I2, 0, 0, 12, hr}, 1};
+    const QueuedWrite registerBit{{vorn::VT_BOOL, 0, 3, 11, hr}, 1};
+    const QueuedWrite shortArray{{VT_ARRAY | vorn::VT_I2, 10, 0, 10, hr}, 5};
+    const QueuedWrite singleCoil{{vorn::VT_BOOL, 0, 0, 20, RegisterKind::coil}, 1};
+    const QueuedWrite coilArray{{VT_ARRAY | vorn::VT_BOOL, 8, 0, 20, RegisterKind::coil}, 8};
+
+    EXPECT_FALSE(needsReadBeforeWrite(hreg(10, 1), std::array{word}, true));
+    EXPECT_TRUE(needsReadBeforeWrite(hreg(10, 3), std::array{word, wordAfterHole}, false));
+    EXPECT_TRUE(needsReadBeforeWrite(hreg(11, 1), std::array{registerBit}, true));
+    EXPECT_TRUE(needsReadBeforeWrite(hreg(10, 10), std::array{shortArray}, false));
+    EXPECT_FALSE(needsReadBeforeWrite(coils(20, 1), std::array{singleCoil}, true));
+    EXPECT_TRUE(needsReadBeforeWrite(coils(20, 1), std::array{singleCoil}, false));
+    EXPECT_FALSE(needsReadBeforeWrite(coils(20, 8), std::array{coilArray}, false));
+}
+
+TEST(BlockLabel, StatusWindowNamesBlocksByKindStartAndLength) {
+    EXPECT_EQ(blockLabel(RegisterKind::inputStatus, 0, 8), "INPUT0-LEN8");
+    EXPECT_EQ(blockLabel(RegisterKind::inputRegister, 7, 2), "IREG7-LEN2");
+    EXPECT_EQ(blockLabel(RegisterKind::coil, 65535, 1), "COIL65535-LEN1");
+    EXPECT_EQ(blockLabel(RegisterKind::holdingRegister, 10, 21), "HREG10-LEN21");
 }
