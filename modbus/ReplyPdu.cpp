@@ -20,7 +20,7 @@ int checkFunction(std::span<const uint8_t> reply, uint8_t functionCode, int malf
     if ((function & ~FunctionCode::exceptionFlag) != functionCode)
         return malformedCode;
     if (function & FunctionCode::exceptionFlag)
-        return reply.size() == exceptionReplyBytes ? exceptionErrorCode(reply[1]) : malformedCode;
+        return reply.size() >= exceptionReplyBytes ? exceptionErrorCode(reply[1]) : malformedCode;
     return -1;
 }
 

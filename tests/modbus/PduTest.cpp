@@ -71,6 +71,12 @@ TEST(ReplyPdu, EveryWrongLengthOfAReadReplyIsMalformed) {
             EXPECT_EQ(destination, Bytes(4, 0xEE));
         }
     }
+    Bytes echo(300, 0);
+    echo[0] = 6;
+    for (size_t length = 0; length <= echo.size(); ++length)
+        EXPECT_EQ(checkWriteReply(std::span(echo).first(length), Bytes{6, 0, 0, 0, 0}),
+                  length == 5 ? 0 : 52)
+            << "write reply of " << length << " bytes";
     Bytes small(3);
     EXPECT_EQ(checkReadReply(Bytes{3, 4, 1, 2, 3, 4}, 3, RegisterKind::holdingRegister, 2, small),
               52);
