@@ -2,7 +2,8 @@
 // (modbus_receive returns 0) when the frame is addressed to another unit, before checking the
 // CRC. To serve several units on one line the simulator takes such frames over from there: it
 // finds their length from the function code exactly as the framing rules give it, and checks the
-// CRC itself.
+// CRC itself. (libmodbus then also takes the next frame on the line for the other unit's answer
+// and swallows it; RtuServer reads with a fresh context after such a frame, see there.)
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,8 @@
 #include "RequestHandler.h"
 #include "ShutdownSignal.h"
 
+#include <memory>
+
 namespace modbus_sim {
 
 class RtuServer {
@@ -18,17 +20,28 @@ public:
     RtuServer(const RtuServer&) = delete;
     RtuServer& operator=(const RtuServer&) = delete;
 
-    std::string where() const { return device_; }
+    std::string where() const { return settings_.device; }
     // Serves until a shutdown signal arrives; throws std::runtime_error when the line goes away.
     void run(Generators& generators, const ShutdownSignal& shutdown);
 
 private:
+    struct ContextDeleter {
+        void operator()(modbus_t* context) const { modbus_free(context); }
+    };
+    using ContextPtr = std::unique_ptr<modbus_t, ContextDeleter>;
+
     void receive();
+    ContextPtr newReceiver() const;
 
     DeviceImage& image_;
     RequestHandler handler_;
-    std::string device_;
+    SerialSettings settings_;
+    // Opens, sets up, answers on and finally restores the line.
     Link line_;
+    // Reads requests from the line's descriptor. After a frame for another unit libmodbus takes
+    // the next frame for that unit's answer; on our line no other device answers, and that next
+    // frame is a request, so the receiver is replaced by a fresh one then.
+    ContextPtr receiver_;
 };
 
 } // namespace modbus_sim
