@@ -61,7 +61,7 @@ TEST(SimulatorRtu, ServesEveryUnitOnTheLineAndIgnoresOthers) {
     EXPECT_EQ(records[5].unit, 9);
     EXPECT_EQ(records[6].unit, 0);
 
-    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_EQ(sim.stop(), 0) << sim.process().errorOutput();
 }
 
 } // namespace

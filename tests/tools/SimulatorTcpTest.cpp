@@ -4,6 +4,7 @@
 #include "ScratchDir.h"
 #include "SimProcess.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <fstream>
@@ -26,6 +27,13 @@ protected:
     void start(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--tcp", "127.0.0.1:0", "--log", logPath()});
         sim_ = std::make_unique<SimProcess>(MODBUS_SIM_PATH, arguments);
+    }
+    // Every test also checks that the simulator ends cleanly, which catches crashes and, in the
+    // sanitizer build, memory errors and leaks in it.
+    void TearDown() override {
+        if (sim_ && !sim_->process().waitForExit(std::chrono::milliseconds(0))) {
+            EXPECT_EQ(sim_->stop(), 0) << sim_->process().errorOutput();
+        }
     }
     ModbusClient connect(int unit) { return ModbusClient::tcp(sim_->host(), sim_->port(), unit); }
     std::string logPath() const { return scratch_.file("requests.log"); }
@@ -75,14 +83,20 @@ TEST_F(SimulatorTcp, WritesChangeOnlyTheAddressedUnitAndAreLoggedWithTheirBytes)
     ASSERT_EQ(modbus_write_registers(unit17.get(), 10, 2, written), 2);
     ASSERT_EQ(modbus_write_bit(unit17.get(), 3, 1), 1);
     ASSERT_EQ(modbus_write_register(unit17.get(), 7, 0xBEEF), 1);
+    const uint8_t coils[10] = {1, 0, 1, 1, 0, 0, 0, 0, 1, 1};
+    ASSERT_EQ(modbus_write_bits(unit17.get(), 100, 10, coils), 10);
 
     EXPECT_EQ(unit17.readHolding(10, 2), (std::vector<uint16_t>{0x4148, 0}));
     EXPECT_EQ(unit17.readHolding(7, 1), (std::vector<uint16_t>{0xBEEF}));
     auto unit1 = connect(1);
     EXPECT_EQ(unit1.readHolding(10, 1), (std::vector<uint16_t>{0}));
 
+    uint8_t coilsRead[10] = {};
+    ASSERT_EQ(modbus_read_bits(unit17.get(), 100, 10, coilsRead), 10);
+    EXPECT_TRUE(std::equal(std::begin(coils), std::end(coils), std::begin(coilsRead)));
+
     auto log = readRequestLog(logPath());
-    ASSERT_EQ(log.size(), 6u);
+    ASSERT_EQ(log.size(), 8u);
     EXPECT_EQ(log[0].unit, 17);
     EXPECT_EQ(log[0].function, 16);
     EXPECT_EQ(log[0].start, 10);
@@ -93,9 +107,26 @@ TEST_F(SimulatorTcp, WritesChangeOnlyTheAddressedUnitAndAreLoggedWithTheirBytes)
     EXPECT_EQ(log[1].data, (std::vector<uint8_t>{0xFF, 0x00}));
     EXPECT_EQ(log[2].function, 6);
     EXPECT_EQ(log[2].data, (std::vector<uint8_t>{0xBE, 0xEF}));
-    EXPECT_EQ(log[3].function, 3);
-    EXPECT_FALSE(log[3].data.has_value());
-    EXPECT_EQ(log[5].unit, 1);
+    EXPECT_EQ(log[3].function, 15);
+    EXPECT_EQ(log[3].start, 100);
+    EXPECT_EQ(log[3].count, 10);
+    EXPECT_EQ(log[3].data, (std::vector<uint8_t>{0x0D, 0x03}));
+    EXPECT_EQ(log[4].function, 3);
+    EXPECT_FALSE(log[4].data.has_value());
+    EXPECT_EQ(log[6].unit, 1);
+}
+
+TEST_F(SimulatorTcp, TablesEndAtAddress65535) {
+    start({"--unit", "1", "--set", "hr:65535=0x7777"});
+    auto client = connect(1);
+    EXPECT_EQ(client.readHolding(65535, 1), (std::vector<uint16_t>{0x7777}));
+    uint16_t values[2] = {};
+    EXPECT_EQ(modbus_read_registers(client.get(), 65535, 2, values), -1);
+    EXPECT_EQ(errno, EMBXILADD);
+    const uint16_t written[2] = {1, 2};
+    EXPECT_EQ(modbus_write_registers(client.get(), 65535, 2, written), -1);
+    EXPECT_EQ(errno, EMBXILADD);
+    EXPECT_EQ(client.readHolding(65534, 2), (std::vector<uint16_t>{0, 0x7777}));
 }
 
 TEST_F(SimulatorTcp, LogLinesHaveTheDocumentedFormatAndTheTimeOfArrival) {
