@@ -109,6 +109,9 @@ void PrintBranch(std::string& out, const EditorState& state, const TreeNode& nod
 }
 
 std::string configurationText(const EditorState& state) {
+    if (state.serverKind != kTarnvale && state.serverKind != kRennick)
+        throw EditorError(kErrInvalidValue,
+                          "Invalid property value: server kind \"" + state.serverKind + "\"");
     const bool tcp = state.serverKind == kTarnvale;
     const std::string root = tcp ? kTarnvaleRoot : kRennickRoot;
     std::string out = std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>") + kLineEnd;
