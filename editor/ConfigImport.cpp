@@ -49,7 +49,7 @@ bool importFile(EditorState& state, const std::string& path) {
     DomDocument document;
     if (!document.load(path))
         throw EditorError(kErrBadFileFormat,
-                          "Invalid file format: " + document.parseError() + " in " + path);
+                          "Invalid file format: " + path + ": " + document.parseError());
     DomNode root;
     for (const DomNode& node : document.topLevelNodes()) {
         if (node.isElement()) {
@@ -138,7 +138,7 @@ void BrowseBranch(const DomNode& element, EditorState& state, const std::string&
         if (current.depth > kMaxBranchDepth)
             throw EditorError(kErrNestingTooDeep, "Out of stack space: branches nested more than " +
                                                       std::to_string(kMaxBranchDepth) +
-                                                      " levels deep in " + deviceKey);
+                                                      " levels deep under device " + deviceKey);
         auto branch = std::make_shared<clsBranch>();
         branch->build(current.element, parentKey);
         checkImportedName(branch->sName, "branch under " + parentKey);

@@ -232,8 +232,11 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
         deep += "</B>";
     const std::string plcName = "name=\"D\" address=\"1.2.3.4\" id=\"1\" timeout=\"100\"";
     const Case cases[] = {
-        {"not XML", "this is not XML <", " Error n. 321  Invalid file format: "},
-        {"empty", "", " Error n. 321  Invalid file format: "},
+        {"not XML", "this is not XML <",
+         " Error n. 321  Invalid file format: " + (dir_ / "cfg.xml").string() + ": "},
+        {"empty", "",
+         " Error n. 321  Invalid file format: " + (dir_ / "cfg.xml").string() +
+             ": No document element found at offset 0 in ImportXML"},
         {"wrong root", "<VornModBusCfg><MODBUS/></VornModBusCfg>",
          "The configuration file is not valid."},
         {"missing readcode",
@@ -274,7 +277,8 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
          " Error n. 380  Invalid property value: tag under D name \"A.B\" contains \".\" in "
          "ImportXML"},
         {"10,000 nested branches", tarnvale(deep),
-         " Error n. 28  Out of stack space: branches nested more than 100 levels deep in D in "
+         " Error n. 28  Out of stack space: branches nested more than 100 levels deep under device "
+         "D in "
          "ImportXML"},
     };
     for (const Case& c : cases) {
