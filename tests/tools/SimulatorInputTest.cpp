@@ -35,7 +35,8 @@ TEST(SimulatorInput, BadValuesFileLinesAreReportedWithTheirLineNumber) {
         {"coil 1 \"AB\"\n", "values.txt:1: a string needs a register table"},
         {"hr 1 5 6\n", "values.txt:1: bad value '5 6'"},
         {"\nunit 300\n", "values.txt:2: bad unit identifier '300'"},
-        {"unit 3\nhr 1 5\n", "unit 3 is not served"},
+        {"unit 3\nhr 1 5\n", "values.txt:2: unit 3 is not served"},
+        {"hr 1 5\nhr 2 " + std::string(5000, '7') + "\n", "values.txt:2: line longer than"},
     };
     for (const Case& c : cases) {
         SimExit result = runWithValues(scratch, c.text);
@@ -49,6 +50,7 @@ TEST(SimulatorInput, BadOptionsAreRefused) {
         {"--unit", "1"}, // neither --tcp nor --rtu
         {"--tcp", "127.0.0.1:0", "--rtu", "/dev/null"},
         {"--tcp", "127.0.0.1:99999"},
+        {"--tcp", "localhost:0"},
         {"--tcp", "127.0.0.1:0", "--set", "hr:1=ABC"}, // strings must be quoted
         {"--tcp", "127.0.0.1:0", "--set", "hr:1"},
         {"--tcp", "127.0.0.1:0", "--unit", "1", "--exception", "2:3:2"},

@@ -47,6 +47,7 @@ TEST(SimulatorRtu, ServesEveryUnitOnTheLineAndIgnoresOthers) {
     ASSERT_GT(modbus_send_raw_request(client.get(), broadcast, sizeof broadcast), 0);
     uint8_t answer[MODBUS_RTU_MAX_ADU_LENGTH];
     EXPECT_EQ(modbus_receive_confirmation(client.get(), answer), -1);
+    EXPECT_EQ(errno, ETIMEDOUT);
     client.setResponseTimeout(ModbusClient::kResponseTimeout);
     for (int unit : {5, 17}) {
         client.setUnit(unit);

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -25,8 +26,12 @@ TcpEndpoint parseTcpEndpoint(std::string_view text) {
     auto colon = text.rfind(':');
     if (colon == std::string_view::npos || colon == 0)
         throw SyntaxError("bad --tcp '" + std::string(text) + "' (expected ADDRESS:PORT)");
-    return TcpEndpoint{std::string(text.substr(0, colon)),
-                       parseNumber(text.substr(colon + 1), 0, 65535, "TCP port")};
+    TcpEndpoint endpoint{std::string(text.substr(0, colon)),
+                         parseNumber(text.substr(colon + 1), 0, 65535, "TCP port")};
+    in_addr ignored{};
+    if (inet_pton(AF_INET, endpoint.address.c_str(), &ignored) != 1)
+        throw SyntaxError("bad IPv4 address '" + endpoint.address + "' (expected e.g. 127.0.0.1)");
+    return endpoint;
 }
 
 void parseSerialFormat(std::string_view text, SerialSettings& serial) {

@@ -39,6 +39,8 @@ Generators::Generators(std::vector<Generator> generators, Clock::time_point star
     : generators_(std::move(generators)), start_(start), nextStep_(start) {}
 
 void Generators::update(DeviceImage& image, Clock::time_point now) {
+    if (generators_.empty())
+        return;
     // Steps missed while the loop was busy are caught up at once, so values follow the clock.
     while (nextStep_ <= now) {
         bool newSecond = stepsDone_ > 0 && stepsDone_ % kStepsPerSecond == 0;

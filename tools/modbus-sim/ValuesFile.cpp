@@ -26,14 +26,37 @@ std::string_view takeWord(std::string_view& text) {
     return word;
 }
 
+// Like std::getline, but gives up on a line longer than kMaxValuesLine instead of growing
+// without bound (a values file may be a pipe or a device).
+bool readLine(std::istream& input, std::string& line, bool& tooLong) {
+    line.clear();
+    tooLong = false;
+    char character = 0;
+    bool any = false;
+    while (input.get(character)) {
+        any = true;
+        if (character == '\n')
+            return true;
+        if (line.size() >= kMaxValuesLine) {
+            tooLong = true;
+            return true;
+        }
+        line += character;
+    }
+    return any;
+}
+
 } // namespace
 
-std::vector<Assignment> parseValues(std::istream& input, const std::string& sourceName) {
-    std::vector<Assignment> assignments;
+void parseValues(std::istream& input, const std::string& sourceName, const AssignmentSink& sink) {
     std::optional<int> unit;
     std::string line;
-    for (int lineNumber = 1; std::getline(input, line); ++lineNumber) {
+    bool tooLong = false;
+    for (int lineNumber = 1; readLine(input, line, tooLong); ++lineNumber) {
         try {
+            if (tooLong)
+                throw SyntaxError("line longer than " + std::to_string(kMaxValuesLine) +
+                                  " characters");
             std::string_view rest = trim(stripComment(line));
             if (rest.empty())
                 continue;
@@ -52,19 +75,18 @@ std::vector<Assignment> parseValues(std::istream& input, const std::string& sour
             parseAddressRange(takeWord(rest), point);
             if (rest.empty())
                 throw SyntaxError("missing value");
-            assignments.push_back(parseAssignment(point, rest));
+            sink(parseAssignment(point, rest));
         } catch (const SyntaxError& error) {
             throw SyntaxError(sourceName + ":" + std::to_string(lineNumber) + ": " + error.what());
         }
     }
-    return assignments;
 }
 
-std::vector<Assignment> readValuesFile(const std::string& path) {
+void readValuesFile(const std::string& path, const AssignmentSink& sink) {
     std::ifstream file(path);
     if (!file)
         throw SyntaxError(path + ": cannot open the values file");
-    return parseValues(file, path);
+    parseValues(file, path, sink);
 }
 
 } // namespace modbus_sim

@@ -11,14 +11,19 @@
 
 #include "ValueSyntax.h"
 
+#include <functional>
 #include <istream>
 #include <string>
-#include <vector>
 
 namespace modbus_sim {
 
-// Throws SyntaxError naming the file and line number of the first bad line.
-std::vector<Assignment> readValuesFile(const std::string& path);
-std::vector<Assignment> parseValues(std::istream& input, const std::string& sourceName);
+using AssignmentSink = std::function<void(const Assignment&)>;
+
+// Hands each entry to `sink` as it is read, so a large file never has to be held whole.
+// Throws SyntaxError naming the file and line number of the first bad line (also for an error
+// the sink throws); lines longer than kMaxValuesLine are bad lines.
+constexpr std::size_t kMaxValuesLine = 4096;
+void readValuesFile(const std::string& path, const AssignmentSink& sink);
+void parseValues(std::istream& input, const std::string& sourceName, const AssignmentSink& sink);
 
 } // namespace modbus_sim

@@ -43,8 +43,7 @@ int main(int argc, char** argv) {
         }
         image = std::make_unique<DeviceImage>(options.units);
         for (const std::string& path : options.valuesFiles)
-            for (const Assignment& assignment : readValuesFile(path))
-                image->apply(assignment);
+            readValuesFile(path, [&](const Assignment& assignment) { image->apply(assignment); });
         for (const Assignment& assignment : options.assignments)
             image->apply(assignment);
     } catch (const SyntaxError& error) {
