@@ -300,16 +300,16 @@ void ConfigLoader::readTagContent(const DomNode& parentElement, SODaSNode& branc
             readTag(element, branch, device);
             continue;
         }
-        const std::string where = quoted(branch.getItemID() + "." + element.name());
+        auto where = [&] { return quoted(branch.getItemID() + "." + element.name()); };
         if (depth >= kMaxBranchDepth) {
-            warn("branch " + where + " skipped with its content: more than " +
+            warn("branch " + where() + " skipped with its content: more than " +
                  std::to_string(kMaxBranchDepth) + " branch levels");
             continue;
         }
         std::string refusal;
         SOCmnPointer<SODaSNode> child = branchFor(branch, element.name(), refusal);
         if (!child) {
-            warn("branch " + where + " skipped with its content: " + refusal);
+            warn("branch " + where() + " skipped with its content: " + refusal);
             continue;
         }
         readTagContent(element, *child, device, depth + 1);
@@ -346,9 +346,9 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
         else if (name == "elements")
             valid = valid && readNumber(text, {"elements", 16, &elements}, problem);
     }
-    const std::string where = quoted(branch.getItemID() + "." + tag.name);
+    auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
     if (!valid) {
-        warn("tag " + where + " skipped: " + problem);
+        warn("tag " + where() + " skipped: " + problem);
         return;
     }
     tag.address = static_cast<uint16_t>(address);
@@ -361,7 +361,7 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
     AddRefusal why = AddRefusal::none;
     if (!branch.addLeaf(leaf.get(), &why))
-        warn("tag " + where + " skipped: " + refusalText(why));
+        warn("tag " + where() + " skipped: " + refusalText(why));
 }
 
 } // namespace vorn

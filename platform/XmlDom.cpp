@@ -4,11 +4,32 @@ namespace vorn {
 namespace {
 
 // Comments and processing instructions are kept: they count as nodes where order matters.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_embed_pcdata;
 
 } // namespace
 
+bool DomNode::hasEmbeddedText() const {
+    return !embeddedText_ && node_.type() == pugi::node_element && *node_.value() != '\0';
+}
+
+DomNode DomNode::firstChild() const {
+    if (embeddedText_)
+        return DomNode();
+    if (hasEmbeddedText())
+        return DomNode(node_, true);
+    return DomNode(node_.first_child());
+}
+
+DomNode DomNode::nextSibling() const {
+    if (embeddedText_)
+        return DomNode(node_.first_child());
+    return DomNode(node_.next_sibling());
+}
+
 DomNodeType DomNode::type() const {
+    if (embeddedText_)
+        return DomNodeType::text;
     switch (node_.type()) {
     case pugi::node_null:
         return DomNodeType::none;
@@ -28,17 +49,27 @@ DomNodeType DomNode::type() const {
 
 std::string DomNode::name() const { return isElement() ? node_.name() : std::string(); }
 
-std::string DomNode::value() const { return node_.value(); }
+std::string DomNode::value() const {
+    if (!embeddedText_ && node_.type() == pugi::node_element)
+        return {};
+    return node_.value();
+}
 
 std::vector<DomNode> DomNode::children() const {
     std::vector<DomNode> nodes;
+    if (embeddedText_)
+        return nodes;
+    if (hasEmbeddedText())
+        nodes.emplace_back(node_, true);
     for (pugi::xml_node child : node_.children())
         nodes.emplace_back(child);
     return nodes;
 }
 
 size_t DomNode::childCount() const {
-    size_t count = 0;
+    if (embeddedText_)
+        return 0;
+    size_t count = hasEmbeddedText() ? 1 : 0;
     for (auto it = node_.begin(); it != node_.end(); ++it)
         ++count;
     return count;

@@ -10,10 +10,14 @@ namespace vorn {
 
 enum class DomNodeType { none, element, text, comment, processingInstruction, other };
 
+// Documents are parsed with the text that opens an element stored in the element itself
+// (much less memory for files of many small elements); DomNode shows that text as the
+// element's first child, so callers see the same tree either way.
 class DomNode {
 public:
     DomNode() = default;
-    explicit DomNode(pugi::xml_node node) : node_(node) {}
+    explicit DomNode(pugi::xml_node node, bool embeddedText = false)
+        : node_(node), embeddedText_(embeddedText) {}
 
     bool isNull() const { return !node_; }
     DomNodeType type() const;
@@ -23,8 +27,8 @@ public:
     std::string name() const;
     // Text of a text, comment or processing-instruction node.
     std::string value() const;
-    DomNode firstChild() const { return DomNode(node_.first_child()); }
-    DomNode nextSibling() const { return DomNode(node_.next_sibling()); }
+    DomNode firstChild() const;
+    DomNode nextSibling() const;
     std::vector<DomNode> children() const;
     size_t childCount() const;
 
@@ -35,7 +39,10 @@ public:
     bool textOfFirstChild(std::string& text) const;
 
 private:
+    bool hasEmbeddedText() const;
+
     pugi::xml_node node_;
+    bool embeddedText_ = false; // this is the text stored in the element node_
 };
 
 class DomDocument {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstddef>
-#include <deque>
+#include <vector>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -33,7 +33,7 @@ public:
         if (items_.empty())
             return std::nullopt;
         T head = std::move(items_.front());
-        items_.pop_front();
+        items_.erase(items_.begin());
         return head;
     }
     // Removes the first element equal to `value`; false when there is none.
@@ -51,7 +51,7 @@ public:
         items_.clear();
     }
     // Takes every element out at once, in order (what a consumer of a queue does).
-    std::deque<T> takeAll() {
+    std::vector<T> takeAll() {
         std::lock_guard guard(mutex_);
         return std::exchange(items_, {});
     }
@@ -78,7 +78,7 @@ public:
 
 private:
     mutable std::recursive_mutex mutex_;
-    std::deque<T> items_;
+    std::vector<T> items_; // no allocation while empty: every tag holds one list
 };
 
 } // namespace vorn

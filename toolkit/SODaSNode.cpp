@@ -1,7 +1,5 @@
 #include "SODaSNode.h"
 
-#include <algorithm>
-
 #include "toolkit/SODaSTag.h"
 
 namespace vorn {
@@ -54,27 +52,25 @@ AddRefusal SODaSNode::checkName(const std::string& name) const {
         refused += static_cast<const SODaSNameSpaceRoot*>(top)->getRefusedChars();
     if (name.find_first_of(refused) != std::string::npos)
         return AddRefusal::refusedCharacter;
-    auto sameName = [&](const auto& child) { return child->getName() == name; };
-    if (std::any_of(branches_.begin(), branches_.end(), sameName) ||
-        std::any_of(leaves_.begin(), leaves_.end(), sameName))
+    if (byName_.count(name))
         return AddRefusal::duplicateName;
     return AddRefusal::none;
 }
 
 SOCmnPointer<SODaSNode> SODaSNode::findBranch(const std::string& name) const {
     std::lock_guard lock(mutex_);
-    for (const auto& branch : branches_)
-        if (branch->getName() == name)
-            return branch;
-    return nullptr;
+    auto it = byName_.find(name);
+    if (it == byName_.end() || !it->second.isBranch)
+        return nullptr;
+    return branches_[it->second.index];
 }
 
 SOCmnPointer<SODaSTag> SODaSNode::findLeaf(const std::string& name) const {
     std::lock_guard lock(mutex_);
-    for (const auto& leaf : leaves_)
-        if (leaf->getName() == name)
-            return leaf;
-    return nullptr;
+    auto it = byName_.find(name);
+    if (it == byName_.end() || it->second.isBranch)
+        return nullptr;
+    return leaves_[it->second.index];
 }
 
 bool SODaSNode::addBranch(SODaSNode* branch, AddRefusal* why) {
@@ -87,6 +83,7 @@ bool SODaSNode::addBranch(SODaSNode* branch, AddRefusal* why) {
         return false;
     branch->parent_ = this;
     branches_.push_back(SOCmnPointer<SODaSNode>::share(branch));
+    byName_.emplace(branch->getName(), ChildSlot{true, branches_.size() - 1});
     return true;
 }
 
@@ -100,6 +97,7 @@ bool SODaSNode::addLeaf(SODaSTag* leaf, AddRefusal* why) {
         return false;
     leaf->parent_ = this;
     leaves_.push_back(SOCmnPointer<SODaSTag>::share(leaf));
+    byName_.emplace(leaf->getName(), ChildSlot{false, leaves_.size() - 1});
     return true;
 }
 

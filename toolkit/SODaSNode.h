@@ -9,6 +9,8 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "toolkit/SOCmnObject.h"
@@ -21,7 +23,13 @@ class SODaSTag;
 class SODaSElement : public SOCmnObject {
 public:
     const std::string& getName() const { return name_; }
-    void setName(std::string name) { name_ = std::move(name); }
+    // Names are fixed once the element is in the name space: false, and no change, then.
+    bool setName(std::string name) {
+        if (parent_)
+            return false;
+        name_ = std::move(name);
+        return true;
+    }
     // The branch holding this element; null for the root and detached elements.
     SODaSNode* getParentBranch() const { return parent_; }
     // Names from below the root down to this element, joined by the root's delimiter.
@@ -63,9 +71,17 @@ private:
     AddRefusal checkName(const std::string& name) const;
     const SODaSNode* root() const;
 
+    // Where a child of a given name sits: among the branches or the leaves, at which index.
+    struct ChildSlot {
+        bool isBranch;
+        size_t index;
+    };
+
     mutable std::mutex mutex_;
     std::vector<SOCmnPointer<SODaSNode>> branches_;
     std::vector<SOCmnPointer<SODaSTag>> leaves_;
+    // Keys view the children's names, which do not change once they are added.
+    std::unordered_map<std::string_view, ChildSlot> byName_;
 };
 
 // Plain branches of the name space.

@@ -48,3 +48,25 @@ TEST(XmlDom, Latin1FilesArriveAsUtf8) {
             n.textOfFirstChild(text);
     EXPECT_EQ(text, "Stra\xC3\x9F" "e");
 }
+
+TEST(XmlDom, TextOpeningAnElementIsItsFirstChildInEveryView) {
+    DomDocument doc;
+    ASSERT_TRUE(doc.loadText("<a>text<!--c-->more<b>x</b></a>"));
+    DomNode a = doc.topLevelNodes().at(0);
+    auto children = a.children();
+    ASSERT_EQ(children.size(), 4u);
+    EXPECT_EQ(a.childCount(), 4u);
+    EXPECT_TRUE(children[0].isText());
+    EXPECT_EQ(children[0].value(), "text");
+    EXPECT_EQ(children[1].type(), DomNodeType::comment);
+    EXPECT_EQ(children[2].value(), "more");
+    EXPECT_EQ(children[3].name(), "b");
+    EXPECT_EQ(a.value(), "") << "an element has a name, not a value";
+
+    DomNode first = a.firstChild();
+    EXPECT_EQ(first.value(), "text");
+    EXPECT_TRUE(first.children().empty());
+    EXPECT_EQ(first.nextSibling().type(), DomNodeType::comment);
+    EXPECT_EQ(first.nextSibling().nextSibling().nextSibling().name(), "b");
+    EXPECT_TRUE(first.nextSibling().nextSibling().nextSibling().nextSibling().isNull());
+}
