@@ -6,9 +6,6 @@
 #include "NodeTree.h"
 #include "ServerKind.h"
 
-#include <functional>
-#include <utility>
-
 namespace vorn::editor {
 namespace {
 
@@ -36,45 +33,41 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
         // is the device's key.
         if (childElement(element, "name").isNull())
             throw EditorError(kErrMissingValue, "Missing value: element \"name\" of PLC");
-        using Setter = std::function<void(const std::string&, const std::string&)>;
-        const std::pair<const char*, Setter> settings[] = {
-            {"NAME", [this](const std::string& v, const std::string&) { name_ = v; }},
-            {"ID",
-             [this](const std::string& v, const std::string& c) { ui_ = toByte(v, "id of " + c); }},
-            {"COM", [this](const std::string& v, const std::string&) { com_ = v; }},
-            {"BAUDRATE", [this](const std::string& v,
-                                const std::string& c) { baud_ = toLong(v, "baudrate of " + c); }},
-            {"PARITY", [this](const std::string& v, const std::string&) { parity_ = v; }},
-            {"STOPBITS",
-             [this](const std::string& v, const std::string& c) {
-                 stopBits_ = toByte(v, "stopbits of " + c);
-             }},
-            {"DATABITS",
-             [this](const std::string& v, const std::string& c) {
-                 dataBits_ = toByte(v, "databits of " + c);
-             }},
-            {"FLOWCONTROL", [this](const std::string& v, const std::string&) { flowCtl_ = v; }},
-            {"TIMEOUT", [this](const std::string& v,
-                               const std::string& c) { timeout_ = toLong(v, "timeout of " + c); }},
-            {"SILENT", [this](const std::string& v,
-                              const std::string& c) { silent_ = toLong(v, "silent of " + c); }},
-        };
         name_ = elementText(childElement(element, "name"));
         const std::string context = "PLC " + name_;
         for (DomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
             if (!child.isElement())
                 continue;
-            for (const auto& [name, set] : settings) {
-                if (equalsNoCase(child.name(), name)) {
-                    set(elementText(child), context);
-                    break;
-                }
-            }
+            applySerialSetting(child.name(), elementText(child), context);
         }
     }
     if (name_.empty())
         throw EditorError(kErrMissingValue, "Missing value: PLC without a name");
     key_ = name_;
+}
+
+void clsPLC::applySerialSetting(const std::string& element, const std::string& value,
+                                const std::string& context) {
+    if (equalsNoCase(element, "NAME"))
+        name_ = value;
+    else if (equalsNoCase(element, "ID"))
+        ui_ = toByte(value, "id of " + context);
+    else if (equalsNoCase(element, "COM"))
+        com_ = value;
+    else if (equalsNoCase(element, "BAUDRATE"))
+        baud_ = toLong(value, "baudrate of " + context);
+    else if (equalsNoCase(element, "PARITY"))
+        parity_ = value;
+    else if (equalsNoCase(element, "STOPBITS"))
+        stopBits_ = toByte(value, "stopbits of " + context);
+    else if (equalsNoCase(element, "DATABITS"))
+        dataBits_ = toByte(value, "databits of " + context);
+    else if (equalsNoCase(element, "FLOWCONTROL"))
+        flowCtl_ = value;
+    else if (equalsNoCase(element, "TIMEOUT"))
+        timeout_ = toLong(value, "timeout of " + context);
+    else if (equalsNoCase(element, "SILENT"))
+        silent_ = toLong(value, "silent of " + context);
 }
 
 void clsPLC::AddToListView(ListView& list) const {

@@ -52,6 +52,10 @@ public:
     void keyFromName() { key_ = name_; }
 
 private:
+    // One child element of a Rennick "PLC"; other names are ignored.
+    void applySerialSetting(const std::string& element, const std::string& value,
+                            const std::string& context);
+
     std::string address_;
     std::string key_;
     uint8_t ui_ = 0;

@@ -263,6 +263,13 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
          "in ImportXML"},
         {"elements not a number", tarnvale(tag("X", "1", "<elements>4x</elements>")),
          " Error n. 13  Type mismatch: elements of tag D.X \"4x\" is not a number in ImportXML"},
+        {"serial device without name",
+         "<VornModBusRTUCfg><OPC_DA><PLC><com>COM1</com></PLC></OPC_DA></VornModBusRTUCfg>",
+         " Error n. 91  Missing value: element \"name\" of PLC in ImportXML"},
+        {"stop bits not a number",
+         "<VornModBusRTUCfg><OPC_DA><PLC><name>R</name><stopbits>x</stopbits></PLC></OPC_DA>"
+         "</VornModBusRTUCfg>",
+         " Error n. 13  Type mismatch: stopbits of PLC R \"x\" is not a number in ImportXML"},
         {"two branches with one key", tarnvale("<Pumps/><Pumps/>"),
          " Error n. 457  This key is already associated with an element of this collection: "
          "D.Pumps in ImportXML"},
