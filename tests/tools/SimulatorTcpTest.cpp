@@ -237,6 +237,37 @@ TEST_F(SimulatorTcp, ServesSeveralClientsAndSurvivesClosedAndGarbledConnections)
     EXPECT_FALSE(sim_->process().waitForExit(0ms).has_value());
 }
 
+TEST_F(SimulatorTcp, AClientThatStopsReadingIsDisconnectedAndOthersAreStillServed) {
+    start({"--unit", "1"});
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    int small = 4096;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(sim_->port()));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    std::this_thread::sleep_for(50ms);
+
+    // Read 125 registers, over and over, never reading an answer.
+    const uint8_t request[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06,
+                               0x01, 0x03, 0x00, 0x00, 0x00, 0x7D};
+    bool disconnected = false;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!disconnected && std::chrono::steady_clock::now() < deadline) {
+        ssize_t sent = ::send(fd, request, sizeof request, MSG_NOSIGNAL);
+        if (sent < 0 && errno != EAGAIN)
+            disconnected = true;
+        else if (sent < 0)
+            std::this_thread::sleep_for(1ms);
+    }
+    ::close(fd);
+    EXPECT_TRUE(disconnected);
+
+    auto other = connect(1);
+    EXPECT_EQ(other.readHolding(0, 1), (std::vector<uint16_t>{0}));
+}
+
 TEST_F(SimulatorTcp, EndsWithExitCodeZeroOnSigtermAndSigint) {
     for (int signalNumber : {SIGTERM, SIGINT}) {
         start({"--unit", "1"});

@@ -43,14 +43,15 @@ public:
                    RequestLog& log);
 
     // Takes one complete request read from the link: logs it, then answers, queues or drops it.
-    void take(Link& link, const std::uint8_t* adu, int length);
-    // Answers the link's queued requests whose time has come.
-    void answerDue(Link& link, Clock::time_point now);
+    // False when an answer could not be sent (the peer is gone or stopped reading).
+    bool take(Link& link, const std::uint8_t* adu, int length);
+    // Answers the link's queued requests whose time has come; false as for take().
+    bool answerDue(Link& link, Clock::time_point now);
     // When the next queued request of the link falls due.
     std::optional<Clock::time_point> nextDue(const Link& link) const;
 
 private:
-    void answer(Link& link, const std::uint8_t* adu, int length);
+    bool answer(Link& link, const std::uint8_t* adu, int length);
 
     Transport transport_;
     DeviceImage& image_;

@@ -92,9 +92,9 @@ void TcpServer::run(Generators& generators, const ShutdownSignal& shutdown) {
             bool open = true;
             if (fds[i].revents != 0)
                 open = receive(*client);
-            if (open) {
-                handler_.answerDue(*client, Clock::now());
-            } else {
+            if (open)
+                open = handler_.answerDue(*client, Clock::now());
+            if (!open) {
                 close(*client);
                 clients_.erase(client);
             }
@@ -125,10 +125,8 @@ bool TcpServer::receive(Link& client) {
     std::uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH];
     modbus_set_socket(context_, client.fd);
     int length = modbus_receive(context_, request);
-    if (length > 0) {
-        handler_.take(client, request, length);
-        return true;
-    }
+    if (length > 0)
+        return handler_.take(client, request, length);
     if (length == 0)
         return true;
     // The peer closed, or sent bytes that are no Modbus request: the stream cannot be trusted
