@@ -72,11 +72,21 @@ TEST(SimulatorInput, BadOptionsAreRefused) {
     }
 }
 
-TEST(SimulatorInput, APortInUseEndsItWithExitCodeOne) {
+TEST(SimulatorInput, WhatItCannotServeEndsItWithExitCodeOne) {
     SimProcess first(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0"});
     SimExit second = runSimulatorToExit(MODBUS_SIM_PATH, {"--tcp", first.where()});
     EXPECT_EQ(second.exitCode, kRuntimeError);
     EXPECT_THAT(second.errorOutput, HasSubstr("cannot listen on " + first.where()));
+
+    SimExit noLog = runSimulatorToExit(
+        MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0", "--log", "/nonexistent/requests.log"});
+    EXPECT_EQ(noLog.exitCode, kRuntimeError);
+    EXPECT_THAT(noLog.errorOutput, HasSubstr("cannot open the request log"));
+
+    SimExit noDevice =
+        runSimulatorToExit(MODBUS_SIM_PATH, {"--rtu", "/nonexistent/tty", "--unit", "1"});
+    EXPECT_EQ(noDevice.exitCode, kRuntimeError);
+    EXPECT_THAT(noDevice.errorOutput, HasSubstr("cannot open /nonexistent/tty"));
 }
 
 } // namespace
