@@ -197,7 +197,7 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
 
 void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
     auto device = makeObject<PlcDevice>();
-    SerialPortSettings port;
+    modbus::SerialPortSettings port;
     bool hasName = false;
     bool hasPort = false;
     uint32_t baudRate = kDefaultBaudRate, stopBits = kDefaultStopBits,

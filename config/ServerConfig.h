@@ -4,7 +4,7 @@
 #pragma once
 
 #include "config/PlcDevice.h"
-#include "config/SerialPortSettings.h"
+#include "modbus/SerialPortSettings.h"
 #include "modbus/ModbusTypeTable.h"
 
 namespace vorn {
@@ -12,7 +12,7 @@ namespace vorn {
 struct ServerConfig {
     modbus::ModbusTypeTable modbusTypes;
     DeviceList devices;
-    SerialPortList serialPorts;
+    modbus::SerialPortList serialPorts;
 };
 
 } // namespace vorn

@@ -1,6 +1,6 @@
 #include "SerialPortSettings.h"
 
-namespace vorn {
+namespace vorn::modbus {
 
 bool SerialPortList::addIfAbsent(const SerialPortSettings& port) {
     if (find(port.name))
@@ -16,4 +16,4 @@ const SerialPortSettings* SerialPortList::find(const std::string& name) const {
     return nullptr;
 }
 
-} // namespace vorn
+} // namespace vorn::modbus

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace vorn {
+namespace vorn::modbus {
 
 struct SerialPortSettings {
     std::string name; // "COM1"
@@ -28,4 +28,4 @@ private:
     std::vector<SerialPortSettings> ports_;
 };
 
-} // namespace vorn
+} // namespace vorn::modbus
