@@ -60,6 +60,8 @@ TEST(SimulatorInput, BadOptionsAreRefused) {
         {"--tcp", "127.0.0.1:0", "--delay-ms"},
         {"--tcp", "127.0.0.1:0", "--frobnicate"},
         {"--rtu", "/dev/null", "--unit", "0"},
+        {"--rtu", "/dev/null", "--baud", "9601"},
+        {"--rtu", "/dev/null", "--format", "8X1"},
         {"--tcp", "127.0.0.1:0", "--values", "/nonexistent/values.txt"},
     };
     for (const auto& arguments : cases) {

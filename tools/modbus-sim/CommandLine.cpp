@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <charconv>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <modbus/modbus.h>
 
@@ -11,6 +12,9 @@ namespace modbus_sim {
 namespace {
 
 constexpr int kMaxDelayMs = 600000;
+// Addresses a device on a serial line may have; 0 is the broadcast address.
+constexpr int kFirstRtuUnit = 1;
+constexpr int kLastRtuUnit = 247;
 
 int parseNumber(std::string_view text, int low, int high, const std::string& what) {
     int value = 0;
@@ -20,6 +24,17 @@ int parseNumber(std::string_view text, int low, int high, const std::string& wha
         throw SyntaxError("bad " + what + " '" + std::string(text) + "' (expected " +
                           std::to_string(low) + ".." + std::to_string(high) + ")");
     return value;
+}
+
+// libmodbus falls back to 9600 baud, silently, for a rate it does not know; refuse those.
+int parseBaudRate(std::string_view text) {
+    static constexpr int kRates[] = {110,   300,   600,   1200,   2400,   4800,   9600,
+                                     19200, 38400, 57600, 115200, 230400, 460800, 921600};
+    int baud = parseNumber(text, kRates[0], kRates[std::size(kRates) - 1], "baud rate");
+    if (std::find(std::begin(kRates), std::end(kRates), baud) == std::end(kRates))
+        throw SyntaxError("unsupported baud rate " + std::string(text) +
+                          " (use a standard one, e.g. 9600, 19200, 115200)");
+    return baud;
 }
 
 TcpEndpoint parseTcpEndpoint(std::string_view text) {
@@ -111,7 +126,7 @@ SimOptions parseCommandLine(int argc, char** argv) {
          [&](std::string_view v) {
              if (!options.rtu)
                  options.rtu.emplace();
-             options.rtu->baud = parseNumber(v, 50, 4000000, "baud rate");
+             options.rtu->baud = parseBaudRate(v);
          }},
         {"--format",
          [&](std::string_view v) {
@@ -169,8 +184,10 @@ SimOptions parseCommandLine(int argc, char** argv) {
         options.units.push_back(1);
     if (options.rtu) {
         for (int unit : options.units)
-            if (unit < 1 || unit > 247)
-                throw SyntaxError("RTU unit identifiers are 1..247, not " + std::to_string(unit));
+            if (unit < kFirstRtuUnit || unit > kLastRtuUnit)
+                throw SyntaxError("RTU unit identifiers are " + std::to_string(kFirstRtuUnit) +
+                                  ".." + std::to_string(kLastRtuUnit) + ", not " +
+                                  std::to_string(unit));
     }
     checkUnitsServed(options);
     return options;
