@@ -27,13 +27,19 @@ TEST(SimulatorRtu, ServesEveryUnitOnTheLineAndIgnoresOthers) {
     auto client = ModbusClient::rtu(line.endB(), 17);
     EXPECT_EQ(client.readHolding(0, 1), (std::vector<uint16_t>{0x1234}));
 
-    // The second unit is not the one libmodbus filters for on the simulator's side.
+    // On the simulator's side libmodbus reads for one unit (5, the lowest); frames for the others
+    // are taken over from it, so requests alternate between both ways of being read.
     client.setUnit(5);
     EXPECT_EQ(client.readHolding(0, 1), (std::vector<uint16_t>{0x0505}));
     ASSERT_EQ(modbus_write_register(client.get(), 3, 0x4148), 1);
     EXPECT_EQ(client.readHolding(3, 1), (std::vector<uint16_t>{0x4148}));
     client.setUnit(17);
     EXPECT_EQ(client.readHolding(3, 1), (std::vector<uint16_t>{0}));
+    const uint16_t registers[] = {0x4142, 0x4344};
+    ASSERT_EQ(modbus_write_registers(client.get(), 20, 2, registers), 2);
+    const uint8_t coils[] = {1, 1, 0, 1};
+    ASSERT_EQ(modbus_write_bits(client.get(), 4, 4, coils), 4);
+    EXPECT_EQ(client.readHolding(20, 2), (std::vector<uint16_t>{0x4142, 0x4344}));
 
     // An absent unit gets no answer on a bus.
     client.setUnit(9);
@@ -64,14 +70,19 @@ TEST(SimulatorRtu, ServesEveryUnitOnTheLineAndIgnoresOthers) {
     client.setUnit(17);
     EXPECT_EQ(client.readHolding(0, 1), (std::vector<uint16_t>{0x1234}));
 
-    auto records = waitForRequests(log, 9, 2s);
-    ASSERT_GE(records.size(), 9u);
+    auto records = waitForRequests(log, 13, 2s);
+    ASSERT_GE(records.size(), 13u);
     EXPECT_EQ(records.back().unit, 17);
     EXPECT_EQ(records[2].unit, 5);
     EXPECT_EQ(records[2].function, 6);
     EXPECT_EQ(records[2].data, (std::vector<uint8_t>{0x41, 0x48}));
-    EXPECT_EQ(records[5].unit, 9);
-    EXPECT_EQ(records[6].unit, 0);
+    EXPECT_EQ(records[5].function, 16);
+    EXPECT_EQ(records[5].data, (std::vector<uint8_t>{0x41, 0x42, 0x43, 0x44}));
+    EXPECT_EQ(records[6].function, 15);
+    EXPECT_EQ(records[6].count, 4);
+    EXPECT_EQ(records[6].data, (std::vector<uint8_t>{0x0B}));
+    EXPECT_EQ(records[8].unit, 9);
+    EXPECT_EQ(records[9].unit, 0);
 
     EXPECT_EQ(sim.stop(), 0) << sim.process().errorOutput();
 }
