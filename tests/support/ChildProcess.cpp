@@ -17,6 +17,7 @@ namespace vorn::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr int kMaxInheritedFd = 4096;
 
 int decodeStatus(int status) {
     if (WIFEXITED(status))
@@ -37,8 +38,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        std::string reason = std::strerror(errno);
         ::close(stderrFd);
-        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+        std::remove(stderrPath_.c_str());
+        throw std::runtime_error("pipe: " + reason);
     }
 
     std::vector<char*> argv;
@@ -51,14 +54,22 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (pid_ == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
         dup2(stderrFd, STDERR_FILENO);
+        // The child must not hold the test's other descriptors (sockets of a server under test,
+        // say): a connection the test closes would otherwise stay open in the child.
+        if (close_range(3, ~0U, 0) != 0) {
+            for (int fd = 3; fd < kMaxInheritedFd; ++fd)
+                ::close(fd);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }
     ::close(pipeFds[1]);
     ::close(stderrFd);
     if (pid_ < 0) {
+        std::string reason = std::strerror(errno);
         ::close(pipeFds[0]);
-        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+        std::remove(stderrPath_.c_str());
+        throw std::runtime_error("fork: " + reason);
     }
     stdoutFd_ = pipeFds[0];
 }
