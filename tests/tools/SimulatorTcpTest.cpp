@@ -194,8 +194,9 @@ TEST_F(SimulatorTcp, AnswersTheConfiguredFaults) {
     promptTook = std::chrono::steady_clock::now() - begin;
     lateReader.join();
     EXPECT_GE(lateTook, 400ms);
-    EXPECT_LT(lateTook, 900ms);
-    EXPECT_LT(promptTook, 200ms);
+    EXPECT_LT(lateTook, 2s);
+    // Had the late answer held up the loop, this one would take 350 ms or more.
+    EXPECT_LT(promptTook, 300ms);
 
     auto log = readRequestLog(logPath());
     ASSERT_EQ(log.size(), 6u);
@@ -294,6 +295,7 @@ TEST_F(SimulatorTcp, ChangingValuesMoveWithTime) {
     std::set<uint16_t> counters, ramps, sines;
     std::set<uint8_t> toggles;
     uint16_t lastCounter = 10;
+    const auto begin = std::chrono::steady_clock::now();
     for (int sample = 0; sample < 15; ++sample) {
         uint16_t counter = client.readHolding(0, 1)[0];
         uint16_t sine = client.readHolding(30, 1)[0];
@@ -311,8 +313,11 @@ TEST_F(SimulatorTcp, ChangingValuesMoveWithTime) {
         toggles.insert(toggle);
         std::this_thread::sleep_for(100ms);
     }
-    EXPECT_GE(counters.size(), 2u); // 1.5 s: one or two steps of one
-    EXPECT_LE(counters.size(), 3u);
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begin)
+            .count();
+    EXPECT_GE(counters.size(), 2u); // 1.5 s or more: at least one step of one
+    EXPECT_LE(counters.size(), static_cast<std::size_t>(seconds) + 2);
     EXPECT_GE(ramps.size(), 5u);
     EXPECT_GE(sines.size(), 5u);
     EXPECT_EQ(toggles.size(), 2u);
