@@ -116,6 +116,30 @@ TEST_F(SimulatorTcp, WritesChangeOnlyTheAddressedUnitAndAreLoggedWithTheirBytes)
     EXPECT_EQ(log[6].unit, 1);
 }
 
+TEST_F(SimulatorTcp, MaskWriteAndReadWriteRequestsAreCarriedOutAndLogged) {
+    start({"--unit", "1", "--set", "hr:5=0x1234"});
+    auto client = connect(1);
+    ASSERT_EQ(modbus_mask_write_register(client.get(), 5, 0xFF00, 0x0056), 1);
+    EXPECT_EQ(client.readHolding(5, 1), (std::vector<uint16_t>{0x1256}));
+
+    const uint16_t written[] = {0xAAAA, 0xBBBB};
+    uint16_t read[3] = {};
+    ASSERT_EQ(modbus_write_and_read_registers(client.get(), 6, 2, written, 5, 3, read), 3);
+    EXPECT_EQ(std::vector<uint16_t>(read, read + 3),
+              (std::vector<uint16_t>{0x1256, 0xAAAA, 0xBBBB}));
+
+    auto log = readRequestLog(logPath());
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].function, 22);
+    EXPECT_EQ(log[0].start, 5);
+    EXPECT_EQ(log[0].count, 1);
+    EXPECT_EQ(log[0].data, (std::vector<uint8_t>{0xFF, 0x00, 0x00, 0x56}));
+    EXPECT_EQ(log[2].function, 23);
+    EXPECT_EQ(log[2].start, 5); // the read part
+    EXPECT_EQ(log[2].count, 3);
+    EXPECT_EQ(log[2].data, (std::vector<uint8_t>{0xAA, 0xAA, 0xBB, 0xBB}));
+}
+
 TEST_F(SimulatorTcp, TablesEndAtAddress65535) {
     start({"--unit", "1", "--set", "hr:65535=0x7777"});
     auto client = connect(1);
