@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     getrusage(RUSAGE_SELF, &before);
     ServerConfig config;
     auto root = makeObject<SODaSNameSpaceRoot>();
-    ConfigLoader loader(ServerKind::tarnvale, config, makeModbusTag);
+    modbus::EngineQueues queues;
+    ConfigLoader loader(ServerKind::tarnvale, config, modbusTagFactory(queues));
     auto start = std::chrono::steady_clock::now();
     loader.loadConfiguration(path, *root);
     auto took = std::chrono::steady_clock::now() - start;

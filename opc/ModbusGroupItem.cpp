@@ -3,20 +3,39 @@
 #include "opc/ModbusTag.h"
 
 namespace vorn {
+namespace {
+
+ModbusTag* modbusTagOf(const SOCmnPointer<SODaSTag>& tag) {
+    return dynamic_cast<ModbusTag*>(tag.get());
+}
+
+} // namespace
 
 void ModbusItem::onSetActive(bool active) {
     SOCmnPointer<SODaSTag> tag = getItemTag();
-    auto* modbusTag = dynamic_cast<ModbusTag*>(tag.get());
+    ModbusTag* modbusTag = modbusTagOf(tag);
     if (!modbusTag)
         return;
-    if (active)
+    uint32_t rate = 0;
+    if (active) {
+        rate = getGroup() ? getGroup()->getUpdateRate() : 0;
         modbusTag->activeItems().add(this);
-    else
+    } else {
         modbusTag->activeItems().removeObject(this);
+    }
+    modbusTag->queues().appendActivation(modbus::ActivationChange{
+        active, false, rate, SOCmnPointer<modbus::PolledTag>::share(modbusTag)});
 }
 
 void ModbusGroup::onSetUpdateRate(uint32_t rate) {
-    (void)rate; // the engine moves the group's tags to blocks of the new rate
+    if (rate == getUpdateRate())
+        return;
+    for (const SOCmnPointer<SODaSItem>& item : getItems()) {
+        SOCmnPointer<SODaSTag> tag = item->getItemTag();
+        if (ModbusTag* modbusTag = modbusTagOf(tag))
+            modbusTag->queues().appendActivation(modbus::ActivationChange{
+                false, true, rate, SOCmnPointer<modbus::PolledTag>::share(modbusTag)});
+    }
 }
 
 } // namespace vorn

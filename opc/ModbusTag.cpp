@@ -1,33 +1,59 @@
 #include "ModbusTag.h"
 
+#include <atomic>
+
 namespace vorn {
 namespace {
 
-// Before the first poll the cache is uncertain: arrays hold `elements` zeros, strings
-// `elements` blanks, every other type no value at all.
-Variant initialValue(VARTYPE type, uint16_t elements) {
-    if (type & VT_ARRAY)
-        return Variant::array(type & ~VT_ARRAY, elements);
-    if (type == VT_BSTR)
-        return Variant::bstr(std::u16string(elements, u' '));
-    return Variant();
+std::atomic<bool> testTool{false};
+
+bool isDeviceOperation(uint16_t operation) {
+    return operation == SODaSRequest::kSyncDevice || operation == SODaSRequest::kAsyncDevice;
 }
 
 } // namespace
 
-ModbusTag::ModbusTag(const TagConfig& config)
-    : device_(config.device), address_(config.address), bitNumber_(config.bitNumber),
-      kind_(config.kind), elements_(config.elements) {
-    setName(config.name);
-    setAccessRights(config.accessRights);
-    setNativeDatatype(config.nativeType);
-    setDeviceIOMode(kDeviceIOModeRequest);
-    addProperty(kPropertyItemDescription)->setConstantValue(Variant::bstrFromUtf8(config.description));
-    getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements), 0x40);
+void setTestToolMode(bool on) {
+    testTool.store(on);
+}
+bool testToolMode() {
+    return testTool.load();
 }
 
-SOCmnPointer<SODaSTag> makeModbusTag(const TagConfig& config) {
-    return makeObject<ModbusTag>(config);
+void ModbusTag::handleRequest(SODaSRequest& request) {
+    auto self = SOCmnPointer<modbus::PolledTag>::share(this);
+    auto entry = [&] {
+        return modbus::QueuedRequest{SOCmnPointer<SODaSRequest>::share(&request), self, kind()};
+    };
+    switch (request.getType()) {
+    case SODaSRequest::read:
+        if (!isDeviceOperation(request.getOperation())) {
+            request.complete(S_OK, false, Quality::kUncertain, false, true);
+            return;
+        }
+        request.start();
+        queues_.appendDeviceRead(entry());
+        return;
+    case SODaSRequest::write:
+        if (!testToolMode()) {
+            request.start();
+        } else if (isDeviceOperation(request.getOperation())) {
+            request.start();
+        } else if (request.getOperation() == SODaSRequest::kSyncCache ||
+                   request.getOperation() == SODaSRequest::kAsyncCache) {
+            request.complete(S_OK, false, Quality::kUncertain, false, true);
+        }
+        queues_.appendWrite(entry());
+        return;
+    default:
+        return;
+    }
+}
+
+ConfigLoader::TagFactory modbusTagFactory(modbus::EngineQueues& queues) {
+    return [&queues](const TagConfig& config) -> SOCmnPointer<SODaSTag> {
+        return makeObject<ModbusTag>(config, queues);
+    };
 }
 
 } // namespace vorn

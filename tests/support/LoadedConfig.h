@@ -25,7 +25,7 @@ public:
     ~LoadedConfig() { getSOCmnTrace().setSink(previousSink_); }
 
     ConfigLoader loader() {
-        return ConfigLoader(kind_, config, makeModbusTag, Registry(dir.file("registry.ini")));
+        return ConfigLoader(kind_, config, modbusTagFactory(queues), Registry(dir.file("registry.ini")));
     }
     bool load(const std::string& text) {
         return loader().loadConfiguration(dir.write("config.xml", text), *root);
@@ -46,6 +46,7 @@ public:
     std::vector<ScriptedMessageBox::Shown> messages() const { return boxes_.shown(); }
 
     ScratchDir dir;
+    modbus::EngineQueues queues;
     ServerConfig config;
     SOCmnPointer<SODaSNameSpaceRoot> root = makeObject<SODaSNameSpaceRoot>();
     std::vector<std::string> traces;

@@ -1,0 +1,35 @@
+#include "PolledTag.h"
+
+namespace vorn::modbus {
+namespace {
+
+// Before the first poll the cache is uncertain: arrays hold `elements` zeros, strings
+// `elements` blanks, every other type no value at all.
+Variant initialValue(VARTYPE type, uint16_t elements) {
+    if (type & VT_ARRAY)
+        return Variant::array(type & ~VT_ARRAY, elements);
+    if (type == VT_BSTR)
+        return Variant::bstr(std::u16string(elements, u' '));
+    return Variant();
+}
+
+} // namespace
+
+PolledTag::PolledTag(const TagConfig& config)
+    : device_(config.device), address_(config.address), bitNumber_(config.bitNumber),
+      kind_(config.kind), elements_(config.elements) {
+    setName(config.name);
+    setAccessRights(config.accessRights);
+    setNativeDatatype(config.nativeType);
+    setDeviceIOMode(kDeviceIOModeRequest);
+    addProperty(kPropertyItemDescription)
+        ->setConstantValue(Variant::bstrFromUtf8(config.description));
+    getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements),
+                                   Quality::kUncertain);
+}
+
+TagShape PolledTag::shape() const {
+    return TagShape{getNativeDatatype(), elements(), bitNumber_, address_, kind_};
+}
+
+} // namespace vorn::modbus
