@@ -1,0 +1,104 @@
+#include "CommLog.h"
+
+#include "platform/ProgramPath.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn::modbus {
+namespace {
+
+constexpr std::array<const char*, 12> monthAbbreviations{"Gen", "Feb", "Mar", "Apr", "May", "Jun",
+                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+int openLog(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+}
+
+} // namespace
+
+std::tm CommLog::localNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+CommLog::CommLog(std::string folder, LocalClock clock)
+    : folder_(std::move(folder)), clock_(std::move(clock)) {
+    if (!folder_.empty() && folder_.back() != '/')
+        folder_ += '/';
+}
+
+CommLog CommLog::besideProgram() {
+    const std::string besideFile = vorn::besideProgram("Log.err");
+    return CommLog(besideFile.empty() ? std::string()
+                                      : besideFile.substr(0, besideFile.size() - 7));
+}
+
+std::string CommLog::formatLine(const std::tm& time, std::string_view prefix,
+                                std::span<const uint8_t> bytes) {
+    const int month = time.tm_mon >= 0 && time.tm_mon < 12 ? time.tm_mon : 0;
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%i %s %i %02i:%02i:%02i. ", time.tm_mday,
+                  monthAbbreviations[static_cast<size_t>(month)], time.tm_year + 1900, time.tm_hour,
+                  time.tm_min, time.tm_sec);
+    std::string line = stamp;
+    line += prefix;
+    char hex[4];
+    for (uint8_t byte : bytes) {
+        std::snprintf(hex, sizeof hex, "%x ", byte);
+        line += hex;
+    }
+    line += "\r\n";
+    return line;
+}
+
+void CommLog::appendLine(const std::string& line) {
+    int fd = openLog(currentPath());
+    if (fd < 0)
+        return;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        ::close(fd);
+        return;
+    }
+    if (status.st_size > rotationBytes) {
+        ::close(fd);
+        ::unlink(backupPath().c_str());
+        ::rename(currentPath().c_str(), backupPath().c_str());
+        fd = openLog(currentPath());
+        if (fd < 0)
+            return;
+    }
+    if (::lseek(fd, 0, SEEK_END) >= 0)
+        writeAll(fd, line);
+    ::close(fd);
+}
+
+void CommLog::logTransaction(std::span<const uint8_t> request, std::span<const uint8_t> reply) {
+    if (!enabled())
+        return;
+    const std::tm now = clock_();
+    appendLine(formatLine(now, "TX:", request.first(std::min(request.size(), loggedRequestBytes))));
+    appendLine(formatLine(now, "RX:", reply));
+}
+
+} // namespace vorn::modbus

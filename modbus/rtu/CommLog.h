@@ -1,0 +1,55 @@
+// The communication log of the serial server: one text line per frame sent ("TX:") and per
+// reply received ("RX:") in "Log.err", which is moved to "Log.bak" once it has grown past
+// 1,000,000 bytes. Off at start; the main window flips it, the communication thread writes.
+// A line that cannot be written is lost quietly: logging never disturbs communication.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vorn::modbus {
+
+class CommLog {
+public:
+    static constexpr long long rotationBytes = 1'000'000;
+    // Only this many bytes of a sent frame are logged.
+    static constexpr size_t loggedRequestBytes = 8;
+
+    // The local time a line is stamped with.
+    using LocalClock = std::function<std::tm()>;
+    static std::tm localNow();
+
+    // `folder` holds the files; empty means the current directory.
+    explicit CommLog(std::string folder, LocalClock clock = localNow);
+    // The log beside the program (the current directory when the program path is unknown).
+    static CommLog besideProgram();
+
+    // The switch may be flipped from another thread than the writer's; a line pair may be
+    // written or skipped around the moment it changes.
+    void setEnabled(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+    bool enabled() const { return enabled_.load(std::memory_order_relaxed); }
+
+    std::string currentPath() const { return folder_ + "Log.err"; }
+    std::string backupPath() const { return folder_ + "Log.bak"; }
+
+    // One transaction when the switch is on: the first bytes of the request, then the reply.
+    void logTransaction(std::span<const uint8_t> request, std::span<const uint8_t> reply);
+
+    // "5 Dec 2026 09:05:03. TX:1 3 0 0 0 2 c6 9b \r\n" for the given time, prefix and bytes.
+    static std::string formatLine(const std::tm& time, std::string_view prefix,
+                                  std::span<const uint8_t> bytes);
+    // Appends a line, first moving a log grown past the limit to the backup.
+    void appendLine(const std::string& line);
+
+private:
+    std::string folder_; // empty or ending in '/'
+    LocalClock clock_;
+    std::atomic<bool> enabled_{false};
+};
+
+} // namespace vorn::modbus

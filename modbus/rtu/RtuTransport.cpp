@@ -1,0 +1,120 @@
+#include "RtuTransport.h"
+
+#include "PortPath.h"
+#include "RtuFrame.h"
+#include "modbus/ErrorCodes.h"
+#include "modbus/RegisterKind.h"
+#include "modbus/RequestPdu.h"
+
+#include <thread>
+
+namespace vorn::modbus {
+namespace {
+
+constexpr size_t readReplyOverhead = 5; // unit, function, byte count, CRC
+
+} // namespace
+
+RtuTransport::RtuTransport(const SerialPortList& ports, const Registry& registry, CommLog& log)
+    : registry_(registry), log_(log) {
+    for (const SerialPortSettings& port : ports.ports())
+        ports_.push_back(std::make_unique<SerialPort>(port.name, lineSettingsOf(port)));
+}
+
+int RtuTransport::start(std::vector<DeviceEntry> devices) {
+    devices_ = std::move(devices);
+    currentDevice_ = nullptr;
+    currentPort_ = nullptr;
+    return ErrorCode::success;
+}
+
+SerialPort* RtuTransport::portNamed(const std::string& name) {
+    for (const auto& port : ports_)
+        if (port->name() == name)
+            return port.get();
+    return nullptr;
+}
+
+int RtuTransport::selectDevice(uint16_t index) {
+    currentDevice_ = nullptr;
+    currentPort_ = nullptr;
+    if (index == 0 || index > devices_.size())
+        return ErrorCode::portUnavailable;
+    currentDevice_ = &devices_[index - 1];
+    currentPort_ = portNamed(currentDevice_->portName);
+    if (currentPort_ == nullptr)
+        return ErrorCode::portUnavailable;
+    if (!currentPort_->isOpen() &&
+        !currentPort_->open(portDevicePath(registry_, currentPort_->name())))
+        return ErrorCode::portUnavailable;
+    return ErrorCode::success;
+}
+
+int RtuTransport::releaseDevice(uint16_t) {
+    return ErrorCode::success;
+}
+
+void RtuTransport::closeAll() {
+    for (const auto& port : ports_)
+        port->close();
+    start({});
+}
+
+int RtuTransport::readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
+                                std::span<uint8_t> destination) {
+    const auto pdu = readRequest(functionCode, kind, start, count);
+    if (!pdu || destination.size() < unitBytes(kind, count))
+        return ErrorCode::sendFailed; // nothing that could be sent
+    return transact(*pdu, {ReplyKind::read, unitBytes(kind, count) + readReplyOverhead, kind, count,
+                           destination});
+}
+
+int RtuTransport::writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
+                                std::span<const uint8_t> data) {
+    const auto pdu = writeMultipleRequest(functionCode, kind, start, count, data);
+    if (!pdu)
+        return ErrorCode::sendFailed;
+    return transact(*pdu, {ReplyKind::writeMultiple, rtuWriteReplyBytes});
+}
+
+int RtuTransport::writeSingle(uint8_t functionCode, uint8_t, uint16_t address, uint8_t high,
+                              uint8_t low) {
+    const auto pdu = writeSingleRequest(functionCode, address, {high, low});
+    return transact(pdu, {ReplyKind::writeSingle, rtuWriteReplyBytes});
+}
+
+int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expected) {
+    if (currentDevice_ == nullptr)
+        return ErrorCode::portUnavailable;
+    std::this_thread::sleep_for(std::chrono::milliseconds(currentDevice_->silentMs));
+
+    const std::vector<uint8_t> request = rtuFrame(currentDevice_->unitId, pdu);
+    if (currentPort_ == nullptr)
+        return ErrorCode::sendFailed;
+    currentPort_->discardInput();
+    if (!currentPort_->write(request)) {
+        currentPort_->close();
+        return ErrorCode::sendFailed;
+    }
+
+    std::vector<uint8_t> reply(expected.replyBytes);
+    reply.resize(currentPort_->read(reply, std::chrono::milliseconds(currentDevice_->timeoutMs)));
+    log_.logTransaction(request, reply);
+
+    if (reply.empty()) {
+        currentPort_->close();
+        return ErrorCode::noReply;
+    }
+    switch (expected.kind) {
+    case ReplyKind::read:
+        return checkRtuReadReply(reply, request, expected.registerKind, expected.count,
+                                 expected.destination);
+    case ReplyKind::writeMultiple:
+        return checkRtuWriteMultipleReply(reply, request);
+    case ReplyKind::writeSingle:
+        return checkRtuWriteSingleReply(reply, request);
+    }
+    return ErrorCode::badSerialReply;
+}
+
+} // namespace vorn::modbus

@@ -1,0 +1,62 @@
+// The serial transport: Modbus RTU frames on termios lines. One SerialPort per configured port
+// name (several devices may share a line); a port opens at the first selection of one of its
+// devices and stays open until a write to it fails or a request gets no answer.
+//
+// Timing: the silent interval of the current device is kept before every request, and each
+// request waits for the response timeout of the device it is sent to (selecting another device
+// on an open line changes both; the line settings stay those the port was opened with).
+//
+// Only the communication thread uses a transport.
+#pragma once
+
+#include "CommLog.h"
+#include "SerialPort.h"
+#include "modbus/ModbusTransport.h"
+#include "modbus/SerialPortSettings.h"
+#include "platform/Registry.h"
+
+#include <memory>
+#include <vector>
+
+namespace vorn::modbus {
+
+class RtuTransport : public ModbusTransport {
+public:
+    // `ports` are the configured lines (the first device naming a port set its settings);
+    // `registry` maps port names to device paths; `log` records the frames while it is on.
+    RtuTransport(const SerialPortList& ports, const Registry& registry, CommLog& log);
+
+    int start(std::vector<DeviceEntry> devices) override;
+    int selectDevice(uint16_t index) override;
+    int releaseDevice(uint16_t index) override;
+    int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
+                      std::span<uint8_t> destination) override;
+    int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
+                      std::span<const uint8_t> data) override;
+    int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address, uint8_t high,
+                    uint8_t low) override;
+    void closeAll() override;
+
+private:
+    enum class ReplyKind { read, writeMultiple, writeSingle };
+    struct Expected {
+        ReplyKind kind;
+        size_t replyBytes;
+        uint8_t registerKind = 0;
+        uint16_t count = 0;
+        std::span<uint8_t> destination{};
+    };
+
+    SerialPort* portNamed(const std::string& name);
+    // Sends `pdu` to the current device and checks the answer as `expected` says.
+    int transact(std::span<const uint8_t> pdu, const Expected& expected);
+
+    Registry registry_;
+    CommLog& log_;
+    std::vector<std::unique_ptr<SerialPort>> ports_;
+    std::vector<DeviceEntry> devices_;
+    const DeviceEntry* currentDevice_ = nullptr;
+    SerialPort* currentPort_ = nullptr;
+};
+
+} // namespace vorn::modbus

@@ -1,0 +1,126 @@
+#include "SerialPort.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace vorn::modbus {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until `deadline`, as poll() takes them (0 when it has passed).
+int millisecondsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 1'000'000'000));
+}
+
+// Waits for `events` on `fd`; true when one came before the deadline.
+bool waitFor(int fd, short events, int timeoutMs) {
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        const int ready = ::poll(&entry, 1, timeoutMs);
+        if (ready >= 0)
+            return ready > 0;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+// Modem lines as the flow control wants them: DTR up with hardware handshake, DTR and RTS down
+// without. Lines that have no modem signals (pseudo-terminals) refuse this, which is harmless.
+void setModemLines(int fd, bool hardwareFlowControl) {
+    int dtr = TIOCM_DTR;
+    int dtrAndRts = TIOCM_DTR | TIOCM_RTS;
+    if (hardwareFlowControl)
+        ::ioctl(fd, TIOCMBIS, &dtr);
+    else
+        ::ioctl(fd, TIOCMBIC, &dtrAndRts);
+}
+
+} // namespace
+
+bool SerialPort::open(const std::string& devicePath) {
+    close();
+    if (devicePath.empty())
+        return false;
+    fd_ = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        return false;
+    termios tio{};
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd_, &tio) != 0 ||
+        !applyLineSettings(tio, line_) || ::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        close();
+        return false;
+    }
+    setModemLines(fd_, line_.hardwareFlowControl);
+    ::tcflush(fd_, TCIOFLUSH);
+    return true;
+}
+
+void SerialPort::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void SerialPort::discardInput() {
+    if (fd_ < 0)
+        return;
+    ::tcflush(fd_, TCIFLUSH);
+    // Bytes still on their way into the driver's queue are read off too, up to a bound so that
+    // a far end that never stops talking cannot hold the port here.
+    uint8_t scratch[256];
+    for (int round = 0; round < 64; ++round)
+        if (::read(fd_, scratch, sizeof scratch) <= 0)
+            break;
+}
+
+bool SerialPort::write(std::span<const uint8_t> frame) {
+    if (fd_ < 0)
+        return false;
+    const auto deadline = Clock::now() + writeTimeout;
+    size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t written = ::write(fd_, frame.data() + sent, frame.size() - sent);
+        if (written > 0) {
+            sent += static_cast<size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (!waitFor(fd_, POLLOUT, millisecondsUntil(deadline)))
+            return false;
+    }
+    return true;
+}
+
+size_t SerialPort::read(std::span<uint8_t> buffer, std::chrono::milliseconds responseTimeout) {
+    if (fd_ < 0)
+        return 0;
+    const auto deadline = Clock::now() + responseTimeout +
+                          std::chrono::milliseconds(lineTimeMs(line_, buffer.size()));
+    size_t received = 0;
+    while (received < buffer.size()) {
+        int waitMs = millisecondsUntil(deadline);
+        if (received > 0)
+            waitMs = std::min(waitMs, static_cast<int>(interByteGap.count()));
+        if (!waitFor(fd_, POLLIN, waitMs))
+            break;
+        const ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);
+        if (got > 0)
+            received += static_cast<size_t>(got);
+        else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            break; // line gone (hang-up or I/O error)
+        else if (millisecondsUntil(deadline) == 0)
+            break;
+    }
+    return received;
+}
+
+} // namespace vorn::modbus

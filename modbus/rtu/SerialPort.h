@@ -1,0 +1,52 @@
+// One serial line opened on a device path with termios. The port is opened for this process
+// alone (an advisory lock), with both queues purged, and never blocks: writes and reads wait
+// with poll() under deadlines, so a silent or babbling far end cannot stall the caller.
+#pragma once
+
+#include "LineSettings.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vorn::modbus {
+
+class SerialPort {
+public:
+    // No byte for this long after the last one ends a reply.
+    static constexpr std::chrono::milliseconds interByteGap{50};
+    // Longest a frame may take to leave; a line held up longer (flow control) fails the write.
+    static constexpr std::chrono::milliseconds writeTimeout{1000};
+
+    SerialPort(std::string name, LineSettings line) : name_(std::move(name)), line_(line) {}
+    ~SerialPort() { close(); }
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    const std::string& name() const { return name_; }
+    const LineSettings& line() const { return line_; }
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Opens `devicePath` with the port's line settings; false (and closed) when the device
+    // cannot be opened, is taken by another user, or refuses the settings.
+    bool open(const std::string& devicePath);
+    void close();
+
+    // Drops whatever has arrived unasked, so that a late answer is not taken for the next one.
+    void discardInput();
+    // Sends all of `frame`; false when the port is closed or the line does not take it in time.
+    bool write(std::span<const uint8_t> frame);
+    // Receives up to `buffer.size()` bytes: the first must come within `responseTimeout`, each
+    // next one within the inter-byte gap, and the whole reply within the response timeout plus
+    // the time its bytes take on the line. Returns the number of bytes received (0: none).
+    size_t read(std::span<uint8_t> buffer, std::chrono::milliseconds responseTimeout);
+
+private:
+    std::string name_;
+    LineSettings line_;
+    int fd_ = -1;
+};
+
+} // namespace vorn::modbus

@@ -1,0 +1,118 @@
+// The communication log: its lines for the transactions of the serial transport, the switch,
+// and the move to the backup file once the log has grown past its limit.
+#include "RtuLine.h"
+#include "modbus/RegisterKind.h"
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace vorn::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+constexpr uint8_t holding = modbus::RegisterKind::holdingRegister;
+
+std::string contentOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::tm localTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    return time;
+}
+
+TEST(CommLog, EveryTransactionGivesATxAndAnRxLineStampedWithTheLocalTime) {
+    RtuLine line;
+    std::tm now = localTime(2026, 12, 5, 9, 5, 3);
+    modbus::CommLog log(line.scratch.path(), [&] { return now; });
+    modbus::RtuTransport rtu(line.ports, line.registry, log);
+    rtu.start({rtuDevice(17, 150)});
+    log.setEnabled(true);
+
+    // No answer: an RX line without bytes.
+    Bytes destination(4);
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+
+    // An answer in January; of a long write only the first 8 bytes are logged.
+    now = localTime(2027, 1, 14, 23, 59, 9);
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    auto result = std::async(std::launch::async, [&] {
+        return rtu.writeMultiple(16, holding, 3, 0x10, Bytes{1, 2, 3, 4, 5, 6});
+    });
+    line.device.receive(8 + 7, 2s);
+    line.device.send(withCrc({0x11, 0x10, 0x00, 0x10, 0x00, 0x03}));
+    EXPECT_EQ(result.get(), 0);
+
+    EXPECT_EQ(contentOf(log.currentPath()), "5 Dec 2026 09:05:03. TX:11 3 0 0 0 2 c6 9b \r\n"
+                                            "5 Dec 2026 09:05:03. RX:\r\n"
+                                            "14 Gen 2027 23:59:09. TX:11 10 0 10 0 3 6 1 \r\n"
+                                            "14 Gen 2027 23:59:09. RX:11 10 0 10 0 3 "
+                                            "83 5d \r\n");
+
+    // Switched off, nothing is added.
+    const std::string logged = contentOf(log.currentPath());
+    log.setEnabled(false);
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+    EXPECT_EQ(contentOf(log.currentPath()), logged);
+}
+
+TEST(CommLog, IsOffAtStartAndWritesNothing) {
+    RtuLine line;
+    auto& rtu = line.transport({rtuDevice(17, 100)});
+    Bytes destination(4);
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+    EXPECT_FALSE(line.log.enabled());
+    EXPECT_FALSE(std::filesystem::exists(line.log.currentPath()));
+}
+
+TEST(CommLog, ALogGrownPastTheLimitMovesToTheBackup) {
+    ScratchDir scratch;
+    modbus::CommLog log(scratch.path(), [] { return localTime(2026, 3, 1, 0, 0, 0); });
+    const std::string atLimit(modbus::CommLog::rotationBytes, 'a');
+    const std::string line =
+        modbus::CommLog::formatLine(localTime(2026, 3, 1, 0, 0, 0), "RX:", Bytes{0xFF, 0x00});
+    EXPECT_EQ(line, "1 Mar 2026 00:00:00. RX:ff 0 \r\n");
+
+    // At the limit the log still grows.
+    scratch.write("Log.err", atLimit);
+    log.appendLine(line);
+    EXPECT_EQ(contentOf(log.currentPath()), atLimit + line);
+    EXPECT_FALSE(std::filesystem::exists(log.backupPath()));
+
+    // Past it, the next line starts a fresh log, with or without an old backup.
+    for (bool backupBefore : {false, true}) {
+        if (backupBefore)
+            scratch.write("Log.bak", "older");
+        scratch.write("Log.err", atLimit + "b");
+        log.appendLine(line);
+        EXPECT_EQ(contentOf(log.currentPath()), line) << backupBefore;
+        EXPECT_EQ(contentOf(log.backupPath()), atLimit + "b") << backupBefore;
+    }
+}
+
+TEST(CommLog, ALogThatCannotBeWrittenLosesTheLineQuietly) {
+    ScratchDir scratch;
+    modbus::CommLog log(scratch.file("missing-folder"));
+    log.setEnabled(true);
+    log.logTransaction(Bytes{1, 2, 3}, {});
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("missing-folder")));
+}
+
+} // namespace
+} // namespace vorn::test
