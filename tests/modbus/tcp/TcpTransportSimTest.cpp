@@ -181,6 +181,24 @@ TEST_F(TcpTransportWithSim, ReleasedDeviceIsReopenedOnlyAtItsNextSelection) {
     EXPECT_EQ(logged().size(), 1u);
 }
 
+TEST_F(TcpTransportWithSim, DeviceThatGoesAwayGivesConnectionLostWithoutHarmingTheProcess) {
+    startSim({"--unit", "1"});
+    ASSERT_EQ(transport_.start({deviceAt(simPort())}), 0);
+    ASSERT_EQ(transport_.selectDevice(1), 0);
+    Bytes data(2);
+    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data), 0);
+
+    ASSERT_EQ(sim_->stop(), 0);
+    // Found before the request goes out: nothing is written to the dead connection.
+    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::holdingRegister, 0, 0, 1),
+              ErrorCode::connectionLost);
+    EXPECT_FALSE(transport_.isConnected(1));
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data),
+              ErrorCode::notConnected);
+    EXPECT_EQ(transport_.selectDevice(1), ErrorCode::connectFailed);
+    EXPECT_EQ(logged().size(), 1u);
+}
+
 TEST(TcpTransportAddresses, OnlyDottedIpv4AddressesAreConnected) {
     TcpTransport transport;
     std::vector<DeviceEntry> devices;
