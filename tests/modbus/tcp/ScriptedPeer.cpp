@@ -117,7 +117,12 @@ void ScriptedPeer::serve(int client) {
                 requests_.push_back(request);
             }
             for (const PeerStep& step : script_(request, number)) {
-                if (!pauseFor(step.pause) || !sendAll(client, step.bytes) || step.closeAfter) {
+                if (!pauseFor(step.pause) || !sendAll(client, step.bytes) || step.closeAfter ||
+                    step.resetAfter) {
+                    if (step.resetAfter) {
+                        const linger abort{1, 0}; // closing now sends RST
+                        ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                    }
                     open = false;
                     break;
                 }

@@ -20,6 +20,7 @@ struct PeerStep {
     std::chrono::milliseconds pause{0}; // before the bytes are sent
     Bytes bytes;
     bool closeAfter = false; // close the connection after sending the bytes
+    bool resetAfter = false; // abort the connection (RST) after sending the bytes
 };
 
 class ScriptedPeer {

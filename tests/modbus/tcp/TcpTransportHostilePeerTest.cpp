@@ -174,26 +174,29 @@ TEST(TcpTransportBadReplies, ReplyFromAnotherUnitOrForAnotherFunctionIsMalformed
     EXPECT_EQ(peer.connections(), 1);
 }
 
-TEST(TcpTransportConnections, ConnectionClosedByThePeerIsReopenedAtTheNextSelection) {
+TEST(TcpTransportConnections, ConnectionClosedOrResetByThePeerIsReopenedAtTheNextSelection) {
     ScriptedPeer peer([](const Bytes& request, int number) {
         if (number == 0)
             return std::vector<PeerStep>{{0ms, {}, true}};
+        if (number == 1)
+            return std::vector<PeerStep>{{0ms, {}, false, true}};
         return std::vector<PeerStep>{{0ms, readReply(request, tenRegisters)}};
     });
     TcpTransport transport;
     ASSERT_EQ(transport.start({peerDevice(peer, 1000)}), 0);
-    ASSERT_EQ(transport.selectDevice(1), 0);
 
     Bytes data;
-    EXPECT_EQ(readTen(transport, data), ErrorCode::connectionLost);
-    EXPECT_FALSE(transport.isConnected(1));
-    EXPECT_EQ(readTen(transport, data), ErrorCode::notConnected);
-
+    for (int lost = 0; lost < 2; ++lost) { // an orderly close, then a reset
+        ASSERT_EQ(transport.selectDevice(1), 0);
+        EXPECT_EQ(readTen(transport, data), ErrorCode::connectionLost) << lost;
+        EXPECT_FALSE(transport.isConnected(1));
+        EXPECT_EQ(readTen(transport, data), ErrorCode::notConnected);
+    }
     ASSERT_EQ(transport.selectDevice(1), 0);
     EXPECT_EQ(readTen(transport, data), 0);
     EXPECT_EQ(data, tenRegisters);
-    EXPECT_EQ(peer.connections(), 2);
-    EXPECT_EQ(peer.requests().size(), 2u);
+    EXPECT_EQ(peer.connections(), 3);
+    EXPECT_EQ(peer.requests().size(), 3u);
 }
 
 TEST(TcpTransportConnections, ConnectThatIsNotAnsweredGivesUpAfterOneSecond) {
