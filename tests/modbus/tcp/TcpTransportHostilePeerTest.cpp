@@ -4,6 +4,7 @@
 #include "ScriptedPeer.h"
 #include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
+#include "modbus/ReplyPdu.h"
 #include "modbus/tcp/TcpTransport.h"
 
 #include <algorithm>
@@ -216,8 +217,9 @@ TEST(TcpTransportConnections, ConnectThatIsNotAnsweredGivesUpAfterOneSecond) {
 }
 
 // Replies of every length from 0 to 300 bytes, with consistent, wrong and extreme MBAP length
-// fields, wrong protocol, unit and function, sent whole or trickled. Whatever comes, the read
-// ends within the device timeout with a code, and succeeds only for a reply that is right.
+// fields, wrong protocol, unit and function, sent whole or trickled, exception replies. Whatever
+// comes, the read ends within the device timeout with a code, and succeeds only for a reply that is
+// right.
 TEST(TcpTransportBadReplies, HostileRepliesNeverCrashOrHang) {
     constexpr uint32_t timeoutMs = 50;
     std::mt19937 random(20261208);
@@ -240,6 +242,12 @@ TEST(TcpTransportBadReplies, HostileRepliesNeverCrashOrHang) {
         case 2: // wrong protocol, unit, function or byte count
             if (reply.size() > 8)
                 reply[std::array<size_t, 4>{2, 6, 7, 8}[length % 4]] ^= 0x5A;
+            break;
+        case 4: // exception replies with any exception code
+            if (reply.size() > 8) {
+                reply[7] |= 0x80;
+                reply[8] = static_cast<uint8_t>(random() % 5);
+            }
             break;
         default:
             break;
@@ -266,7 +274,7 @@ TEST(TcpTransportBadReplies, HostileRepliesNeverCrashOrHang) {
                                 ErrorCode::illegalDataValue,
                                 ErrorCode::otherException};
     int successes = 0;
-    for (int round = 0; round < 4 * 301; ++round) {
+    for (int round = 0; round < 5 * 301; ++round) {
         // A fresh connection per round, so that each reply is judged on its own.
         transport.releaseDevice(1);
         ASSERT_EQ(transport.selectDevice(1), 0) << round;
@@ -276,9 +284,15 @@ TEST(TcpTransportBadReplies, HostileRepliesNeverCrashOrHang) {
         const int code = readTen(transport, data);
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(timeoutMs + 500)) << round;
         ASSERT_TRUE(allowed.count(code)) << "round " << round << " code " << code;
-        if (code != 0 || peer.requests().size() != requestsBefore + 1)
+        if (peer.requests().size() != requestsBefore + 1)
             continue;
         std::lock_guard lock(mutex);
+        const size_t length = lastReply.size();
+        if (round / 301 == 4 && length >= 9 && length <= 260) { // a whole exception reply
+            EXPECT_EQ(code, exceptionErrorCode(lastReply[8])) << round;
+        }
+        if (code != 0)
+            continue;
         ++successes;
         ASSERT_GE(lastReply.size(), 29u) << round;
         EXPECT_EQ((Bytes{lastReply[4], lastReply[5], lastReply[6], lastReply[7], lastReply[8]}),
