@@ -29,8 +29,18 @@ CommThread::~CommThread() {
 void CommThread::start() {
     if (thread_.joinable())
         return;
-    // The texts are read before the thread runs, so the window can look them up at any time.
+    // The texts and the device table are set up before the thread runs, so that other threads
+    // may read them from the start.
     errorTexts_.loadOnce(settings_.errorTextPath);
+    config_.devices.lock();
+    uint16_t index = 0;
+    for (auto pos = config_.devices.getStartPosition(); pos;) {
+        EngineDevice device;
+        device.device = config_.devices.getNext(pos);
+        device.index = ++index;
+        devices_.push_back(std::move(device));
+    }
+    config_.devices.unlock();
     running_.store(true);
     thread_ = std::thread([this] { run(); });
 }
@@ -48,20 +58,11 @@ std::optional<std::string> CommThread::errorText(int code) const {
 }
 
 void CommThread::run() {
-    if (config_.devices.isEmpty()) {
+    if (devices_.empty()) {
         running_.store(false);
         observer_.onNoDevices();
         return;
     }
-    config_.devices.lock();
-    uint16_t index = 0;
-    for (auto pos = config_.devices.getStartPosition(); pos;) {
-        EngineDevice device;
-        device.device = config_.devices.getNext(pos);
-        device.index = ++index;
-        devices_.push_back(std::move(device));
-    }
-    config_.devices.unlock();
 
     startEngine();
     int previous = ErrorCode::success;
@@ -138,10 +139,7 @@ void CommThread::serveWrites() {
     for (EngineDevice& device : devices_) {
         if (device.writeBlocks.empty())
             continue;
-        if (device.index != currentIndex_) {
-            transport_.selectDevice(device.index); // a failure fails the transfers below
-            currentIndex_ = device.index;
-        }
+        selectForClients(device);
         transfers_.serveWrites(device, transport_, getTickCount());
     }
 }
@@ -161,10 +159,7 @@ void CommThread::serveDeviceReads() {
     for (EngineDevice& device : devices_) {
         if (device.readBlocks.empty())
             continue;
-        if (device.index != currentIndex_) {
-            transport_.selectDevice(device.index);
-            currentIndex_ = device.index;
-        }
+        selectForClients(device);
         transfers_.serveReads(device, transport_);
     }
 }
@@ -204,6 +199,14 @@ void CommThread::applyActivations() {
     }
     for (EngineDevice& device : devices_)
         placement_.recompute(device);
+}
+
+void CommThread::selectForClients(EngineDevice& device) {
+    // Selected even when it is the current device already: a device without active tags has
+    // its connection let go between cycles, and selecting reopens it. A failure here fails the
+    // transfers that follow, which never reach another device.
+    transport_.selectDevice(device.index);
+    currentIndex_ = device.index;
 }
 
 int CommThread::selectDevice(EngineDevice& device) {

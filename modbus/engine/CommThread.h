@@ -61,6 +61,7 @@ private:
     // Chooses the device to poll (moving on after a communication error or a finished pass).
     int chooseDevice(int previousCode);
     int selectDevice(EngineDevice& device);
+    void selectForClients(EngineDevice& device);
     // Polls the next block of the polled device; `taken` is the block it took, if any.
     int pollOnce(int code, PollBlock*& taken);
     void report(int code, PollBlock* taken);
