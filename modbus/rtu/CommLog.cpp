@@ -48,9 +48,7 @@ CommLog::CommLog(std::string folder, LocalClock clock)
 }
 
 CommLog CommLog::besideProgram() {
-    const std::string besideFile = vorn::besideProgram("Log.err");
-    return CommLog(besideFile.empty() ? std::string()
-                                      : besideFile.substr(0, besideFile.size() - 7));
+    return CommLog(vorn::besideProgram("")); // the program's folder, or empty when unknown
 }
 
 std::string CommLog::formatLine(const std::tm& time, std::string_view prefix,

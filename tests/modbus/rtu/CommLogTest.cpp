@@ -40,12 +40,19 @@ TEST(CommLog, EveryTransactionGivesATxAndAnRxLineStampedWithTheLocalTime) {
     modbus::CommLog log(line.scratch.path(), [&] { return now; });
     modbus::RtuTransport rtu(line.ports, line.registry, log);
     rtu.start({rtuDevice(17, 150)});
-    log.setEnabled(true);
-
-    // No answer: an RX line without bytes.
     Bytes destination(4);
+
+    // Off at start: nothing is written.
     ASSERT_EQ(rtu.selectDevice(1), 0);
     EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+    EXPECT_EQ(line.device.receive(8, 1s).size(), 8u);
+    EXPECT_FALSE(std::filesystem::exists(log.currentPath()));
+
+    // No answer: an RX line without bytes.
+    log.setEnabled(true);
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+    EXPECT_EQ(line.device.receive(8, 1s).size(), 8u);
 
     // An answer in January; of a long write only the first 8 bytes are logged.
     now = localTime(2027, 1, 14, 23, 59, 9);
@@ -63,22 +70,13 @@ TEST(CommLog, EveryTransactionGivesATxAndAnRxLineStampedWithTheLocalTime) {
                                             "14 Gen 2027 23:59:09. RX:11 10 0 10 0 3 "
                                             "83 5d \r\n");
 
-    // Switched off, nothing is added.
+    // Switched off again, nothing is added.
     const std::string logged = contentOf(log.currentPath());
     log.setEnabled(false);
     ASSERT_EQ(rtu.selectDevice(1), 0);
     EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
+    EXPECT_EQ(line.device.receive(8, 1s).size(), 8u);
     EXPECT_EQ(contentOf(log.currentPath()), logged);
-}
-
-TEST(CommLog, IsOffAtStartAndWritesNothing) {
-    RtuLine line;
-    auto& rtu = line.transport({rtuDevice(17, 100)});
-    Bytes destination(4);
-    ASSERT_EQ(rtu.selectDevice(1), 0);
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), 4);
-    EXPECT_FALSE(line.log.enabled());
-    EXPECT_FALSE(std::filesystem::exists(line.log.currentPath()));
 }
 
 TEST(CommLog, ALogGrownPastTheLimitMovesToTheBackup) {
@@ -112,6 +110,13 @@ TEST(CommLog, ALogThatCannotBeWrittenLosesTheLineQuietly) {
     log.setEnabled(true);
     log.logTransaction(Bytes{1, 2, 3}, {});
     EXPECT_FALSE(std::filesystem::exists(scratch.file("missing-folder")));
+}
+
+TEST(CommLog, LivesBesideTheProgram) {
+    const auto program = std::filesystem::read_symlink("/proc/self/exe");
+    const auto log = modbus::CommLog::besideProgram();
+    EXPECT_EQ(log.currentPath(), (program.parent_path() / "Log.err").string());
+    EXPECT_EQ(log.backupPath(), (program.parent_path() / "Log.bak").string());
 }
 
 } // namespace

@@ -41,6 +41,11 @@ TEST(RtuTransport, ReadSendsTheFrameAndTakesTheDataOfAFullAnswer) {
     line.device.send(Bytes(reply.begin() + 4, reply.end()));
     EXPECT_EQ(result.get(), 0);
     EXPECT_EQ(destination, (Bytes{0x12, 0x34, 0x56, 0x78}));
+
+    // A destination too small for the data is refused before anything is sent.
+    Bytes small(3);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, small), ErrorCode::sendFailed);
+    EXPECT_TRUE(line.device.receive(1, 100ms).empty());
 }
 
 TEST(RtuTransport, WritesSendTheirFramesAndCheckTheEchoes) {
@@ -217,6 +222,7 @@ TEST(RtuTransport, HostileFarEndNeitherCrashesNorHangsTheTransport) {
     line.device.receive(8, 2s);
     line.device.send(garbage);
     EXPECT_NE(result.get(), 0);
+    std::this_thread::sleep_for(100ms); // the rest of the garbage is on the line by now
 
     // A valid answer with more behind it: the frame is taken, the rest dropped before the next.
     Bytes overlong = withCrc({0x11, 0x03, 0x04, 0x12, 0x34, 0x56, 0x78});
