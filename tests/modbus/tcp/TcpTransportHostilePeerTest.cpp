@@ -106,11 +106,11 @@ TEST(TcpTransportLateReplies, LateReplyIsNotTakenForTheAnswerToTheNextRequest) {
     // The first request is answered after the transport stopped waiting; the others at once.
     ScriptedPeer peer([&](const Bytes& request, int number) {
         if (number == 0)
-            return std::vector<PeerStep>{{250ms, readReply(request, stale)}};
+            return std::vector<PeerStep>{{450ms, readReply(request, stale)}};
         return std::vector<PeerStep>{{0ms, readReply(request, tenRegisters)}};
     });
     TcpTransport transport;
-    ASSERT_EQ(transport.start({peerDevice(peer, 150)}), 0);
+    ASSERT_EQ(transport.start({peerDevice(peer, 300)}), 0);
     ASSERT_EQ(transport.selectDevice(1), 0);
 
     Bytes data;
