@@ -2,6 +2,7 @@
 
 #include "platform/ProgramPath.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -60,6 +61,7 @@ std::string CommLog::formatLine(const std::tm& time, std::string_view prefix,
                   time.tm_min, time.tm_sec);
     std::string line = stamp;
     line += prefix;
+    line += ' ';
     char hex[4];
     for (uint8_t byte : bytes) {
         std::snprintf(hex, sizeof hex, "%x ", byte);

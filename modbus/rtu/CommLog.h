@@ -40,7 +40,7 @@ public:
     // One transaction when the switch is on: the first bytes of the request, then the reply.
     void logTransaction(std::span<const uint8_t> request, std::span<const uint8_t> reply);
 
-    // "5 Dec 2026 09:05:03. TX:1 3 0 0 0 2 c6 9b \r\n" for the given time, prefix and bytes.
+    // "5 Dec 2026 09:05:03. TX: 11 3 0 0 0 2 c6 9b \r\n" for the given time, prefix and bytes.
     static std::string formatLine(const std::tm& time, std::string_view prefix,
                                   std::span<const uint8_t> bytes);
     // Appends a line, first moving a log grown past the limit to the backup.

@@ -64,10 +64,10 @@ TEST(CommLog, EveryTransactionGivesATxAndAnRxLineStampedWithTheLocalTime) {
     line.device.send(withCrc({0x11, 0x10, 0x00, 0x10, 0x00, 0x03}));
     EXPECT_EQ(result.get(), 0);
 
-    EXPECT_EQ(contentOf(log.currentPath()), "5 Dec 2026 09:05:03. TX:11 3 0 0 0 2 c6 9b \r\n"
-                                            "5 Dec 2026 09:05:03. RX:\r\n"
-                                            "14 Gen 2027 23:59:09. TX:11 10 0 10 0 3 6 1 \r\n"
-                                            "14 Gen 2027 23:59:09. RX:11 10 0 10 0 3 "
+    EXPECT_EQ(contentOf(log.currentPath()), "5 Dec 2026 09:05:03. TX: 11 3 0 0 0 2 c6 9b \r\n"
+                                            "5 Dec 2026 09:05:03. RX: \r\n"
+                                            "14 Gen 2027 23:59:09. TX: 11 10 0 10 0 3 6 1 \r\n"
+                                            "14 Gen 2027 23:59:09. RX: 11 10 0 10 0 3 "
                                             "83 5d \r\n");
 
     // Switched off again, nothing is added.
@@ -85,7 +85,7 @@ TEST(CommLog, ALogGrownPastTheLimitMovesToTheBackup) {
     const std::string atLimit(modbus::CommLog::rotationBytes, 'a');
     const std::string line =
         modbus::CommLog::formatLine(localTime(2026, 3, 1, 0, 0, 0), "RX:", Bytes{0xFF, 0x00});
-    EXPECT_EQ(line, "1 Mar 2026 00:00:00. RX:ff 0 \r\n");
+    EXPECT_EQ(line, "1 Mar 2026 00:00:00. RX: ff 0 \r\n");
 
     // At the limit the log still grows.
     scratch.write("Log.err", atLimit);
