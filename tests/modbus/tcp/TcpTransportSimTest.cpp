@@ -201,6 +201,7 @@ TEST_F(TcpTransportWithSim, DeviceThatGoesAwayGivesConnectionLostWithoutHarmingT
 
 TEST(TcpTransportAddresses, OnlyDottedIpv4AddressesAreConnected) {
     TcpTransport transport;
+    EXPECT_EQ(transport.selectDevice(1), ErrorCode::socketResources); // not started yet
     std::vector<DeviceEntry> devices;
     for (const char* address : {"plc.local", "1.2.3", "256.1.1.1", "", "127.0.0.1 "}) {
         devices.push_back(deviceAt(502));
