@@ -1,6 +1,7 @@
 #include "PortPath.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace vorn::modbus {
 
