@@ -63,6 +63,7 @@ public:
     void setTimingParameter(uint32_t value) { timing_ = value; }
     uint32_t getTimingParameter() const { return timing_; }
     void setEndpoint(const std::string& endpoint) { register_.endpoint = endpoint; }
+    void setProgramPath(const std::string& path) { register_.programPath = path; }
     const RegisterInfo& getRegisterInfo() const { return register_; }
     const ServerStatusInfo& getStatusInfo() const { return status_; }
 

@@ -1,20 +1,21 @@
-#include <gtest/gtest.h>
-
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
 #include "opc/ModbusGroupItem.h"
 #include "toolkit/DaClient.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using namespace vorn::test;
 
 TEST(AddressSpace, InitialCachesAreUncertainWithTheConfiguredShape) {
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   tagElement("Arr", "HREGISTER VT_I2 ARRAY", "0", "<elements>10</elements>") +
-                                       tagElement("Real", "HREGISTER VT_R4", "10") +
-                                       tagElement("Text", "HREGISTER VT_BSTR", "12", "<elements>5</elements>") +
-                                       tagElement("Coils", "COIL ARRAY", "0", "<elements>3</elements>"))));
+    c.load(tcpConfig(
+        "", tcpDevice("P1", "127.0.0.1",
+                      tagElement("Arr", "HREGISTER VT_I2 ARRAY", "0", "<elements>10</elements>") +
+                          tagElement("Real", "HREGISTER VT_R4", "10") +
+                          tagElement("Text", "HREGISTER VT_BSTR", "12", "<elements>5</elements>") +
+                          tagElement("Coils", "COIL ARRAY", "0", "<elements>3</elements>"))));
     CacheSnapshot arr = c.tag("P1.Arr")->getCache()->snapshot();
     EXPECT_EQ(arr.quality, 0x40);
     ASSERT_EQ(arr.value.type(), VT_ARRAY | VT_I2);
