@@ -61,7 +61,8 @@ SimDevice& EngineRig::addSimulator(const std::vector<std::string>& arguments) {
     return *sims.back();
 }
 
-void EngineRig::start(const std::string& datatypes, const std::string& devices) {
+void EngineRig::start(const std::string& datatypes, const std::string& devices,
+                      modbus::EngineObserver* reportTo) {
     const std::string path = dir.write("Tarnvale.xml", tcpConfig(datatypes, devices));
     ConfigLoader loader(ServerKind::tarnvale, config_, modbusTagFactory(queues_),
                         Registry(dir.file("registry.ini")));
@@ -69,7 +70,7 @@ void EngineRig::start(const std::string& datatypes, const std::string& devices) 
     root->setTreeDelimiter('.');
     loader.loadConfiguration(path, *root);
     engine_ = std::make_unique<modbus::CommThread>(
-        config_, queues_, transport_, observer,
+        config_, queues_, transport_, reportTo ? *reportTo : observer,
         modbus::EngineSettings{false, dir.file("Tarnvale.dat")});
     engine_->start();
     client_ = std::make_unique<DaClient>(*entry_);

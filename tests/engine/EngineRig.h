@@ -55,8 +55,10 @@ public:
 
     // Starts a simulator with `arguments` (besides --tcp and --log) and returns it.
     SimDevice& addSimulator(const std::vector<std::string>& arguments = {"--unit", "1"});
-    // Loads a Tarnvale configuration (`datatypes` rows and `devices` text) and starts the engine.
-    void start(const std::string& datatypes, const std::string& devices);
+    // Loads a Tarnvale configuration (`datatypes` rows and `devices` text) and starts the engine,
+    // which reports to `reportTo` when given, else to `observer`.
+    void start(const std::string& datatypes, const std::string& devices,
+               modbus::EngineObserver* reportTo = nullptr);
 
     DaClient& client() { return *client_; }
     SOCmnPointer<SODaSTag> tag(const std::string& itemId);
@@ -69,6 +71,7 @@ public:
     RecordingObserver observer;
     std::vector<std::unique_ptr<SimDevice>> sims;
     modbus::CommThread* engine() { return engine_.get(); }
+    modbus::EngineQueues& queues() { return queues_; }
 
 private:
     SOCmnPointer<SODaSEntry> entry_;

@@ -1,0 +1,125 @@
+#include "ServerMainWindow.h"
+
+#include "AboutDialog.h"
+#include "CommStatusDialog.h"
+#include "ServerTexts.h"
+#include "StatusText.h"
+#include "StatusTextView.h"
+#include "modbus/engine/CommThread.h"
+#include "modbus/rtu/CommLog.h"
+#include "platform/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QThread>
+#include <cstdio>
+
+namespace vorn::ui {
+
+ServerMainWindow::ServerMainWindow(ServerKind kind, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      kind_(kind), view_(new StatusTextView(this)) {
+    setObjectName("serverMainWindow");
+    setWindowTitle(textsOf(kind).windowTitle);
+    setCentralWidget(view_);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    buildMenus();
+    resize(kWidth, kHeight);
+    // At the top of the screen, centred across it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int left = screen ? screen->availableGeometry().center().x() - kWidth / 2 : 0;
+    move(left, 0);
+}
+
+void ServerMainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    connect(file->addAction("Comm. Status ..."), &QAction::triggered, this,
+            &ServerMainWindow::openCommStatus);
+    if (kind_ == ServerKind::rennick) {
+        logOnFile_ = file->addAction("Log on File");
+        logOnFile_->setCheckable(true);
+        logOnFile_->setChecked(false);
+        connect(logOnFile_, &QAction::triggered, this, [this] {
+            if (commLog_)
+                commLog_->setEnabled(!commLog_->enabled());
+            syncLogCheckMark();
+        });
+        // The mark shows the switch as it is whenever the menu opens.
+        connect(file, &QMenu::aboutToShow, this, &ServerMainWindow::syncLogCheckMark);
+    }
+    file->addSeparator();
+    connect(file->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    connect(help->addAction("&About ..."), &QAction::triggered, this, &ServerMainWindow::openAbout);
+}
+
+void ServerMainWindow::syncLogCheckMark() {
+    if (logOnFile_)
+        logOnFile_->setChecked(commLog_ && commLog_->enabled());
+}
+
+void ServerMainWindow::attachEngine(const modbus::CommThread& engine,
+                                    modbus::EngineQueues& queues) {
+    engine_ = &engine;
+    queues_ = &queues;
+}
+
+void ServerMainWindow::attachCommLog(modbus::CommLog& log) {
+    commLog_ = &log;
+    syncLogCheckMark();
+}
+
+void ServerMainWindow::showCommStatus(int code, const PlcDevice* device) {
+    std::vector<const PlcDevice*> devices;
+    ErrorTextLookup lookup;
+    if (engine_) {
+        // The engine's device list is fixed once it has started.
+        for (const modbus::EngineDevice& engineDevice : engine_->devices())
+            devices.push_back(engineDevice.device.get());
+        lookup = [engine = engine_](int c) { return engine->errorText(c); };
+    }
+    view_->setText(QString::fromStdString(ui::statusText(devices, code, device, lookup)));
+    // A server without a display shows its device errors in its log instead.
+    if (device && isHeadless()) {
+        std::fprintf(stderr, "%s\n", statusLogLine(code, *device, lookup).c_str());
+        std::fflush(stderr);
+    }
+}
+
+void ServerMainWindow::showNoDevices() {
+    messageBoxes().show(this, kNoDevicesText, kNoDevicesCaption, MessageIcon::warning,
+                        MessageButtons::ok);
+    close();
+}
+
+QString ServerMainWindow::statusText() const {
+    return view_->text();
+}
+
+void ServerMainWindow::openCommStatus() {
+    if (!engine_ || !queues_)
+        return;
+    CommStatusDialog dialog(*engine_, *queues_, this);
+    dialog.exec();
+}
+
+void ServerMainWindow::openAbout() {
+    AboutDialog about(kind_, this);
+    about.exec();
+}
+
+void ServerMainWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    // Ends the server's event loop. Only while one runs: exit() without a loop would make the
+    // next modal dialog return at once.
+    if (event->isAccepted() && QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
+}
+
+} // namespace vorn::ui

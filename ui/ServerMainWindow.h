@@ -1,0 +1,67 @@
+// The servers' main window: a small window at the top of the screen with one status line per
+// device, on which the last reported communication error stands against its device, and the
+// menus that open the status dialog, switch the serial server's log and show the about box.
+// Closing it (or "Exit") ends the event loop; the process then shuts the server down.
+#pragma once
+
+#include "config/PlcDevice.h"
+#include "config/ServerKind.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+
+namespace vorn::modbus {
+class CommThread;
+class CommLog;
+class EngineQueues;
+} // namespace vorn::modbus
+
+namespace vorn::ui {
+
+class StatusTextView;
+
+class ServerMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 506;
+    static constexpr int kHeight = 100;
+
+    explicit ServerMainWindow(ServerKind kind, QWidget* parent = nullptr);
+
+    // The running engine: its devices give the status lines, its error texts their wording,
+    // and the status dialog reads its blocks under the engine lock of `queues`.
+    void attachEngine(const modbus::CommThread& engine, modbus::EngineQueues& queues);
+    // The serial server's communication log, switched by "Log on File".
+    void attachCommLog(modbus::CommLog& log);
+
+    // MSG_COMM_STATUS: rebuilds the status lines for `code` on `device` (0 clears).
+    void showCommStatus(int code, const PlcDevice* device);
+    // MSG_NO_DEVICES: tells the user there is nothing to serve, then closes the window.
+    void showNoDevices();
+
+    QString statusText() const;
+    ServerKind kind() const { return kind_; }
+
+public slots:
+    void openCommStatus();
+    void openAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void syncLogCheckMark();
+
+    const ServerKind kind_;
+    StatusTextView* view_;
+    QAction* logOnFile_ = nullptr; // serial server only
+    const modbus::CommThread* engine_ = nullptr;
+    modbus::EngineQueues* queues_ = nullptr;
+    modbus::CommLog* commLog_ = nullptr;
+};
+
+} // namespace vorn::ui

@@ -1,0 +1,29 @@
+#include "StatusText.h"
+
+namespace vorn::ui {
+
+std::string errorTextOrNumber(int code, const ErrorTextLookup& lookup) {
+    if (lookup) {
+        if (auto text = lookup(code))
+            return *text;
+    }
+    return "Error " + std::to_string(code);
+}
+
+std::string statusText(const std::vector<const PlcDevice*>& devices, int code,
+                       const PlcDevice* reported, const ErrorTextLookup& lookup) {
+    std::string text;
+    for (const PlcDevice* device : devices) {
+        if (device == reported && code != 0)
+            text += errorTextOrNumber(code, lookup) + " on " + device->name;
+        text += '\n';
+    }
+    return text;
+}
+
+std::string statusLogLine(int code, const PlcDevice& device, const ErrorTextLookup& lookup) {
+    const std::string what = code == 0 ? "cleared" : errorTextOrNumber(code, lookup);
+    return "Comm. status: " + device.name + ": " + std::to_string(code) + " " + what;
+}
+
+} // namespace vorn::ui
