@@ -1,0 +1,93 @@
+#include "ChildProcess.h"
+#include "ConfigFiles.h"
+#include "ScopedEnv.h"
+#include "ScratchDir.h"
+#include "SimProcess.h"
+#include "platform/Registry.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace vorn;
+using namespace vorn::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kKey = "SOFTWARE\\VornAutomation\\Tarnvale";
+const std::string kClassKey = "SOFTWARE\\Classes\\CLSID\\{5E1B3D70-4C2A-4B8E-9F11-7A0C2D9E6B01}";
+
+// A headless server with its own registry file, configured through "ConfigFile".
+struct ServerRig {
+    ScratchDir dir;
+    ScopedEnv headless{"VORN_HEADLESS", "1"};
+    ScopedEnv registryPath{"VORN_REGISTRY", nullptr};
+    Registry registry{dir.file("registry.ini")};
+
+    ServerRig() { setenv("VORN_REGISTRY", registry.path().c_str(), 1); }
+    void configure(const std::string& devices) {
+        registry.writeString(kKey, "ConfigFile", dir.write("plant.xml", tcpConfig("", devices)));
+        registry.writeString(kKey, "OpcUaPort", "0");
+    }
+    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments = {}) {
+        return std::make_unique<ChildProcess>(TARNVALE_PATH, arguments);
+    }
+};
+
+} // namespace
+
+TEST(ServerProcess, RegistrationSwitchesWriteOrRemoveTheRecordsAndEndAtOnce) {
+    ServerRig rig;
+    for (const char* registerSwitch : {"/regserver", "-RegServer"}) {
+        auto server = rig.start({registerSwitch});
+        EXPECT_EQ(server->waitForExit(10s), 0) << registerSwitch;
+        EXPECT_EQ(rig.registry.readString(kClassKey, "ProgID").value_or(""),
+                  "Vorn.ModBusTcpIpOPCServerDA.1.1");
+        EXPECT_EQ(rig.registry.readString("SOFTWARE\\Classes\\Vorn.ModBusTcpIpOPCServerDA", "CLSID")
+                      .value_or(""),
+                  "{5E1B3D70-4C2A-4B8E-9F11-7A0C2D9E6B01}");
+        EXPECT_NE(rig.registry.readString(kClassKey, "LocalServer").value_or("").find("Tarnvale"),
+                  std::string::npos);
+    }
+    auto server = rig.start({"-unregserver"});
+    EXPECT_EQ(server->waitForExit(10s), 0);
+    EXPECT_FALSE(rig.registry.keyExists(kClassKey));
+}
+
+TEST(ServerProcess, NoDeviceConfiguredEndsWithTheMessageOnStderr) {
+    ServerRig rig;
+    rig.configure("");
+    auto server = rig.start();
+    ASSERT_EQ(server->waitForExit(15s), 0);
+    EXPECT_NE(server->errorOutput().find("No ModBus PLC configured. OPC Server being closed."),
+              std::string::npos)
+        << server->errorOutput();
+}
+
+TEST(ServerProcess, AMissingRegistryKeyIsReportedBeforeTheNoDeviceEnd) {
+    ServerRig rig;
+    auto server = rig.start();
+    ASSERT_EQ(server->waitForExit(15s), 0);
+    const std::string err = server->errorOutput();
+    const size_t missing = err.find("The configuration file couldn't be loaded !");
+    ASSERT_NE(missing, std::string::npos) << err;
+    EXPECT_GT(err.find("No ModBus PLC configured"), missing);
+}
+
+TEST(ServerProcess, ARunningServerEndsCleanlyOnSigterm) {
+    ServerRig rig;
+    SimProcess device(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0", "--unit", "1"});
+    rig.configure(tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "1"),
+                            " port=\"" + std::to_string(device.port()) + "\""));
+    for (const char* commandLine : {"", "-Embedding -ctt"}) {
+        auto server = commandLine[0] ? rig.start({"-Embedding", "-ctt"}) : rig.start();
+        EXPECT_FALSE(server->waitForExit(1500ms))
+            << "the server keeps running: " << commandLine << server->errorOutput();
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(server->terminate(10s), 0) << server->errorOutput();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_EQ(server->errorOutput().find("ERROR"), std::string::npos)
+            << "nothing a sanitizer would report: " << server->errorOutput();
+    }
+}
