@@ -53,7 +53,7 @@ public:
     void shutdown();
 
     modbus::CommThread* engine() { return engine_.get(); }
-    std::mutex& engineLock() { return queues_.engineLock(); }
+    modbus::EngineQueues& queues() { return queues_; }
     const ServerConfig& config() const { return config_; }
     // The OPC UA port from the registry value "OpcUaPort", else the kind's default.
     uint16_t opcUaPort() const;
