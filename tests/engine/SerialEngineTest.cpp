@@ -1,0 +1,92 @@
+#include "ConfigFiles.h"
+#include "EngineRig.h"
+#include "PtyPair.h"
+#include "config/ConfigLoader.h"
+#include "modbus/rtu/CommLog.h"
+#include "modbus/rtu/RtuTransport.h"
+#include "opc/ModbusGroupItem.h"
+#include "opc/ModbusTag.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::test;
+
+namespace {
+
+// A serial line with a simulated device at its far end, mapped as a COM port.
+struct SerialDevice {
+    SerialDevice(const std::string& folder, const std::vector<std::string>& arguments)
+        : line(folder) {
+        std::vector<std::string> all{"--rtu", line.endB(), "--baud", "9600", "--format", "8N1"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        sim = std::make_unique<SimProcess>(MODBUS_SIM_PATH, all);
+    }
+    PtyPair line;
+    std::unique_ptr<SimProcess> sim;
+};
+
+std::string serialPlc(const std::string& name, const std::string& port, int unit,
+                      const std::string& tags) {
+    return rtuDevice("<name>" + name + "</name><id>" + std::to_string(unit) + "</id><com>" + port +
+                         "</com><baudrate>9600</baudrate><parity>NO</parity><stopbits>1</stopbits>"
+                         "<databits>8</databits><flowcontrol>NONE</flowcontrol>"
+                         "<timeout>200</timeout><silent>5</silent>",
+                     tags);
+}
+
+} // namespace
+
+TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line1"));
+    std::filesystem::create_directories(dir.file("line2"));
+    SerialDevice silent(dir.file("line1"), {"--unit", "1", "--silent", "1"});
+    SerialDevice answering(dir.file("line2"), {"--unit", "2", "--set", "hr:1=42"});
+    Registry registry(dir.file("registry.ini"));
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", silent.line.endA());
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
+
+    auto entry = makeObject<SODaSEntry>();
+    entry->setCreator(makeObject<ModbusCreator>().get());
+    modbus::EngineQueues queues;
+    ServerConfig config;
+    ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
+    loader.loadConfiguration(
+        dir.write(
+            "Rennick.xml",
+            rtuConfig("", serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
+                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
+        *entry->getNameSpaceRoot());
+    modbus::CommLog log(dir.path());
+    modbus::RtuTransport transport(config.serialPorts, registry, log);
+    RecordingObserver observer;
+    modbus::CommThread engine(config, queues, transport, observer, {true, ""});
+    engine.start();
+
+    {
+        DaClient client(*entry);
+        auto group = client.addGroup("g", 100);
+        for (const char* id : {"A.T", "B.T"})
+            client.setActive(*client.addItem(*group, id), true);
+        EXPECT_TRUE(observer.waitFor(
+            [](const auto& r) {
+                return r.size() >= 2 && r[0] == RecordingObserver::Report{4, "A"} &&
+                       r[1] == RecordingObserver::Report{0, "B"};
+            },
+            5000))
+            << observer.reports().size();
+        EXPECT_TRUE(EngineRig::eventually(
+            [&] { return client.readFromCache("B.T").value == Variant::i2(42); }, 3000));
+        EXPECT_EQ(client.readFromCache("A.T").quality, 0x18);
+        EXPECT_TRUE(EngineRig::eventually(
+            [&] {
+                auto r = observer.reports();
+                return std::count(r.begin(), r.end(), RecordingObserver::Report{4, "A"}) >= 2;
+            },
+            5000))
+            << "after the line is rebuilt the failing device is tried again";
+    }
+    engine.stop();
+}
