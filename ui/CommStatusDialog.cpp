@@ -2,7 +2,6 @@
 
 #include "modbus/engine/EngineQueues.h"
 
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -61,23 +60,27 @@ CommStatusDialog::CommStatusDialog(const modbus::CommThread& engine, modbus::Eng
     list_->setSortingEnabled(true);
     list_->sortByColumn(kNameColumn, Qt::AscendingOrder);
     list_->header()->setSectionsClickable(false); // always in name order
+    list_->header()->setSortIndicatorShown(false);
 
     auto* network = new QGroupBox("ModBus Network", this);
     auto* networkLayout = new QHBoxLayout(network);
     networkLayout->addWidget(tree_, 2);
     networkLayout->addWidget(list_, 3);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* refreshButton = buttons->addButton("&Refresh", QDialogButtonBox::ActionRole);
-    QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+    auto* refreshButton = new QPushButton("&Refresh", this);
+    auto* ok = new QPushButton("OK", this);
     refreshButton->setAutoDefault(false);
     ok->setDefault(true);
     connect(refreshButton, &QPushButton::clicked, this, &CommStatusDialog::refresh);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(refreshButton);
+    buttons->addWidget(ok);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(network);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     resize(560, 320);
 
     buildTree();

@@ -1,6 +1,8 @@
 #include "QtMessageBox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QThread>
 #include <QWidget>
 
 namespace vorn::ui {
@@ -56,6 +58,11 @@ MessageAnswer answerOf(int button, MessageButtons buttons) {
 
 MessageAnswer QtMessageBox::show(void* owner, const std::string& text, const std::string& caption,
                                  MessageIcon icon, MessageButtons buttons) {
+    // Widgets live on the GUI thread only; elsewhere the message goes where a display-less
+    // server writes it, rather than waiting on a thread that may be waiting on us.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return StderrMessageBox().show(owner, text, caption, icon, buttons);
     QMessageBox box(qtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     qtButtons(buttons), static_cast<QWidget*>(owner));
     box.setWindowModality(Qt::ApplicationModal);

@@ -1,5 +1,6 @@
-// Message boxes on a display: a modal QMessageBox owned by the given window. Call on the GUI
-// thread; the owner passed to show() is a QWidget* (or null).
+// Message boxes on a display: a modal QMessageBox owned by the given window, whose answer is
+// the button pressed. The owner passed to show() is a QWidget* (or null). Called off the GUI
+// thread, it writes to stderr like a server without a display.
 #pragma once
 
 #include "platform/MessageBox.h"

@@ -146,3 +146,22 @@ TEST(CommStatusDialog, RefreshFollowsActivationChangesOfTheSelectedBlock) {
         << "a block that went away leaves the tree";
     EXPECT_TRUE(rowNames(dialog).empty());
 }
+
+TEST(CommStatusDialog, SelectingABlockThatWentAwayRemovesIt) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator();
+    rig.start("", plcFor(sim, "P1", tagElement("A", "HREGISTER VT_I2", "100")));
+    auto group = rig.client().addGroup("g", 100);
+    auto a = activate(rig, *group, "P1.A");
+    ASSERT_TRUE(EngineRig::eventually([&] { return rig.pollBlocks().size() == 1; }, 3000));
+    CommStatusDialog dialog(*rig.engine(), rig.queues());
+    dialog.show();
+    ASSERT_EQ(childTexts(*findItem(*dialog.networkTree(), "P1")), Texts{"HREG100-LEN1"});
+
+    rig.client().setActive(*a, false);
+    ASSERT_TRUE(EngineRig::eventually([&] { return rig.pollBlocks().empty(); }, 3000));
+    select(dialog, "HREG100-LEN1");
+    EXPECT_TRUE(rowNames(dialog).empty());
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return childTexts(*findItem(*dialog.networkTree(), "P1")).empty(); }, 1000));
+}
