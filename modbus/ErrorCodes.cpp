@@ -6,7 +6,7 @@ uint16_t qualityOf(int code) {
     using namespace ErrorCode;
     switch (code) {
     case success:
-        return Quality::good;
+        return Quality::kGood;
     case sendFailed:
     case receiveFailed:
     case connectionLost:
@@ -16,19 +16,19 @@ uint16_t qualityOf(int code) {
     case connectFailed:
     case notConnected:
     case checksumError:
-        return Quality::communicationFailure;
+        return Quality::kBadCommFailure;
     case invalidSocketArgument:
     case addressNotAvailable:
     case illegalDataAddress:
     case illegalFunction:
     case illegalDataValue:
     case otherException:
-        return Quality::outOfService;
+        return Quality::kBadOutOfService;
     case malformedReply:
     case quantityEchoMismatch:
-        return Quality::deviceFailure;
+        return Quality::kBadDeviceFailure;
     default:
-        return Quality::bad; // includes badSerialReply (48)
+        return Quality::kBad; // includes badSerialReply (48)
     }
 }
 

@@ -2,6 +2,8 @@
 // 0 is success, 1..63 are communication errors, 64 and above are answers of the device.
 #pragma once
 
+#include "toolkit/Quality.h"
+
 #include <cstdint>
 
 namespace vorn::modbus {
@@ -29,16 +31,6 @@ constexpr int otherException = 69;       // any other exception
 
 constexpr int lastCommunicationError = 63;
 } // namespace ErrorCode
-
-// OPC DA quality bytes.
-namespace Quality {
-constexpr uint16_t good = 0xC0;
-constexpr uint16_t uncertain = 0x40; // before the first poll
-constexpr uint16_t bad = 0x00;
-constexpr uint16_t deviceFailure = 0x0C;
-constexpr uint16_t communicationFailure = 0x18;
-constexpr uint16_t outOfService = 0x1C;
-} // namespace Quality
 
 // True for codes that mean the device could not be reached (as opposed to a device answer).
 constexpr bool isCommunicationError(int code) {

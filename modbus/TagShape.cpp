@@ -4,6 +4,23 @@
 
 namespace vorn::modbus {
 
+size_t elementBytes(VARTYPE elementType) {
+    switch (elementType) {
+    case VT_I1:
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_R4:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 size_t unitCount(const TagShape& tag) {
     return unitCountForLength(tag, tag.elements);
 }

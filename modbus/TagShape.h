@@ -16,6 +16,9 @@ struct TagShape {
     uint8_t kind = 0;              // RegisterKind code
 };
 
+// Bytes one array element of `elementType` takes in registers (1, 2 or 4); 0 for other types.
+size_t elementBytes(VARTYPE elementType);
+
 // Registers or bits the tag occupies; 0 for a type that is never transferred.
 size_t unitCount(const TagShape& tag);
 

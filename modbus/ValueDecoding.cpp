@@ -29,23 +29,6 @@ Variant scalarFromRegisters(VARTYPE type, std::span<const uint8_t> bytes, size_t
     }
 }
 
-size_t elementBytes(VARTYPE elementType) {
-    switch (elementType) {
-    case VT_I1:
-    case VT_UI1:
-        return 1;
-    case VT_I2:
-    case VT_UI2:
-        return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_R4:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 // The register word masked to one bit: the bit's weight when set, 0 when clear.
 Variant maskedRegisterBit(std::span<const uint8_t> bytes, size_t p) {
     const uint16_t word = wordAt(bytes, 2 * (p / bitsPerRegister));

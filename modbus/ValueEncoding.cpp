@@ -18,27 +18,10 @@ bool isArrayType(VARTYPE type) {
     return (type & VT_ARRAY) != 0;
 }
 
-size_t registerElementBytes(VARTYPE element) {
-    switch (element) {
-    case VT_I1:
-    case VT_UI1:
-        return 1;
-    case VT_I2:
-    case VT_UI2:
-        return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_R4:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 bool hasRegisterForm(VARTYPE type) {
     if (type == VT_BSTR || type == VT_BOOL || type == (VT_ARRAY | VT_BOOL))
         return true;
-    const size_t width = registerElementBytes(type & ~VT_ARRAY);
+    const size_t width = elementBytes(type & ~VT_ARRAY);
     return isArrayType(type) ? width > 0 : width > 1; // single bytes only come in arrays
 }
 
@@ -133,7 +116,7 @@ EncodeStatus valueToRegisters(const TagShape& tag, const Variant& written,
             setRegisterBit(registers, tag.bitNumber + i, value->at(i).asBool());
         return EncodeStatus::ok;
     }
-    const size_t width = registerElementBytes(type & ~VT_ARRAY);
+    const size_t width = elementBytes(type & ~VT_ARRAY);
     if (!isArrayType(type)) {
         if (registers.size() < width)
             return EncodeStatus::destinationTooSmall;

@@ -44,7 +44,7 @@ bool deliverValue(PolledTag& tag, const std::vector<uint8_t>& data, uint16_t sta
     std::optional<Variant> value = decodeTagValue(tag.shape(), data, start);
     if (!value)
         return false;
-    tag.getCache()->setValueAndQuality(*value, Quality::good);
+    tag.getCache()->setValueAndQuality(*value, Quality::kGood);
     return true;
 }
 

@@ -60,7 +60,7 @@ TEST(ErrorTextTable, FileIsReadOnceAndMissingFileLeavesTableEmpty) {
 }
 
 TEST(Quality, ErrorCodesGiveTheirTagQualities) {
-    EXPECT_EQ(qualityOf(0), Quality::good);
+    EXPECT_EQ(qualityOf(0), vorn::Quality::kGood);
     for (int code : {1, 2, 3, 4, 16, 18, 32, 33, 49})
         EXPECT_EQ(qualityOf(code), 0x18) << code;
     for (int code : {50, 51, 65, 66, 68, 69})
