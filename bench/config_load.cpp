@@ -1,6 +1,9 @@
 // Loads a generated configuration of 100 devices with 1,000 tags each (in ten branches) the
 // way a server does at start, and reports the load time and the process's peak memory.
 //   config_load [devices] [tags-per-device]
+#include "config/ConfigLoader.h"
+#include "opc/ModbusTag.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,16 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "config/ConfigLoader.h"
-#include "opc/ModbusTag.h"
-
 using namespace vorn;
 
 namespace {
 
-const char* const kTypes[] = {"HREGISTER VT_I2",      "HREGISTER VT_R4", "IREGISTER VT_UI2",
-                              "COIL",                 "INPUTSTATUS",     "HREGISTER VT_I4 ARRAY",
-                              "HREGISTER VT_BSTR",    "HREGISTER VT_BOOL"};
+const char* const kTypes[] = {
+    "HREGISTER VT_I2", "HREGISTER VT_R4",       "IREGISTER VT_UI2",  "COIL",
+    "INPUTSTATUS",     "HREGISTER VT_I4 ARRAY", "HREGISTER VT_BSTR", "HREGISTER VT_BOOL"};
 
 std::string generate(int devices, int tagsPerDevice) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<VornModBusTcpIpCfg>\r\n"
@@ -33,8 +33,12 @@ std::string generate(int devices, int tagsPerDevice) {
                 xml += "\t\t\t\t<Area" + std::to_string(t / 100) + ">\r\n";
             xml += "\t\t\t\t\t<tag>\r\n\t\t\t\t\t\t<name>Tag" + std::to_string(t) +
                    "</name>\r\n\t\t\t\t\t\t<comment>generated tag</comment>\r\n"
-                   "\t\t\t\t\t\t<address>" + std::to_string(t * 2) + "</address>\r\n"
-                   "\t\t\t\t\t\t<datatype>" + kTypes[t % 8] + "</datatype>\r\n"
+                   "\t\t\t\t\t\t<address>" +
+                   std::to_string(t * 2) +
+                   "</address>\r\n"
+                   "\t\t\t\t\t\t<datatype>" +
+                   kTypes[t % 8] +
+                   "</datatype>\r\n"
                    "\t\t\t\t\t\t<accessrights>READWRITE</accessrights>\r\n"
                    "\t\t\t\t\t\t<databit>3</databit>\r\n\t\t\t\t\t\t<elements>4</elements>\r\n"
                    "\t\t\t\t\t</tag>\r\n";
@@ -84,10 +88,10 @@ int main(int argc, char** argv) {
     std::remove(path.c_str());
 
     const size_t tags = countTags(*root);
-    std::printf("file: %.1f MB, %zu devices, %zu tags\n", fileBytes / 1e6, config.devices.getCount(),
-                tags);
+    std::printf("file: %.1f MB, %zu devices, %zu tags\n", fileBytes / 1e6,
+                config.devices.getCount(), tags);
     std::printf("load time: %.3f s\n", std::chrono::duration<double>(took).count());
-    std::printf("peak resident memory: %.1f MB (before loading: %.1f MB)\n", after.ru_maxrss / 1024.0,
-                before.ru_maxrss / 1024.0);
+    std::printf("peak resident memory: %.1f MB (before loading: %.1f MB)\n",
+                after.ru_maxrss / 1024.0, before.ru_maxrss / 1024.0);
     return tags == static_cast<size_t>(devices) * tagsPerDevice ? 0 : 1;
 }

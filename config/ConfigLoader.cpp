@@ -1,12 +1,12 @@
 #include "ConfigLoader.h"
 
-#include <fstream>
-
 #include "config/DatatypeRules.h"
 #include "config/ValueReader.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnTrace.h"
+
+#include <fstream>
 
 namespace vorn {
 namespace {
@@ -19,7 +19,9 @@ std::string quoted(const std::string& text) {
     return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
 }
 
-void warn(const std::string& text) { getSOCmnTrace().trace(TraceLevel::warning, kTraceId, text); }
+void warn(const std::string& text) {
+    getSOCmnTrace().trace(TraceLevel::warning, kTraceId, text);
+}
 
 // Reads a number of `bits` from an attribute (isAttribute) or a child element's text. Absent
 // leaves `value` alone; invalid is reported by the caller, which skips the element.
@@ -130,9 +132,9 @@ void ConfigLoader::readModbusTypes(const DomNode& modbus) {
         uint32_t read = 0, write = 0, singleWrite = 0;
         std::string problem;
         bool valid = true;
-        for (NumberField field : {NumberField{"readcode", 16, &read},
-                                  NumberField{"writecode", 16, &write},
-                                  NumberField{"singlewrcode", 16, &singleWrite}}) {
+        for (NumberField field :
+             {NumberField{"readcode", 16, &read}, NumberField{"writecode", 16, &write},
+              NumberField{"singlewrcode", 16, &singleWrite}}) {
             std::string text;
             if (readAttributeText(row, field.name, text) == ValueState::present)
                 valid = valid && readNumber(text, field, problem);
@@ -165,9 +167,9 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
     uint32_t port = PlcDevice::kDefaultTcpPort;
     std::string problem;
     bool valid = true;
-    for (NumberField field : {NumberField{"timeout", 32, &device->timeoutMs},
-                              NumberField{"id", 8, &device->unitId},
-                              NumberField{"port", 16, &port}}) {
+    for (NumberField field :
+         {NumberField{"timeout", 32, &device->timeoutMs}, NumberField{"id", 8, &device->unitId},
+          NumberField{"port", 16, &port}}) {
         std::string text;
         if (readAttributeText(plc, field.name, text) == ValueState::present)
             valid = valid && readNumber(text, field, problem);
@@ -200,8 +202,7 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
     modbus::SerialPortSettings port;
     bool hasName = false;
     bool hasPort = false;
-    uint32_t baudRate = kDefaultBaudRate, stopBits = kDefaultStopBits,
-             dataBits = kDefaultDataBits;
+    uint32_t baudRate = kDefaultBaudRate, stopBits = kDefaultStopBits, dataBits = kDefaultDataBits;
     device->silentMs = kDefaultSilentMs;
     DomNode tags;
     std::string problem;

@@ -6,9 +6,6 @@
 // root (no "MODBUS" first, no "OPC_DA" second) are shown as messages.
 #pragma once
 
-#include <functional>
-#include <string>
-
 #include "config/ServerConfig.h"
 #include "config/ServerKind.h"
 #include "config/TagConfig.h"
@@ -16,6 +13,9 @@
 #include "platform/XmlDom.h"
 #include "toolkit/SODaSNode.h"
 #include "toolkit/SODaSTag.h"
+
+#include <functional>
+#include <string>
 
 namespace vorn {
 

@@ -2,10 +2,10 @@
 // kind, a native data type and access rights. Substring tests in a fixed order, first hit wins.
 #pragma once
 
+#include "platform/Variant.h"
+
 #include <cstdint>
 #include <string>
-
-#include "platform/Variant.h"
 
 namespace vorn {
 

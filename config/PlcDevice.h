@@ -2,11 +2,11 @@
 // on its device. Configuration fields are read-only once the loader has filled them.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "toolkit/SOCmnList.h"
 #include "toolkit/SOCmnObject.h"
+
+#include <cstdint>
+#include <string>
 
 namespace vorn {
 
@@ -19,9 +19,9 @@ public:
     static constexpr uint32_t kDefaultTimeoutMs = 1000;
 
     std::string name;
-    std::string address;  // Modbus TCP devices
+    std::string address; // Modbus TCP devices
     uint16_t tcpPort = kDefaultTcpPort;
-    std::string portName; // Modbus RTU devices
+    std::string portName;             // Modbus RTU devices
     uint32_t unitId = kDefaultUnitId; // 8 bits used
     uint32_t timeoutMs = kDefaultTimeoutMs;
     uint32_t silentMs = 0; // Modbus RTU devices

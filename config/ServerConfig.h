@@ -4,8 +4,8 @@
 #pragma once
 
 #include "config/PlcDevice.h"
-#include "modbus/SerialPortSettings.h"
 #include "modbus/ModbusTypeTable.h"
+#include "modbus/SerialPortSettings.h"
 
 namespace vorn {
 

@@ -1,11 +1,11 @@
 // The configured values of one tag, handed to the tag object that keeps them.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "config/PlcDevice.h"
 #include "platform/Variant.h"
+
+#include <cstdint>
+#include <string>
 
 namespace vorn {
 

@@ -3,10 +3,10 @@
 // platform's type change does ("12.7" is 13) and must fit their width.
 #pragma once
 
+#include "platform/XmlDom.h"
+
 #include <cstdint>
 #include <string>
-
-#include "platform/XmlDom.h"
 
 namespace vorn {
 

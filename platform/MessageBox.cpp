@@ -69,7 +69,9 @@ void ScriptedMessageBox::clear() {
     answers_.clear();
 }
 
-MessageBoxService& messageBoxes() { return *current.load(); }
+MessageBoxService& messageBoxes() {
+    return *current.load();
+}
 
 MessageBoxService* installMessageBoxes(MessageBoxService* service) {
     return current.exchange(service ? service : &stderrBoxes);

@@ -30,7 +30,9 @@ Lines readLines(const std::string& path) {
     return lines;
 }
 
-bool isComment(const std::string& line) { return !line.empty() && (line[0] == ';' || line[0] == '#'); }
+bool isComment(const std::string& line) {
+    return !line.empty() && (line[0] == ';' || line[0] == '#');
+}
 
 // The section name of a "[...]" line, or nothing.
 std::optional<std::string> sectionOf(const std::string& line) {

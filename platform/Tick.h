@@ -13,6 +13,8 @@ inline uint32_t getTickCount() {
         std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-inline uint32_t ticksSince(uint32_t start) { return getTickCount() - start; }
+inline uint32_t ticksSince(uint32_t start) {
+    return getTickCount() - start;
+}
 
 } // namespace vorn

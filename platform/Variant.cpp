@@ -67,7 +67,9 @@ int64_t truncateTo(VARTYPE vt, int64_t word) {
     }
 }
 
-std::u16string latin(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string latin(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 // Parses a whole decimal number with optional sign, fraction and exponent, blanks around it.
 bool parseNumber(const std::u16string& text, double& out) {
@@ -270,7 +272,9 @@ Variant Variant::bstr(std::u16string text) {
     return x;
 }
 
-Variant Variant::bstrFromUtf8(const std::string& text) { return bstr(utf8ToUtf16(text)); }
+Variant Variant::bstrFromUtf8(const std::string& text) {
+    return bstr(utf8ToUtf16(text));
+}
 
 Variant Variant::array(VARTYPE elementType, size_t count) {
     Variant x;
@@ -279,9 +283,13 @@ Variant Variant::array(VARTYPE elementType, size_t count) {
     return x;
 }
 
-void Variant::resize(size_t count) { elements_.resize(count, zeroOf(elementType())); }
+void Variant::resize(size_t count) {
+    elements_.resize(count, zeroOf(elementType()));
+}
 
-std::string Variant::toUtf8() const { return utf16ToUtf8(textOf(*this)); }
+std::string Variant::toUtf8() const {
+    return utf16ToUtf8(textOf(*this));
+}
 
 ChangeResult Variant::changeType(VARTYPE target) {
     ChangeResult result;

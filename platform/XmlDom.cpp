@@ -47,7 +47,9 @@ DomNodeType DomNode::type() const {
     }
 }
 
-std::string DomNode::name() const { return isElement() ? node_.name() : std::string(); }
+std::string DomNode::name() const {
+    return isElement() ? node_.name() : std::string();
+}
 
 std::string DomNode::value() const {
     if (!embeddedText_ && node_.type() == pugi::node_element)
@@ -103,6 +105,8 @@ bool DomDocument::takeResult(const pugi::xml_parse_result& result) {
     return false;
 }
 
-std::vector<DomNode> DomDocument::topLevelNodes() const { return DomNode(document_).children(); }
+std::vector<DomNode> DomDocument::topLevelNodes() const {
+    return DomNode(document_).children();
+}
 
 } // namespace vorn

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -21,9 +21,9 @@ bool tracedAbout(const LoadedConfig& c, const std::string& what) {
 
 TEST(TcpDevices, DefaultsAndTheOptionalPort) {
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("Plain", "10.0.0.1", kTag) +
-                             tcpDevice("Full", "10.0.0.2", kTag,
-                                       " id=\"17\" timeout=\"250\" port=\"1502\"")));
+    c.load(tcpConfig(
+        "", tcpDevice("Plain", "10.0.0.1", kTag) +
+                tcpDevice("Full", "10.0.0.2", kTag, " id=\"17\" timeout=\"250\" port=\"1502\"")));
     auto devices = c.devices();
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0]->unitId, 1u);
@@ -37,9 +37,10 @@ TEST(TcpDevices, DefaultsAndTheOptionalPort) {
 
 TEST(TcpDevices, IncompleteOrBadDevicesAreSkippedWithTheirTags) {
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", "\t\t<PLC name=\"NoAddress\"><tags>" + kTag + "</tags></PLC>\r\n"
-                             "\t\t<PLC address=\"10.0.0.9\"><tags>" + kTag + "</tags></PLC>\r\n" +
-                             tcpDevice("EmptyAddress", "", kTag) +
+    c.load(tcpConfig("", "\t\t<PLC name=\"NoAddress\"><tags>" + kTag +
+                             "</tags></PLC>\r\n"
+                             "\t\t<PLC address=\"10.0.0.9\"><tags>" +
+                             kTag + "</tags></PLC>\r\n" + tcpDevice("EmptyAddress", "", kTag) +
                              tcpDevice("BigId", "10.0.0.3", kTag, " id=\"300\"") +
                              tcpDevice("TextTimeout", "10.0.0.4", kTag, " timeout=\"abc\"") +
                              tcpDevice("NegativeId", "10.0.0.5", kTag, " id=\"-1\"") +
@@ -51,7 +52,8 @@ TEST(TcpDevices, IncompleteOrBadDevicesAreSkippedWithTheirTags) {
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0]->name, "Good");
     EXPECT_EQ(c.root->branchCount(), 1u) << "skipped devices leave no branch";
-    for (const char* name : {"BigId", "TextTimeout", "NegativeId", "PortZero", "BigPort", "LongAddress"})
+    for (const char* name :
+         {"BigId", "TextTimeout", "NegativeId", "PortZero", "BigPort", "LongAddress"})
         EXPECT_TRUE(tracedAbout(c, std::string("\"") + name + "\"")) << name;
     EXPECT_FALSE(tracedAbout(c, "NoAddress")) << "a missing address is skipped silently";
 }
@@ -89,8 +91,9 @@ TEST(SerialDevices, TheFirstDeviceOnAPortSetsItsLine) {
 
 TEST(SerialDevices, MissingNumbersTakeStatedDefaultsAndOnlyTheLastTagsCounts) {
     LoadedConfig c(ServerKind::rennick);
-    c.load(rtuConfig("", "<PLC><name>R1</name><com>COM3</com><tags>" + tagElement("Old", "VT_I2", "0") +
-                             "</tags><tags>" + tagElement("New", "VT_I2", "0") + "</tags></PLC>"));
+    c.load(rtuConfig("", "<PLC><name>R1</name><com>COM3</com><tags>" +
+                             tagElement("Old", "VT_I2", "0") + "</tags><tags>" +
+                             tagElement("New", "VT_I2", "0") + "</tags></PLC>"));
     auto devices = c.devices();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0]->unitId, 1u);
@@ -106,10 +109,11 @@ TEST(SerialDevices, MissingNumbersTakeStatedDefaultsAndOnlyTheLastTagsCounts) {
 
 TEST(SerialDevices, BadNumbersAndLongPortNamesRefuseTheDeviceAndItsPort) {
     LoadedConfig c(ServerKind::rennick);
-    c.load(rtuConfig("", rtuDevice("<name>BadBaud</name><com>COM1</com><baudrate>fast</baudrate>", kTag) +
-                             rtuDevice("<name>BigStop</name><com>COM1</com><stopbits>256</stopbits>", kTag) +
-                             rtuDevice("<name>LongPort</name><com>COM1234567</com>", kTag) +
-                             rtuDevice(rtuSettings("Good", "COM123456", 9600), kTag)));
+    c.load(rtuConfig(
+        "", rtuDevice("<name>BadBaud</name><com>COM1</com><baudrate>fast</baudrate>", kTag) +
+                rtuDevice("<name>BigStop</name><com>COM1</com><stopbits>256</stopbits>", kTag) +
+                rtuDevice("<name>LongPort</name><com>COM1234567</com>", kTag) +
+                rtuDevice(rtuSettings("Good", "COM123456", 9600), kTag)));
     auto devices = c.devices();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0]->name, "Good");

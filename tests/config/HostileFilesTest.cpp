@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+
+#include <gtest/gtest.h>
+#include <random>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -11,9 +10,9 @@ using namespace vorn::test;
 namespace {
 
 std::string goodFile() {
-    return tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                     tcpDevice("P1", "127.0.0.1",
-                               "<Pumps>" + tagElement("Level", "VT_R4", "10") + "</Pumps>"));
+    return tcpConfig(
+        datatypeRow("HREGISTER", 3, 16, 6),
+        tcpDevice("P1", "127.0.0.1", "<Pumps>" + tagElement("Level", "VT_R4", "10") + "</Pumps>"));
 }
 
 } // namespace
@@ -46,8 +45,8 @@ TEST(HostileFiles, AHugeElementNameBecomesABranchAndTracesStayShort) {
     const std::string huge(10 * 1024 * 1024, 'B');
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   "<" + huge + ">" + tagElement("T", "VT_I2", "0") + tagElement("T", "VT_I2", "1") +
-                                       "</" + huge + ">")));
+                                   "<" + huge + ">" + tagElement("T", "VT_I2", "0") +
+                                       tagElement("T", "VT_I2", "1") + "</" + huge + ">")));
     EXPECT_TRUE(c.tag("P1." + huge + ".T"));
     ASSERT_EQ(c.traces.size(), 1u) << "the duplicate tag is reported";
     EXPECT_LT(c.traces[0].size(), 300u);
@@ -62,7 +61,8 @@ TEST(HostileFiles, DeepNestingIsCutAtTheBranchLimit) {
     }
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   tagElement("Top", "VT_I2", "0") + open + tagElement("Bottom", "VT_I2", "1") + close)));
+                                   tagElement("Top", "VT_I2", "0") + open +
+                                       tagElement("Bottom", "VT_I2", "1") + close)));
     EXPECT_TRUE(c.tag("P1.Top"));
     std::string id = "P1";
     for (unsigned i = 1; i < ConfigLoader::kMaxBranchDepth; ++i)
@@ -74,13 +74,14 @@ TEST(HostileFiles, DeepNestingIsCutAtTheBranchLimit) {
 
 TEST(HostileFiles, BadTagNumbersSkipOnlyThatTag) {
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   tagElement("BigAddress", "VT_I2", "70000") +
-                                       tagElement("TextBit", "VT_BOOL", "1", "<databit>abc</databit>") +
-                                       tagElement("NegativeCount", "VT_I2 ARRAY", "2", "<elements>-1</elements>") +
-                                       tagElement("Rounded", "VT_I2", "12.7") +
-                                       tagElement("Blank", "VT_I2", " 7 ") +
-                                       tagElement("Good", "VT_I2", "65535"))));
+    c.load(tcpConfig(
+        "",
+        tcpDevice("P1", "127.0.0.1",
+                  tagElement("BigAddress", "VT_I2", "70000") +
+                      tagElement("TextBit", "VT_BOOL", "1", "<databit>abc</databit>") +
+                      tagElement("NegativeCount", "VT_I2 ARRAY", "2", "<elements>-1</elements>") +
+                      tagElement("Rounded", "VT_I2", "12.7") + tagElement("Blank", "VT_I2", " 7 ") +
+                      tagElement("Good", "VT_I2", "65535"))));
     EXPECT_FALSE(c.tag("P1.BigAddress"));
     EXPECT_FALSE(c.tag("P1.TextBit"));
     EXPECT_FALSE(c.tag("P1.NegativeCount"));

@@ -1,13 +1,14 @@
-#include <gtest/gtest.h>
-
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using namespace vorn::test;
 
 TEST(Loader, EachServerIgnoresTheOtherKindsFileSilently) {
-    const std::string tcp = tcpConfig("", tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "1")));
+    const std::string tcp =
+        tcpConfig("", tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "1")));
     const std::string rtu = rtuConfig("", rtuDevice(rtuSettings("R1", "COM1", 9600)));
     LoadedConfig rennick(ServerKind::rennick);
     EXPECT_TRUE(rennick.load(tcp));
@@ -29,7 +30,8 @@ TEST(Loader, RootMustStartWithModbusThenOpcDa) {
     EXPECT_EQ(commented.messages()[0].icon, MessageIcon::warning);
 
     LoadedConfig noDevices(ServerKind::tarnvale);
-    EXPECT_FALSE(noDevices.load("<VornModBusTcpIpCfg><MODBUS>" + datatypeRow("HREGISTER", 4, 16, 6) +
+    EXPECT_FALSE(noDevices.load("<VornModBusTcpIpCfg><MODBUS>" +
+                                datatypeRow("HREGISTER", 4, 16, 6) +
                                 "</MODBUS><DEVICES/></VornModBusTcpIpCfg>"));
     ASSERT_EQ(noDevices.messages().size(), 1u);
     EXPECT_EQ(noDevices.messages()[0].text, "Wrong XML file syntax: no devices element\n");
@@ -65,18 +67,18 @@ TEST(Loader, FunctionCodeRowsDefaultSkipAndLaterWins) {
 
 TEST(Loader, KindTypeAndAccessRules) {
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("P1", "10.0.0.1",
-                                   tagElement("Arr", "HREGISTER VT_I2 ARRAY", "0", "<elements>3</elements>") +
-                                       tagElement("Plain", "VT_I2", "1") +
-                                       tagElement("Empty", "", "2") +
-                                       tagElement("Coil", "COIL", "3") +
-                                       tagElement("Inputs", "INPUTSTATUS ARRAY", "4") +
-                                       tagElement("Bit", "HREGISTER VT_BOOL", "5", "<databit>3</databit>") +
-                                       tagElement("Str", "IREGISTER VT_BSTR", "6", "<elements>5</elements>") +
-                                       tagElement("R", "HREGISTER VT_R4", "7", "", "READ") +
-                                       tagElement("W", "HREGISTER VT_UI4", "9", "", "WRITE") +
-                                       tagElement("None", "HREGISTER VT_UI2", "11", "", "READ WRITE") +
-                                       tagElement("Lower", "HREGISTER VT_UI2", "12", "", "readwrite"))));
+    c.load(tcpConfig(
+        "", tcpDevice("P1", "10.0.0.1",
+                      tagElement("Arr", "HREGISTER VT_I2 ARRAY", "0", "<elements>3</elements>") +
+                          tagElement("Plain", "VT_I2", "1") + tagElement("Empty", "", "2") +
+                          tagElement("Coil", "COIL", "3") +
+                          tagElement("Inputs", "INPUTSTATUS ARRAY", "4") +
+                          tagElement("Bit", "HREGISTER VT_BOOL", "5", "<databit>3</databit>") +
+                          tagElement("Str", "IREGISTER VT_BSTR", "6", "<elements>5</elements>") +
+                          tagElement("R", "HREGISTER VT_R4", "7", "", "READ") +
+                          tagElement("W", "HREGISTER VT_UI4", "9", "", "WRITE") +
+                          tagElement("None", "HREGISTER VT_UI2", "11", "", "READ WRITE") +
+                          tagElement("Lower", "HREGISTER VT_UI2", "12", "", "readwrite"))));
     struct Expect {
         const char* id;
         uint8_t kind;
@@ -85,10 +87,10 @@ TEST(Loader, KindTypeAndAccessRules) {
     };
     for (Expect e : {Expect{"P1.Arr", 5, VT_ARRAY | VT_I2, 3}, Expect{"P1.Plain", 5, VT_I2, 3},
                      Expect{"P1.Empty", 5, VT_EMPTY, 3}, Expect{"P1.Coil", 4, VT_BOOL, 3},
-                     Expect{"P1.Inputs", 2, VT_ARRAY | VT_BOOL, 3},
-                     Expect{"P1.Bit", 5, VT_BOOL, 3}, Expect{"P1.Str", 3, VT_BSTR, 3},
-                     Expect{"P1.R", 5, VT_R4, 1}, Expect{"P1.W", 5, VT_UI4, 2},
-                     Expect{"P1.None", 5, VT_UI2, 0}, Expect{"P1.Lower", 5, VT_UI2, 0}}) {
+                     Expect{"P1.Inputs", 2, VT_ARRAY | VT_BOOL, 3}, Expect{"P1.Bit", 5, VT_BOOL, 3},
+                     Expect{"P1.Str", 3, VT_BSTR, 3}, Expect{"P1.R", 5, VT_R4, 1},
+                     Expect{"P1.W", 5, VT_UI4, 2}, Expect{"P1.None", 5, VT_UI2, 0},
+                     Expect{"P1.Lower", 5, VT_UI2, 0}}) {
         auto tag = c.tag(e.id);
         ASSERT_TRUE(tag) << e.id;
         EXPECT_EQ(tag->kind(), e.kind) << e.id;
@@ -104,8 +106,9 @@ TEST(Loader, BranchesNestMergeAndMayBeCalledTags) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "10.0.0.1",
                                    "<Pumps>" + tagElement("Level", "VT_I2", "1") + "</Pumps>" +
-                                       "<tags><Deep>" + tagElement("X", "VT_I2", "2") + "</Deep></tags>" +
-                                       "<Pumps>" + tagElement("Speed", "VT_I2", "3") + "</Pumps>")));
+                                       "<tags><Deep>" + tagElement("X", "VT_I2", "2") +
+                                       "</Deep></tags>" + "<Pumps>" +
+                                       tagElement("Speed", "VT_I2", "3") + "</Pumps>")));
     EXPECT_TRUE(c.tag("P1.Pumps.Level"));
     EXPECT_TRUE(c.tag("P1.Pumps.Speed")) << "a sibling of the same name adds to the branch";
     EXPECT_TRUE(c.tag("P1.tags.Deep.X"));
@@ -127,9 +130,10 @@ TEST(Loader, DevicesOfOneNameShareABranchAndKeepTheirOwnTags) {
 TEST(Loader, AmbiguousNamesKeepTheFirstAndSayWhy) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "10.0.0.1",
-                                   tagElement("Level", "VT_I2", "1") + tagElement("Level", "VT_R4", "2") +
-                                       "<tag><address>3</address></tag>" +
-                                       "<Level>" + tagElement("X", "VT_I2", "4") + "</Level>" +
+                                   tagElement("Level", "VT_I2", "1") +
+                                       tagElement("Level", "VT_R4", "2") +
+                                       "<tag><address>3</address></tag>" + "<Level>" +
+                                       tagElement("X", "VT_I2", "4") + "</Level>" +
                                        tagElement("a.b", "VT_I2", "5"))));
     auto level = c.tag("P1.Level");
     ASSERT_TRUE(level);

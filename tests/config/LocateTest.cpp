@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -20,7 +20,8 @@ TEST(Locate, TheFileBesideTheProgramWinsOverTheRegistry) {
     LoadedConfig c(ServerKind::tarnvale);
     c.dir.write("bin/Tarnvale.xml", oneDevice("Beside"));
     Registry(c.dir.file("registry.ini"))
-        .writeString(kTarnvaleKey, "ConfigFile", c.dir.write("elsewhere.xml", oneDevice("Registered")));
+        .writeString(kTarnvaleKey, "ConfigFile",
+                     c.dir.write("elsewhere.xml", oneDevice("Registered")));
     c.root->setTreeDelimiter('/');
     c.root->setRefusedChars("#");
     ConfigLoader loader = c.loader();
@@ -44,7 +45,8 @@ TEST(Locate, AnExeSuffixIsReplacedByXml) {
 TEST(Locate, TheRegistryValueNamesTheFileWhenNoneIsBesideTheProgram) {
     LoadedConfig c(ServerKind::tarnvale);
     Registry(c.dir.file("registry.ini"))
-        .writeString(kTarnvaleKey, "ConfigFile", c.dir.write("plant/cfg.xml", oneDevice("Registered")));
+        .writeString(kTarnvaleKey, "ConfigFile",
+                     c.dir.write("plant/cfg.xml", oneDevice("Registered")));
     ConfigLoader loader = c.loader();
     loader.setProgramPath(c.dir.file("bin/Tarnvale"));
     loader.locateAndLoad(*c.root);

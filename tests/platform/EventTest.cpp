@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <thread>
-
 #include "platform/Event.h"
+
 #include "platform/Tick.h"
+
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace vorn;
 

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "platform/MessageBox.h"
+
 #include "ScopedEnv.h"
 
+#include <gtest/gtest.h>
 
 using namespace vorn;
 

@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
+#include "platform/Registry.h"
+
+#include "ScopedEnv.h"
+#include "ScratchDir.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-
-#include "platform/Registry.h"
-#include "ScopedEnv.h"
-#include "ScratchDir.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 

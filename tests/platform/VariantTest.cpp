@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/Variant.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -91,6 +91,9 @@ TEST(VariantArrays, StartAsZerosOfTheirElementType) {
 TEST(VariantText, Utf8RoundTripsAndBadBytesBecomeReplacementCharacters) {
     const std::string text = "Pumpe \xC3\xBC \xE2\x82\xAC \xF0\x9F\x98\x80";
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text)), text);
-    EXPECT_EQ(utf8ToUtf16("a\xFF" "b"), u"a\uFFFD" u"b");
+    EXPECT_EQ(utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFD"
+              u"b");
     EXPECT_EQ(utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD") << "a truncated sequence reads no further";
 }

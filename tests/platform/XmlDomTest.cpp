@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/XmlDom.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -41,12 +41,14 @@ TEST(XmlDom, BrokenOrMissingFilesGiveAnEmptyDocumentWithAReason) {
 
 TEST(XmlDom, Latin1FilesArriveAsUtf8) {
     DomDocument doc;
-    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>Stra\xDF" "e</r>"));
+    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>Stra\xDF"
+                             "e</r>"));
     std::string text;
     for (const DomNode& n : doc.topLevelNodes())
         if (n.isElement())
             n.textOfFirstChild(text);
-    EXPECT_EQ(text, "Stra\xC3\x9F" "e");
+    EXPECT_EQ(text, "Stra\xC3\x9F"
+                    "e");
 }
 
 TEST(XmlDom, TextOpeningAnElementIsItsFirstChildInEveryView) {

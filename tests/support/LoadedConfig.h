@@ -2,14 +2,14 @@
 // message boxes and trace lines it produced, for tests of the loader and the address space.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "ScratchDir.h"
 #include "config/ConfigLoader.h"
 #include "opc/ModbusTag.h"
 #include "platform/MessageBox.h"
 #include "toolkit/SOCmnTrace.h"
+
+#include <string>
+#include <vector>
 
 namespace vorn::test {
 
@@ -17,15 +17,15 @@ class LoadedConfig {
 public:
     explicit LoadedConfig(ServerKind kind) : kind_(kind), messages_(boxes_) {
         root->setTreeDelimiter('.');
-        previousSink_ = getSOCmnTrace().setSink(
-            [this](TraceLevel, const std::string&, const std::string& text) {
-                traces.push_back(text);
-            });
+        previousSink_ =
+            getSOCmnTrace().setSink([this](TraceLevel, const std::string&,
+                                           const std::string& text) { traces.push_back(text); });
     }
     ~LoadedConfig() { getSOCmnTrace().setSink(previousSink_); }
 
     ConfigLoader loader() {
-        return ConfigLoader(kind_, config, modbusTagFactory(queues), Registry(dir.file("registry.ini")));
+        return ConfigLoader(kind_, config, modbusTagFactory(queues),
+                            Registry(dir.file("registry.ini")));
     }
     bool load(const std::string& text) {
         return loader().loadConfiguration(dir.write("config.xml", text), *root);

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <thread>
-
 #include "platform/Tick.h"
 #include "toolkit/DaClient.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace vorn;
 
@@ -78,7 +77,9 @@ public:
 class CountingGroup : public SODaSGroup {
 public:
     explicit CountingGroup(Counting& c) : c_(c) {}
-    void onSetUpdateRate(uint32_t rate) override { c_.rateChanges.push_back({getUpdateRate(), rate}); }
+    void onSetUpdateRate(uint32_t rate) override {
+        c_.rateChanges.push_back({getUpdateRate(), rate});
+    }
     Counting& c_;
 };
 

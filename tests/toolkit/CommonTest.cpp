@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <thread>
-
-#include "platform/Registry.h"
 #include "ScratchDir.h"
+#include "platform/Registry.h"
 #include "toolkit/SOCmnEventPool.h"
 #include "toolkit/SOCmnList.h"
 #include "toolkit/SOCmnString.h"
 #include "toolkit/SOCmnTrace.h"
 #include "toolkit/SODaSEntry.h"
+
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace vorn;
 
@@ -86,9 +85,9 @@ TEST(SODaSEntry, RegistrationRecordsAreWrittenAndRemoved) {
                            "Vorn ModBus Tcp/Ip OPC DA Server v1.1");
     ASSERT_TRUE(entry->registerServer(registry));
     ASSERT_TRUE(entry->registerCategories(registry));
-    EXPECT_EQ(registry.readString("SOFTWARE\\Classes\\Vorn.ModBusTcpIpOPCServerDA", "CLSID")
-                  .value_or(""),
-              "{5E1B3D70-4C2A-4B8E-9F11-7A0C2D9E6B01}");
+    EXPECT_EQ(
+        registry.readString("SOFTWARE\\Classes\\Vorn.ModBusTcpIpOPCServerDA", "CLSID").value_or(""),
+        "{5E1B3D70-4C2A-4B8E-9F11-7A0C2D9E6B01}");
     ASSERT_TRUE(entry->unregisterCategories(registry));
     ASSERT_TRUE(entry->unregisterServer(registry));
     EXPECT_FALSE(registry.keyExists("SOFTWARE\\Classes\\Vorn.ModBusTcpIpOPCServerDA"));

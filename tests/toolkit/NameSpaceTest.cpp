@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "toolkit/SODaSNode.h"
 #include "toolkit/SODaSTag.h"
+
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
