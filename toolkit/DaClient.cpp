@@ -4,7 +4,9 @@ namespace vorn {
 
 DaClient::DaClient(SODaSEntry& entry) : entry_(entry), server_(entry.openServerObject()) {}
 
-DaClient::~DaClient() { close(); }
+DaClient::~DaClient() {
+    close();
+}
 
 void DaClient::close() {
     if (server_) {
@@ -15,8 +17,7 @@ void DaClient::close() {
 
 SOCmnPointer<SODaSGroup> DaClient::addGroup(const std::string& name, uint32_t updateRate) {
     SOCmnPointer<SODaSCreator> creator = entry_.getCreator();
-    SOCmnPointer<SODaSGroup> group =
-        creator ? creator->createGroup() : makeObject<SODaSGroup>();
+    SOCmnPointer<SODaSGroup> group = creator ? creator->createGroup() : makeObject<SODaSGroup>();
     group->setName(name);
     group->setUpdateRate(updateRate);
     if (server_)
@@ -75,8 +76,8 @@ ReadResult DaClient::readFromDevice(const std::string& itemId, uint32_t timeoutM
     if (!(tag->getAccessRights() & AccessRights::kReadable))
         return ReadResult{OPC_E_BADRIGHTS, {}, 0, {}};
     if (tag->getDeviceIOMode() == kDeviceIOModeRequest) {
-        auto request = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice,
-                                                tag.get());
+        auto request =
+            makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice, tag.get());
         tag->handleRequest(*request);
         if (!request->waitForCompletion(timeoutMs))
             return ReadResult{E_TIMEDOUT, {}, 0, {}};

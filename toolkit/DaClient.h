@@ -2,12 +2,12 @@
 // (a server object). The OPC UA front and the tests use exactly this.
 #pragma once
 
+#include "toolkit/SODaSEntry.h"
+#include "toolkit/SODaSRequest.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
-
-#include "toolkit/SODaSEntry.h"
-#include "toolkit/SODaSRequest.h"
 
 namespace vorn {
 

@@ -1,11 +1,11 @@
 // A pool of reusable events: popEvent hands one out (reset), pushEvent gives it back.
 #pragma once
 
+#include "platform/Event.h"
+
 #include <memory>
 #include <mutex>
 #include <vector>
-
-#include "platform/Event.h"
 
 namespace vorn {
 

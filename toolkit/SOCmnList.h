@@ -1,12 +1,13 @@
 // A list with its own lock that keeps the order of `add`. Iterate between lock() and unlock():
-//   list.lock(); for (auto pos = list.getStartPosition(); pos;) use(list.getNext(pos)); list.unlock();
+//   list.lock(); for (auto pos = list.getStartPosition(); pos;) use(list.getNext(pos));
+//   list.unlock();
 #pragma once
 
 #include <cstddef>
-#include <vector>
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vorn {
 

@@ -3,11 +3,11 @@
 // releases it, and the last release deletes the object.
 #pragma once
 
+#include "toolkit/SOCmnException.h"
+
 #include <atomic>
 #include <new>
 #include <utility>
-
-#include "toolkit/SOCmnException.h"
 
 namespace vorn {
 

@@ -26,7 +26,8 @@ size_t SOCmnString::replace(std::string& text, const std::string& from, const st
     if (from.empty())
         return 0;
     size_t count = 0;
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
         ++count;
     }

@@ -9,7 +9,9 @@ const std::string kClassesKey = "SOFTWARE\\Classes\\";
 // Category of OPC Data Access 2.0 servers.
 const std::string kOpcDa2Category = "{63D5F432-CFE4-11D1-B2C8-0060083BA1FB}";
 
-std::string clsidKey(const RegisterInfo& info) { return kClassesKey + "CLSID\\" + info.clsid; }
+std::string clsidKey(const RegisterInfo& info) {
+    return kClassesKey + "CLSID\\" + info.clsid;
+}
 std::string categoryKey(const RegisterInfo& info) {
     return clsidKey(info) + "\\Implemented Categories\\" + kOpcDa2Category;
 }
@@ -82,7 +84,8 @@ bool SODaSEntry::unregisterServer(Registry& registry) {
 }
 
 bool SODaSEntry::registerCategories(Registry& registry) {
-    return registry.writeString(categoryKey(register_), "Name", "OPC Data Access Servers Version 2.0");
+    return registry.writeString(categoryKey(register_), "Name",
+                                "OPC Data Access Servers Version 2.0");
 }
 
 bool SODaSEntry::unregisterCategories(Registry& registry) {

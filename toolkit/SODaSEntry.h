@@ -3,18 +3,18 @@
 // server objects clients hold.
 #pragma once
 
+#include "platform/Registry.h"
+#include "toolkit/SODaSCreator.h"
+#include "toolkit/SODaSNode.h"
+#include "toolkit/SODaSServer.h"
+#include "toolkit/SOSrvEventHandler.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "platform/Registry.h"
-#include "toolkit/SODaSCreator.h"
-#include "toolkit/SODaSNode.h"
-#include "toolkit/SODaSServer.h"
-#include "toolkit/SOSrvEventHandler.h"
 
 namespace vorn {
 

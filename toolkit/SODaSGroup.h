@@ -2,13 +2,13 @@
 // derive from both to learn when an item becomes active or a group's rate changes.
 #pragma once
 
+#include "toolkit/SODaSTag.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "toolkit/SODaSTag.h"
 
 namespace vorn {
 

@@ -75,8 +75,8 @@ SOCmnPointer<SODaSTag> SODaSNode::findLeaf(const std::string& name) const {
 
 bool SODaSNode::addBranch(SODaSNode* branch, AddRefusal* why) {
     std::lock_guard lock(mutex_);
-    AddRefusal refusal = branch && !branch->parent_ ? checkName(branch->getName())
-                                                    : AddRefusal::duplicateName;
+    AddRefusal refusal =
+        branch && !branch->parent_ ? checkName(branch->getName()) : AddRefusal::duplicateName;
     if (why)
         *why = refusal;
     if (refusal != AddRefusal::none)
@@ -122,7 +122,8 @@ size_t SODaSNode::leafCount() const {
 }
 
 SOCmnPointer<SODaSNode> SODaSNameSpaceRoot::findNode(const std::string& path) const {
-    SOCmnPointer<SODaSNode> node = SOCmnPointer<SODaSNode>::share(const_cast<SODaSNameSpaceRoot*>(this));
+    SOCmnPointer<SODaSNode> node =
+        SOCmnPointer<SODaSNode>::share(const_cast<SODaSNameSpaceRoot*>(this));
     size_t start = 0;
     while (node && start < path.size()) {
         size_t end = path.find(delimiter_, start);

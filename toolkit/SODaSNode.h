@@ -7,13 +7,13 @@
 // afterwards; each node still guards its children with a lock.
 #pragma once
 
+#include "toolkit/SOCmnObject.h"
+
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "toolkit/SOCmnObject.h"
 
 namespace vorn {
 

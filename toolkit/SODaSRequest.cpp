@@ -19,7 +19,9 @@ SOCmnPointer<SODaSTag> SODaSRequest::getItemTag() const {
     return SOCmnPointer<SODaSTag>::share(tag_);
 }
 
-void SODaSRequest::start() { state_.fetch_or(kStateStarted); }
+void SODaSRequest::start() {
+    state_.fetch_or(kStateStarted);
+}
 
 void SODaSRequest::complete(HRESULT result, bool useQuality, uint16_t quality, bool, bool notify) {
     {
@@ -36,7 +38,9 @@ void SODaSRequest::complete(HRESULT result, bool useQuality, uint16_t quality, b
         completed_.set();
 }
 
-bool SODaSRequest::waitForCompletion(uint32_t timeoutMs) { return completed_.wait(timeoutMs); }
+bool SODaSRequest::waitForCompletion(uint32_t timeoutMs) {
+    return completed_.wait(timeoutMs);
+}
 
 HRESULT SODaSRequest::getResult() const {
     std::lock_guard lock(mutex_);

@@ -2,13 +2,13 @@
 // (by the server's communication thread) with a result and a quality.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <mutex>
-
 #include "platform/Event.h"
 #include "platform/Variant.h"
 #include "toolkit/SOCmnObject.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 
 namespace vorn {
 
@@ -23,7 +23,9 @@ constexpr HRESULT OPC_E_BADTYPE = static_cast<HRESULT>(0xC0040004u);
 constexpr HRESULT OPC_E_BADRIGHTS = static_cast<HRESULT>(0xC0040006u);
 constexpr HRESULT OPC_E_UNKNOWNITEMID = static_cast<HRESULT>(0xC0040007u);
 constexpr HRESULT OPC_E_RANGE = static_cast<HRESULT>(0xC004000Bu);
-constexpr bool succeeded(HRESULT r) { return r >= 0; }
+constexpr bool succeeded(HRESULT r) {
+    return r >= 0;
+}
 
 class SODaSRequest : public SOCmnObject {
 public:

@@ -2,10 +2,10 @@
 // them; the release of the last one is reported to the server's event handler.
 #pragma once
 
+#include "toolkit/SODaSGroup.h"
+
 #include <mutex>
 #include <vector>
-
-#include "toolkit/SODaSGroup.h"
 
 namespace vorn {
 

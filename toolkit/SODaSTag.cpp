@@ -48,6 +48,8 @@ void SODaSTag::setCache(SODaSCache* cache) {
     cache_ = SOCmnPointer<SODaSCache>::share(cache);
 }
 
-void SODaSTag::handleRequest(SODaSRequest& request) { request.complete(S_OK, false, Quality::kGood); }
+void SODaSTag::handleRequest(SODaSRequest& request) {
+    request.complete(S_OK, false, Quality::kGood);
+}
 
 } // namespace vorn

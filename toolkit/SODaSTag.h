@@ -3,13 +3,13 @@
 // as requests through handleRequest.
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <mutex>
-
 #include "platform/Variant.h"
 #include "toolkit/SODaSCache.h"
 #include "toolkit/SODaSNode.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
 
 namespace vorn {
 
