@@ -74,6 +74,9 @@ int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFacto
         if (commLog)
             window.attachCommLog(*commLog);
         ShutdownSignals shutdownSignals(window);
+        std::printf("%s: serving OPC UA clients at %s\n", core.identity().programName,
+                    core.endpointUrl().c_str());
+        std::fflush(stdout);
         window.showMinimized();
         exitCode = application.exec();
     } else {

@@ -6,7 +6,9 @@
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnEventPool.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace vorn {
 namespace {
@@ -39,7 +41,7 @@ uint16_t ServerCore::opcUaPort() const {
     if (text) {
         char* end = nullptr;
         long port = std::strtol(text->c_str(), &end, 10);
-        if (end != text->c_str() && *end == '\0' && port > 0 && port <= 65535)
+        if (end != text->c_str() && *end == '\0' && port >= 0 && port <= 65535)
             return static_cast<uint16_t>(port);
     }
     return identity_.defaultOpcUaPort;
@@ -81,7 +83,32 @@ bool ServerCore::start(modbus::EngineObserver& observer, void* owner, std::strin
         error = "the toolkit entry did not start";
         return false;
     }
+    // Clients wait for a device read or write at most the slowest device's timeout, plus the
+    // settle times and a transfer or two queued before it.
+    uint32_t slowest = 0;
+    config_.devices.lock();
+    for (auto pos = config_.devices.getStartPosition(); pos;)
+        slowest = std::max(slowest, config_.devices.getNext(pos)->timeoutMs);
+    config_.devices.unlock();
+    ua::UaServerSettings settings;
+    settings.port = opcUaPort();
+    settings.productName = identity_.title;
+    settings.productUri = std::string("urn:vorn:") + identity_.programName;
+    settings.applicationUri = settings.productUri;
+    settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
+    uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
+    if (!uaServer_->start(&error)) {
+        error = "the OPC UA endpoint did not start: " + error;
+        return false;
+    }
     return true;
+}
+
+std::string ServerCore::endpointUrl() const {
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    return "opc.tcp://" + std::string(host) + ":" +
+           std::to_string(uaServer_ ? uaServer_->port() : opcUaPort());
 }
 
 void ServerCore::shutdown() {
@@ -100,6 +127,8 @@ void ServerCore::shutdown() {
     getEventPool().pushEvent(std::move(shutdownEvent));
     if (engine_)
         engine_->stop();
+    if (uaServer_)
+        uaServer_->stop();
     entry_->terminate();
 }
 

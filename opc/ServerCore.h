@@ -10,6 +10,7 @@
 #include "opc/ServerIdentity.h"
 #include "platform/Registry.h"
 #include "toolkit/SODaSEntry.h"
+#include "toolkit/ua/UaServer.h"
 
 #include <functional>
 #include <memory>
@@ -55,8 +56,11 @@ public:
     modbus::CommThread* engine() { return engine_.get(); }
     modbus::EngineQueues& queues() { return queues_; }
     const ServerConfig& config() const { return config_; }
-    // The OPC UA port from the registry value "OpcUaPort", else the kind's default.
+    // The OPC UA port from the registry value "OpcUaPort" (0: any free port), else the kind's
+    // default.
     uint16_t opcUaPort() const;
+    // The endpoint clients reach once the server has started, e.g. "opc.tcp://host:4840".
+    std::string endpointUrl() const;
 
 private:
     const ServerIdentity& identity_;
@@ -68,6 +72,7 @@ private:
     ServerConfig config_;
     std::unique_ptr<modbus::ModbusTransport> transport_;
     std::unique_ptr<modbus::CommThread> engine_;
+    std::unique_ptr<ua::UaServer> uaServer_;
     bool shutDown_ = false;
 };
 
