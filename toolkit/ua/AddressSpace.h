@@ -1,0 +1,72 @@
+// The nodes clients browse: the standard nodes of namespace 0 (folders, the Server object with
+// its status, the type trees) and, in namespace 1, the toolkit's name space as device folders,
+// branch folders and tag variables with NodeId ns=1;s=<item ID>. Built once at start from the
+// toolkit's tree, which never changes while the server runs; read-only afterwards, so any
+// thread may read it without a lock.
+#pragma once
+
+#include "toolkit/SODaSEntry.h"
+#include "toolkit/SODaSTag.h"
+#include "toolkit/ua/ServerInfo.h"
+#include "toolkit/ua/UaTypes.h"
+
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+namespace vorn::ua {
+
+constexpr uint16_t kTagNamespace = 1;
+
+struct Reference {
+    uint32_t typeId; // reference type in namespace 0
+    bool isForward;
+    NodeId target;
+};
+
+struct Node {
+    NodeId id;
+    uint32_t nodeClass = 0;
+    QualifiedName browseName;
+    LocalizedText displayName;
+    LocalizedText description;
+    std::vector<Reference> references;
+    uint32_t typeDefinition = 0; // objects and variables
+
+    // Variables.
+    uint32_t dataType = 0;
+    int32_t valueRank = -1;
+    std::vector<uint32_t> arrayDimensions;
+    uint8_t accessLevel = 0x01;
+    std::function<Variant()> value; // standard variables
+    SOCmnPointer<SODaSTag> tag;     // toolkit tags
+    std::string itemId;
+
+    // Types.
+    bool isAbstract = false;
+    bool symmetric = false;
+    LocalizedText inverseName;
+};
+
+class AddressSpace {
+public:
+    AddressSpace(SODaSEntry& entry, const ServerInfo& info);
+
+    const Node* find(const NodeId& id) const;
+    // True when `type` is `base` or one of its subtypes (HasSubtype, namespace 0).
+    bool isSubtypeOf(uint32_t type, uint32_t base) const;
+    size_t size() const { return nodes_.size(); }
+
+    // For building: adds a node and the inverse of each of its references on the target.
+    Node& add(Node node);
+    void addReference(const NodeId& source, uint32_t type, const NodeId& target);
+
+private:
+    void addStandardNodes(const ServerInfo& info);
+    void addTagNodes(SODaSNameSpaceRoot& root);
+
+    std::unordered_map<NodeId, Node, NodeIdHash> nodes_;
+    std::unordered_map<uint32_t, uint32_t> supertype_;
+};
+
+} // namespace vorn::ua

@@ -1,0 +1,134 @@
+#include "AttributeReader.h"
+
+#include "toolkit/ua/DaMapping.h"
+#include "toolkit/ua/UaIds.h"
+
+namespace vorn::ua {
+namespace {
+
+DataValue valueOf(Variant v) {
+    DataValue dv;
+    dv.hasValue = true;
+    dv.value = std::move(v);
+    return dv;
+}
+
+DataValue scalarValue(uint8_t type, Scalar s) {
+    return valueOf(Variant::scalar(type, std::move(s)));
+}
+
+bool isType(uint32_t nodeClass) {
+    return nodeClass == NodeClass::kObjectType || nodeClass == NodeClass::kVariableType ||
+           nodeClass == NodeClass::kReferenceType || nodeClass == NodeClass::kDataType;
+}
+
+} // namespace
+
+DataValue statusOnly(StatusCode status) {
+    DataValue dv;
+    dv.status = status;
+    return dv;
+}
+
+DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToReturn) {
+    DataValue dv;
+    dv.status = statusOfQuality(snapshot.quality);
+    if (!Status::isBad(dv.status)) {
+        dv.value = toUaVariant(snapshot.value);
+        dv.hasValue = !dv.value.isNull();
+    }
+    if (timestampsToReturn == TimestampsToReturn::kSource ||
+        timestampsToReturn == TimestampsToReturn::kBoth)
+        dv.sourceTimestamp = toDateTime(snapshot.timestamp);
+    if (timestampsToReturn == TimestampsToReturn::kServer ||
+        timestampsToReturn == TimestampsToReturn::kBoth)
+        dv.serverTimestamp = nowDateTime();
+    return dv;
+}
+
+DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn) {
+    using namespace AttributeId;
+    const bool variable = node.nodeClass == NodeClass::kVariable;
+    switch (attributeId) {
+    case kNodeId:
+        return scalarValue(BuiltinType::kNodeId, node.id);
+    case kNodeClass:
+        return scalarValue(BuiltinType::kInt32, int64_t(node.nodeClass));
+    case kBrowseName:
+        return scalarValue(BuiltinType::kQualifiedName, node.browseName);
+    case kDisplayName:
+        return scalarValue(BuiltinType::kLocalizedText, node.displayName);
+    case kDescription:
+        return scalarValue(BuiltinType::kLocalizedText, node.description);
+    case kWriteMask:
+    case kUserWriteMask:
+        return scalarValue(BuiltinType::kUInt32, uint64_t(0));
+    case kIsAbstract:
+        if (!isType(node.nodeClass))
+            break;
+        return scalarValue(BuiltinType::kBoolean, node.isAbstract);
+    case kSymmetric:
+        if (node.nodeClass != NodeClass::kReferenceType)
+            break;
+        return scalarValue(BuiltinType::kBoolean, node.symmetric);
+    case kInverseName:
+        if (node.nodeClass != NodeClass::kReferenceType)
+            break;
+        return scalarValue(BuiltinType::kLocalizedText, node.inverseName);
+    case kEventNotifier:
+        if (node.nodeClass != NodeClass::kObject)
+            break;
+        return scalarValue(BuiltinType::kByte, uint64_t(0));
+    case kValue: {
+        if (!variable)
+            break;
+        if (node.tag) {
+            if (!(node.accessLevel & 0x01))
+                return statusOnly(Status::kBadNotReadable);
+            return tagDataValue(node.tag->getCache()->snapshot(), timestampsToReturn);
+        }
+        DataValue dv = node.value ? valueOf(node.value()) : statusOnly(Status::kBadNotReadable);
+        if (timestampsToReturn == TimestampsToReturn::kServer ||
+            timestampsToReturn == TimestampsToReturn::kBoth ||
+            timestampsToReturn == TimestampsToReturn::kSource)
+            dv.serverTimestamp = dv.sourceTimestamp = nowDateTime();
+        return dv;
+    }
+    case kDataType:
+        if (!variable)
+            break;
+        return scalarValue(BuiltinType::kNodeId, NodeId(0, node.dataType));
+    case kValueRank:
+        if (!variable)
+            break;
+        return scalarValue(BuiltinType::kInt32, int64_t(node.valueRank));
+    case kArrayDimensions: {
+        if (!variable)
+            break;
+        if (node.arrayDimensions.empty())
+            return DataValue{};
+        std::vector<Scalar> dims;
+        for (uint32_t d : node.arrayDimensions)
+            dims.push_back(uint64_t(d));
+        return valueOf(Variant::array(BuiltinType::kUInt32, std::move(dims)));
+    }
+    case kAccessLevel:
+    case kUserAccessLevel:
+        if (!variable)
+            break;
+        return scalarValue(BuiltinType::kByte, uint64_t(node.accessLevel));
+    case kMinimumSamplingInterval:
+        if (!variable)
+            break;
+        return scalarValue(BuiltinType::kDouble, 0.0);
+    case kHistorizing:
+        if (!variable)
+            break;
+        return scalarValue(BuiltinType::kBoolean, false);
+    default:
+        break;
+    }
+    return statusOnly(Status::kBadAttributeIdInvalid);
+}
+
+} // namespace vorn::ua

@@ -1,0 +1,21 @@
+// Attributes of a node as DataValues: what Read with a maxAge answers and what monitored
+// items sample. Tag values come from the tag's cache, never from the device.
+#pragma once
+
+#include "toolkit/SODaSCache.h"
+#include "toolkit/ua/AddressSpace.h"
+
+#include <cstdint>
+
+namespace vorn::ua {
+
+namespace TimestampsToReturn {
+constexpr uint32_t kSource = 0, kServer = 1, kBoth = 2, kNeither = 3;
+} // namespace TimestampsToReturn
+
+DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn);
+// A tag's value from a cache snapshot: Bad qualities carry no value.
+DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToReturn);
+DataValue statusOnly(StatusCode status);
+
+} // namespace vorn::ua

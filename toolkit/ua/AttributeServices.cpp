@@ -1,0 +1,174 @@
+// Read and Write. Read with maxAge 0 reads tags from their devices: one toolkit request per
+// tag, all handed to the tags before waiting, so the engine serves them in one cycle; any
+// other maxAge answers from the caches. Write hands the value to the tag as a toolkit write
+// and reports its result and quality.
+#include "Services.h"
+#include "toolkit/SODaSRequest.h"
+#include "toolkit/ua/AttributeReader.h"
+#include "toolkit/ua/DaMapping.h"
+#include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UaLimits.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace vorn::ua {
+namespace {
+
+struct ReadValueId {
+    NodeId nodeId;
+    uint32_t attributeId = 0;
+    std::string indexRange;
+    QualifiedName dataEncoding;
+};
+
+uint32_t waitLimitMs(const ServerCore& core, const RequestHeader& header) {
+    uint32_t limit = core.settings.requestTimeoutMs;
+    return header.timeoutHint ? std::min(limit, header.timeoutHint) : limit;
+}
+
+} // namespace
+
+ServiceResponse read(ServerCore& core, DaClient&, ServiceCall& call) {
+    Decoder& in = call.in;
+    double maxAge = in.f64();
+    uint32_t timestamps = in.u32();
+    uint32_t count = in.arrayLength(11);
+    if (count > Limits::kMaxNodesPerRead)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    std::vector<ReadValueId> nodes(count);
+    for (ReadValueId& r : nodes) {
+        r.nodeId = in.nodeId();
+        r.attributeId = in.u32();
+        r.indexRange = in.string();
+        r.dataEncoding = in.qualifiedName();
+    }
+    if (!in.ok())
+        return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (count == 0)
+        return ServiceResponse::fault(call, Status::kBadNothingToDo);
+    if (timestamps > TimestampsToReturn::kNeither)
+        return ServiceResponse::fault(call, Status::kBadTimestampsToReturnInvalid);
+    if (!(maxAge >= 0)) // negative or NaN
+        return ServiceResponse::fault(call, Status::kBadMaxAgeInvalid);
+
+    std::vector<DataValue> results(count);
+    std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>> deviceReads;
+    for (size_t i = 0; i < count; ++i) {
+        const ReadValueId& r = nodes[i];
+        const Node* node = core.space.find(r.nodeId);
+        if (!node) {
+            results[i] = statusOnly(Status::kBadNodeIdUnknown);
+            continue;
+        }
+        bool value = r.attributeId == AttributeId::kValue;
+        if (!r.indexRange.empty() && value) {
+            results[i] = statusOnly(Status::kBadIndexRangeInvalid);
+            continue;
+        }
+        if (!r.dataEncoding.name.empty()) {
+            results[i] = statusOnly(Status::kBadDataEncodingUnsupported);
+            continue;
+        }
+        if (value && maxAge == 0 && node->tag && (node->accessLevel & 0x01) &&
+            node->tag->getDeviceIOMode() == kDeviceIOModeRequest) {
+            auto request = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice,
+                                                    node->tag.get());
+            node->tag->handleRequest(*request);
+            deviceReads.emplace_back(i, std::move(request));
+            continue;
+        }
+        results[i] = readAttribute(*node, r.attributeId, timestamps);
+    }
+
+    // The engine completes device reads after storing the values in the caches.
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(waitLimitMs(core, call.header));
+    for (auto& [index, request] : deviceReads) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!request->waitForCompletion(
+                static_cast<uint32_t>(std::max<int64_t>(0, left.count())))) {
+            results[index] = statusOnly(Status::kBadTimeout);
+            continue;
+        }
+        if (!succeeded(request->getResult())) {
+            results[index] = statusOnly(statusOfReadFailure(request->getResult()));
+            continue;
+        }
+        const Node* node = core.space.find(nodes[index].nodeId);
+        results[index] = tagDataValue(node->tag->getCache()->snapshot(), timestamps);
+    }
+
+    Encoder out;
+    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+    out.arrayLength(count);
+    for (const DataValue& dv : results)
+        out.dataValue(dv);
+    out.arrayLength(0);
+    return {TypeId::kReadResponse, std::move(out.bytes())};
+}
+
+ServiceResponse write(ServerCore& core, DaClient& client, ServiceCall& call) {
+    struct WriteValue {
+        NodeId nodeId;
+        uint32_t attributeId = 0;
+        std::string indexRange;
+        DataValue value;
+    };
+    Decoder& in = call.in;
+    uint32_t count = in.arrayLength(12);
+    if (count > Limits::kMaxNodesPerWrite)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    std::vector<WriteValue> nodes(count);
+    for (WriteValue& w : nodes) {
+        w.nodeId = in.nodeId();
+        w.attributeId = in.u32();
+        w.indexRange = in.string();
+        w.value = in.dataValue();
+    }
+    if (!in.ok())
+        return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (count == 0)
+        return ServiceResponse::fault(call, Status::kBadNothingToDo);
+
+    std::vector<StatusCode> results(count, Status::kGood);
+    for (size_t i = 0; i < count; ++i) {
+        const WriteValue& w = nodes[i];
+        const Node* node = core.space.find(w.nodeId);
+        if (!node) {
+            results[i] = Status::kBadNodeIdUnknown;
+            continue;
+        }
+        if (w.attributeId < AttributeId::kNodeId || w.attributeId > AttributeId::kHistorizing) {
+            results[i] = Status::kBadAttributeIdInvalid;
+            continue;
+        }
+        if (w.attributeId != AttributeId::kValue || !node->tag || !(node->accessLevel & 0x02)) {
+            results[i] = Status::kBadNotWritable;
+            continue;
+        }
+        if (!w.indexRange.empty()) {
+            results[i] = Status::kBadIndexRangeInvalid;
+            continue;
+        }
+        vorn::Variant value;
+        StatusCode converted = fromUaVariant(w.value.value, node->tag->getNativeDatatype(), value);
+        if (!w.value.hasValue || converted != Status::kGood) {
+            results[i] = Status::kBadTypeMismatch;
+            continue;
+        }
+        results[i] =
+            statusOfWrite(client.write(node->itemId, value, waitLimitMs(core, call.header)));
+    }
+
+    Encoder out;
+    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+    out.arrayLength(count);
+    for (StatusCode s : results)
+        out.statusCode(s);
+    out.arrayLength(0);
+    return {TypeId::kWriteResponse, std::move(out.bytes())};
+}
+
+} // namespace vorn::ua

@@ -1,0 +1,90 @@
+// One opc.tcp connection's protocol state with security policy None: Hello/Acknowledge,
+// OpenSecureChannel (issue and renew), message chunks both ways with the negotiated sizes,
+// sequence numbers, request ids and token lifetimes, CloseSecureChannel, and an Error message
+// before every close the client caused. No sockets here: bytes in, bytes and requests out.
+#pragma once
+
+#include "toolkit/ua/UaStatusCodes.h"
+#include "toolkit/ua/UaTypes.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorn::ua {
+
+constexpr const char* kSecurityPolicyNone = "http://opcfoundation.org/UA/SecurityPolicy#None";
+
+// A complete service request taken off the channel: the body follows the type's NodeId.
+struct ServiceRequest {
+    uint32_t requestId = 0;
+    uint32_t typeId = 0;
+    std::string body;
+};
+
+class SecureChannel {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit SecureChannel(uint32_t channelId);
+
+    // Takes bytes from the socket and appends the complete requests found. False when the
+    // connection is to close once the output is sent (a fault, or the client's close).
+    bool receive(std::string_view bytes, std::vector<ServiceRequest>& requests);
+    // Encodes a response (`body` without its type NodeId) as MSG chunks. False, and nothing
+    // queued, when it exceeds what the client takes; the caller then sends a smaller fault.
+    bool sendMessage(uint32_t requestId, uint32_t typeId, std::string_view body);
+    // Bytes to write to the socket; the channel forgets them.
+    std::string takeOutput();
+    bool hasOutput() const { return !output_.empty(); }
+
+    bool isOpen() const { return state_ == State::open; }
+    bool isClosed() const { return state_ == State::closed; }
+    // The handshake took too long, or the token ran out without renewal.
+    bool isExpired(Clock::time_point now) const;
+    uint32_t channelId() const { return channelId_; }
+    // Sends an Error message and closes (used by the server for its own reasons).
+    void fail(StatusCode code, const std::string& reason);
+
+private:
+    enum class State { awaitingHello, awaitingOpen, open, closed };
+
+    bool processChunk(std::string_view chunk, std::vector<ServiceRequest>& requests);
+    bool onHello(std::string_view body);
+    bool onOpen(std::string_view chunk);
+    bool onMessage(char chunkType, std::string_view chunk, std::vector<ServiceRequest>& requests);
+    bool checkSequence(uint32_t sequenceNumber);
+    void sendOpenResponse(uint32_t requestId, uint32_t requestHandle, uint32_t lifetimeMs);
+    uint32_t nextSequenceNumber();
+
+    const uint32_t channelId_;
+    State state_ = State::awaitingHello;
+    Clock::time_point createdAt_;
+    std::string input_;
+    std::string output_;
+
+    // Negotiated in the Hello.
+    uint32_t receiveChunkSize_ = 0;
+    uint32_t sendChunkSize_ = 0;
+    uint32_t peerMaxMessageSize_ = 0; // 0: no limit
+    uint32_t peerMaxChunkCount_ = 0;
+
+    // Tokens: the current one and the one it replaced (accepted until the new one is used).
+    uint32_t tokenId_ = 0;
+    uint32_t previousTokenId_ = 0;
+    Clock::time_point tokenCreated_;
+    uint32_t tokenLifetimeMs_ = 0;
+
+    bool haveSequence_ = false;
+    uint32_t lastReceivedSequence_ = 0;
+    uint32_t sendSequence_ = 0;
+
+    // The message being assembled from chunks.
+    uint32_t partialRequestId_ = 0;
+    std::string partialBody_;
+    uint32_t partialChunks_ = 0;
+};
+
+} // namespace vorn::ua

@@ -1,0 +1,28 @@
+// Routes each request taken off a channel to its service handler: the session services and
+// discovery without a session, everything else only for an activated session on the channel
+// that carries it; anything unknown answers BadServiceUnsupported.
+#pragma once
+
+#include "toolkit/ua/SecureChannel.h"
+#include "toolkit/ua/ServerCore.h"
+
+namespace vorn::ua {
+
+class ServiceDispatcher {
+public:
+    ServiceDispatcher(ServerCore& core, ResponseSink& sink) : core_(core), sink_(sink) {}
+
+    // Runs the service (possibly waiting for the engine) and sends its response, unless the
+    // response comes later (Publish).
+    void dispatch(uint64_t connectionId, const ServiceRequest& request);
+
+private:
+    ServiceResponse run(ServiceCall& call, uint32_t typeId);
+    // The caller's session, checked; null with `status` set otherwise. Under the lock.
+    Session* checkedSession(const ServiceCall& call, StatusCode& status);
+
+    ServerCore& core_;
+    ResponseSink& sink_;
+};
+
+} // namespace vorn::ua

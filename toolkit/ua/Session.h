@@ -1,0 +1,53 @@
+// One client session: its DA client (a server object of the toolkit), its subscriptions, the
+// Publish requests parked for them and its browse continuation points. A session outlives
+// its channel: a client that lost its socket activates it again from a new channel. All
+// fields are guarded by the session manager's lock.
+#pragma once
+
+#include "toolkit/DaClient.h"
+#include "toolkit/ua/Subscription.h"
+#include "toolkit/ua/UaTypes.h"
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vorn::ua {
+
+struct PendingPublish {
+    uint64_t connectionId = 0;
+    uint32_t requestId = 0;
+    uint32_t requestHandle = 0;
+    uint32_t timeoutHint = 0; // ms; 0: none
+    std::chrono::steady_clock::time_point received;
+    std::vector<StatusCode> acknowledgementResults;
+};
+
+// What a Browse could not return at once.
+struct ContinuationPoint {
+    uint32_t maxReferences = 0;
+    std::vector<std::string> rest; // encoded ReferenceDescriptions
+};
+
+struct Session {
+    using Clock = std::chrono::steady_clock;
+
+    NodeId sessionId;
+    NodeId authenticationToken;
+    std::string name;
+    double timeoutMs = 0;
+    uint64_t connectionId = 0; // 0 while no channel carries it
+    bool activated = false;
+    Clock::time_point lastSeen;
+
+    std::shared_ptr<DaClient> client;
+    std::map<uint32_t, Subscription> subscriptions;
+    std::deque<PendingPublish> publishQueue;
+    std::map<std::string, ContinuationPoint> continuationPoints;
+    uint64_t lastContinuationPoint = 0;
+};
+
+} // namespace vorn::ua

@@ -1,0 +1,245 @@
+#include "SessionManager.h"
+
+#include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UaLimits.h"
+
+#include <algorithm>
+#include <random>
+
+namespace vorn::ua {
+namespace {
+
+// Housekeeping pace when no subscription is due sooner.
+constexpr auto kIdleWake = std::chrono::milliseconds(100);
+
+std::string randomBytes(size_t count) {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    std::string bytes(count, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+} // namespace
+
+SessionManager::SessionManager(SODaSEntry& entry, ResponseSink& sink)
+    : entry_(entry), sink_(sink) {}
+
+SessionManager::~SessionManager() {
+    stop();
+}
+
+Session* SessionManager::create(const std::string& name, double requestedTimeoutMs) {
+    if (sessions_.size() >= Limits::kMaxSessions)
+        return nullptr;
+    auto session = std::make_unique<Session>();
+    session->sessionId = NodeId(1, ++lastSessionId_);
+    session->authenticationToken.kind = NodeId::Kind::opaque;
+    session->authenticationToken.text = randomBytes(32);
+    session->name = name;
+    if (!(requestedTimeoutMs >= Limits::kMinSessionTimeoutMs)) // also NaN
+        requestedTimeoutMs = Limits::kMinSessionTimeoutMs;
+    session->timeoutMs = std::min(requestedTimeoutMs, Limits::kMaxSessionTimeoutMs);
+    session->lastSeen = Clock::now();
+    session->client = std::make_shared<DaClient>(entry_);
+    Session* raw = session.get();
+    sessions_.emplace(raw->authenticationToken, std::move(session));
+    return raw;
+}
+
+Session* SessionManager::find(const NodeId& authenticationToken) {
+    auto it = sessions_.find(authenticationToken);
+    return it == sessions_.end() ? nullptr : it->second.get();
+}
+
+size_t SessionManager::count() const {
+    std::lock_guard lock(mutex_);
+    return sessions_.size();
+}
+
+std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
+    for (auto& [id, subscription] : session.subscriptions)
+        if (subscription.group && session.client)
+            session.client->removeGroup(*subscription.group);
+    session.subscriptions.clear();
+    if (answerPublishes)
+        for (const PendingPublish& publish : session.publishQueue)
+            answerPublish(publish, Status::kBadNoSubscription);
+    session.publishQueue.clear();
+    std::shared_ptr<DaClient> client = std::move(session.client);
+    sessions_.erase(session.authenticationToken);
+    wake();
+    return client;
+}
+
+void SessionManager::answerPublish(const PendingPublish& publish, StatusCode status) {
+    sink_.sendResponse(publish.connectionId, publish.requestId, TypeId::kServiceFault,
+                       serviceFault(publish.requestHandle, status));
+}
+
+void SessionManager::sendPublishResponse(const PendingPublish& publish, uint32_t subscriptionId,
+                                         const std::string& notificationMessage,
+                                         bool moreNotifications,
+                                         const std::vector<uint32_t>& available) {
+    Encoder out;
+    encodeResponseHeader(out, publish.requestHandle, Status::kGood);
+    out.u32(subscriptionId);
+    out.arrayLength(available.size());
+    for (uint32_t n : available)
+        out.u32(n);
+    out.boolean(moreNotifications);
+    out.raw(notificationMessage);
+    out.arrayLength(publish.acknowledgementResults.size());
+    for (StatusCode s : publish.acknowledgementResults)
+        out.statusCode(s);
+    out.arrayLength(0);
+    sink_.sendResponse(publish.connectionId, publish.requestId, TypeId::kPublishResponse,
+                       std::move(out.bytes()));
+}
+
+void SessionManager::deleteSubscription(Session& session, uint32_t subscriptionId) {
+    auto it = session.subscriptions.find(subscriptionId);
+    if (it == session.subscriptions.end())
+        return;
+    if (it->second.group && session.client)
+        session.client->removeGroup(*it->second.group);
+    session.subscriptions.erase(it);
+    if (session.subscriptions.empty()) {
+        for (const PendingPublish& publish : session.publishQueue)
+            answerPublish(publish, Status::kBadNoSubscription);
+        session.publishQueue.clear();
+    }
+}
+
+void SessionManager::onConnectionClosed(uint64_t connectionId) {
+    std::lock_guard lock(mutex_);
+    for (auto& [token, session] : sessions_) {
+        if (session->connectionId != connectionId)
+            continue;
+        session->connectionId = 0;
+        session->publishQueue.clear();
+    }
+}
+
+void SessionManager::start() {
+    std::lock_guard lock(mutex_);
+    if (thread_.joinable())
+        return;
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void SessionManager::stop() {
+    std::vector<std::shared_ptr<DaClient>> clients;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        while (!sessions_.empty())
+            if (auto client = close(*sessions_.begin()->second, false))
+                clients.push_back(std::move(client));
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+    for (auto& client : clients) // outside the lock: the last one calls the event handler
+        client->close();
+}
+
+void SessionManager::expireRequests(Session& session, Clock::time_point now) {
+    auto& queue = session.publishQueue;
+    for (auto it = queue.begin(); it != queue.end();) {
+        if (it->timeoutHint && now - it->received >= std::chrono::milliseconds(it->timeoutHint)) {
+            answerPublish(*it, Status::kBadTimeout);
+            it = queue.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
+                              Clock::time_point now) {
+    if (due) {
+        auto interval =
+            std::chrono::microseconds(static_cast<int64_t>(sub.publishingInterval * 1000));
+        sub.nextCycle += interval;
+        if (sub.nextCycle <= now)
+            sub.nextCycle = now + interval;
+        ++sub.keepAliveCounter;
+    }
+    if (session.publishQueue.empty()) {
+        if (due) {
+            sub.late = true;
+            ++sub.lifetimeCounter;
+        }
+        return;
+    }
+    sub.late = false;
+    if (sub.publishingEnabled) {
+        uint32_t sequenceNumber = 0;
+        std::string message = sub.collectNotifications(sequenceNumber);
+        if (!message.empty()) {
+            PendingPublish publish = std::move(session.publishQueue.front());
+            session.publishQueue.pop_front();
+            sendPublishResponse(publish, sub.id, message, sub.moreNotifications,
+                                sub.availableSequenceNumbers());
+            sub.keepAliveCounter = 0;
+            sub.lifetimeCounter = 0;
+            sub.late = sub.moreNotifications;
+            return;
+        }
+    }
+    if (sub.keepAliveCounter >= sub.maxKeepAliveCount) {
+        PendingPublish publish = std::move(session.publishQueue.front());
+        session.publishQueue.pop_front();
+        sendPublishResponse(publish, sub.id, sub.keepAlive(), false,
+                            sub.availableSequenceNumbers());
+        sub.keepAliveCounter = 0;
+        sub.lifetimeCounter = 0;
+    }
+}
+
+void SessionManager::run() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        Clock::time_point now = Clock::now();
+        Clock::time_point wakeAt = now + kIdleWake;
+        std::vector<Session*> timedOut;
+        for (auto& [token, sessionPtr] : sessions_) {
+            Session& session = *sessionPtr;
+            expireRequests(session, now);
+            if (now - session.lastSeen > std::chrono::milliseconds(int64_t(session.timeoutMs))) {
+                timedOut.push_back(&session);
+                continue;
+            }
+            std::vector<uint32_t> expired;
+            for (auto& [id, sub] : session.subscriptions) {
+                bool due = now >= sub.nextCycle;
+                if (due || (sub.late && !session.publishQueue.empty()))
+                    runCycle(session, sub, due, now);
+                if (sub.lifetimeCounter >= sub.lifetimeCount)
+                    expired.push_back(id);
+                else
+                    wakeAt = std::min(
+                        wakeAt, sub.late && !session.publishQueue.empty() ? now : sub.nextCycle);
+            }
+            for (uint32_t id : expired)
+                deleteSubscription(session, id);
+        }
+        std::vector<std::shared_ptr<DaClient>> clients;
+        for (Session* session : timedOut)
+            clients.push_back(close(*session));
+        if (!clients.empty()) {
+            lock.unlock();
+            for (auto& client : clients)
+                if (client)
+                    client->close();
+            clients.clear();
+            lock.lock();
+            continue;
+        }
+        changed_.wait_until(lock, wakeAt);
+    }
+}
+
+} // namespace vorn::ua

@@ -1,0 +1,76 @@
+// The sessions of the server and the publishing of their subscriptions. One lock guards every
+// session, subscription and parked Publish request; a publishing thread runs the
+// subscriptions' cycles (data changes, keep-alives, lifetimes) and ends sessions whose
+// timeout passed without a request. Lock order: this lock, then the toolkit's (engine, cache)
+// locks; the network layer never holds a connection lock while calling in here.
+#pragma once
+
+#include "toolkit/SODaSEntry.h"
+#include "toolkit/ua/ServiceCall.h"
+#include "toolkit/ua/Session.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+namespace vorn::ua {
+
+class SessionManager {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    SessionManager(SODaSEntry& entry, ResponseSink& sink);
+    ~SessionManager();
+
+    std::mutex& mutex() { return mutex_; }
+
+    // Under the lock: a new session, or null when the limit is reached.
+    Session* create(const std::string& name, double requestedTimeoutMs);
+    Session* find(const NodeId& authenticationToken);
+    // Under the lock: ends the session; its parked Publishes get BadNoSubscription (when
+    // `answerPublishes`). The DA client is handed back to be closed outside the lock, since
+    // closing the last one calls the server's event handler.
+    std::shared_ptr<DaClient> close(Session& session, bool answerPublishes = true);
+    size_t count() const;
+
+    // Under the lock: answers a parked Publish.
+    void sendPublishResponse(const PendingPublish& publish, uint32_t subscriptionId,
+                             const std::string& notificationMessage, bool moreNotifications,
+                             const std::vector<uint32_t>& available);
+    void answerPublish(const PendingPublish& publish, StatusCode status);
+    // Under the lock: removes a subscription's toolkit group and answers the session's parked
+    // Publishes with BadNoSubscription when it was the last.
+    void deleteSubscription(Session& session, uint32_t subscriptionId);
+    uint32_t nextSubscriptionId() { return ++lastSubscriptionId_; }
+
+    // Wakes the publishing thread (a Publish arrived, a subscription changed).
+    void wake() { changed_.notify_all(); }
+
+    // The channel of a connection closed: its parked Publishes are dropped, its sessions wait
+    // for activation from another channel.
+    void onConnectionClosed(uint64_t connectionId);
+
+    void start();
+    // Closes every session and joins the publishing thread; idempotent.
+    void stop();
+
+private:
+    void run();
+    // One publishing cycle of a subscription; `due` when its interval elapsed.
+    void runCycle(Session& session, Subscription& subscription, bool due, Clock::time_point now);
+    void expireRequests(Session& session, Clock::time_point now);
+
+    SODaSEntry& entry_;
+    ResponseSink& sink_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::unordered_map<NodeId, std::unique_ptr<Session>, NodeIdHash> sessions_;
+    uint32_t lastSessionId_ = 0;
+    uint32_t lastSubscriptionId_ = 0;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace vorn::ua

@@ -1,0 +1,67 @@
+// Limits that protect the server from clients asking too much; each exceeded limit gives the
+// Bad status named beside it, never unbounded memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vorn::ua::Limits {
+
+// Transport: largest chunk we take and send (the Hello may lower it), and at least the
+// protocol's minimum of 8192 (ERR BadTcpMessageTooLarge).
+constexpr uint32_t kBufferSize = 65536;
+constexpr uint32_t kMinBufferSize = 8192;
+// Largest message, all chunks together, either way (BadTcpMessageTooLarge /
+// BadResponseTooLarge).
+constexpr uint32_t kMaxMessageSize = 8 * 1024 * 1024;
+// Most chunks of one message (BadTcpMessageTooLarge).
+constexpr uint32_t kMaxChunkCount = 1024;
+// Longest endpoint URL in a Hello (BadTcpEndpointUrlInvalid).
+constexpr uint32_t kMaxEndpointUrlLength = 4096;
+// Open TCP connections, each carrying at most one secure channel; more are closed at once.
+constexpr size_t kMaxOpenChannels = 256;
+// A connection must finish Hello and OpenSecureChannel within this time.
+constexpr uint32_t kHandshakeTimeoutMs = 10000;
+// Bytes waiting to go to one client that does not read; beyond it the connection closes.
+constexpr size_t kMaxPendingSendBytes = 2 * kMaxMessageSize + 1024 * 1024;
+// Requests of one connection waiting for a service thread; its socket is not read meanwhile.
+constexpr size_t kMaxQueuedRequestsPerChannel = 16;
+// Security token lifetime granted, in milliseconds.
+constexpr uint32_t kMinTokenLifetimeMs = 10000;
+constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
+
+// Sessions (BadTooManySessions) and their timeout range in milliseconds.
+constexpr size_t kMaxSessions = 100;
+constexpr double kMinSessionTimeoutMs = 10000;
+constexpr double kMaxSessionTimeoutMs = 3600000;
+
+// Subscriptions per session (BadTooManySubscriptions), monitored items per subscription
+// (BadTooManyMonitoredItems), parked Publish requests per session (BadTooManyPublishRequests).
+constexpr size_t kMaxSubscriptionsPerSession = 50;
+constexpr size_t kMaxMonitoredItemsPerSubscription = 20000;
+constexpr size_t kMaxPublishRequestsPerSession = 20;
+// Sent notification messages kept per subscription for Republish until acknowledged.
+constexpr size_t kMaxRetransmissionQueue = 20;
+// Publishing interval range in milliseconds.
+constexpr double kMinPublishingIntervalMs = 50;
+constexpr double kMaxPublishingIntervalMs = 3600000;
+constexpr uint32_t kMaxKeepAliveCount = 10000;
+
+// Operations per request (BadTooManyOperations).
+constexpr uint32_t kMaxNodesPerRead = 10000;
+constexpr uint32_t kMaxNodesPerWrite = 1000;
+constexpr uint32_t kMaxNodesPerBrowse = 1000;
+constexpr uint32_t kMaxNodesPerTranslate = 1000;
+constexpr uint32_t kMaxNodesPerRegister = 1000;
+constexpr uint32_t kMaxMonitoredItemsPerCall = 20000;
+// References in one Browse result before a continuation point is needed, and continuation
+// points a session may hold (BadNoContinuationPoints).
+constexpr uint32_t kMaxReferencesPerNode = 1000;
+constexpr size_t kMaxBrowseContinuationPoints = 20;
+// Elements of a relative path in TranslateBrowsePathsToNodeIds.
+constexpr size_t kMaxRelativePathElements = 64;
+
+// Decoding: nesting of variants, diagnostic infos and the like.
+constexpr int kMaxDecodingDepth = 16;
+
+} // namespace vorn::ua::Limits

@@ -1,0 +1,75 @@
+// The opc.tcp sockets: one thread polls the listening socket and every connection
+// (non-blocking), feeds received bytes to each connection's secure channel and writes what the
+// channels have to send. Complete requests go to the request handler (the service threads);
+// responses come back through sendResponse from any thread. A client that does not read its
+// responses, or leaves a handshake unfinished, is disconnected; a connection with too many
+// requests waiting is not read until they are served.
+#pragma once
+
+#include "toolkit/ua/SecureChannel.h"
+#include "toolkit/ua/ServiceCall.h"
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace vorn::ua {
+
+class UaNetwork : public ResponseSink {
+public:
+    using RequestHandler = std::function<void(uint64_t connectionId, ServiceRequest request)>;
+    using CloseHandler = std::function<void(uint64_t connectionId)>;
+
+    UaNetwork(RequestHandler onRequest, CloseHandler onClose);
+    ~UaNetwork() override;
+
+    bool listen(const std::string& address, uint16_t port, std::string* error);
+    uint16_t port() const { return port_; }
+    void start();
+    // Closes every connection and the listening socket and joins the thread; idempotent.
+    void stop();
+
+    void sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t typeId,
+                      std::string body) override;
+    // A request handed to the handler has been served (its connection may be read again).
+    void requestDone(uint64_t connectionId);
+    size_t connectionCount() const;
+
+private:
+    struct Connection {
+        Connection(int socket, uint64_t connectionId, uint32_t channelId)
+            : fd(socket), id(connectionId), channel(channelId) {}
+        int fd;
+        uint64_t id;
+        SecureChannel channel;
+        std::string sendBuffer;
+        size_t queuedRequests = 0;
+        bool closeAfterSend = false;
+    };
+
+    void run();
+    void acceptAll();
+    // Under the lock: reads what the socket has; false when the connection is to close.
+    bool readFrom(Connection& c, std::vector<ServiceRequest>& requests);
+    bool writeTo(Connection& c);
+    void closeConnection(uint64_t id);
+    void wake();
+
+    RequestHandler onRequest_;
+    CloseHandler onClose_;
+    int listenFd_ = -1;
+    int wakeFd_ = -1; // eventfd
+    uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::map<uint64_t, std::unique_ptr<Connection>> connections_;
+    uint64_t lastConnectionId_ = 0;
+    uint32_t lastChannelId_ = 0;
+};
+
+} // namespace vorn::ua

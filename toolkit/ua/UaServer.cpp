@@ -1,0 +1,123 @@
+#include "UaServer.h"
+
+#include "platform/Registry.h"
+#include "toolkit/ua/ServerCore.h"
+#include "toolkit/ua/ServiceDispatcher.h"
+#include "toolkit/ua/ServiceThreads.h"
+#include "toolkit/ua/UaNetwork.h"
+
+#include <charconv>
+
+namespace vorn::ua {
+namespace {
+
+// Service threads: enough that a few requests waiting for slow devices leave others served.
+constexpr size_t kServiceThreadCount = 4;
+
+BuildInfoText buildInfoOf(const SODaSEntry& entry, const UaServerSettings& settings) {
+    const ServerStatusInfo& status = entry.getStatusInfo();
+    BuildInfoText build;
+    build.productUri = settings.productUri;
+    build.manufacturerName = status.vendor;
+    build.productName = settings.productName;
+    build.softwareVersion = std::to_string(status.major) + "." + std::to_string(status.minor);
+    build.buildNumber = std::to_string(status.build);
+    return build;
+}
+
+} // namespace
+
+// The network layer answers through the sink before the core exists; the core and the
+// dispatcher are made in start().
+struct UaServer::Parts {
+    struct Sink : ResponseSink {
+        UaNetwork* network = nullptr;
+        void sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t typeId,
+                          std::string body) override {
+            if (network)
+                network->sendResponse(connectionId, requestId, typeId, std::move(body));
+        }
+    } sink;
+    std::unique_ptr<ServerCore> core;
+    std::unique_ptr<ServiceDispatcher> dispatcher;
+    std::unique_ptr<ServiceThreads> threads;
+    std::unique_ptr<UaNetwork> network;
+    bool stopped = false;
+};
+
+UaServer::UaServer(SODaSEntry& entry, UaServerSettings settings)
+    : entry_(entry), settings_(std::move(settings)), parts_(std::make_unique<Parts>()) {}
+
+UaServer::~UaServer() {
+    stop();
+}
+
+bool UaServer::start(std::string* error) {
+    Parts& p = *parts_;
+    if (p.network)
+        return true;
+    CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
+                      settings_.requestTimeoutMs};
+    p.core = std::make_unique<ServerCore>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
+                                          settings_.applicationUri + ":tags");
+    p.dispatcher = std::make_unique<ServiceDispatcher>(*p.core, p.sink);
+    p.threads = std::make_unique<ServiceThreads>(kServiceThreadCount);
+    p.network = std::make_unique<UaNetwork>(
+        [this](uint64_t connectionId, ServiceRequest request) {
+            Parts& parts = *parts_;
+            parts.threads->post([&parts, connectionId, request = std::move(request)] {
+                parts.dispatcher->dispatch(connectionId, request);
+                parts.network->requestDone(connectionId);
+            });
+        },
+        [this](uint64_t connectionId) { parts_->core->sessions.onConnectionClosed(connectionId); });
+    if (!p.network->listen(settings_.bindAddress, settings_.port, error)) {
+        p.network.reset();
+        return false;
+    }
+    p.sink.network = p.network.get();
+    p.core->sessions.start();
+    p.network->start();
+    entry_.setShutdownListener(
+        [this](const std::string& reason) { beginShutdown(reason, kShutdownCountdownSeconds); });
+    return true;
+}
+
+uint16_t UaServer::port() const {
+    return parts_->network ? parts_->network->port() : 0;
+}
+
+void UaServer::beginShutdown(const std::string& reason, uint32_t secondsTillShutdown) {
+    if (parts_->core)
+        parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+}
+
+size_t UaServer::sessionCount() const {
+    return parts_->core ? parts_->core->sessions.count() : 0;
+}
+
+void UaServer::stop() {
+    Parts& p = *parts_;
+    if (p.stopped || !p.network)
+        return;
+    p.stopped = true;
+    entry_.setShutdownListener(nullptr);
+    // Network first (no new requests), then the service threads, then the sessions.
+    p.network->stop();
+    p.threads->stop();
+    p.core->sessions.stop();
+    p.sink.network = nullptr;
+}
+
+uint16_t endpointPort(const std::string& serverKey, uint16_t defaultPort) {
+    auto text = Registry().readString(serverKey, "OpcUaPort");
+    if (!text)
+        return defaultPort;
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (ec != std::errc() || end != text->data() + text->size() || value == 0 || value > 65535)
+        return defaultPort;
+    return static_cast<uint16_t>(value);
+}
+
+} // namespace vorn::ua

@@ -1,0 +1,60 @@
+// The OPC UA server (binary protocol, opc.tcp, security policy None, anonymous identity) that
+// shows a toolkit entry's DA model to clients: the name space as folders and variables,
+// reads from device and cache, writes, subscriptions as groups and monitored items as items.
+// Each session is one DA client of the entry, so the entry's object root counts sessions and
+// closing the last one calls the entry's event handler.
+#pragma once
+
+#include "toolkit/SODaSEntry.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vorn::ua {
+
+struct UaServerSettings {
+    uint16_t port = 4840; // 0 picks a free port (tests)
+    std::string bindAddress = "0.0.0.0";
+    std::string productName;
+    std::string productUri;
+    std::string applicationUri;
+    // Longest wait for the engine to complete a device read or a write; give it the devices'
+    // timeout plus a margin.
+    uint32_t requestTimeoutMs = 10000;
+};
+
+// Ports of the servers' endpoints unless the registry value "OpcUaPort" says otherwise.
+constexpr uint16_t kTarnvalePort = 4840;
+constexpr uint16_t kRennickPort = 4841;
+// What shutdownAllClients announces: the seconds the server waits for its clients.
+constexpr uint32_t kShutdownCountdownSeconds = 10;
+
+class UaServer {
+public:
+    UaServer(SODaSEntry& entry, UaServerSettings settings);
+    ~UaServer();
+    UaServer(const UaServer&) = delete;
+    UaServer& operator=(const UaServer&) = delete;
+
+    // Builds the address space from the entry's name space and listens; own threads. Also
+    // registers with the entry so that shutdownAllClients(reason) reaches beginShutdown.
+    bool start(std::string* error);
+    uint16_t port() const;
+    // ServerStatus State becomes Shutdown with the countdown and the reason.
+    void beginShutdown(const std::string& reason, uint32_t secondsTillShutdown);
+    size_t sessionCount() const;
+    // Closes all sessions and connections and joins the threads; idempotent.
+    void stop();
+
+private:
+    struct Parts;
+    SODaSEntry& entry_;
+    UaServerSettings settings_;
+    std::unique_ptr<Parts> parts_;
+};
+
+// The port for a server: "OpcUaPort" under `serverKey` in the registry, else `defaultPort`.
+uint16_t endpointPort(const std::string& serverKey, uint16_t defaultPort);
+
+} // namespace vorn::ua
