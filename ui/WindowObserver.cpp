@@ -83,7 +83,7 @@ template <typename Handler> void WindowObserver::deliver(Handler handler) {
 }
 
 void WindowObserver::onCommStatus(int code, PlcDevice& device) {
-    // The reference keeps the device alive should the window handle it after a late start.
+    // Held by the posted call, so the device outlives a notification handled late.
     SOCmnPointer<PlcDevice> held = SOCmnPointer<PlcDevice>::share(&device);
     deliver([code, held](ServerMainWindow& window) { window.showCommStatus(code, held.get()); });
 }
