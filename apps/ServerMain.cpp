@@ -74,8 +74,8 @@ int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFacto
         if (commLog)
             window.attachCommLog(*commLog);
         ShutdownSignals shutdownSignals(window);
-        std::printf("%s: serving OPC UA clients at %s\n", core.identity().programName,
-                    core.endpointUrl().c_str());
+        // One line for people and scripts alike: where OPC UA clients reach the server.
+        std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
         std::fflush(stdout);
         window.showMinimized();
         exitCode = application.exec();

@@ -1,0 +1,85 @@
+#include "ChildProcess.h"
+#include "ConfigFiles.h"
+#include "PtyPair.h"
+#include "RequestLogRecords.h"
+#include "ScopedEnv.h"
+#include "ScratchDir.h"
+#include "SimProcess.h"
+#include "platform/Registry.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs the OPC UA probe against `endpoint` and returns its output lines.
+std::vector<std::string> probe(const std::string& endpoint, const std::vector<std::string>& steps,
+                               const std::string& home) {
+    ScopedEnv quietHome("HOME", home.c_str());
+    std::vector<std::string> arguments{PROBE_SCRIPT, endpoint};
+    arguments.insert(arguments.end(), steps.begin(), steps.end());
+    ChildProcess node("/usr/bin/node", arguments);
+    std::vector<std::string> lines;
+    while (auto line = node.readLine(30s))
+        if (!line->empty() && (*line)[0] == '{')
+            lines.push_back(*line);
+    node.waitForExit(5s);
+    return lines;
+}
+
+// The port of a "Rennick: listening opc.tcp://host:port" line.
+std::string endpointOf(ChildProcess& server) {
+    while (auto line = server.readLine(15s)) {
+        const auto at = line->rfind(':');
+        if (line->find("listening opc.tcp://") != std::string::npos && at != std::string::npos)
+            return "opc.tcp://127.0.0.1:" + line->substr(at + 1);
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line"));
+    PtyPair line(dir.file("line"));
+    SimProcess device(MODBUS_SIM_PATH,
+                      {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
+                       "--set", "hr:4=1234", "--log", dir.file("device.log")});
+    Registry registry(dir.file("registry.ini"));
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    registry.writeString(key + "\\Ports", "COM1", line.endA());
+    registry.writeString(key, "OpcUaPort", "0");
+    registry.writeString(
+        key, "ConfigFile",
+        dir.write("Rennick.xml",
+                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
+                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = endpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+
+    auto results =
+        probe(endpoint, {"wait-good:R1.Level:5000", "write:R1.Level:Int16:77", "read:R1.Level"},
+              dir.path());
+    ASSERT_EQ(results.size(), 3u) << server.errorOutput();
+    EXPECT_NE(results[0].find("\"status\":\"Good\""), std::string::npos) << results[0];
+    EXPECT_NE(results[0].find("\"value\":1234"), std::string::npos) << results[0];
+    EXPECT_NE(results[1].find("\"status\":\"Good\""), std::string::npos) << results[1];
+    EXPECT_NE(results[2].find("\"value\":77"), std::string::npos) << results[2];
+
+    bool written = false;
+    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+        written = written || (r.function == 6 && r.start == 4 && r.data &&
+                              *r.data == std::vector<uint8_t>{0x00, 0x4D});
+    EXPECT_TRUE(written) << "the write reached the device as a single-register write";
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
