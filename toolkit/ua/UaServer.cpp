@@ -1,12 +1,9 @@
 #include "UaServer.h"
 
-#include "platform/Registry.h"
 #include "toolkit/ua/ServerCore.h"
 #include "toolkit/ua/ServiceDispatcher.h"
 #include "toolkit/ua/ServiceThreads.h"
 #include "toolkit/ua/UaNetwork.h"
-
-#include <charconv>
 
 namespace vorn::ua {
 namespace {
@@ -107,17 +104,6 @@ void UaServer::stop() {
     p.threads->stop();
     p.core->sessions.stop();
     p.sink.network = nullptr;
-}
-
-uint16_t endpointPort(const std::string& serverKey, uint16_t defaultPort) {
-    auto text = Registry().readString(serverKey, "OpcUaPort");
-    if (!text)
-        return defaultPort;
-    unsigned value = 0;
-    auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (ec != std::errc() || end != text->data() + text->size() || value == 0 || value > 65535)
-        return defaultPort;
-    return static_cast<uint16_t>(value);
 }
 
 } // namespace vorn::ua

@@ -54,7 +54,4 @@ private:
     std::unique_ptr<Parts> parts_;
 };
 
-// The port for a server: "OpcUaPort" under `serverKey` in the registry, else `defaultPort`.
-uint16_t endpointPort(const std::string& serverKey, uint16_t defaultPort);
-
 } // namespace vorn::ua
