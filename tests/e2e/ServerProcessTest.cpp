@@ -75,6 +75,45 @@ TEST(ServerProcess, AMissingRegistryKeyIsReportedBeforeTheNoDeviceEnd) {
     EXPECT_GT(err.find("No ModBus PLC configured"), missing);
 }
 
+namespace {
+
+// Runs the OPC UA probe once against the server's endpoint (connect, read, disconnect).
+bool probeOnce(ChildProcess& server, const std::string& home) {
+    std::string endpoint;
+    while (auto line = server.readLine(15s)) {
+        const auto at = line->rfind(':');
+        if (line->find("listening opc.tcp://") != std::string::npos) {
+            endpoint = "opc.tcp://127.0.0.1:" + line->substr(at + 1);
+            break;
+        }
+    }
+    if (endpoint.empty())
+        return false;
+    ScopedEnv quietHome("HOME", home.c_str());
+    ChildProcess node("/usr/bin/node", {PROBE_SCRIPT, endpoint, "read:P1.T"});
+    bool answered = false;
+    while (auto line = node.readLine(30s))
+        answered = answered || line->find("\"step\":\"read:P1.T\"") != std::string::npos;
+    return node.waitForExit(10s) == 0 && answered;
+}
+
+} // namespace
+
+TEST(ServerProcess, AServerStartedOnDemandEndsWhenItsLastClientLeaves) {
+    ServerRig rig;
+    SimProcess device(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0", "--unit", "1"});
+    rig.configure(tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "1"),
+                            " port=\"" + std::to_string(device.port()) + "\""));
+    auto embedded = rig.start({"-Embedding"});
+    ASSERT_TRUE(probeOnce(*embedded, rig.dir.path())) << embedded->errorOutput();
+    EXPECT_EQ(embedded->waitForExit(5s), 0) << "ends after its only client closed";
+
+    auto byHand = rig.start({"-Embedding", "-ctt"});
+    ASSERT_TRUE(probeOnce(*byHand, rig.dir.path())) << byHand->errorOutput();
+    EXPECT_FALSE(byHand->waitForExit(2s)) << "\"-Embedding -ctt\" is no switch: it stays up";
+    EXPECT_EQ(byHand->terminate(10s), 0);
+}
+
 TEST(ServerProcess, ARunningServerEndsCleanlyOnSigterm) {
     ServerRig rig;
     SimProcess device(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0", "--unit", "1"});

@@ -55,9 +55,9 @@ process.on("exit", () => {
 });
 
 // Starts a program and waits for its "listening ..." line; resolves with [child, rest of line].
-function startListening(program, args, timeoutMs = 10000) {
+function startListening(program, args, timeoutMs = 10000, env = process.env) {
     return new Promise((resolve, reject) => {
-        const child = spawn(program, args, { stdio: ["ignore", "pipe", "pipe"] });
+        const child = spawn(program, args, { stdio: ["ignore", "pipe", "pipe"], env });
         children.push(child);
         let out = "";
         let err = "";
@@ -135,9 +135,20 @@ function writeConfig(devices) {
     return file;
 }
 
-async function startServer(hostPath, config, extra = []) {
-    const [child, port] = await startListening(hostPath, [config, "0", ...extra]);
-    return { child, port: Number(port), url: `opc.tcp://127.0.0.1:${port}` };
+// The server under test: the Tarnvale program (headless, configured through its own registry
+// file with "ConfigFile" and "OpcUaPort" 0), or the test host program where it is not built.
+async function startServer(serverPath, config, extra = []) {
+    let child, where;
+    if (path.basename(serverPath) === "Tarnvale") {
+        const registry = path.join(scratch, `registry-${Date.now()}.ini`);
+        fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n`);
+        const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1" };
+        [child, where] = await startListening(serverPath, extra, 15000, env);
+    } else {
+        [child, where] = await startListening(serverPath, [config, "0", ...extra]);
+    }
+    const port = Number(where.split(":").pop());
+    return { child, port, url: `opc.tcp://127.0.0.1:${port}` };
 }
 
 function makeClient(extra = {}) {
