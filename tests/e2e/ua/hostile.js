@@ -1,0 +1,183 @@
+// Hostile clients against the real server while a well-behaved client keeps reading: cut
+// chunks, absurd lengths, sequence gaps, 1,000 half-open connections and a client that never
+// reads its responses. The good client must be served throughout and the server's memory
+// must stay bounded.
+"use strict";
+
+const fs = require("fs");
+const net = require("net");
+const h = require("./harness");
+const { opcua, check } = h;
+
+function u32(v) {
+    const b = Buffer.alloc(4);
+    b.writeUInt32LE(v >>> 0);
+    return b;
+}
+function str(s) {
+    return s === null ? u32(0xffffffff) : Buffer.concat([u32(Buffer.byteLength(s)), Buffer.from(s)]);
+}
+function frame(type, body) {
+    return Buffer.concat([Buffer.from(type), u32(8 + body.length), body]);
+}
+const hello = () => frame("HELF", Buffer.concat([u32(0), u32(65536), u32(65536), u32(0), u32(0), str("opc.tcp://127.0.0.1")]));
+const requestHeader = () => Buffer.concat([Buffer.from([0, 0]), Buffer.alloc(8), u32(1), u32(0), str(null), u32(0), Buffer.from([0, 0, 0])]);
+function open(sequence) {
+    return frame("OPNF", Buffer.concat([u32(0), str("http://opcfoundation.org/UA/SecurityPolicy#None"), str(null), str(null),
+        u32(sequence), u32(1), Buffer.from([1, 0, 0xbe, 0x01]), requestHeader(), u32(0), u32(0), u32(1), str(null), u32(600000)]));
+}
+function message(channelId, sequence, requestId, typeId, body) {
+    return frame("MSGF", Buffer.concat([u32(channelId), u32(1), u32(sequence), u32(requestId),
+        Buffer.from([1, 0, typeId & 0xff, typeId >> 8]), body]));
+}
+const getEndpoints = () => Buffer.concat([requestHeader(), str("opc.tcp://x"), u32(0), u32(0)]);
+
+// A raw connection that records the chunks it receives and whether the server closed it.
+function raw(port) {
+    return new Promise((resolve, reject) => {
+        const socket = net.connect(port, "127.0.0.1");
+        const state = { socket, chunks: [], closed: false, buffer: Buffer.alloc(0) };
+        socket.on("data", (d) => {
+            state.buffer = Buffer.concat([state.buffer, d]);
+            while (state.buffer.length >= 8) {
+                const size = state.buffer.readUInt32LE(4);
+                if (state.buffer.length < size) break;
+                state.chunks.push({ type: state.buffer.toString("latin1", 0, 3), body: state.buffer.subarray(8, size) });
+                state.buffer = state.buffer.subarray(size);
+            }
+        });
+        socket.on("close", () => (state.closed = true));
+        socket.on("error", () => {});
+        socket.on("connect", () => resolve(state));
+        socket.setTimeout(60000, () => reject(new Error("raw connect timed out")));
+    });
+}
+
+const errorCode = (state) => {
+    const err = state.chunks.find((c) => c.type === "ERR");
+    return err ? err.body.readUInt32LE(0) : null;
+};
+
+function rssKb(pid) {
+    const status = fs.readFileSync(`/proc/${pid}/status`, "utf8");
+    return Number(status.match(/VmRSS:\s+(\d+)/)[1]);
+}
+
+async function main() {
+    h.limitRuntime(150000);
+    const sim = await h.startSimulator(h.simPath, "sim", ["--set", "hr:0=42"]);
+    const config = h.writeConfig(h.device("P1", sim.port, h.tag("T", "HREGISTER VT_I2", 0)));
+    const server = await h.startServer(h.hostPath, config);
+    const pid = server.child.pid;
+    const { client, session } = await h.connect(server.url);
+
+    // The well-behaved client reads all along.
+    const good = { reads: 0, failures: [], slowest: 0, running: true };
+    const reader = (async () => {
+        while (good.running) {
+            const start = Date.now();
+            try {
+                const dv = await session.read({ nodeId: "ns=1;s=P1.T", attributeId: opcua.AttributeIds.Value }, 0);
+                if (dv.statusCode.value !== 0 || dv.value.value !== 42) good.failures.push(dv.toString());
+            } catch (e) {
+                good.failures.push(e.message);
+            }
+            good.slowest = Math.max(good.slowest, Date.now() - start);
+            good.reads++;
+            await h.sleep(100);
+        }
+    })();
+    await h.sleep(500);
+    const rssStart = rssKb(pid);
+
+    // A chunk cut short and never finished, and a Hello cut short.
+    const cut = await raw(server.port);
+    cut.socket.write(Buffer.concat([hello(), Buffer.from("MSGF"), u32(100), Buffer.alloc(20)]));
+    const halfHello = await raw(server.port);
+    halfHello.socket.write(hello().subarray(0, 10));
+    // An absurd length.
+    const absurd = await raw(server.port);
+    absurd.socket.write(Buffer.concat([hello(), Buffer.from("MSGF"), u32(0xffffffff), Buffer.alloc(16)]));
+    await h.eventually(() => absurd.closed, 3000);
+    check("an absurd length gets BadTcpMessageTooLarge and a close",
+        errorCode(absurd) === 0x80800000 && absurd.closed, { code: errorCode(absurd), closed: absurd.closed });
+    // A sequence gap.
+    const gap = await raw(server.port);
+    gap.socket.write(Buffer.concat([hello(), open(1)]));
+    await h.eventually(() => gap.chunks.some((c) => c.type === "OPN"), 3000);
+    const opened = gap.chunks.find((c) => c.type === "OPN");
+    const channelId = opened ? opened.body.readUInt32LE(0) : 0;
+    gap.socket.write(message(channelId, 2, 2, 428, getEndpoints()));
+    await h.eventually(() => gap.chunks.some((c) => c.type === "MSG"), 3000);
+    check("a valid request on a raw channel is answered", gap.chunks.some((c) => c.type === "MSG"));
+    gap.socket.write(message(channelId, 9, 3, 428, getEndpoints()));
+    await h.eventually(() => gap.closed, 3000);
+    check("a sequence gap gets BadSequenceNumberInvalid and a close",
+        errorCode(gap) === 0x80880000 && gap.closed, errorCode(gap));
+
+    // 1,000 half-open connections.
+    const halfOpen = [];
+    for (let i = 0; i < 1000; i++) {
+        const s = net.connect(server.port, "127.0.0.1");
+        s.on("error", () => {});
+        const entry = { socket: s, closed: false };
+        s.on("close", () => (entry.closed = true));
+        halfOpen.push(entry);
+        if (i % 100 === 99) await h.sleep(20);
+    }
+    await h.sleep(2000);
+    const refused = halfOpen.filter((e) => e.closed).length;
+    check("connections beyond the limit are closed at once", refused >= 700, refused);
+    const rssHalfOpen = rssKb(pid);
+    check("1,000 half-open connections cost little memory", rssHalfOpen - rssStart < 64 * 1024,
+        { before: rssStart, after: rssHalfOpen });
+    const allGone = await h.eventually(() => halfOpen.every((e) => e.closed) && cut.closed && halfHello.closed, 15000, 200);
+    check("half-open connections and unfinished chunks are closed after the handshake time",
+        allGone, halfOpen.filter((e) => !e.closed).length);
+    const newcomer = await h.connect(server.url).catch((e) => ({ error: e.message }));
+    check("a new client connects once they are gone", !!newcomer.session, newcomer.error);
+    if (newcomer.session) {
+        await newcomer.session.close();
+        await newcomer.client.disconnect();
+    }
+
+    // A client that never reads: requests keep coming, responses pile up at the server.
+    const sink = await raw(server.port);
+    sink.socket.write(Buffer.concat([hello(), open(1)]));
+    await h.eventually(() => sink.chunks.some((c) => c.type === "OPN"), 3000);
+    const sinkChannel = sink.chunks.find((c) => c.type === "OPN").body.readUInt32LE(0);
+    sink.socket.pause();
+    let sequence = 2;
+    let rssPeak = 0;
+    for (let batch = 0; batch < 200 && !sink.closed; batch++) {
+        const parts = [];
+        for (let i = 0; i < 500; i++) parts.push(message(sinkChannel, sequence++, sequence, 428, getEndpoints()));
+        sink.socket.write(Buffer.concat(parts));
+        await h.sleep(20);
+        rssPeak = Math.max(rssPeak, rssKb(pid));
+    }
+    await h.eventually(() => sink.closed, 20000, 200);
+    check("a client that never reads is disconnected", sink.closed);
+    check("memory stays bounded while it does not read", rssPeak - rssStart < 128 * 1024,
+        { before: rssStart, peak: rssPeak });
+    sink.socket.destroy();
+
+    good.running = false;
+    await reader;
+    check("the well-behaved client was served throughout", good.failures.length === 0 && good.reads > 50,
+        { reads: good.reads, failures: good.failures.slice(0, 3) });
+    check("its reads stayed prompt", good.slowest < 3000, good.slowest);
+    check("the server is still running", server.child.exitCode === null);
+
+    await session.close();
+    await client.disconnect();
+    server.child.kill("SIGTERM");
+    await h.waitForExit(server.child, 12000);
+    h.finish();
+}
+
+main().catch((e) => {
+    console.log(`FAIL ${e.stack}`);
+    h.check("script ran to its end", false);
+    h.finish();
+});
