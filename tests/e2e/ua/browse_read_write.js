@@ -167,6 +167,19 @@ async function main() {
     check("BrowseNext hands out the rest", JSON.stringify(names) ===
         JSON.stringify(paged.references.map((r) => r.browseName.name)), names);
 
+    // RegisterNodes gives back ids that read the same tag; FindServers describes the server.
+    const registered = await session.registerNodes([id("P1.Pumps.Level")]);
+    const viaRegistered = await session.read({ nodeId: registered[0], attributeId: AttributeIds.Value }, 100000);
+    check("a registered node id reads the tag", viaRegistered.value.value === 4321, viaRegistered.toString());
+    await session.unregisterNodes(registered);
+    const servers = await client.findServers();
+    check("FindServers describes this server", servers.length === 1 && servers[0].applicationType === 0 &&
+        servers[0].discoveryUrls.length === 1, servers.map((s) => s.applicationUri));
+    const unsupported = await session.call({ objectId: "i=2253", methodId: "i=11492", inputArguments: [] })
+        .then((r) => r.statusCode, (e) => e.message);
+    check("a service outside the subset answers BadServiceUnsupported", /BadServiceUnsupported/.test(String(unsupported)),
+        String(unsupported));
+
     await session.close();
     await client.disconnect();
     h.finish();
