@@ -1,0 +1,34 @@
+// The reference for the OPC UA benchmark: a node-opcua server exposing the same variables as
+// the gateway under test (ns=1;s=D<d>.T<t>, Int16), each ramping one step every 100 ms.
+//   node node_server.js PORT DEVICES TAGS_PER_DEVICE
+"use strict";
+
+const { OPCUAServer } = require("node-opcua-server");
+const { MessageSecurityMode, SecurityPolicy, DataType, Variant } = require("node-opcua-client");
+
+async function main() {
+    const [port, devices, tags] = process.argv.slice(2).map(Number);
+    const server = new OPCUAServer({
+        port, securityModes: [MessageSecurityMode.None], securityPolicies: [SecurityPolicy.None],
+        allowAnonymous: true, serverCapabilities: { maxSessions: 10 },
+    });
+    await server.initialize();
+    const namespace = server.engine.addressSpace.getOwnNamespace();
+    const objects = server.engine.addressSpace.rootFolder.objects;
+    for (let d = 0; d < devices; d++) {
+        const folder = namespace.addFolder(objects, { browseName: `D${d}`, nodeId: `s=D${d}` });
+        for (let t = 0; t < tags; t++) {
+            namespace.addVariable({
+                organizedBy: folder, browseName: `T${t}`, nodeId: `s=D${d}.T${t}`, dataType: "Int16",
+                value: { get: () => new Variant({ dataType: DataType.Int16, value: (Math.floor(Date.now() / 100) + t) % 101 }) },
+            });
+        }
+    }
+    await server.start();
+    console.log(`listening ${port}`);
+}
+
+main().catch((e) => {
+    console.error(e);
+    process.exit(1);
+});

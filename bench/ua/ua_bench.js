@@ -1,0 +1,109 @@
+// OPC UA benchmark: the same node-opcua client load against the gateway (Tarnvale over
+// simulated devices) and against a node-opcua server with the same variables.
+//   node bench/ua/ua_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim
+// Figures: Read throughput (nodes per second, 1,000 cached nodes per request) and
+// DataChangeNotifications per second (10,000 monitored items at 100 ms), and their ratios.
+"use strict";
+
+const path = require("path");
+const net = require("net");
+const e2e = path.join(__dirname, "..", "..", "tests", "e2e", "ua", "harness.js");
+const h = require(e2e);
+const { opcua } = h;
+const { AttributeIds, TimestampsToReturn, ClientMonitoredItemGroup } = opcua;
+
+const DEVICES = 10;
+const TAGS = 1000;
+const READ_SECONDS = 5;
+const NOTIFY_SECONDS = 10;
+
+const nodeIds = () => {
+    const ids = [];
+    for (let d = 0; d < DEVICES; d++) for (let t = 0; t < TAGS; t++) ids.push(`ns=1;s=D${d}.T${t}`);
+    return ids;
+};
+
+async function measure(url) {
+    const { client, session } = await h.connect(url, { requestedSessionTimeout: 120000 });
+    const ids = nodeIds();
+    // Read: 1,000 nodes per request from the cache, one request after the other.
+    const batch = ids.slice(0, 1000).map((nodeId) => ({ nodeId, attributeId: AttributeIds.Value }));
+    await session.read(batch, 60000);
+    let requests = 0;
+    const readEnd = Date.now() + READ_SECONDS * 1000;
+    const readStart = Date.now();
+    while (Date.now() < readEnd) {
+        await session.read(batch, 60000);
+        requests++;
+    }
+    const readsPerSecond = (requests * 1000) / ((Date.now() - readStart) / 1000);
+
+    // Notifications: one subscription at 100 ms with every variable.
+    const sub = await session.createSubscription2({ requestedPublishingInterval: 100,
+        requestedLifetimeCount: 600, requestedMaxKeepAliveCount: 20, maxNotificationsPerPublish: 0,
+        publishingEnabled: true });
+    let notifications = 0;
+    const group = await ClientMonitoredItemGroup.create(sub,
+        ids.map((nodeId) => ({ nodeId, attributeId: AttributeIds.Value })),
+        { samplingInterval: 100, queueSize: 1, discardOldest: true }, TimestampsToReturn.Both);
+    group.on("changed", () => notifications++);
+    await h.sleep(3000); // warm-up: initial values, polling settles
+    notifications = 0;
+    const notifyStart = Date.now();
+    await h.sleep(NOTIFY_SECONDS * 1000);
+    const notificationsPerSecond = notifications / ((Date.now() - notifyStart) / 1000);
+    await sub.terminate();
+    await session.close();
+    await client.disconnect();
+    return { readsPerSecond, notificationsPerSecond };
+}
+
+function freePort() {
+    return new Promise((resolve) => {
+        const s = net.createServer();
+        s.listen(0, "127.0.0.1", () => {
+            const port = s.address().port;
+            s.close(() => resolve(port));
+        });
+    });
+}
+
+async function main() {
+    // The gateway: ten simulated devices of 1,000 ramping registers each.
+    let devices = "";
+    for (let d = 0; d < DEVICES; d++) {
+        const ramps = [];
+        for (let t = 0; t < TAGS; t++) ramps.push("--ramp", `hr:${t}`);
+        const sim = await h.startSimulator(h.simPath, `sim${d}`, ramps);
+        let tags = "";
+        for (let t = 0; t < TAGS; t++) tags += h.tag(`T${t}`, "HREGISTER VT_I2", t);
+        devices += h.device(`D${d}`, sim.port, tags);
+    }
+    const gateway = await h.startServer(h.hostPath, h.writeConfig(devices));
+    const ours = await measure(gateway.url);
+    console.log(`gateway: ${JSON.stringify(ours)}`);
+    gateway.child.kill("SIGTERM");
+    await h.waitForExit(gateway.child, 12000);
+
+    const port = await freePort();
+    const { spawn } = require("child_process");
+    const reference = spawn(process.execPath, [path.join(__dirname, "node_server.js"), String(port),
+        String(DEVICES), String(TAGS)], { stdio: ["ignore", "pipe", "inherit"], env: { ...process.env, NODE_PATH: process.env.NODE_PATH || "" } });
+    await new Promise((resolve, reject) => {
+        reference.stdout.on("data", (d) => /listening/.test(String(d)) && resolve());
+        reference.on("exit", (code) => reject(new Error(`node-opcua-server ended with ${code}`)));
+    });
+    const theirs = await measure(`opc.tcp://127.0.0.1:${port}`);
+    reference.kill("SIGKILL");
+
+    const row = (name, a, b) => console.log(`${name.padEnd(44)} ${a.toFixed(0).padStart(10)} ${b.toFixed(0).padStart(12)} ${(a / b).toFixed(2).padStart(7)}`);
+    console.log(`${"".padEnd(44)} ${"gateway".padStart(10)} ${"node-opcua".padStart(12)} ${"ratio".padStart(7)}`);
+    row("Read, nodes/s (1,000 cached nodes/request)", ours.readsPerSecond, theirs.readsPerSecond);
+    row("DataChangeNotifications/s (10,000 at 100 ms)", ours.notificationsPerSecond, theirs.notificationsPerSecond);
+    h.finishQuietly();
+}
+
+main().catch((e) => {
+    console.error(e);
+    h.finishQuietly(1);
+});
