@@ -1,7 +1,7 @@
 // Read and Write. Read with maxAge 0 reads tags from their devices: one toolkit request per
 // tag, all handed to the tags before waiting, so the engine serves them in one cycle; any
-// other maxAge answers from the caches. Write hands the value to the tag as a toolkit write
-// and reports its result and quality.
+// other maxAge answers from the caches. Write hands each value to its tag as a toolkit write
+// request the same way and reports the request's result and quality.
 #include "Services.h"
 #include "toolkit/SODaSRequest.h"
 #include "toolkit/ua/AttributeReader.h"
@@ -22,14 +22,33 @@ struct ReadValueId {
     QualifiedName dataEncoding;
 };
 
-uint32_t waitLimitMs(const ServerCore& core, const RequestHeader& header) {
+using Clock = std::chrono::steady_clock;
+
+// Slice of a wait for the engine, so that a stopping server is not held up.
+constexpr uint32_t kWaitSliceMs = 50;
+
+Clock::time_point deadlineOf(const ServerCore& core, const RequestHeader& header) {
     uint32_t limit = core.settings.requestTimeoutMs;
-    return header.timeoutHint ? std::min(limit, header.timeoutHint) : limit;
+    if (header.timeoutHint)
+        limit = std::min(limit, header.timeoutHint);
+    return Clock::now() + std::chrono::milliseconds(limit);
+}
+
+// True when the engine completed the request before the deadline and the server still runs.
+bool awaitCompletion(const ServerCore& core, SODaSRequest& request, Clock::time_point deadline) {
+    while (!request.isCompleted()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || core.stopping.load())
+            return false;
+        request.waitForCompletion(
+            static_cast<uint32_t>(std::min<int64_t>(left.count(), kWaitSliceMs)));
+    }
+    return true;
 }
 
 } // namespace
 
-ServiceResponse read(ServerCore& core, DaClient&, ServiceCall& call) {
+ServiceResponse read(ServerCore& core, ServiceCall& call) {
     Decoder& in = call.in;
     double maxAge = in.f64();
     uint32_t timestamps = in.u32();
@@ -82,13 +101,9 @@ ServiceResponse read(ServerCore& core, DaClient&, ServiceCall& call) {
     }
 
     // The engine completes device reads after storing the values in the caches.
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(waitLimitMs(core, call.header));
+    auto deadline = deadlineOf(core, call.header);
     for (auto& [index, request] : deviceReads) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (!request->waitForCompletion(
-                static_cast<uint32_t>(std::max<int64_t>(0, left.count())))) {
+        if (!awaitCompletion(core, *request, deadline)) {
             results[index] = statusOnly(Status::kBadTimeout);
             continue;
         }
@@ -109,7 +124,7 @@ ServiceResponse read(ServerCore& core, DaClient&, ServiceCall& call) {
     return {TypeId::kReadResponse, std::move(out.bytes())};
 }
 
-ServiceResponse write(ServerCore& core, DaClient& client, ServiceCall& call) {
+ServiceResponse write(ServerCore& core, ServiceCall& call) {
     struct WriteValue {
         NodeId nodeId;
         uint32_t attributeId = 0;
@@ -133,6 +148,7 @@ ServiceResponse write(ServerCore& core, DaClient& client, ServiceCall& call) {
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
 
     std::vector<StatusCode> results(count, Status::kGood);
+    std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>> writes;
     for (size_t i = 0; i < count; ++i) {
         const WriteValue& w = nodes[i];
         const Node* node = core.space.find(w.nodeId);
@@ -153,13 +169,28 @@ ServiceResponse write(ServerCore& core, DaClient& client, ServiceCall& call) {
             continue;
         }
         vorn::Variant value;
-        StatusCode converted = fromUaVariant(w.value.value, node->tag->getNativeDatatype(), value);
-        if (!w.value.hasValue || converted != Status::kGood) {
+        if (!w.value.hasValue ||
+            fromUaVariant(w.value.value, node->tag->getNativeDatatype(), value) != Status::kGood) {
             results[i] = Status::kBadTypeMismatch;
             continue;
         }
-        results[i] =
-            statusOfWrite(client.write(node->itemId, value, waitLimitMs(core, call.header)));
+        auto request = makeObject<SODaSRequest>(SODaSRequest::write, SODaSRequest::kSyncDevice,
+                                                node->tag.get(), std::move(value));
+        node->tag->handleRequest(*request);
+        writes.emplace_back(i, std::move(request));
+    }
+
+    // The engine completes writes with the transfer's result and quality.
+    auto deadline = deadlineOf(core, call.header);
+    for (auto& [index, request] : writes) {
+        WriteResult outcome;
+        if (!awaitCompletion(core, *request, deadline)) {
+            outcome.result = E_TIMEDOUT;
+        } else {
+            outcome.result = request->getResult();
+            outcome.hasQuality = request->getQuality(outcome.quality);
+        }
+        results[index] = statusOfWrite(outcome);
     }
 
     Encoder out;

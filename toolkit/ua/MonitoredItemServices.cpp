@@ -105,9 +105,9 @@ ServiceResponse createMonitoredItems(ServerCore& core, Session& session, Service
         StatusCode status = Status::kGood;
         if (!node)
             status = Status::kBadNodeIdUnknown;
-        else if (readAttribute(*node, r.attributeId, timestamps).status ==
-                 Status::kBadAttributeIdInvalid)
-            status = Status::kBadAttributeIdInvalid;
+        else if (StatusCode readable = readAttribute(*node, r.attributeId, timestamps).status;
+                 readable == Status::kBadAttributeIdInvalid || readable == Status::kBadNotReadable)
+            status = readable; // a write-only tag is not reported either
         else if (!r.indexRange.empty())
             status = Status::kBadIndexRangeInvalid;
         else if (r.mode > MonitoringMode::kReporting)

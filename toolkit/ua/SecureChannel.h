@@ -45,6 +45,8 @@ public:
     // The handshake took too long, or the token ran out without renewal.
     bool isExpired(Clock::time_point now) const;
     uint32_t channelId() const { return channelId_; }
+    // Bytes held for requests not yet complete.
+    size_t bufferedBytes() const { return input_.size() + partialBody_.size(); }
     // Sends an Error message and closes (used by the server for its own reasons).
     void fail(StatusCode code, const std::string& reason);
 

@@ -7,6 +7,7 @@
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/SessionManager.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,8 @@ struct ServerCore {
     ServerInfo info;
     const AddressSpace space;
     SessionManager sessions;
+    // Set when the server stops: requests waiting for the engine give up at once.
+    std::atomic<bool> stopping{false};
 };
 
 } // namespace vorn::ua

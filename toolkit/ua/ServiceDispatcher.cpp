@@ -48,17 +48,14 @@ ServiceResponse ServiceDispatcher::run(ServiceCall& call, uint32_t typeId) {
         return closeSession(core_, call);
     case kReadRequest:
     case kWriteRequest: {
-        std::shared_ptr<DaClient> client;
         {
             std::lock_guard lock(core_.sessions.mutex());
             StatusCode status = Status::kGood;
-            Session* session = checkedSession(call, status);
-            if (!session)
+            if (!checkedSession(call, status))
                 return ServiceResponse::fault(call, status);
-            client = session->client;
         }
         // Without the lock: these wait for the engine.
-        return typeId == kReadRequest ? read(core_, *client, call) : write(core_, *client, call);
+        return typeId == kReadRequest ? read(core_, call) : write(core_, call);
     }
     default:
         break;

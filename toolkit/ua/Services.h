@@ -28,8 +28,8 @@ ServiceResponse registerNodes(ServiceCall& call);
 ServiceResponse unregisterNodes(ServiceCall& call);
 
 // Attribute (without the lock: device reads and writes wait for the engine).
-ServiceResponse read(ServerCore& core, DaClient& client, ServiceCall& call);
-ServiceResponse write(ServerCore& core, DaClient& client, ServiceCall& call);
+ServiceResponse read(ServerCore& core, ServiceCall& call);
+ServiceResponse write(ServerCore& core, ServiceCall& call);
 
 // Subscription and monitored items (under the lock).
 ServiceResponse createSubscription(ServerCore& core, Session& session, ServiceCall& call);

@@ -26,6 +26,11 @@ constexpr uint32_t kHandshakeTimeoutMs = 10000;
 constexpr size_t kMaxPendingSendBytes = 2 * kMaxMessageSize + 1024 * 1024;
 // Requests of one connection waiting for a service thread; its socket is not read meanwhile.
 constexpr size_t kMaxQueuedRequestsPerChannel = 16;
+// Bytes of requests held by the server at once, being assembled from chunks or waiting for a
+// service thread, over all connections. Beyond it no socket is read until requests are
+// served, and the connection with the largest unfinished message is closed
+// (BadTcpNotEnoughResources).
+constexpr size_t kMaxBufferedRequestBytes = 64 * 1024 * 1024;
 // Security token lifetime granted, in milliseconds.
 constexpr uint32_t kMinTokenLifetimeMs = 10000;
 constexpr uint32_t kMaxTokenLifetimeMs = 3600000;

@@ -3,6 +3,7 @@
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -129,14 +130,32 @@ void UaNetwork::sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t
     wake();
 }
 
-void UaNetwork::requestDone(uint64_t connectionId) {
+void UaNetwork::requestDone(uint64_t connectionId, size_t requestBytes) {
     {
         std::lock_guard lock(mutex_);
+        queuedBytes_ -= std::min(queuedBytes_, requestBytes);
         auto it = connections_.find(connectionId);
         if (it != connections_.end() && it->second->queuedRequests > 0)
             --it->second->queuedRequests;
     }
     wake();
+}
+
+void UaNetwork::enforceRequestBudget() {
+    size_t assembling = 0;
+    Connection* largest = nullptr;
+    for (auto& [id, c] : connections_) {
+        size_t held = c->channel.bufferedBytes();
+        assembling += held;
+        if (!largest || held > largest->channel.bufferedBytes())
+            largest = c.get();
+    }
+    if (largest && assembling + queuedBytes_ > Limits::kMaxBufferedRequestBytes &&
+        largest->channel.bufferedBytes() > 0) {
+        largest->channel.fail(Status::kBadTcpNotEnoughResources, "server busy");
+        largest->sendBuffer += largest->channel.takeOutput();
+        largest->closeAfterSend = true;
+    }
 }
 
 void UaNetwork::acceptAll() {
@@ -205,6 +224,8 @@ void UaNetwork::run() {
         std::vector<uint64_t> toClose;
         {
             std::lock_guard lock(mutex_);
+            enforceRequestBudget();
+            const bool readable = queuedBytes_ < Limits::kMaxBufferedRequestBytes;
             auto now = SecureChannel::Clock::now();
             for (auto& [id, c] : connections_) {
                 if (c->channel.isExpired(now) ||
@@ -213,7 +234,8 @@ void UaNetwork::run() {
                     continue;
                 }
                 short events = 0;
-                if (!c->closeAfterSend && c->queuedRequests < Limits::kMaxQueuedRequestsPerChannel)
+                if (readable && !c->closeAfterSend &&
+                    c->queuedRequests < Limits::kMaxQueuedRequestsPerChannel)
                     events |= POLLIN;
                 if (!c->sendBuffer.empty() || c->closeAfterSend)
                     events |= POLLOUT;
@@ -248,6 +270,8 @@ void UaNetwork::run() {
                 if (keep && (fds[i].revents & POLLIN))
                     keep = readFrom(c, requests);
                 c.queuedRequests += requests.size();
+                for (const ServiceRequest& request : requests)
+                    queuedBytes_ += request.body.size();
                 if (keep)
                     keep = writeTo(c);
             }

@@ -36,7 +36,7 @@ public:
     void sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t typeId,
                       std::string body) override;
     // A request handed to the handler has been served (its connection may be read again).
-    void requestDone(uint64_t connectionId);
+    void requestDone(uint64_t connectionId, size_t requestBytes);
     size_t connectionCount() const;
 
 private:
@@ -57,6 +57,8 @@ private:
     bool readFrom(Connection& c, std::vector<ServiceRequest>& requests);
     bool writeTo(Connection& c);
     void closeConnection(uint64_t id);
+    // Under the lock: keeps the bytes held for requests within their budget.
+    void enforceRequestBudget();
     void wake();
 
     RequestHandler onRequest_;
@@ -68,6 +70,7 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::map<uint64_t, std::unique_ptr<Connection>> connections_;
+    size_t queuedBytes_ = 0; // requests handed to the handler and not yet served
     uint64_t lastConnectionId_ = 0;
     uint32_t lastChannelId_ = 0;
 };

@@ -9,7 +9,7 @@ namespace vorn::ua {
 namespace {
 
 // Service threads: enough that a few requests waiting for slow devices leave others served.
-constexpr size_t kServiceThreadCount = 4;
+constexpr size_t kServiceThreadCount = 8;
 
 BuildInfoText buildInfoOf(const SODaSEntry& entry, const UaServerSettings& settings) {
     const ServerStatusInfo& status = entry.getStatusInfo();
@@ -64,7 +64,7 @@ bool UaServer::start(std::string* error) {
             Parts& parts = *parts_;
             parts.threads->post([&parts, connectionId, request = std::move(request)] {
                 parts.dispatcher->dispatch(connectionId, request);
-                parts.network->requestDone(connectionId);
+                parts.network->requestDone(connectionId, request.body.size());
             });
         },
         [this](uint64_t connectionId) { parts_->core->sessions.onConnectionClosed(connectionId); });
@@ -99,6 +99,7 @@ void UaServer::stop() {
         return;
     p.stopped = true;
     entry_.setShutdownListener(nullptr);
+    p.core->stopping.store(true);
     // Network first (no new requests), then the service threads, then the sessions.
     p.network->stop();
     p.threads->stop();
