@@ -76,7 +76,11 @@ function startListening(program, args, timeoutMs = 10000, env = process.env) {
                 resolve([child, m[1]]);
             }
         });
-        child.stderr.on("data", (d) => (err += d));
+        child.stderr.on("data", (d) => {
+            err += d;
+            // Sanitizer reports of the programs under test, when asked for.
+            if (process.env.VORN_UA_STDERR) fs.appendFileSync(process.env.VORN_UA_STDERR, d);
+        });
         child.on("exit", (code) => {
             clearTimeout(timer);
             reject(new Error(`${program} ended with ${code}: ${err}`));

@@ -158,6 +158,7 @@ async function main() {
     }
     await h.eventually(() => sink.closed, 20000, 200);
     check("a client that never reads is disconnected", sink.closed);
+    console.log(`     server RSS: ${rssStart} kB at start, ${rssHalfOpen} kB with 1,000 half-open, ${rssPeak} kB peak with a non-reader`);
     check("memory stays bounded while it does not read", rssPeak - rssStart < 128 * 1024,
         { before: rssStart, peak: rssPeak });
     sink.socket.destroy();
