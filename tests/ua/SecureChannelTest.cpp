@@ -33,9 +33,10 @@ std::string hello(uint32_t receive, uint32_t send, uint32_t maxChunks = 0) {
     return frame("HEL", 'F', e.bytes());
 }
 
-std::string open(uint32_t sequence, const std::string& policy = kSecurityPolicyNone) {
+std::string open(uint32_t sequence, const std::string& policy = kSecurityPolicyNone,
+                 uint32_t channelId = 0, uint32_t requestType = 0) {
     Encoder e;
-    e.u32(0);
+    e.u32(channelId);
     e.string(policy);
     e.nullString();
     e.nullString();
@@ -50,8 +51,8 @@ std::string open(uint32_t sequence, const std::string& policy = kSecurityPolicyN
     e.u32(0);
     e.extensionObject({});
     e.u32(0);
-    e.u32(0); // issue
-    e.u32(1); // mode None
+    e.u32(requestType); // 0 issue, 1 renew
+    e.u32(1);           // mode None
     e.nullString();
     e.u32(60000);
     return frame("OPN", 'F', e.bytes());
@@ -238,4 +239,26 @@ TEST(SecureChannel, ABytewiseTrickleIsAssembled) {
         ASSERT_TRUE(c.channel.receive(std::string_view(&b, 1), c.requests));
     ASSERT_EQ(c.requests.size(), 1u);
     EXPECT_EQ(c.requests[0].body, "abc");
+}
+
+TEST(SecureChannel, ARenewedTokenReplacesTheOldOneOnceUsed) {
+    OpenChannel c;
+    std::string body = typed(TypeId::kReadRequest, "x");
+    ASSERT_TRUE(c.channel.receive(open(2, kSecurityPolicyNone, 42, 1), c.requests));
+    auto chunks = chunksOf(c.channel.takeOutput());
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].type, "OPN");
+    // Until the client uses the new token the old one still works.
+    EXPECT_TRUE(c.channel.receive(message(42, 1, 3, 5, body), c.requests));
+    EXPECT_TRUE(c.channel.receive(message(42, 2, 4, 6, body), c.requests));
+    EXPECT_EQ(c.requests.size(), 2u);
+    EXPECT_FALSE(c.channel.receive(message(42, 1, 5, 7, body), c.requests));
+    EXPECT_EQ(errorCode(c.channel.takeOutput()), Status::kBadSecureChannelTokenUnknown);
+    EXPECT_EQ(c.requests.size(), 2u);
+}
+
+TEST(SecureChannel, ARenewForAnotherChannelIsRefused) {
+    OpenChannel c;
+    EXPECT_FALSE(c.channel.receive(open(2, kSecurityPolicyNone, 43, 1), c.requests));
+    EXPECT_EQ(errorCode(c.channel.takeOutput()), Status::kBadTcpSecureChannelUnknown);
 }
