@@ -87,11 +87,15 @@ DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timesta
                 return statusOnly(Status::kBadNotReadable);
             return tagDataValue(node.tag->getCache()->snapshot(), timestampsToReturn);
         }
+        // The server's own variables are their own source: both timestamps are now.
         DataValue dv = node.value ? valueOf(node.value()) : statusOnly(Status::kBadNotReadable);
+        DateTime now = nowDateTime();
+        if (timestampsToReturn == TimestampsToReturn::kSource ||
+            timestampsToReturn == TimestampsToReturn::kBoth)
+            dv.sourceTimestamp = now;
         if (timestampsToReturn == TimestampsToReturn::kServer ||
-            timestampsToReturn == TimestampsToReturn::kBoth ||
-            timestampsToReturn == TimestampsToReturn::kSource)
-            dv.serverTimestamp = dv.sourceTimestamp = nowDateTime();
+            timestampsToReturn == TimestampsToReturn::kBoth)
+            dv.serverTimestamp = now;
         return dv;
     }
     case kDataType:
