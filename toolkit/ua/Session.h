@@ -41,6 +41,7 @@ struct Session {
     double timeoutMs = 0;
     uint64_t connectionId = 0; // 0 while no channel carries it
     bool activated = false;
+    Clock::time_point created;
     Clock::time_point lastSeen;
 
     std::shared_ptr<DaClient> client;

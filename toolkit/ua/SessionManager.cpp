@@ -40,7 +40,7 @@ Session* SessionManager::create(const std::string& name, double requestedTimeout
     if (!(requestedTimeoutMs >= Limits::kMinSessionTimeoutMs)) // also NaN
         requestedTimeoutMs = Limits::kMinSessionTimeoutMs;
     session->timeoutMs = std::min(requestedTimeoutMs, Limits::kMaxSessionTimeoutMs);
-    session->lastSeen = Clock::now();
+    session->created = session->lastSeen = Clock::now();
     session->client = std::make_shared<DaClient>(entry_);
     Session* raw = session.get();
     sessions_.emplace(raw->authenticationToken, std::move(session));
@@ -208,7 +208,12 @@ void SessionManager::run() {
         for (auto& [token, sessionPtr] : sessions_) {
             Session& session = *sessionPtr;
             expireRequests(session, now);
-            if (now - session.lastSeen > std::chrono::milliseconds(int64_t(session.timeoutMs))) {
+            bool idle =
+                now - session.lastSeen > std::chrono::milliseconds(int64_t(session.timeoutMs));
+            bool neverActivated =
+                !session.activated &&
+                now - session.created > std::chrono::milliseconds(Limits::kActivationTimeoutMs);
+            if (idle || neverActivated) {
                 timedOut.push_back(&session);
                 continue;
             }

@@ -39,6 +39,9 @@ constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
 constexpr size_t kMaxSessions = 100;
 constexpr double kMinSessionTimeoutMs = 10000;
 constexpr double kMaxSessionTimeoutMs = 3600000;
+// A session not activated within this time is closed, so that sessions created and left
+// cannot hold the session limit for their whole timeout.
+constexpr uint32_t kActivationTimeoutMs = 10000;
 
 // Subscriptions per session (BadTooManySubscriptions), monitored items per subscription
 // (BadTooManyMonitoredItems), parked Publish requests per session (BadTooManyPublishRequests).
