@@ -41,8 +41,7 @@ bool referenceMatches(const AddressSpace& space, const Reference& ref, const Nod
                            : ref.typeId == type.numeric;
 }
 
-std::string encodeReference(const AddressSpace& space, const Reference& ref, const Node& target,
-                            uint32_t mask) {
+std::string encodeReference(const Reference& ref, const Node& target, uint32_t mask) {
     Encoder e;
     e.nodeId(mask & ResultMask::kReferenceType ? NodeId(0, ref.typeId) : NodeId());
     e.boolean(ref.isForward);
@@ -54,7 +53,6 @@ std::string encodeReference(const AddressSpace& space, const Reference& ref, con
     if ((mask & ResultMask::kTypeDefinition) && target.typeDefinition)
         typeDefinition = NodeId(0, target.typeDefinition);
     e.expandedNodeId(ExpandedNodeId{typeDefinition, {}, 0});
-    (void)space;
     return std::move(e.bytes());
 }
 
@@ -142,7 +140,7 @@ ServiceResponse browse(ServerCore& core, Session& session, ServiceCall& call) {
             const Node* target = space.find(ref.target);
             if (!target || (d.nodeClassMask && !(target->nodeClass & d.nodeClassMask)))
                 continue;
-            references.push_back(encodeReference(space, ref, *target, d.resultMask));
+            references.push_back(encodeReference(ref, *target, d.resultMask));
         }
         answerWithLimit(session, out, std::move(references), max);
     }
