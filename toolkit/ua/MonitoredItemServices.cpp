@@ -97,6 +97,7 @@ ServiceResponse createMonitoredItems(ServerCore& core, Session& session, Service
     if (timestamps > TimestampsToReturn::kNeither)
         return ServiceResponse::fault(call, Status::kBadTimestampsToReturnInvalid);
 
+    size_t serverItems = core.sessions.monitoredItemCount();
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(count);
@@ -114,7 +115,8 @@ ServiceResponse createMonitoredItems(ServerCore& core, Session& session, Service
             status = Status::kBadMonitoringModeInvalid;
         else if (!filterSupported(r.parameters.filter))
             status = Status::kBadMonitoredItemFilterUnsupported;
-        else if (sub->items.size() >= Limits::kMaxMonitoredItemsPerSubscription)
+        else if (sub->items.size() >= Limits::kMaxMonitoredItemsPerSubscription ||
+                 serverItems >= Limits::kMaxMonitoredItems)
             status = Status::kBadTooManyMonitoredItems;
         if (status != Status::kGood) {
             out.statusCode(status);
@@ -135,6 +137,7 @@ ServiceResponse createMonitoredItems(ServerCore& core, Session& session, Service
         if (node->tag && r.attributeId == AttributeId::kValue)
             item.item = session.client->addItem(*sub->group, node->itemId);
         auto& stored = sub->items.emplace(item.id, std::move(item)).first->second;
+        ++serverItems;
         applyMode(session, stored, r.mode);
         out.statusCode(Status::kGood);
         out.u32(stored.id);

@@ -57,6 +57,21 @@ size_t SessionManager::count() const {
     return sessions_.size();
 }
 
+size_t SessionManager::subscriptionCount() const {
+    size_t count = 0;
+    for (const auto& [token, session] : sessions_)
+        count += session->subscriptions.size();
+    return count;
+}
+
+size_t SessionManager::monitoredItemCount() const {
+    size_t count = 0;
+    for (const auto& [token, session] : sessions_)
+        for (const auto& [id, sub] : session->subscriptions)
+            count += sub.items.size();
+    return count;
+}
+
 std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
     for (auto& [id, subscription] : session.subscriptions)
         if (subscription.group && session.client)

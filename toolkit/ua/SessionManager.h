@@ -44,6 +44,9 @@ public:
     // Publishes with BadNoSubscription when it was the last.
     void deleteSubscription(Session& session, uint32_t subscriptionId);
     uint32_t nextSubscriptionId() { return ++lastSubscriptionId_; }
+    // Under the lock: subscriptions and monitored items over all sessions.
+    size_t subscriptionCount() const;
+    size_t monitoredItemCount() const;
 
     // Wakes the publishing thread (a Publish arrived, a subscription changed).
     void wake() { changed_.notify_all(); }

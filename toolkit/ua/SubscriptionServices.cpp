@@ -26,7 +26,8 @@ ServiceResponse createSubscription(ServerCore& core, Session& session, ServiceCa
     in.u8(); // priority: one publishing queue per session, served in order
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    if (session.subscriptions.size() >= Limits::kMaxSubscriptionsPerSession)
+    if (session.subscriptions.size() >= Limits::kMaxSubscriptionsPerSession ||
+        core.sessions.subscriptionCount() >= Limits::kMaxSubscriptions)
         return ServiceResponse::fault(call, Status::kBadTooManySubscriptions);
 
     Subscription sub;

@@ -48,6 +48,10 @@ constexpr uint32_t kActivationTimeoutMs = 10000;
 constexpr size_t kMaxSubscriptionsPerSession = 50;
 constexpr size_t kMaxMonitoredItemsPerSubscription = 20000;
 constexpr size_t kMaxPublishRequestsPerSession = 20;
+// The same over all sessions, so that many sessions cannot add up to unbounded memory or
+// publishing work.
+constexpr size_t kMaxSubscriptions = 1000;
+constexpr size_t kMaxMonitoredItems = 200000;
 // Sent notification messages kept per subscription for Republish until acknowledged.
 constexpr size_t kMaxRetransmissionQueue = 20;
 // Publishing interval range in milliseconds.

@@ -63,6 +63,22 @@ async function main() {
         subs.length === 50 && /BadTooManySubscriptions/.test(refusedSub), { made: subs.length, refusedSub });
     await session.deleteSubscriptions({ subscriptionIds: subs });
 
+    // Monitored items per subscription.
+    const holder = await session.createSubscription({ requestedPublishingInterval: 1000,
+        requestedMaxKeepAliveCount: 10, requestedLifetimeCount: 100, publishingEnabled: false });
+    const item = (handle) => ({ itemToMonitor: { nodeId: "i=2259", attributeId: AttributeIds.Value },
+        monitoringMode: opcua.MonitoringMode.Disabled, requestedParameters: { clientHandle: handle, samplingInterval: 1000, queueSize: 1 } });
+    const batch = [];
+    for (let i = 0; i < 20000; i++) batch.push(item(i));
+    const full = await session.createMonitoredItems({ subscriptionId: holder.subscriptionId,
+        timestampsToReturn: opcua.TimestampsToReturn.Both, itemsToCreate: batch });
+    const extra = await session.createMonitoredItems({ subscriptionId: holder.subscriptionId,
+        timestampsToReturn: opcua.TimestampsToReturn.Both, itemsToCreate: [item(20000)] });
+    check("a subscription takes 20,000 monitored items and refuses the next with BadTooManyMonitoredItems",
+        full.results.every((r) => r.statusCode.value === 0) && extra.results[0].statusCode.value === 0x80db0000,
+        extra.results[0].statusCode.toString());
+    await session.deleteSubscriptions({ subscriptionIds: [holder.subscriptionId] });
+
     // Sessions.
     const client = h.makeClient();
     await client.connect(server.url);
