@@ -3,6 +3,8 @@
 #include "toolkit/ua/DaMapping.h"
 #include "toolkit/ua/UaIds.h"
 
+#include <algorithm>
+
 namespace vorn::ua {
 namespace {
 
@@ -28,6 +30,53 @@ DataValue statusOnly(StatusCode status) {
     DataValue dv;
     dv.status = status;
     return dv;
+}
+
+namespace {
+
+bool parseIndex(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = static_cast<uint32_t>(std::stoul(text));
+    return true;
+}
+
+} // namespace
+
+void applyIndexRange(const std::string& range, DataValue& dv) {
+    uint32_t first = 0;
+    uint32_t last = 0;
+    size_t colon = range.find(':');
+    bool valid = colon == std::string::npos
+                     ? parseIndex(range, first) && (last = first, true)
+                     : parseIndex(range.substr(0, colon), first) &&
+                           parseIndex(range.substr(colon + 1), last) && first < last;
+    if (!valid) {
+        dv = statusOnly(Status::kBadIndexRangeInvalid);
+        return;
+    }
+    if (!dv.hasValue || Status::isBad(dv.status))
+        return;
+    Variant& v = dv.value;
+    if (v.isArray) {
+        if (first >= v.values.size()) {
+            dv = statusOnly(Status::kBadIndexRangeNoData);
+            return;
+        }
+        size_t end = std::min<size_t>(last + 1, v.values.size());
+        v.values = std::vector<Scalar>(v.values.begin() + first, v.values.begin() + end);
+        v.dimensions.clear();
+        return;
+    }
+    const std::string* text = v.type == BuiltinType::kString && !v.values.empty()
+                                  ? std::get_if<std::string>(&v.values.front())
+                                  : nullptr;
+    if (!text || first >= text->size()) {
+        dv = statusOnly(Status::kBadIndexRangeNoData);
+        return;
+    }
+    v.values.front() = text->substr(first, last - first + 1);
 }
 
 DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToReturn) {

@@ -6,6 +6,7 @@
 #include "toolkit/ua/AddressSpace.h"
 
 #include <cstdint>
+#include <string>
 
 namespace vorn::ua {
 
@@ -17,5 +18,8 @@ DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timesta
 // A tag's value from a cache snapshot: Bad qualities carry no value.
 DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToReturn);
 DataValue statusOnly(StatusCode status);
+// Narrows a value to the index range "i" or "i:j" of a one-dimensional array or a string;
+// BadIndexRangeInvalid for another syntax, BadIndexRangeNoData when nothing is in range.
+void applyIndexRange(const std::string& range, DataValue& dv);
 
 } // namespace vorn::ua

@@ -81,10 +81,6 @@ ServiceResponse read(ServerCore& core, ServiceCall& call) {
             continue;
         }
         bool value = r.attributeId == AttributeId::kValue;
-        if (!r.indexRange.empty() && value) {
-            results[i] = statusOnly(Status::kBadIndexRangeInvalid);
-            continue;
-        }
         if (!r.dataEncoding.name.empty()) {
             results[i] = statusOnly(Status::kBadDataEncodingUnsupported);
             continue;
@@ -114,6 +110,10 @@ ServiceResponse read(ServerCore& core, ServiceCall& call) {
         const Node* node = core.space.find(nodes[index].nodeId);
         results[index] = tagDataValue(node->tag->getCache()->snapshot(), timestamps);
     }
+
+    for (size_t i = 0; i < count; ++i)
+        if (!nodes[i].indexRange.empty() && !Status::isBad(results[i].status))
+            applyIndexRange(nodes[i].indexRange, results[i]);
 
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);

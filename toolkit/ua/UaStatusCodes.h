@@ -36,6 +36,7 @@ constexpr StatusCode kBadNodeIdInvalid = 0x80330000;
 constexpr StatusCode kBadNodeIdUnknown = 0x80340000;
 constexpr StatusCode kBadAttributeIdInvalid = 0x80350000;
 constexpr StatusCode kBadIndexRangeInvalid = 0x80360000;
+constexpr StatusCode kBadIndexRangeNoData = 0x80370000;
 constexpr StatusCode kBadDataEncodingUnsupported = 0x80390000;
 constexpr StatusCode kBadNotReadable = 0x803A0000;
 constexpr StatusCode kBadNotWritable = 0x803B0000;

@@ -119,6 +119,9 @@ async function main() {
     const arrWrite = await session.write({ nodeId: id("P1.Arr"), attributeId: AttributeIds.Value,
         value: { value: { dataType: DataType.Int16, arrayType: 1, value: new Int16Array([1, 2, 3, 4, 5, 6, 7, 8, 9, 10]) } } });
     check("an array write succeeds", arrWrite === StatusCodes.Good, arrWrite.toString());
+    const slice = await session.read({ nodeId: id("P1.Arr"), attributeId: AttributeIds.Value, indexRange: "2:4" }, 0);
+    check("an index range reads a slice of the written array",
+        JSON.stringify(Array.from(slice.value.value || [])) === "[3,4,5]", slice.toString());
     const deadWrite = await session.write({ nodeId: id("Dead.T"), attributeId: AttributeIds.Value,
         value: { value: { dataType: DataType.Int16, value: 1 } } });
     check("a write to a device that refuses connections gives BadNoCommunication",
