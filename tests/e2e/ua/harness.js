@@ -149,13 +149,16 @@ function writeConfig(devices) {
 // file with "ConfigFile" and "OpcUaPort" 0), or the test host program where it is not built.
 async function startServer(serverPath, config, extra = []) {
     let child, where;
+    // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
+    const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
     if (path.basename(serverPath) === "Tarnvale") {
         const registry = path.join(scratch, `registry-${Date.now()}.ini`);
         fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n`);
-        const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1" };
+        const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan };
         [child, where] = await startListening(serverPath, extra, 15000, env);
     } else {
-        [child, where] = await startListening(serverPath, [config, "0", ...extra]);
+        [child, where] = await startListening(serverPath, [config, "0", ...extra], 10000,
+            { ...process.env, ASAN_OPTIONS: asan });
     }
     const port = Number(where.split(":").pop());
     return { child, port, url: `opc.tcp://127.0.0.1:${port}` };
