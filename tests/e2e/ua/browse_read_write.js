@@ -146,6 +146,12 @@ async function main() {
     check("NamespaceArray has the standard and our namespace", status[4].value.value.length === 2 &&
         status[4].value.value[0] === "http://opcfoundation.org/UA/");
     check("MaxNodesPerRead is announced", status[5].value.value > 0);
+    const whole = await session.read({ nodeId: "i=2256", attributeId: AttributeIds.Value });
+    const serverStatus = whole.value.value || {};
+    check("ServerStatus decodes as a structure with its build information",
+        serverStatus.state === 0 && serverStatus.buildInfo && serverStatus.buildInfo.softwareVersion === "1.10" &&
+        serverStatus.buildInfo.buildNumber === "100" && serverStatus.currentTime instanceof Date,
+        whole.toString());
     const unknown = await session.read({ nodeId: "ns=1;s=P1.Nope", attributeId: AttributeIds.Value });
     check("an unknown node gives BadNodeIdUnknown", unknown.statusCode.value === 0x80340000);
 
