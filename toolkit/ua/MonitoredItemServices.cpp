@@ -193,14 +193,12 @@ ServiceResponse setMonitoringMode(ServerCore& core, Session& session, ServiceCal
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
     uint32_t mode = in.u32();
-    uint32_t count = in.arrayLength(4);
-    if (count > Limits::kMaxMonitoredItemsPerCall)
-        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
-    std::vector<uint32_t> ids(count);
-    for (uint32_t& id : ids)
-        id = in.u32();
+    const std::vector<uint32_t> ids = in.u32Array();
+    const auto count = static_cast<uint32_t>(ids.size());
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (count > Limits::kMaxMonitoredItemsPerCall)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
     Subscription* sub = findSubscription(session, subscriptionId);
     if (!sub)
         return ServiceResponse::fault(call, Status::kBadSubscriptionIdInvalid);
@@ -228,14 +226,12 @@ ServiceResponse setMonitoringMode(ServerCore& core, Session& session, ServiceCal
 ServiceResponse deleteMonitoredItems(ServerCore&, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
-    uint32_t count = in.arrayLength(4);
-    if (count > Limits::kMaxMonitoredItemsPerCall)
-        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
-    std::vector<uint32_t> ids(count);
-    for (uint32_t& id : ids)
-        id = in.u32();
+    const std::vector<uint32_t> ids = in.u32Array();
+    const auto count = static_cast<uint32_t>(ids.size());
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (count > Limits::kMaxMonitoredItemsPerCall)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
     Subscription* sub = findSubscription(session, subscriptionId);
     if (!sub)
         return ServiceResponse::fault(call, Status::kBadSubscriptionIdInvalid);

@@ -83,10 +83,8 @@ ServiceResponse modifySubscription(ServerCore& core, Session& session, ServiceCa
 
 ServiceResponse setPublishingMode(ServerCore&, Session& session, ServiceCall& call) {
     bool enabled = call.in.boolean();
-    uint32_t count = call.in.arrayLength(4);
-    std::vector<uint32_t> ids(count);
-    for (uint32_t& id : ids)
-        id = call.in.u32();
+    const std::vector<uint32_t> ids = call.in.u32Array();
+    const auto count = static_cast<uint32_t>(ids.size());
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
     if (count == 0)
@@ -108,10 +106,8 @@ ServiceResponse setPublishingMode(ServerCore&, Session& session, ServiceCall& ca
 }
 
 ServiceResponse deleteSubscriptions(ServerCore& core, Session& session, ServiceCall& call) {
-    uint32_t count = call.in.arrayLength(4);
-    std::vector<uint32_t> ids(count);
-    for (uint32_t& id : ids)
-        id = call.in.u32();
+    const std::vector<uint32_t> ids = call.in.u32Array();
+    const auto count = static_cast<uint32_t>(ids.size());
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
     if (count == 0)

@@ -390,6 +390,13 @@ uint32_t Decoder::arrayLength(size_t minElementSize) {
     return static_cast<uint32_t>(length);
 }
 
+std::vector<uint32_t> Decoder::u32Array() {
+    std::vector<uint32_t> values(arrayLength(4));
+    for (uint32_t& value : values)
+        value = u32();
+    return values;
+}
+
 NodeId Decoder::nodeId() {
     NodeId id;
     uint8_t form = u8() & 0x3F; // the expanded flags are read by expandedNodeId

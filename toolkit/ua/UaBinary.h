@@ -78,6 +78,8 @@ public:
     // An array length: -1 (null) gives 0; more elements than bytes left fails, as every
     // element takes at least `minElementSize` bytes.
     uint32_t arrayLength(size_t minElementSize = 1);
+    // An array of UInt32 (identifiers of subscriptions, monitored items, ...).
+    std::vector<uint32_t> u32Array();
     std::string_view rawBytes(size_t count);
 
     bool ok() const { return ok_; }
