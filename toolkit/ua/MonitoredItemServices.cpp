@@ -194,65 +194,52 @@ ServiceResponse setMonitoringMode(ServerCore& core, Session& session, ServiceCal
     uint32_t subscriptionId = in.u32();
     uint32_t mode = in.u32();
     const std::vector<uint32_t> ids = in.u32Array();
-    const auto count = static_cast<uint32_t>(ids.size());
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    if (count > Limits::kMaxMonitoredItemsPerCall)
+    if (ids.size() > Limits::kMaxMonitoredItemsPerCall)
         return ServiceResponse::fault(call, Status::kBadTooManyOperations);
     Subscription* sub = findSubscription(session, subscriptionId);
     if (!sub)
         return ServiceResponse::fault(call, Status::kBadSubscriptionIdInvalid);
-    if (count == 0)
+    if (ids.empty())
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
     if (mode > MonitoringMode::kReporting)
         return ServiceResponse::fault(call, Status::kBadMonitoringModeInvalid);
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (uint32_t id : ids) {
-        auto it = sub->items.find(id);
-        if (it == sub->items.end()) {
-            out.statusCode(Status::kBadMonitoredItemIdInvalid);
-            continue;
-        }
-        applyMode(session, it->second, mode);
-        out.statusCode(Status::kGood);
-    }
-    out.arrayLength(0);
+    ServiceResponse response = perIdentifierResponse(
+        call, TypeId::kSetMonitoringModeResponse, ids, [&](uint32_t id) -> StatusCode {
+            auto it = sub->items.find(id);
+            if (it == sub->items.end())
+                return Status::kBadMonitoredItemIdInvalid;
+            applyMode(session, it->second, mode);
+            return Status::kGood;
+        });
     core.sessions.wake();
-    return {TypeId::kSetMonitoringModeResponse, std::move(out.bytes())};
+    return response;
 }
 
 ServiceResponse deleteMonitoredItems(ServerCore&, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
     const std::vector<uint32_t> ids = in.u32Array();
-    const auto count = static_cast<uint32_t>(ids.size());
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    if (count > Limits::kMaxMonitoredItemsPerCall)
+    if (ids.size() > Limits::kMaxMonitoredItemsPerCall)
         return ServiceResponse::fault(call, Status::kBadTooManyOperations);
     Subscription* sub = findSubscription(session, subscriptionId);
     if (!sub)
         return ServiceResponse::fault(call, Status::kBadSubscriptionIdInvalid);
-    if (count == 0)
+    if (ids.empty())
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (uint32_t id : ids) {
-        auto it = sub->items.find(id);
-        if (it == sub->items.end()) {
-            out.statusCode(Status::kBadMonitoredItemIdInvalid);
-            continue;
-        }
-        if (it->second.item)
-            session.client->removeItem(*sub->group, *it->second.item);
-        sub->items.erase(it);
-        out.statusCode(Status::kGood);
-    }
-    out.arrayLength(0);
-    return {TypeId::kDeleteMonitoredItemsResponse, std::move(out.bytes())};
+    return perIdentifierResponse(call, TypeId::kDeleteMonitoredItemsResponse, ids,
+                                 [&](uint32_t id) -> StatusCode {
+                                     auto it = sub->items.find(id);
+                                     if (it == sub->items.end())
+                                         return Status::kBadMonitoredItemIdInvalid;
+                                     if (it->second.item)
+                                         session.client->removeItem(*sub->group, *it->second.item);
+                                     sub->items.erase(it);
+                                     return Status::kGood;
+                                 });
 }
 
 } // namespace vorn::ua

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "toolkit/ua/UaBinary.h"
+#include "toolkit/ua/UaStatusCodes.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vorn::ua {
 
@@ -46,5 +48,19 @@ struct ServiceResponse {
     static ServiceResponse fault(const ServiceCall& call, StatusCode status);
     static ServiceResponse later() { return ServiceResponse{0, {}, true}; }
 };
+
+// The response of the services that act on a list of identifiers (subscriptions, monitored
+// items): one StatusCode per identifier, from `apply`, and no diagnostics.
+template <typename Apply>
+ServiceResponse perIdentifierResponse(const ServiceCall& call, uint32_t responseType,
+                                      const std::vector<uint32_t>& ids, Apply apply) {
+    Encoder out;
+    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+    out.arrayLength(ids.size());
+    for (uint32_t id : ids)
+        out.statusCode(apply(id));
+    out.arrayLength(0);
+    return {responseType, std::move(out.bytes())};
+}
 
 } // namespace vorn::ua

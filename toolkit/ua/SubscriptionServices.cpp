@@ -84,45 +84,33 @@ ServiceResponse modifySubscription(ServerCore& core, Session& session, ServiceCa
 ServiceResponse setPublishingMode(ServerCore&, Session& session, ServiceCall& call) {
     bool enabled = call.in.boolean();
     const std::vector<uint32_t> ids = call.in.u32Array();
-    const auto count = static_cast<uint32_t>(ids.size());
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    if (count == 0)
+    if (ids.empty())
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (uint32_t id : ids) {
-        auto it = session.subscriptions.find(id);
-        if (it == session.subscriptions.end()) {
-            out.statusCode(Status::kBadSubscriptionIdInvalid);
-            continue;
-        }
-        it->second.publishingEnabled = enabled;
-        out.statusCode(Status::kGood);
-    }
-    out.arrayLength(0);
-    return {TypeId::kSetPublishingModeResponse, std::move(out.bytes())};
+    return perIdentifierResponse(call, TypeId::kSetPublishingModeResponse, ids,
+                                 [&](uint32_t id) -> StatusCode {
+                                     auto it = session.subscriptions.find(id);
+                                     if (it == session.subscriptions.end())
+                                         return Status::kBadSubscriptionIdInvalid;
+                                     it->second.publishingEnabled = enabled;
+                                     return Status::kGood;
+                                 });
 }
 
 ServiceResponse deleteSubscriptions(ServerCore& core, Session& session, ServiceCall& call) {
     const std::vector<uint32_t> ids = call.in.u32Array();
-    const auto count = static_cast<uint32_t>(ids.size());
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    if (count == 0)
+    if (ids.empty())
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (uint32_t id : ids) {
-        bool known = session.subscriptions.count(id) != 0;
-        if (known)
-            core.sessions.deleteSubscription(session, id);
-        out.statusCode(known ? Status::kGood : Status::kBadSubscriptionIdInvalid);
-    }
-    out.arrayLength(0);
-    return {TypeId::kDeleteSubscriptionsResponse, std::move(out.bytes())};
+    return perIdentifierResponse(call, TypeId::kDeleteSubscriptionsResponse, ids,
+                                 [&](uint32_t id) -> StatusCode {
+                                     if (session.subscriptions.count(id) == 0)
+                                         return Status::kBadSubscriptionIdInvalid;
+                                     core.sessions.deleteSubscription(session, id);
+                                     return Status::kGood;
+                                 });
 }
 
 ServiceResponse publish(ServerCore& core, Session& session, ServiceCall& call) {
