@@ -1,8 +1,8 @@
 #include "ServerMain.h"
 
 #include "apps/ShutdownSignals.h"
-#include "opc/CommandLine.h"
 #include "platform/MessageBox.h"
+#include "server/CommandLine.h"
 #include "toolkit/SOCmnTrace.h"
 #include "ui/QtMessageBox.h"
 #include "ui/ServerMainWindow.h"
@@ -25,7 +25,7 @@ void qtMessagesToTrace(QtMsgType type, const QMessageLogContext&, const QString&
 }
 
 // Registration writes or removes the records and ends without a window.
-int registration(ServerCore& core, ServerSwitch which) {
+int registration(GatewayServer& core, ServerSwitch which) {
     const bool done =
         which == ServerSwitch::regServer ? core.registerServer() : core.unregisterServer();
     if (!done) {
@@ -38,7 +38,7 @@ int registration(ServerCore& core, ServerSwitch which) {
 
 } // namespace
 
-int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFactory makeTransport,
+int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFactory makeTransport,
               modbus::CommLog* commLog) {
     const bool headless = isHeadless();
     if (headless) {
@@ -54,7 +54,7 @@ int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFacto
 
     // The window exists, hidden, before anything else happens: it owns the start-up messages.
     ui::ServerMainWindow window(kind);
-    ServerCore core(kind, std::move(makeTransport));
+    GatewayServer core(kind, std::move(makeTransport));
 
     const ServerSwitch which = parseServerSwitch(textAfterProgram(argc, argv));
     if (which == ServerSwitch::regServer || which == ServerSwitch::unregServer)

@@ -2,7 +2,7 @@
 // shutdown. Each server's main() supplies its kind and its transport.
 #pragma once
 
-#include "opc/ServerCore.h"
+#include "server/GatewayServer.h"
 
 namespace vorn::modbus {
 class CommLog;
@@ -12,7 +12,7 @@ namespace vorn {
 
 // Runs the server and returns the process's exit code. `commLog` is the serial server's
 // communication log, switched from the window; null for the TCP server.
-int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFactory makeTransport,
+int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFactory makeTransport,
               modbus::CommLog* commLog = nullptr);
 
 } // namespace vorn

@@ -2,7 +2,7 @@
 // way a server does at start, and reports the load time and the process's peak memory.
 //   config_load [devices] [tags-per-device]
 #include "config/ConfigLoader.h"
-#include "opc/ModbusTag.h"
+#include "server/ModbusTag.h"
 
 #include <chrono>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include "editor/ConfigImport.h"
 #include "editor/EditorState.h"
 #include "editor/ModelInsert.h"
-#include "editor/ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <chrono>
 #include <cstdio>
@@ -30,7 +30,7 @@ TreeNode& addNamedBranch(EditorState& state, TreeNode& parent, const std::string
 }
 
 void generate(EditorState& state, int itemsPerBranch) {
-    state.serverKind = kTarnvale;
+    state.serverKind = vorn::format::kTarnvaleName;
     state.startConfiguration("/bench/Tarnvale.xml");
     const char* types[] = {"holding register:signed 16 bit", "holding register:32 bit float",
                            "coil:boolean", "input register:unsigned 16 bit array",

@@ -7,10 +7,10 @@
 #include "ScratchDir.h"
 #include "SimProcess.h"
 #include "config/ConfigLoader.h"
-#include "modbus/engine/CommThread.h"
+#include "engine/CommThread.h"
 #include "modbus/tcp/TcpTransport.h"
-#include "opc/ModbusGroupItem.h"
-#include "opc/ModbusTag.h"
+#include "server/ModbusGroupItem.h"
+#include "server/ModbusTag.h"
 #include "toolkit/DaClient.h"
 
 #include <algorithm>

@@ -16,14 +16,14 @@ bool contains(const std::string& text, const char* token) {
 uint8_t registerKindOf(const std::string& datatype) {
     using namespace modbus::RegisterKind;
     if (contains(datatype, "COIL"))
-        return coil;
+        return kCoil;
     if (contains(datatype, "INPUTSTATUS"))
-        return inputStatus;
+        return kInputStatus;
     if (contains(datatype, "HREGISTER"))
-        return holdingRegister;
+        return kHoldingRegister;
     if (contains(datatype, "IREGISTER"))
-        return inputRegister;
-    return holdingRegister;
+        return kInputRegister;
+    return kHoldingRegister;
 }
 
 VARTYPE nativeTypeOf(const std::string& datatype) {

@@ -2,6 +2,7 @@
 // on its device. Configuration fields are read-only once the loader has filled them.
 #pragma once
 
+#include "fileformat/ConfigFormat.h"
 #include "toolkit/SOCmnList.h"
 #include "toolkit/SOCmnObject.h"
 
@@ -14,7 +15,7 @@ class PlcDevice : public SOCmnObject {
 public:
     static constexpr size_t kMaxAddressLength = 15; // dotted IPv4
     static constexpr size_t kMaxPortNameLength = 9; // "COM1" ... "COM999999"
-    static constexpr uint16_t kDefaultTcpPort = 502;
+    static constexpr uint16_t kDefaultTcpPort = format::kDefaultModbusTcpPort;
     static constexpr uint32_t kDefaultUnitId = 1;
     static constexpr uint32_t kDefaultTimeoutMs = 1000;
 

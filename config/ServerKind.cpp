@@ -3,12 +3,10 @@
 namespace vorn {
 
 const ServerProfile& profileOf(ServerKind kind) {
-    static const ServerProfile tarnvale{ServerKind::tarnvale, "VornModBusTcpIpCfg",
-                                        "SOFTWARE\\VornAutomation\\Tarnvale",
-                                        "ModBus Tcp/Ip OPC Server"};
-    static const ServerProfile rennick{ServerKind::rennick, "VornModBusRTUCfg",
-                                       "SOFTWARE\\VornAutomation\\Rennick",
-                                       "ModBus RTU OPC Server"};
+    static const ServerProfile tarnvale{ServerKind::tarnvale, format::kTarnvaleRoot,
+                                        format::kTarnvaleRegistryKey, "ModBus Tcp/Ip OPC Server"};
+    static const ServerProfile rennick{ServerKind::rennick, format::kRennickRoot,
+                                       format::kRennickRegistryKey, "ModBus RTU OPC Server"};
     return kind == ServerKind::tarnvale ? tarnvale : rennick;
 }
 

@@ -1,11 +1,11 @@
 // The two server kinds share one code base; the kind selects the names they differ by.
 #pragma once
 
-#include <string>
+#include "fileformat/ConfigFormat.h"
 
 namespace vorn {
 
-enum class ServerKind { tarnvale, rennick };
+using format::ServerKind;
 
 struct ServerProfile {
     ServerKind kind;

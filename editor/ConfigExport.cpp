@@ -3,7 +3,7 @@
 #include "EditorError.h"
 #include "EditorState.h"
 #include "FileText.h"
-#include "ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <cerrno>
 #include <cstring>
@@ -109,11 +109,11 @@ void PrintBranch(std::string& out, const EditorState& state, const TreeNode& nod
 }
 
 std::string configurationText(const EditorState& state) {
-    if (state.serverKind != kTarnvale && state.serverKind != kRennick)
+    if (state.serverKind != format::kTarnvaleName && state.serverKind != format::kRennickName)
         throw EditorError(kErrInvalidValue,
                           "Invalid property value: server kind \"" + state.serverKind + "\"");
-    const bool tcp = state.serverKind == kTarnvale;
-    const std::string root = tcp ? kTarnvaleRoot : kRennickRoot;
+    const bool tcp = state.serverKind == format::kTarnvaleName;
+    const std::string root = tcp ? format::kTarnvaleRoot : format::kRennickRoot;
     std::string out = std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>") + kLineEnd;
     out += "<" + root + ">" + kLineEnd;
     out += indent(1) + "<MODBUS>" + kLineEnd;

@@ -4,7 +4,7 @@
 #include "EditorState.h"
 #include "FileText.h"
 #include "ModelInsert.h"
-#include "ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -35,9 +35,9 @@ void importModbusTypes(const DomNode& modbus, EditorState& state) {
 
 const char* serverKindOfRoot(const std::string& rootName) {
     if (equalsNoCase(rootName, "VORNMODBUSTCPIPCFG"))
-        return kTarnvale;
+        return format::kTarnvaleName;
     if (equalsNoCase(rootName, "VORNMODBUSRTUCFG"))
-        return kRennick;
+        return format::kRennickName;
     return nullptr;
 }
 

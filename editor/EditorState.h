@@ -19,7 +19,7 @@
 namespace vorn::editor {
 
 struct EditorState {
-    std::string serverKind; // kTarnvale or kRennick
+    std::string serverKind; // format::kTarnvaleName or format::kRennickName
     bool configOpen = false;
     bool configSaved = false;
 

@@ -4,7 +4,7 @@
 #include "ElementValues.h"
 #include "FileText.h"
 #include "NodeTree.h"
-#include "ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 
 namespace vorn::editor {
 namespace {
@@ -20,7 +20,7 @@ std::string settingLine(const char* element, const std::string& value) {
 } // namespace
 
 void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
-    if (serverKind == kTarnvale) {
+    if (serverKind == format::kTarnvaleName) {
         name_ = requiredAttribute(element, "name", "PLC");
         const std::string context = "PLC " + name_;
         address_ = requiredAttribute(element, "address", context);
@@ -78,12 +78,12 @@ void clsPLC::AddToListView(ListView& list) const {
 }
 
 std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
-    if (serverKind == kTarnvale) {
+    if (serverKind == format::kTarnvaleName) {
         std::string line = indent(2) + "<PLC name=" + quoted(fileAttribute(name_)) +
                            " address = " + quoted(fileAttribute(address_)) +
                            " id=" + quoted(std::to_string(ui_)) +
                            " timeout=" + quoted(std::to_string(timeout_));
-        if (port_ != kDefaultModbusPort)
+        if (port_ != format::kDefaultModbusTcpPort)
             line += " port=" + quoted(std::to_string(port_));
         return line + ">" + kLineEnd;
     }

@@ -8,9 +8,9 @@
 namespace vorn::modbus {
 namespace {
 
-constexpr size_t bufferGranule = 64;
-constexpr uint32_t maxWriteHoleRegisters = 1;
-constexpr uint32_t maxCoilWriteDistance = 1;
+constexpr size_t kBufferGranule = 64;
+constexpr uint32_t kMaxWriteHoleRegisters = 1;
+constexpr uint32_t kMaxCoilWriteDistance = 1;
 
 uint32_t end(const UnitRun& run) {
     return run.start + run.length;
@@ -36,9 +36,9 @@ bool passesJoinTest(const UnitRun& block, const UnitRun& tag) {
     const uint32_t gap = tag.start < block.start  ? block.start - tag.start
                          : tag.start > end(block) ? tag.start - end(block)
                                                   : 0;
-    if (unitBytes(tag.kind, gap) > maxJoinGapBytes)
+    if (unitBytes(tag.kind, gap) > kMaxJoinGapBytes)
         return false;
-    return unitBytes(tag.kind, coveringRun(block, tag).length) <= maxDataBytes;
+    return unitBytes(tag.kind, coveringRun(block, tag).length) <= kMaxDataBytes;
 }
 
 bool mayJoinPollBlock(const UnitRun& block, uint32_t blockRate, const UnitRun& tag,
@@ -52,25 +52,25 @@ bool mayJoinWriteBlock(const UnitRun& block, const UnitRun& tag) {
     if (isBitKind(tag.kind)) {
         const uint32_t distance =
             tag.start > block.start ? tag.start - block.start : block.start - tag.start;
-        return distance <= maxCoilWriteDistance &&
-               unitBytes(tag.kind, block.length + distance) <= maxDataBytes;
+        return distance <= kMaxCoilWriteDistance &&
+               unitBytes(tag.kind, block.length + distance) <= kMaxDataBytes;
     }
-    if (tag.start < block.start || tag.start > end(block) + maxWriteHoleRegisters)
+    if (tag.start < block.start || tag.start > end(block) + kMaxWriteHoleRegisters)
         return false;
-    return unitBytes(tag.kind, coveringRun(block, tag).length) <= maxDataBytes;
+    return unitBytes(tag.kind, coveringRun(block, tag).length) <= kMaxDataBytes;
 }
 
 bool isClosedToJoins(const UnitRun& block, bool serialLine) {
     const size_t bytes = unitBytes(block.kind, block.length);
-    return serialLine ? bytes > maxDataBytes : bytes >= maxDataBytes;
+    return serialLine ? bytes > kMaxDataBytes : bytes >= kMaxDataBytes;
 }
 
 size_t initialBufferCapacity(uint8_t kind, uint32_t length) {
-    return (unitBytes(kind, length) / bufferGranule + 1) * bufferGranule;
+    return (unitBytes(kind, length) / kBufferGranule + 1) * kBufferGranule;
 }
 
 size_t grownBufferCapacity(uint8_t kind, uint32_t length) {
-    return unitBytes(kind, length) + bufferGranule;
+    return unitBytes(kind, length) + kBufferGranule;
 }
 
 } // namespace vorn::modbus

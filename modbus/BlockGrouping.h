@@ -14,7 +14,7 @@ struct UnitRun {
 };
 
 // Largest hole (in bytes) read rather than split into two requests.
-constexpr size_t maxJoinGapBytes = 50;
+constexpr size_t kMaxJoinGapBytes = 50;
 
 // The join test of poll blocks and device-read blocks: same kind, a hole of at most 50 bytes
 // between them, and the covering range within one request (246 bytes). A tag of 0 units never

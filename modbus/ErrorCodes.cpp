@@ -5,30 +5,30 @@ namespace vorn::modbus {
 uint16_t qualityOf(int code) {
     using namespace ErrorCode;
     switch (code) {
-    case success:
+    case kSuccess:
         return Quality::kGood;
-    case sendFailed:
-    case receiveFailed:
-    case connectionLost:
-    case noReply:
-    case portUnavailable:
-    case socketResources:
-    case connectFailed:
-    case notConnected:
-    case checksumError:
+    case kSendFailed:
+    case kReceiveFailed:
+    case kConnectionLost:
+    case kNoReply:
+    case kPortUnavailable:
+    case kSocketResources:
+    case kConnectFailed:
+    case kNotConnected:
+    case kChecksumError:
         return Quality::kBadCommFailure;
-    case invalidSocketArgument:
-    case addressNotAvailable:
-    case illegalDataAddress:
-    case illegalFunction:
-    case illegalDataValue:
-    case otherException:
+    case kInvalidSocketArgument:
+    case kAddressNotAvailable:
+    case kIllegalDataAddress:
+    case kIllegalFunction:
+    case kIllegalDataValue:
+    case kOtherException:
         return Quality::kBadOutOfService;
-    case malformedReply:
-    case quantityEchoMismatch:
+    case kMalformedReply:
+    case kQuantityEchoMismatch:
         return Quality::kBadDeviceFailure;
     default:
-        return Quality::kBad; // includes badSerialReply (48)
+        return Quality::kBad; // includes kBadSerialReply (48)
     }
 }
 

@@ -6,13 +6,13 @@
 namespace vorn::modbus {
 namespace {
 
-constexpr size_t codeDigits = 4;
+constexpr size_t kCodeDigits = 4;
 
 std::optional<uint16_t> parseCode(std::string_view line) {
-    if (line.size() < codeDigits)
+    if (line.size() < kCodeDigits)
         return std::nullopt;
     uint16_t code = 0;
-    for (size_t i = 0; i < codeDigits; ++i) {
+    for (size_t i = 0; i < kCodeDigits; ++i) {
         const char c = line[i];
         int digit = 0;
         if (c >= '0' && c <= '9')
@@ -36,7 +36,7 @@ bool ErrorTextTable::loadOnce(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return false;
-    std::string content(maxFileBytes, '\0');
+    std::string content(kMaxFileBytes, '\0');
     file.read(content.data(), static_cast<std::streamsize>(content.size()));
     content.resize(static_cast<size_t>(file.gcount()));
     parse(content);
@@ -52,14 +52,14 @@ void ErrorTextTable::parse(std::string_view text) {
         const std::optional<uint16_t> code = parseCode(line);
         if (!code)
             continue;
-        if (*code == endCode)
+        if (*code == kEndCode)
             return;
         // After the code: one separator character, then the text up to CR (or the line's end).
-        std::string_view rest = line.substr(codeDigits);
+        std::string_view rest = line.substr(kCodeDigits);
         if (!rest.empty() && rest.front() != '\r')
             rest.remove_prefix(1);
         rest = rest.substr(0, rest.find('\r'));
-        entries_.push_back(Entry{*code, std::string(rest.substr(0, maxTextLength))});
+        entries_.push_back(Entry{*code, std::string(rest.substr(0, kMaxTextLength))});
     }
 }
 

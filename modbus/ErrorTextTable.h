@@ -14,9 +14,9 @@ namespace vorn::modbus {
 
 class ErrorTextTable {
 public:
-    static constexpr size_t maxTextLength = 63;     // longer texts are cut
-    static constexpr size_t maxFileBytes = 1 << 20; // the rest of a larger file is ignored
-    static constexpr uint16_t endCode = 0xFFFF;
+    static constexpr size_t kMaxTextLength = 63;     // longer texts are cut
+    static constexpr size_t kMaxFileBytes = 1 << 20; // the rest of a larger file is ignored
+    static constexpr uint16_t kEndCode = 0xFFFF;
 
     // Reads the file at `path` unless a file was read already. A file that cannot be opened
     // leaves the table empty (and a later call tries again); returns whether a file is loaded.

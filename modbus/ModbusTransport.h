@@ -24,23 +24,23 @@ public:
     virtual ~ModbusTransport() = default;
 
     // Takes the device table (device index i + 1 is devices[i]); no device is current after.
-    virtual int start(std::vector<DeviceEntry> devices) = 0;
+    [[nodiscard]] virtual int start(std::vector<DeviceEntry> devices) = 0;
     // Makes the device current, opening its connection or port when needed. The device is
     // current even when that fails: its transfers then fail, and never reach another device.
-    virtual int selectDevice(uint16_t index) = 0;
+    [[nodiscard]] virtual int selectDevice(uint16_t index) = 0;
     // Closes what the device holds open (a TCP connection); serial lines keep their port.
-    virtual int releaseDevice(uint16_t index) = 0;
+    [[nodiscard]] virtual int releaseDevice(uint16_t index) = 0;
 
     // Reads `count` units of `kind` from `start`; on success the data bytes of the reply
     // (unitBytes(kind, count) of them) are in `destination`, which must be at least that big.
-    virtual int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                              std::span<uint8_t> destination) = 0;
+    [[nodiscard]] virtual int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                            uint16_t start, std::span<uint8_t> destination) = 0;
     // Writes `count` units from `start`; `data` holds unitBytes(kind, count) bytes.
-    virtual int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                              std::span<const uint8_t> data) = 0;
+    [[nodiscard]] virtual int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                            uint16_t start, std::span<const uint8_t> data) = 0;
     // Writes one unit with the two value bytes as given (a coil: FF 00 or 00 00).
-    virtual int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address, uint8_t high,
-                            uint8_t low) = 0;
+    [[nodiscard]] virtual int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
+                                          uint8_t high, uint8_t low) = 0;
 
     // Closes every connection or port and drops the device table; no device is current.
     virtual void closeAll() = 0;

@@ -16,7 +16,7 @@ FunctionCodes ModbusTypeTable::lookup(uint8_t kind) const {
     for (auto row = rows_.rbegin(); row != rows_.rend(); ++row)
         if (row->kind == kind)
             return row->codes;
-    return FunctionCodes{defaultReadCode, defaultWriteCode, noSingleWrite};
+    return FunctionCodes{kDefaultReadCode, kDefaultWriteCode, kNoSingleWrite};
 }
 
 } // namespace vorn::modbus

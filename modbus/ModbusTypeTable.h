@@ -16,9 +16,9 @@ struct FunctionCodes {
 
 class ModbusTypeTable {
 public:
-    static constexpr uint8_t defaultReadCode = 3;
-    static constexpr uint8_t defaultWriteCode = 16;
-    static constexpr uint8_t noSingleWrite = 0;
+    static constexpr uint8_t kDefaultReadCode = 3;
+    static constexpr uint8_t kDefaultWriteCode = 16;
+    static constexpr uint8_t kNoSingleWrite = 0;
 
     // Drops every row and makes room for `rows` rows; addRow may still add more.
     void setCapacity(size_t rows);

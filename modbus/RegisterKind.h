@@ -8,20 +8,20 @@ namespace vorn::modbus {
 
 // Fixed codes shared with the configuration: even codes are bit tables, odd codes registers.
 namespace RegisterKind {
-constexpr uint8_t inputStatus = 2;
-constexpr uint8_t inputRegister = 3;
-constexpr uint8_t coil = 4;
-constexpr uint8_t holdingRegister = 5;
+constexpr uint8_t kInputStatus = 2;
+constexpr uint8_t kInputRegister = 3;
+constexpr uint8_t kCoil = 4;
+constexpr uint8_t kHoldingRegister = 5;
 } // namespace RegisterKind
 
 constexpr bool isKnownKind(uint8_t kind) {
-    return kind >= RegisterKind::inputStatus && kind <= RegisterKind::holdingRegister;
+    return kind >= RegisterKind::kInputStatus && kind <= RegisterKind::kHoldingRegister;
 }
 constexpr bool isBitKind(uint8_t kind) {
     return kind % 2 == 0;
 }
 constexpr bool isWritableKind(uint8_t kind) {
-    return kind == RegisterKind::coil || kind == RegisterKind::holdingRegister;
+    return kind == RegisterKind::kCoil || kind == RegisterKind::kHoldingRegister;
 }
 
 // Bytes that `units` bits or registers of `kind` take on the wire.

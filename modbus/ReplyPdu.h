@@ -12,17 +12,17 @@
 namespace vorn::modbus {
 
 // Error code of a Modbus exception code.
-int exceptionErrorCode(uint8_t exceptionCode);
+[[nodiscard]] int exceptionErrorCode(uint8_t exceptionCode);
 
 // A read reply must carry the request's function code and exactly unitBytes(kind, count) data
 // bytes; on success those bytes are copied into `destination`, which must be at least as large.
-int checkReadReply(std::span<const uint8_t> reply, uint8_t functionCode, uint8_t kind,
-                   uint16_t count, std::span<uint8_t> destination,
-                   int malformedCode = ErrorCode::malformedReply);
+[[nodiscard]] int checkReadReply(std::span<const uint8_t> reply, uint8_t functionCode, uint8_t kind,
+                                 uint16_t count, std::span<uint8_t> destination,
+                                 int malformedCode = ErrorCode::kMalformedReply);
 
 // A write reply (single or multiple) must echo the request's first five bytes: function code,
 // address and count (multiple) or value (single).
-int checkWriteReply(std::span<const uint8_t> reply, std::span<const uint8_t> request,
-                    int malformedCode = ErrorCode::malformedReply);
+[[nodiscard]] int checkWriteReply(std::span<const uint8_t> reply, std::span<const uint8_t> request,
+                                  int malformedCode = ErrorCode::kMalformedReply);
 
 } // namespace vorn::modbus

@@ -19,7 +19,7 @@ bool isValidCount(uint8_t kind, uint16_t start, uint16_t count) {
 } // namespace
 
 uint16_t maxUnitsPerRequest(uint8_t kind) {
-    return isBitKind(kind) ? maxBitsPerRequest : maxRegistersPerRequest;
+    return isBitKind(kind) ? kMaxBitsPerRequest : kMaxRegistersPerRequest;
 }
 
 std::optional<std::vector<uint8_t>> readRequest(uint8_t functionCode, uint8_t kind, uint16_t start,

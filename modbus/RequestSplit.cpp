@@ -7,11 +7,11 @@
 
 namespace vorn::modbus {
 
-constexpr uint32_t addressSpaceUnits = 0x10000;
+constexpr uint32_t kAddressSpaceUnits = 0x10000;
 
 std::vector<RequestSlice> splitIntoRequests(uint8_t kind, uint16_t start, uint32_t length) {
     std::vector<RequestSlice> slices;
-    if (!isKnownKind(kind) || length == 0 || start + length > addressSpaceUnits)
+    if (!isKnownKind(kind) || length == 0 || start + length > kAddressSpaceUnits)
         return slices;
     const uint32_t limit = maxUnitsPerRequest(kind);
     for (uint32_t done = 0; done < length;) {

@@ -8,7 +8,7 @@
 namespace vorn::modbus {
 namespace {
 
-constexpr uint16_t bitsPerRegister = 16;
+constexpr uint16_t kBitsPerRegister = 16;
 
 Variant scalarFromRegisters(VARTYPE type, std::span<const uint8_t> bytes, size_t offset) {
     switch (type) {
@@ -31,8 +31,8 @@ Variant scalarFromRegisters(VARTYPE type, std::span<const uint8_t> bytes, size_t
 
 // The register word masked to one bit: the bit's weight when set, 0 when clear.
 Variant maskedRegisterBit(std::span<const uint8_t> bytes, size_t p) {
-    const uint16_t word = wordAt(bytes, 2 * (p / bitsPerRegister));
-    return Variant::boolWord(static_cast<int16_t>(word & (1u << (p % bitsPerRegister))));
+    const uint16_t word = wordAt(bytes, 2 * (p / kBitsPerRegister));
+    return Variant::boolWord(static_cast<int16_t>(word & (1u << (p % kBitsPerRegister))));
 }
 
 } // namespace
@@ -47,13 +47,13 @@ std::optional<Variant> registersToValue(const TagShape& tag, std::span<const uin
         return Variant::bstr(std::move(text));
     }
     if (type == VT_BOOL) {
-        if (registers.size() < 2 || tag.bitNumber >= bitsPerRegister)
+        if (registers.size() < 2 || tag.bitNumber >= kBitsPerRegister)
             return std::nullopt;
         return maskedRegisterBit(registers, tag.bitNumber);
     }
     if (type == (VT_ARRAY | VT_BOOL)) {
         const size_t lastBit = size_t{tag.bitNumber} + n;
-        if (registers.size() < 2 * ((lastBit + bitsPerRegister - 1) / bitsPerRegister))
+        if (registers.size() < 2 * ((lastBit + kBitsPerRegister - 1) / kBitsPerRegister))
             return std::nullopt;
         Variant value = Variant::array(VT_BOOL, n);
         for (size_t i = 0; i < n; ++i)

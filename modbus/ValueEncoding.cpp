@@ -11,8 +11,8 @@
 namespace vorn::modbus {
 namespace {
 
-constexpr size_t maxWrittenLength = std::numeric_limits<uint16_t>::max();
-constexpr uint16_t bitsPerRegister = 16;
+constexpr size_t kMaxWrittenLength = std::numeric_limits<uint16_t>::max();
+constexpr uint16_t kBitsPerRegister = 16;
 
 bool isArrayType(VARTYPE type) {
     return (type & VT_ARRAY) != 0;
@@ -70,7 +70,7 @@ std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written) 
     const auto target = isBitKind(tag.kind) ? static_cast<VARTYPE>(bitType) : tag.nativeType;
     ChangeResult result = ChangeResult::ok;
     Variant value = written.converted(target, result);
-    if (result != ChangeResult::ok || writtenLength(value) > maxWrittenLength)
+    if (result != ChangeResult::ok || writtenLength(value) > kMaxWrittenLength)
         return std::nullopt;
     return value;
 }
@@ -101,7 +101,7 @@ EncodeStatus valueToRegisters(const TagShape& tag, const Variant& written,
     if (type == VT_BSTR)
         return stringToRegisters(tag, value->asString(), registers);
     if (type == VT_BOOL) {
-        if (tag.bitNumber >= bitsPerRegister)
+        if (tag.bitNumber >= kBitsPerRegister)
             return EncodeStatus::badShape;
         if (registers.size() < 2)
             return EncodeStatus::destinationTooSmall;
@@ -142,7 +142,7 @@ EncodeStatus valueToBits(const TagShape& tag, const Variant& written, std::span<
         if (bits.size() < 2)
             return EncodeStatus::destinationTooSmall;
         const bool on = isArray ? value->at(0).asBool() : value->asBool();
-        bits[0] = on ? coilOnHigh : coilOffHigh;
+        bits[0] = on ? kCoilOnHigh : kCoilOffHigh;
         bits[1] = 0x00;
         return EncodeStatus::ok;
     }

@@ -1,6 +1,6 @@
 #include "CommStatusDialog.h"
 
-#include "modbus/engine/EngineQueues.h"
+#include "engine/EngineQueues.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #include "EngineStatusReader.h"
 
-#include "modbus/BlockLabel.h"
-#include "modbus/DisplayText.h"
-#include "modbus/engine/CommThread.h"
+#include "engine/CommThread.h"
 #include "toolkit/SODaSCache.h"
+#include "ui/BlockLabel.h"
+#include "ui/DisplayText.h"
 
 namespace vorn::ui {
 namespace {
@@ -13,7 +13,7 @@ TagStatus statusOf(const modbus::PolledTag& tag) {
     if (auto cache = tag.getCache()) {
         const CacheSnapshot snapshot = cache->snapshot();
         if (snapshot.value.type() != VT_EMPTY)
-            status.value = modbus::displayText(snapshot.value, tag.elements());
+            status.value = displayText(snapshot.value, tag.elements());
         status.quality = qualityText(snapshot.quality);
     }
     return status;
@@ -28,7 +28,7 @@ std::vector<DeviceStatus> EngineStatusReader::devices() const {
         DeviceStatus status{device.device->name, {}};
         for (const auto& block : device.pollBlocks)
             status.blocks.push_back(
-                {block.get(), modbus::blockLabel(block->kind, block->start, block->length)});
+                {block.get(), blockLabel(block->kind, block->start, block->length)});
         result.push_back(std::move(status));
     }
     return result;

@@ -5,7 +5,7 @@
 #include "ServerTexts.h"
 #include "StatusText.h"
 #include "StatusTextView.h"
-#include "modbus/engine/CommThread.h"
+#include "engine/CommThread.h"
 #include "modbus/rtu/CommLog.h"
 #include "platform/MessageBox.h"
 

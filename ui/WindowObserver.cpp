@@ -1,7 +1,7 @@
 #include "WindowObserver.h"
 
 #include "ServerMainWindow.h"
-#include "modbus/engine/CommThread.h"
+#include "engine/CommThread.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -4,7 +4,7 @@
 // called, or when the window is gone. A notification given up on is dropped.
 #pragma once
 
-#include "modbus/engine/EngineObserver.h"
+#include "engine/EngineObserver.h"
 
 #include <QPointer>
 #include <atomic>

@@ -97,7 +97,8 @@ void CommLog::logTransaction(std::span<const uint8_t> request, std::span<const u
     if (!enabled())
         return;
     const std::tm now = clock_();
-    appendLine(formatLine(now, "TX:", request.first(std::min(request.size(), loggedRequestBytes))));
+    appendLine(
+        formatLine(now, "TX:", request.first(std::min(request.size(), kLoggedRequestBytes))));
     appendLine(formatLine(now, "RX:", reply));
 }
 

@@ -18,7 +18,7 @@ class CommLog {
 public:
     static constexpr long long rotationBytes = 1'000'000;
     // Only this many bytes of a sent frame are logged.
-    static constexpr size_t loggedRequestBytes = 8;
+    static constexpr size_t kLoggedRequestBytes = 8;
 
     // The local time a line is stamped with.
     using LocalClock = std::function<std::tm()>;

@@ -9,9 +9,9 @@ std::string portDevicePath(const Registry& registry, const std::string& portName
     if (auto mapped = registry.readString(portsRegistryKey, portName); mapped && !mapped->empty())
         return *mapped;
 
-    constexpr std::string_view prefix = "COM";
+    constexpr std::string_view kPrefix = "COM";
     const std::string_view digits = std::string_view(portName).substr(
-        portName.compare(0, prefix.size(), prefix) == 0 ? prefix.size() : portName.size());
+        portName.compare(0, kPrefix.size(), kPrefix) == 0 ? kPrefix.size() : portName.size());
     if (digits.empty() || digits.size() > 5)
         return {};
     unsigned number = 0;

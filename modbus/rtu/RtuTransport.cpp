@@ -11,7 +11,7 @@
 namespace vorn::modbus {
 namespace {
 
-constexpr size_t readReplyOverhead = 5; // unit, function, byte count, CRC
+constexpr size_t kReadReplyOverhead = 5; // unit, function, byte count, CRC
 
 } // namespace
 
@@ -25,7 +25,7 @@ int RtuTransport::start(std::vector<DeviceEntry> devices) {
     devices_ = std::move(devices);
     currentDevice_ = nullptr;
     currentPort_ = nullptr;
-    return ErrorCode::success;
+    return ErrorCode::kSuccess;
 }
 
 SerialPort* RtuTransport::portNamed(const std::string& name) {
@@ -39,19 +39,19 @@ int RtuTransport::selectDevice(uint16_t index) {
     currentDevice_ = nullptr;
     currentPort_ = nullptr;
     if (index == 0 || index > devices_.size())
-        return ErrorCode::portUnavailable;
+        return ErrorCode::kPortUnavailable;
     currentDevice_ = &devices_[index - 1];
     currentPort_ = portNamed(currentDevice_->portName);
     if (currentPort_ == nullptr)
-        return ErrorCode::portUnavailable;
+        return ErrorCode::kPortUnavailable;
     if (!currentPort_->isOpen() &&
         !currentPort_->open(portDevicePath(registry_, currentPort_->name())))
-        return ErrorCode::portUnavailable;
-    return ErrorCode::success;
+        return ErrorCode::kPortUnavailable;
+    return ErrorCode::kSuccess;
 }
 
 int RtuTransport::releaseDevice(uint16_t) {
-    return ErrorCode::success;
+    return ErrorCode::kSuccess;
 }
 
 void RtuTransport::closeAll() {
@@ -64,37 +64,37 @@ int RtuTransport::readRegisters(uint8_t functionCode, uint8_t kind, uint16_t cou
                                 std::span<uint8_t> destination) {
     const auto pdu = readRequest(functionCode, kind, start, count);
     if (!pdu || destination.size() < unitBytes(kind, count))
-        return ErrorCode::sendFailed; // nothing that could be sent
-    return transact(*pdu, {ReplyKind::read, unitBytes(kind, count) + readReplyOverhead, kind, count,
-                           destination});
+        return ErrorCode::kSendFailed; // nothing that could be sent
+    return transact(*pdu, {ReplyKind::read, unitBytes(kind, count) + kReadReplyOverhead, kind,
+                           count, destination});
 }
 
 int RtuTransport::writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
                                 std::span<const uint8_t> data) {
     const auto pdu = writeMultipleRequest(functionCode, kind, start, count, data);
     if (!pdu)
-        return ErrorCode::sendFailed;
-    return transact(*pdu, {ReplyKind::writeMultiple, rtuWriteReplyBytes});
+        return ErrorCode::kSendFailed;
+    return transact(*pdu, {ReplyKind::writeMultiple, kRtuWriteReplyBytes});
 }
 
 int RtuTransport::writeSingle(uint8_t functionCode, uint8_t, uint16_t address, uint8_t high,
                               uint8_t low) {
     const auto pdu = writeSingleRequest(functionCode, address, {high, low});
-    return transact(pdu, {ReplyKind::writeSingle, rtuWriteReplyBytes});
+    return transact(pdu, {ReplyKind::writeSingle, kRtuWriteReplyBytes});
 }
 
 int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expected) {
     if (currentDevice_ == nullptr)
-        return ErrorCode::portUnavailable;
+        return ErrorCode::kPortUnavailable;
     std::this_thread::sleep_for(std::chrono::milliseconds(currentDevice_->silentMs));
 
     const std::vector<uint8_t> request = rtuFrame(currentDevice_->unitId, pdu);
     if (currentPort_ == nullptr)
-        return ErrorCode::sendFailed;
+        return ErrorCode::kSendFailed;
     currentPort_->discardInput();
     if (!currentPort_->write(request)) {
         currentPort_->close();
-        return ErrorCode::sendFailed;
+        return ErrorCode::kSendFailed;
     }
 
     std::vector<uint8_t> reply(expected.replyBytes);
@@ -103,7 +103,7 @@ int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expecte
 
     if (reply.empty()) {
         currentPort_->close();
-        return ErrorCode::noReply;
+        return ErrorCode::kNoReply;
     }
     switch (expected.kind) {
     case ReplyKind::read:
@@ -114,7 +114,7 @@ int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expecte
     case ReplyKind::writeSingle:
         return checkRtuWriteSingleReply(reply, request);
     }
-    return ErrorCode::badSerialReply;
+    return ErrorCode::kBadSerialReply;
 }
 
 } // namespace vorn::modbus

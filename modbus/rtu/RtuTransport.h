@@ -26,15 +26,15 @@ public:
     // `registry` maps port names to device paths; `log` records the frames while it is on.
     RtuTransport(const SerialPortList& ports, const Registry& registry, CommLog& log);
 
-    int start(std::vector<DeviceEntry> devices) override;
-    int selectDevice(uint16_t index) override;
-    int releaseDevice(uint16_t index) override;
-    int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                      std::span<uint8_t> destination) override;
-    int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                      std::span<const uint8_t> data) override;
-    int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address, uint8_t high,
-                    uint8_t low) override;
+    [[nodiscard]] int start(std::vector<DeviceEntry> devices) override;
+    [[nodiscard]] int selectDevice(uint16_t index) override;
+    [[nodiscard]] int releaseDevice(uint16_t index) override;
+    [[nodiscard]] int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                    uint16_t start, std::span<uint8_t> destination) override;
+    [[nodiscard]] int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                    uint16_t start, std::span<const uint8_t> data) override;
+    [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
+                                  uint8_t high, uint8_t low) override;
     void closeAll() override;
 
 private:
@@ -49,7 +49,7 @@ private:
 
     SerialPort* portNamed(const std::string& name);
     // Sends `pdu` to the current device and checks the answer as `expected` says.
-    int transact(std::span<const uint8_t> pdu, const Expected& expected);
+    [[nodiscard]] int transact(std::span<const uint8_t> pdu, const Expected& expected);
 
     Registry registry_;
     CommLog& log_;

@@ -84,7 +84,7 @@ void SerialPort::discardInput() {
 bool SerialPort::write(std::span<const uint8_t> frame) {
     if (fd_ < 0)
         return false;
-    const auto deadline = Clock::now() + writeTimeout;
+    const auto deadline = Clock::now() + kWriteTimeout;
     size_t sent = 0;
     while (sent < frame.size()) {
         const ssize_t written = ::write(fd_, frame.data() + sent, frame.size() - sent);
@@ -109,7 +109,7 @@ size_t SerialPort::read(std::span<uint8_t> buffer, std::chrono::milliseconds res
     while (received < buffer.size()) {
         int waitMs = millisecondsUntil(deadline);
         if (received > 0)
-            waitMs = std::min(waitMs, static_cast<int>(interByteGap.count()));
+            waitMs = std::min(waitMs, static_cast<int>(kInterByteGap.count()));
         if (!waitFor(fd_, POLLIN, waitMs))
             break;
         const ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);

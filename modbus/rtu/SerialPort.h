@@ -16,9 +16,9 @@ namespace vorn::modbus {
 class SerialPort {
 public:
     // No byte for this long after the last one ends a reply.
-    static constexpr std::chrono::milliseconds interByteGap{50};
+    static constexpr std::chrono::milliseconds kInterByteGap{50};
     // Longest a frame may take to leave; a line held up longer (flow control) fails the write.
-    static constexpr std::chrono::milliseconds writeTimeout{1000};
+    static constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
     SerialPort(std::string name, LineSettings line) : name_(std::move(name)), line_(line) {}
     ~SerialPort() { close(); }

@@ -20,10 +20,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // One read takes at most this much; a reply is assembled from as many reads as it needs.
-constexpr size_t receiveChunkBytes = 256;
+constexpr size_t kReceiveChunkBytes = 256;
 // Bytes nobody asked for are read away before a request, but not without end: a device that
 // keeps streaming more than this is out of step and its connection is closed.
-constexpr int maxDiscardReads = 64;
+constexpr int kMaxDiscardReads = 64;
 
 // Errors after which the connection is of no further use.
 bool isConnectionLoss(int error) {
@@ -64,31 +64,31 @@ int waitFor(int fd, short events, Clock::time_point deadline) {
 // 0, or 50 for an option the socket refuses as invalid, else 32.
 int setOption(int fd, int level, int name, int value) {
     if (::setsockopt(fd, level, name, &value, sizeof value) == 0)
-        return ErrorCode::success;
-    return errno == EINVAL || errno == ENOPROTOOPT ? ErrorCode::invalidSocketArgument
-                                                   : ErrorCode::connectFailed;
+        return ErrorCode::kSuccess;
+    return errno == EINVAL || errno == ENOPROTOOPT ? ErrorCode::kInvalidSocketArgument
+                                                   : ErrorCode::kConnectFailed;
 }
 
 int connectErrorCode(int error) {
-    return error == EADDRNOTAVAIL ? ErrorCode::addressNotAvailable : ErrorCode::connectFailed;
+    return error == EADDRNOTAVAIL ? ErrorCode::kAddressNotAvailable : ErrorCode::kConnectFailed;
 }
 
 // Connects the non-blocking socket within the connect wait; 0 or an error code.
 int connectWithin(int fd, const sockaddr_in& peer, std::chrono::milliseconds wait) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
-        return ErrorCode::success;
+        return ErrorCode::kSuccess;
     if (errno != EINPROGRESS && errno != EINTR)
         return connectErrorCode(errno);
     const int ready = waitFor(fd, POLLOUT, Clock::now() + wait);
     if (ready == 0)
-        return ErrorCode::connectFailed;
+        return ErrorCode::kConnectFailed;
     if (ready < 0)
-        return ErrorCode::socketResources;
+        return ErrorCode::kSocketResources;
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-        return ErrorCode::socketResources;
-    return error == 0 ? ErrorCode::success : connectErrorCode(error);
+        return ErrorCode::kSocketResources;
+    return error == 0 ? ErrorCode::kSuccess : connectErrorCode(error);
 }
 
 } // namespace
@@ -116,25 +116,25 @@ int TcpConnection::open(const std::string& address, uint16_t port) {
     peer.sin_port = htons(port);
     // Dotted IPv4 only: host names would need a lookup that could block without bound.
     if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1)
-        return ErrorCode::addressNotAvailable;
+        return ErrorCode::kAddressNotAvailable;
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0)
-        return ErrorCode::socketResources;
-    int code = setOption(fd, SOL_SOCKET, SO_RCVBUF, socketBufferBytes);
-    if (code == ErrorCode::success)
-        code = setOption(fd, SOL_SOCKET, SO_SNDBUF, socketBufferBytes);
-    if (code == ErrorCode::success) // requests are small and each waits for its reply
+        return ErrorCode::kSocketResources;
+    int code = setOption(fd, SOL_SOCKET, SO_RCVBUF, kSocketBufferBytes);
+    if (code == ErrorCode::kSuccess)
+        code = setOption(fd, SOL_SOCKET, SO_SNDBUF, kSocketBufferBytes);
+    if (code == ErrorCode::kSuccess) // requests are small and each waits for its reply
         code = setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-    if (code == ErrorCode::success)
-        code = connectWithin(fd, peer, connectWait);
-    if (code != ErrorCode::success) {
+    if (code == ErrorCode::kSuccess)
+        code = connectWithin(fd, peer, kConnectWait);
+    if (code != ErrorCode::kSuccess) {
         ::close(fd);
         return code;
     }
     fd_ = fd;
     assembler_.reset();
-    return ErrorCode::success;
+    return ErrorCode::kSuccess;
 }
 
 void TcpConnection::close() {
@@ -150,12 +150,12 @@ int TcpConnection::exchange(std::span<const uint8_t> frame, uint16_t transaction
                             std::chrono::milliseconds timeout, std::vector<uint8_t>& replyPdu) {
     replyPdu.clear();
     if (!isOpen())
-        return ErrorCode::notConnected;
+        return ErrorCode::kNotConnected;
     const auto deadline = Clock::now() + timeout;
-    if (const int code = discardWaitingBytes(); code != ErrorCode::success)
+    if (const int code = discardWaitingBytes(); code != ErrorCode::kSuccess)
         return code;
     assembler_.expect(transactionId, unitId);
-    if (const int code = sendFrame(frame, deadline); code != ErrorCode::success)
+    if (const int code = sendFrame(frame, deadline); code != ErrorCode::kSuccess)
         return code;
     return receiveReply(deadline, replyPdu);
 }
@@ -163,34 +163,34 @@ int TcpConnection::exchange(std::span<const uint8_t> frame, uint16_t transaction
 // Bytes already waiting answer nothing we are about to ask: late replies to requests that timed
 // out. They go through the assembler, so that a frame cut by the read is still dropped whole.
 int TcpConnection::discardWaitingBytes() {
-    std::array<uint8_t, receiveChunkBytes> chunk{};
-    for (int reads = 0; reads < maxDiscardReads; ++reads) {
+    std::array<uint8_t, kReceiveChunkBytes> chunk{};
+    for (int reads = 0; reads < kMaxDiscardReads; ++reads) {
         const ssize_t received = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
         if (received > 0) {
             assembler_.feed(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(received)));
             if (assembler_.streamLost()) {
                 close();
-                return ErrorCode::malformedReply;
+                return ErrorCode::kMalformedReply;
             }
             continue;
         }
         if (received == 0) { // the device closed the connection while idle
             close();
-            return ErrorCode::connectionLost;
+            return ErrorCode::kConnectionLost;
         }
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return ErrorCode::success;
+            return ErrorCode::kSuccess;
         return receiveError(errno);
     }
     close();
-    return ErrorCode::malformedReply;
+    return ErrorCode::kMalformedReply;
 }
 
 int TcpConnection::sendFrame(std::span<const uint8_t> frame, Clock::time_point deadline) {
     size_t sent = 0;
-    int code = ErrorCode::sendFailed; // unless the whole frame goes out
+    int code = ErrorCode::kSendFailed; // unless the whole frame goes out
     while (sent < frame.size()) {
         const ssize_t result = ::send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
         if (result > 0) {
@@ -206,14 +206,14 @@ int TcpConnection::sendFrame(std::span<const uint8_t> frame, Clock::time_point d
         }
         if (result < 0 && isConnectionLoss(errno)) {
             close();
-            return ErrorCode::connectionLost;
+            return ErrorCode::kConnectionLost;
         }
         if (result < 0 && errno == EMSGSIZE)
-            code = ErrorCode::malformedReply;
+            code = ErrorCode::kMalformedReply;
         break;
     }
     if (sent == frame.size())
-        return ErrorCode::success;
+        return ErrorCode::kSuccess;
     // Part of a frame on the wire would make the device read the next request out of step.
     if (sent > 0)
         close();
@@ -221,20 +221,20 @@ int TcpConnection::sendFrame(std::span<const uint8_t> frame, Clock::time_point d
 }
 
 int TcpConnection::receiveReply(Clock::time_point deadline, std::vector<uint8_t>& replyPdu) {
-    std::array<uint8_t, receiveChunkBytes> chunk{};
+    std::array<uint8_t, kReceiveChunkBytes> chunk{};
     for (;;) {
         // Checked before every wait: a device that keeps sending other frames still times out.
         if (Clock::now() >= deadline)
-            return ErrorCode::noReply;
+            return ErrorCode::kNoReply;
         const int ready = waitFor(fd_, POLLIN, deadline);
         if (ready == 0)
-            return ErrorCode::noReply;
+            return ErrorCode::kNoReply;
         if (ready < 0)
-            return ErrorCode::receiveFailed;
+            return ErrorCode::kReceiveFailed;
         const ssize_t received = ::recv(fd_, chunk.data(), chunk.size(), 0);
         if (received == 0) { // closed by the device
             close();
-            return ErrorCode::connectionLost;
+            return ErrorCode::kConnectionLost;
         }
         if (received < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
@@ -249,7 +249,7 @@ int TcpConnection::receiveReply(Clock::time_point deadline, std::vector<uint8_t>
         if (state == MbapReplyAssembler::State::complete) {
             const auto pdu = assembler_.pdu();
             replyPdu.assign(pdu.begin(), pdu.end());
-            code = ErrorCode::success;
+            code = ErrorCode::kSuccess;
         }
         if (assembler_.streamLost()) // frame boundaries are gone: only a new connection helps
             close();
@@ -260,9 +260,9 @@ int TcpConnection::receiveReply(Clock::time_point deadline, std::vector<uint8_t>
 int TcpConnection::receiveError(int error) {
     if (isConnectionLoss(error)) {
         close();
-        return ErrorCode::connectionLost;
+        return ErrorCode::kConnectionLost;
     }
-    return ErrorCode::receiveFailed;
+    return ErrorCode::kReceiveFailed;
 }
 
 } // namespace vorn::modbus

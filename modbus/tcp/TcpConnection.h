@@ -1,11 +1,11 @@
 // One device's Modbus TCP connection: a non-blocking socket waited on with poll(), and the
 // reply assembler that keeps the frame boundaries of its byte stream. Every wait is bounded: the
-// connect by connectWait, an exchange by the device timeout given to it. Socket failures become
+// connect by kConnectWait, an exchange by the device timeout given to it. Socket failures become
 // the engine's error codes; a connection found broken or out of step is closed here, and stays
 // closed until the next open().
 #pragma once
 
-#include "modbus/MbapReplyAssembler.h"
+#include "modbus/tcp/MbapReplyAssembler.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,8 +17,8 @@ namespace vorn::modbus {
 
 class TcpConnection {
 public:
-    static constexpr std::chrono::milliseconds connectWait{1000};
-    static constexpr int socketBufferBytes = 8192;
+    static constexpr std::chrono::milliseconds kConnectWait{1000};
+    static constexpr int kSocketBufferBytes = 8192;
 
     TcpConnection() = default;
     ~TcpConnection();
@@ -27,9 +27,9 @@ public:
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Connects to a dotted IPv4 address (anything else gives 51) within connectWait: 0, or
+    // Connects to a dotted IPv4 address (anything else gives 51) within kConnectWait: 0, or
     // 18, 32, 50, 51; the connection stays closed on failure. An open connection is closed first.
-    int open(const std::string& address, uint16_t port);
+    [[nodiscard]] int open(const std::string& address, uint16_t port);
     void close();
     bool isOpen() const { return fd_ >= 0; }
 
@@ -37,16 +37,17 @@ public:
     // `unitId`; its PDU (function code on) goes to `replyPdu`. Bytes that arrived before the
     // request and frames of other transactions are dropped. Returns 0, or 33 when closed, 1 send
     // failed, 2 receive failed, 3 connection lost (closed), 4 no reply in time, 52 malformed.
-    int exchange(std::span<const uint8_t> frame, uint16_t transactionId, uint8_t unitId,
-                 std::chrono::milliseconds timeout, std::vector<uint8_t>& replyPdu);
+    [[nodiscard]] int exchange(std::span<const uint8_t> frame, uint16_t transactionId,
+                               uint8_t unitId, std::chrono::milliseconds timeout,
+                               std::vector<uint8_t>& replyPdu);
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    int discardWaitingBytes();
-    int sendFrame(std::span<const uint8_t> frame, Clock::time_point deadline);
-    int receiveReply(Clock::time_point deadline, std::vector<uint8_t>& replyPdu);
-    int receiveError(int error);
+    [[nodiscard]] int discardWaitingBytes();
+    [[nodiscard]] int sendFrame(std::span<const uint8_t> frame, Clock::time_point deadline);
+    [[nodiscard]] int receiveReply(Clock::time_point deadline, std::vector<uint8_t>& replyPdu);
+    [[nodiscard]] int receiveError(int error);
 
     int fd_ = -1;
     MbapReplyAssembler assembler_;

@@ -19,7 +19,7 @@ int TcpTransport::start(std::vector<DeviceEntry> devices) {
     devices_.reserve(devices.size());
     for (auto& entry : devices)
         devices_.push_back(Device{std::move(entry), TcpConnection()});
-    return ErrorCode::success;
+    return ErrorCode::kSuccess;
 }
 
 TcpTransport::Device* TcpTransport::deviceAt(uint16_t index) {
@@ -37,27 +37,27 @@ int TcpTransport::selectDevice(uint16_t index) {
     if (device == nullptr) {
         // No device becomes current, so no transfer can reach a device it was not meant for.
         current_ = 0;
-        return devices_.empty() ? ErrorCode::socketResources : ErrorCode::invalidSocketArgument;
+        return devices_.empty() ? ErrorCode::kSocketResources : ErrorCode::kInvalidSocketArgument;
     }
     current_ = index;
     if (device->connection.isOpen())
-        return ErrorCode::success;
+        return ErrorCode::kSuccess;
     return device->connection.open(device->entry.address, device->entry.tcpPort);
 }
 
 int TcpTransport::releaseDevice(uint16_t index) {
     if (Device* device = deviceAt(index))
         device->connection.close();
-    return ErrorCode::success;
+    return ErrorCode::kSuccess;
 }
 
 int TcpTransport::transfer(std::span<const uint8_t> pdu) {
     Device* device = deviceAt(current_);
     if (device == nullptr || !device->connection.isOpen())
-        return ErrorCode::notConnected;
+        return ErrorCode::kNotConnected;
     const auto frame = encoder_.encode(device->entry.unitId, pdu);
     if (!frame)
-        return ErrorCode::invalidSocketArgument;
+        return ErrorCode::kInvalidSocketArgument;
     return device->connection.exchange(*frame, encoder_.lastTransactionId(), device->entry.unitId,
                                        std::chrono::milliseconds(device->entry.timeoutMs), reply_);
 }
@@ -66,8 +66,8 @@ int TcpTransport::readRegisters(uint8_t functionCode, uint8_t kind, uint16_t cou
                                 std::span<uint8_t> destination) {
     const auto pdu = readRequest(functionCode, kind, start, count);
     if (!pdu || destination.size() < unitBytes(kind, count))
-        return ErrorCode::invalidSocketArgument;
-    if (const int code = transfer(*pdu); code != ErrorCode::success)
+        return ErrorCode::kInvalidSocketArgument;
+    if (const int code = transfer(*pdu); code != ErrorCode::kSuccess)
         return code;
     return checkReadReply(reply_, functionCode, kind, count, destination);
 }
@@ -76,8 +76,8 @@ int TcpTransport::writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t cou
                                 std::span<const uint8_t> data) {
     const auto pdu = writeMultipleRequest(functionCode, kind, start, count, data);
     if (!pdu)
-        return ErrorCode::invalidSocketArgument;
-    if (const int code = transfer(*pdu); code != ErrorCode::success)
+        return ErrorCode::kInvalidSocketArgument;
+    if (const int code = transfer(*pdu); code != ErrorCode::kSuccess)
         return code;
     return checkWriteReply(reply_, *pdu);
 }
@@ -85,7 +85,7 @@ int TcpTransport::writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t cou
 int TcpTransport::writeSingle(uint8_t functionCode, uint8_t /*kind*/, uint16_t address,
                               uint8_t high, uint8_t low) {
     const auto pdu = writeSingleRequest(functionCode, address, {high, low});
-    if (const int code = transfer(pdu); code != ErrorCode::success)
+    if (const int code = transfer(pdu); code != ErrorCode::kSuccess)
         return code;
     return checkWriteReply(reply_, pdu);
 }

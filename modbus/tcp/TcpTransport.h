@@ -5,8 +5,8 @@
 #pragma once
 
 #include "TcpConnection.h"
-#include "modbus/MbapEncoder.h"
 #include "modbus/ModbusTransport.h"
+#include "modbus/tcp/MbapEncoder.h"
 
 #include <cstdint>
 #include <span>
@@ -22,22 +22,22 @@ public:
     TcpTransport& operator=(const TcpTransport&) = delete;
 
     // Closes the connections of an earlier table; always 0 (nothing else to start on POSIX).
-    int start(std::vector<DeviceEntry> devices) override;
+    [[nodiscard]] int start(std::vector<DeviceEntry> devices) override;
     // Opens the device's connection if closed (within 1 s) and makes it current in every case.
     // 0, or the open's code (18, 32, 50, 51); 50 for an index outside the table, 18 before start.
-    int selectDevice(uint16_t index) override;
+    [[nodiscard]] int selectDevice(uint16_t index) override;
     // Closes the device's connection; 0.
-    int releaseDevice(uint16_t index) override;
+    [[nodiscard]] int releaseDevice(uint16_t index) override;
 
     // Each transaction: 33 without a current device or with its connection closed, 50 for a
     // request that cannot be formed (nothing sent), else the exchange's code, the exception
     // codes, or 52 for a reply that does not answer the request.
-    int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                      std::span<uint8_t> destination) override;
-    int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,
-                      std::span<const uint8_t> data) override;
-    int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address, uint8_t high,
-                    uint8_t low) override;
+    [[nodiscard]] int readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                    uint16_t start, std::span<uint8_t> destination) override;
+    [[nodiscard]] int writeMultiple(uint8_t functionCode, uint8_t kind, uint16_t count,
+                                    uint16_t start, std::span<const uint8_t> data) override;
+    [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
+                                  uint8_t high, uint8_t low) override;
 
     void closeAll() override;
 
@@ -53,7 +53,7 @@ private:
 
     Device* deviceAt(uint16_t index);
     // Sends `pdu` to the current device; on 0 its reply PDU is in reply_.
-    int transfer(std::span<const uint8_t> pdu);
+    [[nodiscard]] int transfer(std::span<const uint8_t> pdu);
 
     std::vector<Device> devices_;
     uint16_t current_ = 0;

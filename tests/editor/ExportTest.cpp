@@ -1,7 +1,7 @@
 #include "TestConfigs.h"
 #include "editor/ConfigExport.h"
 #include "editor/ModelInsert.h"
-#include "editor/ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
 #include <cstdlib>
@@ -48,7 +48,7 @@ std::shared_ptr<clsPLC> device(const std::string& name, const std::string& addre
 
 TEST(Writer, TarnvaleFileIsWrittenExactly) {
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     addModbusType(state, modbusType("holding register", 3, 16, 6));
     addModbusType(state, modbusType("coil", 1, 15, 5));
     TreeNode& p1 = addDevice(state, device("P1", "192.168.0.10", 1, 1000));
@@ -152,7 +152,7 @@ TEST(Writer, TarnvaleFileIsWrittenExactly) {
 
 TEST(Writer, RennickDeviceSettingsAreChildrenInOrder) {
     EditorState state;
-    startNew(state, kRennick);
+    startNew(state, format::kRennickName);
     auto plc = std::make_shared<clsPLC>();
     plc->setName("R1");
     plc->keyFromName();
@@ -201,10 +201,10 @@ TEST(Writer, RennickDeviceSettingsAreChildrenInOrder) {
 
 TEST(Writer, PortIsWrittenOnlyWhenNotTheModbusDefault) {
     clsPLC plc = *device("P", "10.0.0.1", 1, 1000);
-    EXPECT_EQ(plc.GetXmlTag(kTarnvale),
+    EXPECT_EQ(plc.GetXmlTag(format::kTarnvaleName),
               "\t\t<PLC name=\"P\" address = \"10.0.0.1\" id=\"1\" timeout=\"1000\">\r\n");
     plc.setPort(5020);
-    EXPECT_EQ(plc.GetXmlTag(kTarnvale),
+    EXPECT_EQ(plc.GetXmlTag(format::kTarnvaleName),
               "\t\t<PLC name=\"P\" address = \"10.0.0.1\" id=\"1\" timeout=\"1000\" "
               "port=\"5020\">\r\n");
 }
@@ -217,7 +217,7 @@ TEST(Writer, MarkupIsEscapedAndTextIsLatin1) {
     EXPECT_NE(block.find("<comment>a&lt;b &amp; \"c\" > 5 &#8364;</comment>"), std::string::npos)
         << block;
     clsPLC plc = *device("A\"B", "1.2.3.4&", 1, 1);
-    EXPECT_EQ(plc.GetXmlTag(kTarnvale),
+    EXPECT_EQ(plc.GetXmlTag(format::kTarnvaleName),
               "\t\t<PLC name=\"A&quot;B\" address = \"1.2.3.4&amp;\" id=\"1\" timeout=\"1\">\r\n");
 }
 
@@ -245,7 +245,7 @@ TEST(Writer, FailedSaveKeepsThePreviousFile) {
     std::ofstream(path, std::ios::binary) << "previous";
 
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     TreeNode& p1 = addDevice(state, device("P1", "10.0.0.1", 1, 1000));
     branch(state, p1, "1st"); // not an XML name: the file could not be read back
     EXPECT_FALSE(CreateXML(state, path));
@@ -275,7 +275,7 @@ TEST(Writer, FailedSaveKeepsThePreviousFile) {
 
 TEST(Writer, DeeplyNestedBranchesAreWrittenWithoutRecursion) {
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     TreeNode* node = &addDevice(state, device("P", "10.0.0.1", 1, 1000));
     const int depth = 2000;
     for (int i = 0; i < depth; ++i)

@@ -1,7 +1,7 @@
 #include "TestConfigs.h"
 #include "editor/ConfigExport.h"
 #include "editor/ConfigImport.h"
-#include "editor/ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -164,9 +164,10 @@ TEST_F(ImportTest, SavedConfigurationsComeBackAsTheSameObjects) {
         ASSERT_TRUE(ImportXML(reopened, path)) << testing::PrintToString(messages());
         expectSameModel(original, reopened);
         // Keys are unchanged by a save and reopen, branch names keep their case.
-        EXPECT_NE(
-            reopened.items.find(original.serverKind == kTarnvale ? "P1.Pumps.T1" : "R1.Inputs.T1"),
-            nullptr);
+        EXPECT_NE(reopened.items.find(original.serverKind == format::kTarnvaleName
+                                          ? "P1.Pumps.T1"
+                                          : "R1.Inputs.T1"),
+                  nullptr);
     }
     EXPECT_TRUE(messages().empty());
 }
@@ -188,7 +189,7 @@ TEST_F(ImportTest, NamesAndRootsAreMatchedWithoutRegardToCaseInAnyOrder) {
                    "<AccessRights>READ</AccessRights></TAG></Pumps></Tags></Plc></opc_da>"
                    "<Modbus><DataType name=\"IREGISTER\" readcode=\"4\" writecode=\"0\" "
                    "singlewrcode=\"0\"/></Modbus></vornmodbusrtucfg>"));
-    EXPECT_EQ(state_.serverKind, kRennick);
+    EXPECT_EQ(state_.serverKind, format::kRennickName);
     auto lvl = state_.items.find("R.Pumps.Lvl");
     ASSERT_NE(lvl, nullptr);
     EXPECT_EQ(lvl->nAddress, 13);

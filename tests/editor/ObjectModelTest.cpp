@@ -2,7 +2,7 @@
 #include "editor/EditorError.h"
 #include "editor/ModelInsert.h"
 #include "editor/NameRules.h"
-#include "editor/ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +76,7 @@ TEST(Keys, ParentKeyDropsTheLastLevel) {
 
 TEST(Keys, MakeKeyUsesTheNodeOrItsParent) {
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     TreeNode& unit = addDevice(state, std::make_shared<clsPLC>([] {
                                    clsPLC p;
                                    p.setName("Unit1");
@@ -108,7 +108,7 @@ TEST(SetByCopy, CopyBesideItsSourceGetsTheCounterAndElsewhereKeepsItsName) {
 
 TEST(ReKeySubtree, RenamedBranchReKeysEverythingBelowInTreeAndCollections) {
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     auto plc = std::make_shared<clsPLC>();
     plc->setName("Unit1");
     plc->keyFromName();
@@ -200,7 +200,7 @@ TEST(NameRules, DuplicateNamesAmongSiblingsOfTheSameKindAreRefused) {
     ScriptedMessageBox boxes;
     ScopedMessageBoxes scope(boxes);
     EditorState state;
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     auto plc = std::make_shared<clsPLC>();
     plc->setName("U");
     plc->keyFromName();

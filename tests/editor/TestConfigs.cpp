@@ -1,7 +1,7 @@
 #include "TestConfigs.h"
 
 #include "editor/ModelInsert.h"
-#include "editor/ServerKind.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <fstream>
 #include <sstream>
@@ -116,7 +116,7 @@ TreeNode& branch(EditorState& state, TreeNode& parent, const std::string& name) 
 }
 
 void buildTarnvaleRoundTrip(EditorState& state) {
-    startNew(state, kTarnvale);
+    startNew(state, format::kTarnvaleName);
     addModbusType(state, modbusType("holding register", 3, 16, 6));
     addModbusType(state, modbusType("coil", 1, 15, 5));
     addModbusType(state, modbusType("input register", 4, 0, 0));
@@ -138,7 +138,7 @@ void buildTarnvaleRoundTrip(EditorState& state) {
 }
 
 void buildRennickRoundTrip(EditorState& state) {
-    startNew(state, kRennick);
+    startNew(state, format::kRennickName);
     addModbusType(state, modbusType("input register", 4, 0, 0));
     addModbusType(state, modbusType("input status", 2, 0, 0));
     addModbusType(state, modbusType("coil", 1, 15, 5));

@@ -1,6 +1,6 @@
 #include "ConfigFiles.h"
 #include "EngineRig.h"
-#include "modbus/engine/PolledTag.h"
+#include "engine/PolledTag.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "ConfigFiles.h"
 #include "config/ConfigLoader.h"
-#include "modbus/BlockLabel.h"
-#include "opc/ModbusGroupItem.h"
-#include "opc/ModbusTag.h"
+#include "server/ModbusGroupItem.h"
+#include "server/ModbusTag.h"
+#include "ui/BlockLabel.h"
 
 #include <chrono>
 #include <thread>
@@ -87,7 +87,7 @@ std::vector<std::string> EngineRig::pollBlocks(size_t device) {
     if (device >= devices.size())
         return labels;
     for (const auto& block : devices[device].pollBlocks)
-        labels.push_back(modbus::blockLabel(block->kind, block->start, block->length) + "@" +
+        labels.push_back(ui::blockLabel(block->kind, block->start, block->length) + "@" +
                          std::to_string(block->updateRate));
     return labels;
 }

@@ -7,7 +7,7 @@
 #include "ScratchDir.h"
 #include "SimProcess.h"
 #include "config/ServerConfig.h"
-#include "modbus/engine/CommThread.h"
+#include "engine/CommThread.h"
 #include "modbus/tcp/TcpTransport.h"
 #include "toolkit/DaClient.h"
 

@@ -4,8 +4,8 @@
 #include "config/ConfigLoader.h"
 #include "modbus/rtu/CommLog.h"
 #include "modbus/rtu/RtuTransport.h"
-#include "opc/ModbusGroupItem.h"
-#include "opc/ModbusTag.h"
+#include "server/ModbusGroupItem.h"
+#include "server/ModbusTag.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // Which tags share a block and so one request.
 #include "modbus/BlockGrouping.h"
 
-#include "modbus/BlockLabel.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/WritePreparation.h"
 
@@ -12,10 +11,10 @@ using namespace vorn::modbus;
 
 namespace {
 UnitRun hreg(uint32_t start, uint32_t length) {
-    return {RegisterKind::holdingRegister, start, length};
+    return {RegisterKind::kHoldingRegister, start, length};
 }
 UnitRun coils(uint32_t start, uint32_t length) {
-    return {RegisterKind::coil, start, length};
+    return {RegisterKind::kCoil, start, length};
 }
 } // namespace
 
@@ -49,7 +48,7 @@ TEST(BlockGrouping, BlocksStayWithinOneRequest) {
 }
 
 TEST(BlockGrouping, KindsRatesAndEmptyTagsNeverMix) {
-    EXPECT_FALSE(passesJoinTest(hreg(10, 1), {RegisterKind::inputRegister, 11, 1}));
+    EXPECT_FALSE(passesJoinTest(hreg(10, 1), {RegisterKind::kInputRegister, 11, 1}));
     EXPECT_FALSE(passesJoinTest(hreg(10, 1), hreg(11, 0)));
     EXPECT_TRUE(mayJoinPollBlock(hreg(10, 1), 1000, hreg(11, 1), 1000));
     EXPECT_FALSE(mayJoinPollBlock(hreg(10, 1), 1000, hreg(11, 1), 250));
@@ -75,21 +74,21 @@ TEST(BlockGrouping, FullBlocksAreClosedEarlierOverTcpThanOverSerial) {
 }
 
 TEST(BlockGrouping, BufferCapacityGrowsInSteps) {
-    EXPECT_EQ(initialBufferCapacity(RegisterKind::holdingRegister, 1), 64u);
-    EXPECT_EQ(initialBufferCapacity(RegisterKind::holdingRegister, 32), 128u);
-    EXPECT_EQ(initialBufferCapacity(RegisterKind::coil, 2000), 256u);
-    EXPECT_EQ(grownBufferCapacity(RegisterKind::holdingRegister, 100), 264u);
+    EXPECT_EQ(initialBufferCapacity(RegisterKind::kHoldingRegister, 1), 64u);
+    EXPECT_EQ(initialBufferCapacity(RegisterKind::kHoldingRegister, 32), 128u);
+    EXPECT_EQ(initialBufferCapacity(RegisterKind::kCoil, 2000), 256u);
+    EXPECT_EQ(grownBufferCapacity(RegisterKind::kHoldingRegister, 100), 264u);
 }
 
 TEST(WritePreparation, ReadFirstWhenTheWriteWouldTouchUnitsNoValueSets) {
     using vorn::VT_ARRAY;
-    const uint8_t hr = RegisterKind::holdingRegister;
+    const uint8_t hr = RegisterKind::kHoldingRegister;
     const QueuedWrite word{{vorn::VT_I2, 0, 0, 10, hr}, 1};
     const QueuedWrite wordAfterHole{{vorn::VT_I2, 0, 0, 12, hr}, 1};
     const QueuedWrite registerBit{{vorn::VT_BOOL, 0, 3, 11, hr}, 1};
     const QueuedWrite shortArray{{VT_ARRAY | vorn::VT_I2, 10, 0, 10, hr}, 5};
-    const QueuedWrite singleCoil{{vorn::VT_BOOL, 0, 0, 20, RegisterKind::coil}, 1};
-    const QueuedWrite coilArray{{VT_ARRAY | vorn::VT_BOOL, 8, 0, 20, RegisterKind::coil}, 8};
+    const QueuedWrite singleCoil{{vorn::VT_BOOL, 0, 0, 20, RegisterKind::kCoil}, 1};
+    const QueuedWrite coilArray{{VT_ARRAY | vorn::VT_BOOL, 8, 0, 20, RegisterKind::kCoil}, 8};
 
     EXPECT_FALSE(needsReadBeforeWrite(hreg(10, 1), std::array{word}, true));
     EXPECT_TRUE(needsReadBeforeWrite(hreg(10, 3), std::array{word, wordAfterHole}, false));
@@ -98,11 +97,4 @@ TEST(WritePreparation, ReadFirstWhenTheWriteWouldTouchUnitsNoValueSets) {
     EXPECT_FALSE(needsReadBeforeWrite(coils(20, 1), std::array{singleCoil}, true));
     EXPECT_TRUE(needsReadBeforeWrite(coils(20, 1), std::array{singleCoil}, false));
     EXPECT_FALSE(needsReadBeforeWrite(coils(20, 8), std::array{coilArray}, false));
-}
-
-TEST(BlockLabel, StatusWindowNamesBlocksByKindStartAndLength) {
-    EXPECT_EQ(blockLabel(RegisterKind::inputStatus, 0, 8), "INPUT0-LEN8");
-    EXPECT_EQ(blockLabel(RegisterKind::inputRegister, 7, 2), "IREG7-LEN2");
-    EXPECT_EQ(blockLabel(RegisterKind::coil, 65535, 1), "COIL65535-LEN1");
-    EXPECT_EQ(blockLabel(RegisterKind::holdingRegister, 10, 21), "HREG10-LEN21");
 }

@@ -35,7 +35,7 @@ TEST(ErrorTextTable, BadLinesAreSkippedAndLongTextsCut) {
     table.parse("garbage\r\n\r\n00G1 not hex\r\n12\r\n0003\r\n0041:" + longText +
                 "\r\n0042 lf only\n" + std::string("0043 zero\0byte\r\n", 16));
     EXPECT_EQ(table.lookup(3), "");
-    EXPECT_EQ(table.lookup(0x41)->size(), ErrorTextTable::maxTextLength);
+    EXPECT_EQ(table.lookup(0x41)->size(), ErrorTextTable::kMaxTextLength);
     EXPECT_EQ(table.lookup(0x42), "lf only");
     EXPECT_EQ(table.lookup(0x43), std::string("zero\0byte", 9));
     EXPECT_EQ(table.size(), 4u);

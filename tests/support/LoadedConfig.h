@@ -4,8 +4,8 @@
 
 #include "ScratchDir.h"
 #include "config/ConfigLoader.h"
-#include "opc/ModbusTag.h"
 #include "platform/MessageBox.h"
+#include "server/ModbusTag.h"
 #include "toolkit/SOCmnTrace.h"
 
 #include <string>

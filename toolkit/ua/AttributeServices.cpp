@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 // Slice of a wait for the engine, so that a stopping server is not held up.
 constexpr uint32_t kWaitSliceMs = 50;
 
-Clock::time_point deadlineOf(const ServerCore& core, const RequestHeader& header) {
+Clock::time_point deadlineOf(const ServiceContext& core, const RequestHeader& header) {
     uint32_t limit = core.settings.requestTimeoutMs;
     if (header.timeoutHint)
         limit = std::min(limit, header.timeoutHint);
@@ -35,7 +35,8 @@ Clock::time_point deadlineOf(const ServerCore& core, const RequestHeader& header
 }
 
 // True when the engine completed the request before the deadline and the server still runs.
-bool awaitCompletion(const ServerCore& core, SODaSRequest& request, Clock::time_point deadline) {
+bool awaitCompletion(const ServiceContext& core, SODaSRequest& request,
+                     Clock::time_point deadline) {
     while (!request.isCompleted()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || core.stopping.load())
@@ -48,7 +49,7 @@ bool awaitCompletion(const ServerCore& core, SODaSRequest& request, Clock::time_
 
 } // namespace
 
-ServiceResponse read(ServerCore& core, ServiceCall& call) {
+ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     Decoder& in = call.in;
     double maxAge = in.f64();
     uint32_t timestamps = in.u32();
@@ -124,7 +125,7 @@ ServiceResponse read(ServerCore& core, ServiceCall& call) {
     return {TypeId::kReadResponse, std::move(out.bytes())};
 }
 
-ServiceResponse write(ServerCore& core, ServiceCall& call) {
+ServiceResponse write(ServiceContext& core, ServiceCall& call) {
     struct WriteValue {
         NodeId nodeId;
         uint32_t attributeId = 0;

@@ -14,7 +14,8 @@ constexpr uint32_t kTokenAnonymous = 0;
 
 } // namespace
 
-void encodeApplicationDescription(ServerCore& core, Encoder& out, const std::string& endpointUrl) {
+void encodeApplicationDescription(ServiceContext& core, Encoder& out,
+                                  const std::string& endpointUrl) {
     out.string(core.settings.applicationUri);
     out.string(core.settings.productUri);
     out.localizedText(LocalizedText{"", core.settings.productName});
@@ -25,7 +26,7 @@ void encodeApplicationDescription(ServerCore& core, Encoder& out, const std::str
     out.string(endpointUrl);
 }
 
-void encodeEndpoints(ServerCore& core, Encoder& out, const std::string& endpointUrl) {
+void encodeEndpoints(ServiceContext& core, Encoder& out, const std::string& endpointUrl) {
     out.arrayLength(1);
     out.string(endpointUrl);
     encodeApplicationDescription(core, out, endpointUrl);
@@ -42,7 +43,7 @@ void encodeEndpoints(ServerCore& core, Encoder& out, const std::string& endpoint
     out.u8(0); // security level
 }
 
-ServiceResponse getEndpoints(ServerCore& core, ServiceCall& call) {
+ServiceResponse getEndpoints(ServiceContext& core, ServiceCall& call) {
     std::string endpointUrl = call.in.string();
     uint32_t locales = call.in.arrayLength(4);
     for (uint32_t i = 0; i < locales; ++i)
@@ -62,7 +63,7 @@ ServiceResponse getEndpoints(ServerCore& core, ServiceCall& call) {
     return {TypeId::kGetEndpointsResponse, std::move(out.bytes())};
 }
 
-ServiceResponse findServers(ServerCore& core, ServiceCall& call) {
+ServiceResponse findServers(ServiceContext& core, ServiceCall& call) {
     std::string endpointUrl = call.in.string();
     uint32_t locales = call.in.arrayLength(4);
     for (uint32_t i = 0; i < locales; ++i)

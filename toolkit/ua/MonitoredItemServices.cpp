@@ -64,7 +64,7 @@ void applyMode(Session& session, MonitoredItem& item, uint32_t mode) {
 
 } // namespace
 
-ServiceResponse createMonitoredItems(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, ServiceCall& call) {
     struct CreateRequest {
         NodeId nodeId;
         uint32_t attributeId;
@@ -148,7 +148,7 @@ ServiceResponse createMonitoredItems(ServerCore& core, Session& session, Service
     return {TypeId::kCreateMonitoredItemsResponse, std::move(out.bytes())};
 }
 
-ServiceResponse modifyMonitoredItems(ServerCore&, Session& session, ServiceCall& call) {
+ServiceResponse modifyMonitoredItems(ServiceContext&, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
     uint32_t timestamps = in.u32();
@@ -189,7 +189,7 @@ ServiceResponse modifyMonitoredItems(ServerCore&, Session& session, ServiceCall&
     return {TypeId::kModifyMonitoredItemsResponse, std::move(out.bytes())};
 }
 
-ServiceResponse setMonitoringMode(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse setMonitoringMode(ServiceContext& core, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
     uint32_t mode = in.u32();
@@ -217,7 +217,7 @@ ServiceResponse setMonitoringMode(ServerCore& core, Session& session, ServiceCal
     return response;
 }
 
-ServiceResponse deleteMonitoredItems(ServerCore&, Session& session, ServiceCall& call) {
+ServiceResponse deleteMonitoredItems(ServiceContext&, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t subscriptionId = in.u32();
     const std::vector<uint32_t> ids = in.u32Array();

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "toolkit/ua/SecureChannel.h"
-#include "toolkit/ua/ServerCore.h"
+#include "toolkit/ua/ServiceContext.h"
 
 namespace vorn::ua {
 
 class ServiceDispatcher {
 public:
-    ServiceDispatcher(ServerCore& core, ResponseSink& sink) : core_(core), sink_(sink) {}
+    ServiceDispatcher(ServiceContext& core, ResponseSink& sink) : core_(core), sink_(sink) {}
 
     // Runs the service (possibly waiting for the engine) and sends its response, unless the
     // response comes later (Publish).
@@ -21,7 +21,7 @@ private:
     // The caller's session, checked; null with `status` set otherwise. Under the lock.
     Session* checkedSession(const ServiceCall& call, StatusCode& status);
 
-    ServerCore& core_;
+    ServiceContext& core_;
     ResponseSink& sink_;
 };
 

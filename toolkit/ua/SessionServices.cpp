@@ -33,7 +33,7 @@ void skipApplicationDescription(Decoder& in) {
 
 } // namespace
 
-ServiceResponse createSession(ServerCore& core, ServiceCall& call) {
+ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
     skipApplicationDescription(call.in);
     call.in.string(); // server URI
     std::string endpointUrl = call.in.string();
@@ -69,7 +69,7 @@ ServiceResponse createSession(ServerCore& core, ServiceCall& call) {
     return {TypeId::kCreateSessionResponse, std::move(out.bytes())};
 }
 
-ServiceResponse activateSession(ServerCore& core, ServiceCall& call) {
+ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
     Decoder& in = call.in;
     in.string(); // client signature: algorithm
     in.string(); // and signature
@@ -112,7 +112,7 @@ ServiceResponse activateSession(ServerCore& core, ServiceCall& call) {
     return {TypeId::kActivateSessionResponse, std::move(out.bytes())};
 }
 
-ServiceResponse closeSession(ServerCore& core, ServiceCall& call) {
+ServiceResponse closeSession(ServiceContext& core, ServiceCall& call) {
     call.in.boolean(); // delete subscriptions: a session's groups always go with it
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);

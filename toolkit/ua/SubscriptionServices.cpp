@@ -16,7 +16,7 @@ uint32_t updateRateOf(const Subscription& sub) {
 
 } // namespace
 
-ServiceResponse createSubscription(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse createSubscription(ServiceContext& core, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     double interval = in.f64();
     uint32_t lifetime = in.u32();
@@ -52,7 +52,7 @@ ServiceResponse createSubscription(ServerCore& core, Session& session, ServiceCa
     return {TypeId::kCreateSubscriptionResponse, std::move(out.bytes())};
 }
 
-ServiceResponse modifySubscription(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse modifySubscription(ServiceContext& core, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     uint32_t id = in.u32();
     double interval = in.f64();
@@ -81,7 +81,7 @@ ServiceResponse modifySubscription(ServerCore& core, Session& session, ServiceCa
     return {TypeId::kModifySubscriptionResponse, std::move(out.bytes())};
 }
 
-ServiceResponse setPublishingMode(ServerCore&, Session& session, ServiceCall& call) {
+ServiceResponse setPublishingMode(ServiceContext&, Session& session, ServiceCall& call) {
     bool enabled = call.in.boolean();
     const std::vector<uint32_t> ids = call.in.u32Array();
     if (!call.in.ok())
@@ -98,7 +98,7 @@ ServiceResponse setPublishingMode(ServerCore&, Session& session, ServiceCall& ca
                                  });
 }
 
-ServiceResponse deleteSubscriptions(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse deleteSubscriptions(ServiceContext& core, Session& session, ServiceCall& call) {
     const std::vector<uint32_t> ids = call.in.u32Array();
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
@@ -113,7 +113,7 @@ ServiceResponse deleteSubscriptions(ServerCore& core, Session& session, ServiceC
                                  });
 }
 
-ServiceResponse publish(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse publish(ServiceContext& core, Session& session, ServiceCall& call) {
     uint32_t count = call.in.arrayLength(8);
     PendingPublish pending;
     pending.acknowledgementResults.reserve(count);
@@ -149,7 +149,7 @@ ServiceResponse publish(ServerCore& core, Session& session, ServiceCall& call) {
     return ServiceResponse::later();
 }
 
-ServiceResponse republish(ServerCore&, Session& session, ServiceCall& call) {
+ServiceResponse republish(ServiceContext&, Session& session, ServiceCall& call) {
     uint32_t subscriptionId = call.in.u32();
     uint32_t sequenceNumber = call.in.u32();
     if (!call.in.ok())

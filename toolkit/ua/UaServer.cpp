@@ -1,6 +1,6 @@
 #include "UaServer.h"
 
-#include "toolkit/ua/ServerCore.h"
+#include "toolkit/ua/ServiceContext.h"
 #include "toolkit/ua/ServiceDispatcher.h"
 #include "toolkit/ua/ServiceThreads.h"
 #include "toolkit/ua/UaNetwork.h"
@@ -35,7 +35,7 @@ struct UaServer::Parts {
                 network->sendResponse(connectionId, requestId, typeId, std::move(body));
         }
     } sink;
-    std::unique_ptr<ServerCore> core;
+    std::unique_ptr<ServiceContext> core;
     std::unique_ptr<ServiceDispatcher> dispatcher;
     std::unique_ptr<ServiceThreads> threads;
     std::unique_ptr<UaNetwork> network;
@@ -55,8 +55,8 @@ bool UaServer::start(std::string* error) {
         return true;
     CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
                       settings_.requestTimeoutMs};
-    p.core = std::make_unique<ServerCore>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
-                                          settings_.applicationUri + ":tags");
+    p.core = std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
+                                              settings_.applicationUri + ":tags");
     p.dispatcher = std::make_unique<ServiceDispatcher>(*p.core, p.sink);
     p.threads = std::make_unique<ServiceThreads>(kServiceThreadCount);
     p.network = std::make_unique<UaNetwork>(

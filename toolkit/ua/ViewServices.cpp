@@ -87,7 +87,7 @@ void answerWithLimit(Session& session, Encoder& out, std::vector<std::string> re
 
 } // namespace
 
-ServiceResponse browse(ServerCore& core, Session& session, ServiceCall& call) {
+ServiceResponse browse(ServiceContext& core, Session& session, ServiceCall& call) {
     Decoder& in = call.in;
     in.nodeId(); // view: the whole address space is the only view
     in.dateTime();
@@ -148,7 +148,7 @@ ServiceResponse browse(ServerCore& core, Session& session, ServiceCall& call) {
     return {TypeId::kBrowseResponse, std::move(out.bytes())};
 }
 
-ServiceResponse browseNext(ServerCore&, Session& session, ServiceCall& call) {
+ServiceResponse browseNext(ServiceContext&, Session& session, ServiceCall& call) {
     bool release = call.in.boolean();
     uint32_t count = call.in.arrayLength(4);
     if (count > Limits::kMaxNodesPerBrowse)
@@ -181,7 +181,7 @@ ServiceResponse browseNext(ServerCore&, Session& session, ServiceCall& call) {
     return {TypeId::kBrowseNextResponse, std::move(out.bytes())};
 }
 
-ServiceResponse translateBrowsePaths(ServerCore& core, ServiceCall& call) {
+ServiceResponse translateBrowsePaths(ServiceContext& core, ServiceCall& call) {
     struct Element {
         NodeId referenceTypeId;
         bool isInverse;

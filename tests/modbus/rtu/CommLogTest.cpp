@@ -1,6 +1,7 @@
 // The communication log: its lines for the transactions of the serial transport, the switch,
 // and the move to the backup file once the log has grown past its limit.
 #include "RtuLine.h"
+#include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
 
 #include <filesystem>
@@ -14,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-constexpr uint8_t holding = modbus::RegisterKind::holdingRegister;
+constexpr uint8_t holding = modbus::RegisterKind::kHoldingRegister;
 
 std::string contentOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -39,7 +40,7 @@ TEST(CommLog, EveryTransactionGivesATxAndAnRxLineStampedWithTheLocalTime) {
     std::tm now = localTime(2026, 12, 5, 9, 5, 3);
     modbus::CommLog log(line.scratch.path(), [&] { return now; });
     modbus::RtuTransport rtu(line.ports, line.registry, log);
-    rtu.start({rtuDevice(17, 150)});
+    ASSERT_EQ(rtu.start({rtuDevice(17, 150)}), modbus::ErrorCode::kSuccess);
     Bytes destination(4);
 
     // Off at start: nothing is written.

@@ -3,6 +3,7 @@
 #include "RequestLogRecords.h"
 #include "ScratchDir.h"
 #include "SimProcess.h"
+#include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/rtu/PortPath.h"
 #include "modbus/rtu/RtuTransport.h"
@@ -35,27 +36,27 @@ TEST(RtuTransportWithSimulator, ReadsTheDevicesValuesAndWritesReachIt) {
     device.unitId = 17;
     device.timeoutMs = 1000;
     device.silentMs = 5;
-    rtu.start({device});
+    ASSERT_EQ(rtu.start({device}), modbus::ErrorCode::kSuccess);
     ASSERT_EQ(rtu.selectDevice(1), 0);
 
     Bytes registers(4);
-    EXPECT_EQ(rtu.readRegisters(3, RegisterKind::holdingRegister, 2, 0, registers), 0);
+    EXPECT_EQ(rtu.readRegisters(3, RegisterKind::kHoldingRegister, 2, 0, registers), 0);
     EXPECT_EQ(registers, (Bytes{0x12, 0x34, 0x56, 0x78}));
     Bytes coils(1);
-    EXPECT_EQ(rtu.readRegisters(1, RegisterKind::coil, 4, 0, coils), 0);
+    EXPECT_EQ(rtu.readRegisters(1, RegisterKind::kCoil, 4, 0, coils), 0);
     EXPECT_EQ(coils, Bytes{0x04});
 
     EXPECT_EQ(
-        rtu.writeMultiple(16, RegisterKind::holdingRegister, 2, 10, Bytes{0x41, 0x48, 0x00, 0x07}),
+        rtu.writeMultiple(16, RegisterKind::kHoldingRegister, 2, 10, Bytes{0x41, 0x48, 0x00, 0x07}),
         0);
-    EXPECT_EQ(rtu.writeMultiple(15, RegisterKind::coil, 10, 20, Bytes{0x05, 0x02}), 0);
-    EXPECT_EQ(rtu.writeSingle(5, RegisterKind::coil, 3, 0xFF, 0x00), 0);
-    EXPECT_EQ(rtu.readRegisters(3, RegisterKind::holdingRegister, 2, 10, registers), 0);
+    EXPECT_EQ(rtu.writeMultiple(15, RegisterKind::kCoil, 10, 20, Bytes{0x05, 0x02}), 0);
+    EXPECT_EQ(rtu.writeSingle(5, RegisterKind::kCoil, 3, 0xFF, 0x00), 0);
+    EXPECT_EQ(rtu.readRegisters(3, RegisterKind::kHoldingRegister, 2, 10, registers), 0);
     EXPECT_EQ(registers, (Bytes{0x41, 0x48, 0x00, 0x07}));
-    EXPECT_EQ(rtu.readRegisters(1, RegisterKind::coil, 4, 0, coils), 0);
+    EXPECT_EQ(rtu.readRegisters(1, RegisterKind::kCoil, 4, 0, coils), 0);
     EXPECT_EQ(coils, Bytes{0x0C});
     // The device refuses input registers with exception 2.
-    EXPECT_EQ(rtu.readRegisters(4, RegisterKind::inputRegister, 1, 0, registers), 65);
+    EXPECT_EQ(rtu.readRegisters(4, RegisterKind::kInputRegister, 1, 0, registers), 65);
 
     const auto records = waitForRequests(requests, 8, 2s);
     ASSERT_EQ(records.size(), 8u);

@@ -17,7 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 namespace ErrorCode = modbus::ErrorCode;
-constexpr uint8_t holding = modbus::RegisterKind::holdingRegister;
+constexpr uint8_t holding = modbus::RegisterKind::kHoldingRegister;
 
 // Reads 2 holding registers at 0 in the background; the test answers as the device.
 std::future<int> readTwo(modbus::RtuTransport& rtu, Bytes& destination) {
@@ -44,7 +44,7 @@ TEST(RtuTransport, ReadSendsTheFrameAndTakesTheDataOfAFullAnswer) {
 
     // A destination too small for the data is refused before anything is sent.
     Bytes small(3);
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, small), ErrorCode::sendFailed);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, small), ErrorCode::kSendFailed);
     EXPECT_TRUE(line.device.receive(1, 100ms).empty());
 }
 
@@ -73,7 +73,7 @@ TEST(RtuTransport, WritesSendTheirFramesAndCheckTheEchoes) {
     for (const auto& [reply, code] :
          {std::pair{single, 0}, std::pair{withCrc({0x01, 0x05, 0x00, 0x03, 0x00, 0x00}), 48}}) {
         auto result = std::async(std::launch::async, [&] {
-            return rtu.writeSingle(5, modbus::RegisterKind::coil, 3, 0xFF, 0x00);
+            return rtu.writeSingle(5, modbus::RegisterKind::kCoil, 3, 0xFF, 0x00);
         });
         EXPECT_EQ(line.device.receive(8, 2s), single);
         line.device.send(reply);
@@ -120,12 +120,12 @@ TEST(RtuTransport, NoAnswerClosesThePortUntilTheNextSelection) {
     ASSERT_EQ(rtu.selectDevice(1), 0);
     Bytes destination(4);
     const auto sent = std::chrono::steady_clock::now();
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::noReply);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::kNoReply);
     EXPECT_GE(std::chrono::steady_clock::now() - sent, 200ms);
     EXPECT_EQ(line.device.receive(8, 1s), readTwoAtZeroOfUnit17);
 
     // Closed: nothing reaches the line until the device is selected again.
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::sendFailed);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::kSendFailed);
     EXPECT_TRUE(line.device.receive(1, 100ms).empty());
     ASSERT_EQ(rtu.selectDevice(1), 0);
     auto result = readTwo(rtu, destination);
@@ -140,12 +140,12 @@ TEST(RtuTransport, APortThatCannotBeOpenedFailsSelectionAndTransfers) {
     line.registry.writeString(modbus::portsRegistryKey, "COM2", line.scratch.file("no-such-tty"));
     auto& rtu = line.transport({rtuDevice(1, 200, 0, "COM2"), rtuDevice(2, 200, 0, "COM9")});
     Bytes destination(4);
-    EXPECT_EQ(rtu.selectDevice(1), ErrorCode::portUnavailable);
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::sendFailed);
-    EXPECT_EQ(rtu.writeSingle(6, holding, 0, 0, 1), ErrorCode::sendFailed);
-    EXPECT_EQ(rtu.selectDevice(2), ErrorCode::portUnavailable); // a port nobody configured
-    EXPECT_EQ(rtu.selectDevice(3), ErrorCode::portUnavailable); // no such device
-    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::portUnavailable);
+    EXPECT_EQ(rtu.selectDevice(1), ErrorCode::kPortUnavailable);
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::kSendFailed);
+    EXPECT_EQ(rtu.writeSingle(6, holding, 0, 0, 1), ErrorCode::kSendFailed);
+    EXPECT_EQ(rtu.selectDevice(2), ErrorCode::kPortUnavailable); // a port nobody configured
+    EXPECT_EQ(rtu.selectDevice(3), ErrorCode::kPortUnavailable); // no such device
+    EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::kPortUnavailable);
 }
 
 TEST(RtuTransport, DevicesSharingAPortKeepItsLineButTheirOwnTimeoutAndSilence) {
@@ -166,7 +166,7 @@ TEST(RtuTransport, DevicesSharingAPortKeepItsLineButTheirOwnTimeoutAndSilence) {
     for (auto [index, timeout] : {std::pair{2, 600ms}, std::pair{1, 150ms}}) {
         ASSERT_EQ(rtu.selectDevice(static_cast<uint16_t>(index)), 0);
         const auto sent = std::chrono::steady_clock::now();
-        EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::noReply);
+        EXPECT_EQ(rtu.readRegisters(3, holding, 2, 0, destination), ErrorCode::kNoReply);
         const auto waited = std::chrono::steady_clock::now() - sent;
         EXPECT_GE(waited, timeout) << index;
         EXPECT_LT(waited, timeout + 300ms) << index;
@@ -197,7 +197,7 @@ TEST(RtuTransport, LateRestOfAnAnswerIsNotTakenForTheNextOne) {
     auto first = readTwo(rtu, destination);
     line.device.receive(8, 2s);
     line.device.send(Bytes(stale.begin(), stale.begin() + 3));
-    EXPECT_EQ(first.get(), ErrorCode::receiveFailed); // the gap ended the answer
+    EXPECT_EQ(first.get(), ErrorCode::kReceiveFailed); // the gap ended the answer
     line.device.send(Bytes(stale.begin() + 3, stale.end()));
     std::this_thread::sleep_for(100ms);
 

@@ -13,7 +13,7 @@ namespace vorn::test {
 namespace {
 
 constexpr int pollSliceMs = 20; // how often the thread looks at the stop flag
-constexpr size_t mbapHeaderBytes = 7;
+constexpr size_t kMbapHeaderBytes = 7;
 
 // A socket bound to 127.0.0.1 on a free port; throws when it cannot be made.
 int boundLoopbackSocket(uint16_t& port) {
@@ -104,7 +104,7 @@ void ScriptedPeer::serve(int client) {
         if (n <= 0)
             break;
         pending.insert(pending.end(), chunk, chunk + n);
-        while (open && pending.size() >= mbapHeaderBytes) {
+        while (open && pending.size() >= kMbapHeaderBytes) {
             const size_t frameBytes = 6 + (size_t{pending[4]} << 8 | pending[5]);
             if (pending.size() < frameBytes)
                 break;

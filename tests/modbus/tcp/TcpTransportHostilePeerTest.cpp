@@ -44,7 +44,7 @@ Bytes readReply(const Bytes& request, const Bytes& data) {
 
 int readTen(TcpTransport& transport, Bytes& data) {
     data.assign(tenRegisters.size(), 0xEE);
-    return transport.readRegisters(readHolding, RegisterKind::holdingRegister, 10, 100, data);
+    return transport.readRegisters(readHolding, RegisterKind::kHoldingRegister, 10, 100, data);
 }
 
 TEST(TcpTransportFrames, RequestCarriesTheMbapHeaderWithARisingTransactionId) {
@@ -97,7 +97,7 @@ TEST(TcpTransportFrames, DeviceTimeoutCoversTheWholeReplyNotEachSegment) {
 
     Bytes data;
     const auto start = Clock::now();
-    EXPECT_EQ(readTen(transport, data), ErrorCode::noReply);
+    EXPECT_EQ(readTen(transport, data), ErrorCode::kNoReply);
     EXPECT_LT(Clock::now() - start, 700ms);
 }
 
@@ -114,7 +114,7 @@ TEST(TcpTransportLateReplies, LateReplyIsNotTakenForTheAnswerToTheNextRequest) {
     ASSERT_EQ(transport.selectDevice(1), 0);
 
     Bytes data;
-    EXPECT_EQ(readTen(transport, data), ErrorCode::noReply);
+    EXPECT_EQ(readTen(transport, data), ErrorCode::kNoReply);
     // Sent while the late reply is still on its way: it arrives while this reply is awaited.
     EXPECT_EQ(readTen(transport, data), 0);
     EXPECT_EQ(data, tenRegisters);
@@ -169,7 +169,7 @@ TEST(TcpTransportBadReplies, ReplyFromAnotherUnitOrForAnotherFunctionIsMalformed
 
     Bytes data;
     for (int attempt = 0; attempt < 4; ++attempt)
-        EXPECT_EQ(readTen(transport, data), ErrorCode::malformedReply) << attempt;
+        EXPECT_EQ(readTen(transport, data), ErrorCode::kMalformedReply) << attempt;
     EXPECT_EQ(readTen(transport, data), 0); // the connection stays usable
     EXPECT_EQ(data, tenRegisters);
     EXPECT_EQ(peer.connections(), 1);
@@ -189,9 +189,9 @@ TEST(TcpTransportConnections, ConnectionClosedOrResetByThePeerIsReopenedAtTheNex
     Bytes data;
     for (int lost = 0; lost < 2; ++lost) { // an orderly close, then a reset
         ASSERT_EQ(transport.selectDevice(1), 0);
-        EXPECT_EQ(readTen(transport, data), ErrorCode::connectionLost) << lost;
+        EXPECT_EQ(readTen(transport, data), ErrorCode::kConnectionLost) << lost;
         EXPECT_FALSE(transport.isConnected(1));
-        EXPECT_EQ(readTen(transport, data), ErrorCode::notConnected);
+        EXPECT_EQ(readTen(transport, data), ErrorCode::kNotConnected);
     }
     ASSERT_EQ(transport.selectDevice(1), 0);
     EXPECT_EQ(readTen(transport, data), 0);
@@ -210,7 +210,7 @@ TEST(TcpTransportConnections, ConnectThatIsNotAnsweredGivesUpAfterOneSecond) {
     TcpTransport transport;
     ASSERT_EQ(transport.start(sameDevice), 0);
     const auto start = Clock::now();
-    EXPECT_EQ(transport.selectDevice(1), ErrorCode::connectFailed);
+    EXPECT_EQ(transport.selectDevice(1), ErrorCode::kConnectFailed);
     const auto elapsed = Clock::now() - start;
     EXPECT_GE(elapsed, 950ms);
     EXPECT_LT(elapsed, 1500ms);
@@ -266,17 +266,17 @@ TEST(TcpTransportBadReplies, HostileRepliesNeverCrashOrHang) {
     ASSERT_EQ(transport.start({peerDevice(peer, timeoutMs)}), 0);
 
     const std::set<int> allowed{0,
-                                ErrorCode::connectionLost,
-                                ErrorCode::noReply,
-                                ErrorCode::malformedReply,
-                                ErrorCode::illegalDataAddress,
-                                ErrorCode::illegalFunction,
-                                ErrorCode::illegalDataValue,
-                                ErrorCode::otherException};
+                                ErrorCode::kConnectionLost,
+                                ErrorCode::kNoReply,
+                                ErrorCode::kMalformedReply,
+                                ErrorCode::kIllegalDataAddress,
+                                ErrorCode::kIllegalFunction,
+                                ErrorCode::kIllegalDataValue,
+                                ErrorCode::kOtherException};
     int successes = 0;
     for (int round = 0; round < 5 * 301; ++round) {
         // A fresh connection per round, so that each reply is judged on its own.
-        transport.releaseDevice(1);
+        EXPECT_EQ(transport.releaseDevice(1), ErrorCode::kSuccess);
         ASSERT_EQ(transport.selectDevice(1), 0) << round;
         const size_t requestsBefore = peer.requests().size();
         Bytes data;

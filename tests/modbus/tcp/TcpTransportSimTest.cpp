@@ -54,7 +54,7 @@ TEST_F(TcpTransportWithSim, ReadsHoldingRegistersFromTheDevice) {
     ASSERT_EQ(transport_.selectDevice(1), 0);
 
     Bytes data(20, 0xEE);
-    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 10, 100, data), 0);
+    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 10, 100, data), 0);
     EXPECT_EQ(data,
               (Bytes{0x12, 0x34, 0, 7, 0, 7, 0, 7, 0, 7, 0, 7, 0, 7, 0, 7, 0, 7, 0xAB, 0xCD}));
 
@@ -72,20 +72,20 @@ TEST_F(TcpTransportWithSim, WritesReachTheDeviceAndReadBack) {
     ASSERT_EQ(transport_.selectDevice(1), 0);
 
     const Bytes registers{0x41, 0x48, 0x00, 0x01};
-    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::holdingRegister, 2, 10, registers), 0);
-    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::holdingRegister, 20, 0xBE, 0xEF), 0);
-    EXPECT_EQ(transport_.writeSingle(5, RegisterKind::coil, 3, 0xFF, 0x00), 0);
+    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::kHoldingRegister, 2, 10, registers), 0);
+    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::kHoldingRegister, 20, 0xBE, 0xEF), 0);
+    EXPECT_EQ(transport_.writeSingle(5, RegisterKind::kCoil, 3, 0xFF, 0x00), 0);
     const Bytes coils{0x05, 0x02}; // coils 8 and 10 on, then coil 17
-    EXPECT_EQ(transport_.writeMultiple(15, RegisterKind::coil, 10, 8, coils), 0);
+    EXPECT_EQ(transport_.writeMultiple(15, RegisterKind::kCoil, 10, 8, coils), 0);
 
     Bytes readBack(4);
-    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 2, 10, readBack), 0);
+    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 2, 10, readBack), 0);
     EXPECT_EQ(readBack, registers);
     Bytes single(2);
-    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 20, single), 0);
+    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 20, single), 0);
     EXPECT_EQ(single, (Bytes{0xBE, 0xEF}));
     Bytes coilBits(2);
-    ASSERT_EQ(transport_.readRegisters(1, RegisterKind::coil, 15, 3, coilBits), 0);
+    ASSERT_EQ(transport_.readRegisters(1, RegisterKind::kCoil, 15, 3, coilBits), 0);
     // Coil 3 is bit 0; coils 8, 10 and 17 are bits 5, 7 and 14.
     EXPECT_EQ(coilBits, (Bytes{0xA1, 0x40}));
 
@@ -105,16 +105,16 @@ TEST_F(TcpTransportWithSim, ExceptionRepliesGiveTheirCodesAndKeepTheConnection) 
     ASSERT_EQ(transport_.selectDevice(1), 0);
 
     Bytes data(4);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 2, 0, data),
-              ErrorCode::illegalDataAddress);
-    EXPECT_EQ(transport_.readRegisters(4, RegisterKind::inputRegister, 2, 0, data),
-              ErrorCode::illegalFunction);
-    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::holdingRegister, 2, 0, data),
-              ErrorCode::illegalDataValue);
-    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::holdingRegister, 0, 0, 1),
-              ErrorCode::otherException);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 2, 0, data),
+              ErrorCode::kIllegalDataAddress);
+    EXPECT_EQ(transport_.readRegisters(4, RegisterKind::kInputRegister, 2, 0, data),
+              ErrorCode::kIllegalFunction);
+    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::kHoldingRegister, 2, 0, data),
+              ErrorCode::kIllegalDataValue);
+    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::kHoldingRegister, 0, 0, 1),
+              ErrorCode::kOtherException);
     EXPECT_TRUE(transport_.isConnected(1));
-    EXPECT_EQ(transport_.readRegisters(1, RegisterKind::coil, 16, 0, data), 0);
+    EXPECT_EQ(transport_.readRegisters(1, RegisterKind::kCoil, 16, 0, data), 0);
 }
 
 TEST_F(TcpTransportWithSim, RefusedDeviceFailsWithinASecondAndItsTransfersReachNoOtherDevice) {
@@ -124,22 +124,22 @@ TEST_F(TcpTransportWithSim, RefusedDeviceFailsWithinASecondAndItsTransfersReachN
     ASSERT_EQ(transport_.selectDevice(1), 0); // the other device's connection stays open
 
     const auto start = Clock::now();
-    EXPECT_EQ(transport_.selectDevice(2), ErrorCode::connectFailed);
+    EXPECT_EQ(transport_.selectDevice(2), ErrorCode::kConnectFailed);
     EXPECT_LT(millisecondsSince(start), 1500);
     EXPECT_EQ(transport_.currentDevice(), 2);
 
     const Bytes data{0, 1};
     Bytes destination(2);
-    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::holdingRegister, 1, 5, data),
-              ErrorCode::notConnected);
-    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::holdingRegister, 5, 0, 1),
-              ErrorCode::notConnected);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 5, destination),
-              ErrorCode::notConnected);
+    EXPECT_EQ(transport_.writeMultiple(16, RegisterKind::kHoldingRegister, 1, 5, data),
+              ErrorCode::kNotConnected);
+    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::kHoldingRegister, 5, 0, 1),
+              ErrorCode::kNotConnected);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 5, destination),
+              ErrorCode::kNotConnected);
     EXPECT_TRUE(logged().empty());
 
     ASSERT_EQ(transport_.selectDevice(1), 0);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 5, destination), 0);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 5, destination), 0);
     EXPECT_EQ(logged().size(), 1u);
 }
 
@@ -151,8 +151,8 @@ TEST_F(TcpTransportWithSim, SilentDeviceGivesNoReplyAfterItsTimeoutAndKeepsItsCo
     Bytes data(2);
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto start = Clock::now();
-        EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data),
-                  ErrorCode::noReply);
+        EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data),
+                  ErrorCode::kNoReply);
         const auto elapsed = millisecondsSince(start);
         EXPECT_GE(elapsed, 290);
         EXPECT_LT(elapsed, 900);
@@ -169,15 +169,15 @@ TEST_F(TcpTransportWithSim, ReleasedDeviceIsReopenedOnlyAtItsNextSelection) {
     EXPECT_FALSE(transport_.isConnected(1));
 
     Bytes data(2);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data),
-              ErrorCode::notConnected);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data),
+              ErrorCode::kNotConnected);
     ASSERT_EQ(transport_.selectDevice(1), 0);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data), 0);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data), 0);
 
     transport_.closeAll();
     EXPECT_EQ(transport_.currentDevice(), 0);
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data),
-              ErrorCode::notConnected);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data),
+              ErrorCode::kNotConnected);
     EXPECT_EQ(logged().size(), 1u);
 }
 
@@ -186,22 +186,22 @@ TEST_F(TcpTransportWithSim, DeviceThatGoesAwayGivesConnectionLostWithoutHarmingT
     ASSERT_EQ(transport_.start({deviceAt(simPort())}), 0);
     ASSERT_EQ(transport_.selectDevice(1), 0);
     Bytes data(2);
-    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data), 0);
+    ASSERT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data), 0);
 
     ASSERT_EQ(sim_->stop(), 0);
     // Found before the request goes out: nothing is written to the dead connection.
-    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::holdingRegister, 0, 0, 1),
-              ErrorCode::connectionLost);
+    EXPECT_EQ(transport_.writeSingle(6, RegisterKind::kHoldingRegister, 0, 0, 1),
+              ErrorCode::kConnectionLost);
     EXPECT_FALSE(transport_.isConnected(1));
-    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::holdingRegister, 1, 0, data),
-              ErrorCode::notConnected);
-    EXPECT_EQ(transport_.selectDevice(1), ErrorCode::connectFailed);
+    EXPECT_EQ(transport_.readRegisters(3, RegisterKind::kHoldingRegister, 1, 0, data),
+              ErrorCode::kNotConnected);
+    EXPECT_EQ(transport_.selectDevice(1), ErrorCode::kConnectFailed);
     EXPECT_EQ(logged().size(), 1u);
 }
 
 TEST(TcpTransportAddresses, OnlyDottedIpv4AddressesAreConnected) {
     TcpTransport transport;
-    EXPECT_EQ(transport.selectDevice(1), ErrorCode::socketResources); // not started yet
+    EXPECT_EQ(transport.selectDevice(1), ErrorCode::kSocketResources); // not started yet
     std::vector<DeviceEntry> devices;
     for (const char* address : {"plc.local", "1.2.3", "256.1.1.1", "", "127.0.0.1 "}) {
         devices.push_back(deviceAt(502));
@@ -209,12 +209,12 @@ TEST(TcpTransportAddresses, OnlyDottedIpv4AddressesAreConnected) {
     }
     ASSERT_EQ(transport.start(devices), 0);
     for (uint16_t index = 1; index <= devices.size(); ++index) {
-        EXPECT_EQ(transport.selectDevice(index), ErrorCode::addressNotAvailable)
+        EXPECT_EQ(transport.selectDevice(index), ErrorCode::kAddressNotAvailable)
             << devices[index - 1].address;
         EXPECT_FALSE(transport.isConnected(index));
     }
-    EXPECT_EQ(transport.selectDevice(0), ErrorCode::invalidSocketArgument);
-    EXPECT_EQ(transport.selectDevice(6), ErrorCode::invalidSocketArgument);
+    EXPECT_EQ(transport.selectDevice(0), ErrorCode::kInvalidSocketArgument);
+    EXPECT_EQ(transport.selectDevice(6), ErrorCode::kInvalidSocketArgument);
     EXPECT_EQ(transport.currentDevice(), 0);
 }
 

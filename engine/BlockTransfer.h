@@ -1,0 +1,29 @@
+// Moving a run of units between a device and a block buffer, and handing the bytes of a read
+// to the tags that live in it.
+#pragma once
+
+#include "engine/PolledTag.h"
+#include "modbus/ModbusTransport.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vorn::modbus {
+
+// Reads `length` units from `start` in consecutive requests of at most 123 registers or 1968
+// bits into `buffer` (grown to fit). The first failing request ends the run with its code.
+[[nodiscard]] int readRun(ModbusTransport& transport, uint8_t readCode, uint8_t kind,
+                          uint16_t start, uint32_t length, std::vector<uint8_t>& buffer);
+
+// Writes `length` units from `buffer` in consecutive write-multiple requests.
+[[nodiscard]] int writeRun(ModbusTransport& transport, uint8_t writeCode, uint8_t kind,
+                           uint16_t start, uint32_t length, const std::vector<uint8_t>& buffer);
+
+// Stores the tag's value out of a block read from `start` with good quality. False (and
+// nothing stored) when the data does not hold the tag.
+bool deliverValue(PolledTag& tag, const std::vector<uint8_t>& data, uint16_t start);
+
+// Gives the tag the quality of a failed transfer; its value stays.
+void markFailed(PolledTag& tag, int code);
+
+} // namespace vorn::modbus

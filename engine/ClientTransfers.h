@@ -1,0 +1,45 @@
+// Client reads from the device and client writes of one cycle: grouped per device into read
+// and write blocks, transferred, and completed towards the clients.
+#pragma once
+
+#include "engine/Blocks.h"
+#include "engine/PollPlacement.h"
+#include "modbus/ModbusTransport.h"
+#include "modbus/ModbusTypeTable.h"
+
+#include <mutex>
+
+namespace vorn::modbus {
+
+class ClientTransfers {
+public:
+    ClientTransfers(const ModbusTypeTable& functionCodes, bool serialLine,
+                    const PollPlacement& placement, std::mutex& engineLock)
+        : functionCodes_(functionCodes), serialLine_(serialLine), placement_(placement),
+          engineLock_(engineLock) {}
+
+    // Grouping; the caller holds the engine lock.
+    void addRead(EngineDevice& device, QueuedRequest entry) const;
+    void addWrite(EngineDevice& device, QueuedRequest entry) const;
+
+    // Transfers the device's blocks of this cycle, completes their requests and drops them.
+    void serveReads(EngineDevice& device, ModbusTransport& transport) const;
+    void serveWrites(EngineDevice& device, ModbusTransport& transport, uint32_t now) const;
+
+private:
+    // Fills the block's buffer with what it writes; false when that cannot be done.
+    bool prepareWrite(EngineDevice& device, ClientBlock& block, ModbusTransport& transport,
+                      uint32_t now) const;
+    [[nodiscard]] int sendWrite(const ClientBlock& block, ModbusTransport& transport) const;
+
+    const ModbusTypeTable& functionCodes_;
+    const bool serialLine_;
+    const PollPlacement& placement_;
+    std::mutex& engineLock_;
+};
+
+// Completes a write request with success, or with a failure and its quality. Requests that the
+// toolkit did not start (its test mode) are left alone.
+void completeWrite(SODaSRequest& request, bool succeeded, uint16_t failureQuality);
+
+} // namespace vorn::modbus

@@ -1,0 +1,319 @@
+#include "CommThread.h"
+
+#include "engine/BlockTransfer.h"
+#include "modbus/ErrorCodes.h"
+#include "platform/Tick.h"
+#include "toolkit/SOCmnTrace.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace vorn::modbus {
+namespace {
+
+// A queue that keeps growing is taken after this many looks all the same, so a steady stream
+// of client calls cannot hold the engine off its devices.
+constexpr int kMaxSettleLooks = 20;
+
+} // namespace
+
+CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTransport& transport,
+                       EngineObserver& observer, EngineSettings settings)
+    : config_(config), queues_(queues), transport_(transport), observer_(observer),
+      settings_(std::move(settings)), placement_(config.modbusTypes, settings_.serialLine),
+      transfers_(config.modbusTypes, settings_.serialLine, placement_, queues.engineLock()) {}
+
+CommThread::~CommThread() {
+    stop();
+}
+
+void CommThread::start() {
+    if (thread_.joinable())
+        return;
+    // The texts and the device table are set up before the thread runs, so that other threads
+    // may read them from the start.
+    errorTexts_.loadOnce(settings_.errorTextPath);
+    config_.devices.lock();
+    uint16_t index = 0;
+    for (auto pos = config_.devices.getStartPosition(); pos;) {
+        EngineDevice device;
+        device.device = config_.devices.getNext(pos);
+        device.index = ++index;
+        devices_.push_back(std::move(device));
+    }
+    config_.devices.unlock();
+    running_.store(true);
+    thread_ = std::thread([this] { run(); });
+}
+
+void CommThread::stop() {
+    stopEvent_.set();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+std::optional<std::string> CommThread::errorText(int code) const {
+    if (code < 0 || code > 0xFFFF)
+        return std::nullopt;
+    return errorTexts_.lookup(static_cast<uint16_t>(code));
+}
+
+void CommThread::run() {
+    if (devices_.empty()) {
+        running_.store(false);
+        observer_.onNoDevices();
+        return;
+    }
+
+    startTransport();
+    int previous = ErrorCode::kSuccess;
+    if (!stopEvent_.wait(kCycleWaitMs)) {
+        while (!stopEvent_.isSet()) {
+            const EngineQueues::Lengths waiting = queues_.lengths();
+            if (waiting.writes)
+                serveWrites();
+            if (waiting.deviceReads)
+                serveDeviceReads();
+            if (waiting.activations)
+                applyActivations();
+            PollBlock* taken = nullptr;
+            int code = chooseDevice(previous);
+            code = pollOnce(code, taken);
+            report(code, taken);
+            previous = code;
+            if (stopEvent_.wait(kCycleWaitMs))
+                break;
+        }
+    }
+    transport_.closeAll();
+    queues_.failAll();
+    running_.store(false);
+}
+
+int CommThread::startEngine() {
+    std::vector<DeviceEntry> table;
+    for (const EngineDevice& d : devices_) {
+        const PlcDevice& config = *d.device;
+        table.push_back(DeviceEntry{config.address, config.tcpPort, config.portName,
+                                    static_cast<uint8_t>(config.unitId), config.timeoutMs,
+                                    config.silentMs});
+    }
+    currentIndex_ = 0;
+    const int code = transport_.start(std::move(table));
+    if (!settings_.serialLine)
+        transportNotStarted_ = code != ErrorCode::kSuccess;
+    return code;
+}
+
+void CommThread::startTransport() {
+    const int code = startEngine();
+    if (code != ErrorCode::kSuccess)
+        getSOCmnTrace().trace(TraceLevel::warning, "ENG",
+                              "the transport did not start: error " + std::to_string(code));
+}
+
+bool CommThread::settle(size_t EngineQueues::Lengths::*queue, uint32_t intervalMs) {
+    size_t before = queues_.lengths().*queue;
+    for (int look = 0; look < kMaxSettleLooks; ++look) {
+        if (stopEvent_.wait(intervalMs))
+            return false;
+        const size_t now = queues_.lengths().*queue;
+        if (now == before)
+            break;
+        before = now;
+    }
+    return true;
+}
+
+EngineDevice* CommThread::deviceOf(const PolledTag& tag) {
+    for (EngineDevice& device : devices_)
+        if (device.device == tag.device())
+            return &device;
+    return nullptr;
+}
+
+void CommThread::serveWrites() {
+    if (!settle(&EngineQueues::Lengths::writes, kRequestSettleMs))
+        return;
+    {
+        std::lock_guard lock(queues_.engineLock());
+        for (QueuedRequest& entry : queues_.takeWrites()) {
+            if (EngineDevice* device = deviceOf(*entry.tag))
+                transfers_.addWrite(*device, std::move(entry));
+            else
+                completeWrite(*entry.request, false, vorn::Quality::kBadConfigError);
+        }
+    }
+    for (EngineDevice& device : devices_) {
+        if (device.writeBlocks.empty())
+            continue;
+        selectForClients(device);
+        transfers_.serveWrites(device, transport_, getTickCount());
+    }
+}
+
+void CommThread::serveDeviceReads() {
+    if (!settle(&EngineQueues::Lengths::deviceReads, kRequestSettleMs))
+        return;
+    {
+        std::lock_guard lock(queues_.engineLock());
+        for (QueuedRequest& entry : queues_.takeDeviceReads()) {
+            if (EngineDevice* device = deviceOf(*entry.tag))
+                transfers_.addRead(*device, std::move(entry));
+            else
+                entry.request->complete(S_OK, false, vorn::Quality::kUncertain, false, true);
+        }
+    }
+    for (EngineDevice& device : devices_) {
+        if (device.readBlocks.empty())
+            continue;
+        selectForClients(device);
+        transfers_.serveReads(device, transport_);
+    }
+}
+
+void CommThread::applyActivations() {
+    if (!settle(&EngineQueues::Lengths::activations, kActivationSettleMs))
+        return;
+    std::lock_guard lock(queues_.engineLock());
+    std::vector<ActivationChange> changes = queues_.takeActivations();
+    std::stable_sort(changes.begin(), changes.end(), [](const auto& a, const auto& b) {
+        return a.tag->address() < b.tag->address();
+    });
+    const uint32_t now = getTickCount();
+    for (ActivationChange& change : changes) {
+        PolledTag& tag = *change.tag;
+        EngineDevice* device = deviceOf(tag);
+        if (!device)
+            continue;
+        const bool member =
+            tag.blockState == BlockState::member && tag.pollBlock && device->owns(tag.pollBlock);
+        if (change.rateChange) {
+            // Only tags being polled move to the new rate; a tag nobody keeps active stays out.
+            if (member) {
+                placement_.takeOut(*device, tag);
+                placement_.add(*device, tag, change.updateRate, now);
+            }
+        } else if (!change.active) {
+            if (member && tag.activeItems().isEmpty())
+                placement_.takeOut(*device, tag);
+        } else {
+            if (member && tag.pollBlock->updateRate <= change.updateRate)
+                continue;
+            if (member)
+                placement_.takeOut(*device, tag);
+            placement_.add(*device, tag, change.updateRate, now);
+        }
+    }
+    for (EngineDevice& device : devices_)
+        placement_.recompute(device);
+}
+
+void CommThread::selectForClients(EngineDevice& device) {
+    // Selected even when it is the current device already: a device without active tags has
+    // its connection let go between cycles, and selecting reopens it. A failure here fails the
+    // transfers that follow, which never reach another device.
+    transport_.selectDevice(device.index);
+    currentIndex_ = device.index;
+}
+
+int CommThread::selectDevice(EngineDevice& device) {
+    int code = ErrorCode::kSuccess;
+    if (settings_.serialLine || !device.pollBlocks.empty())
+        code = transport_.selectDevice(device.index);
+    else
+        transport_.releaseDevice(device.index); // nothing to poll: let its connection go
+    currentIndex_ = device.index;
+    return code;
+}
+
+int CommThread::chooseDevice(int previousCode) {
+    const bool failed = isCommunicationError(previousCode);
+    int code = ErrorCode::kSuccess;
+    config_.devices.lock();
+    EngineDevice& polled = devices_[polled_];
+    if (polled.allVisited() || failed) {
+        polled.clearVisited();
+        polled_ = (polled_ + 1) % devices_.size();
+        EngineDevice& next = devices_[polled_];
+        if (!(next.index == currentIndex_ && polled_ != 0))
+            code = selectDevice(next);
+    } else if (polled.index != currentIndex_) {
+        code = selectDevice(polled);
+    }
+    config_.devices.unlock();
+    return code;
+}
+
+int CommThread::pollOnce(int code, PollBlock*& taken) {
+    EngineDevice& device = devices_[polled_];
+    if (device.pollBlocks.empty())
+        return code;
+    if (++device.rotation >= device.pollBlocks.size())
+        device.rotation = 0;
+    PollBlock& block = *device.pollBlocks[device.rotation];
+    taken = &block;
+    if (code != ErrorCode::kSuccess) {
+        block.visited = true;
+        return code;
+    }
+    if (block.members.empty())
+        return code;
+    if (block.updateRate == 0 || ticksSince(block.lastTransfer) <= block.updateRate) {
+        block.visited = true;
+        return code;
+    }
+    code = readRun(transport_, block.readCode, block.kind, block.start, block.length, block.buffer);
+    for (PolledTag* tag : block.members) {
+        if (code != ErrorCode::kSuccess)
+            markFailed(*tag, code);
+        else
+            deliverValue(*tag, block.buffer, block.start);
+    }
+    block.lastTransfer = getTickCount();
+    block.visited = true;
+    return code;
+}
+
+void CommThread::markDevice(EngineDevice& device, int code) {
+    for (auto& block : device.pollBlocks)
+        for (PolledTag* tag : block->members)
+            markFailed(*tag, code);
+}
+
+void CommThread::recoverSerialLine(EngineDevice& device, int code) {
+    transport_.closeAll();
+    currentIndex_ = 0;
+    stopEvent_.wait(kSerialRecoveryMs);
+    markDevice(device, code);
+    startTransport();
+}
+
+void CommThread::report(int code, PollBlock* taken) {
+    EngineDevice& device = devices_[polled_];
+    if (code != ErrorCode::kSuccess) {
+        if (taken)
+            for (PolledTag* tag : taken->members)
+                markFailed(*tag, code);
+        if (code != lastSentCode_ || device.device.get() != lastSentDevice_) {
+            lastSentCode_ = code;
+            lastSentDevice_ = device.device.get();
+            observer_.onCommStatus(code, *device.device);
+        }
+        if (!settings_.serialLine && transportNotStarted_)
+            startTransport();
+        if (isCommunicationError(code)) {
+            if (settings_.serialLine)
+                recoverSerialLine(device, code);
+            else
+                markDevice(device, code);
+        }
+    }
+    if (lastSentCode_ != ErrorCode::kSuccess && code == ErrorCode::kSuccess) {
+        lastSentCode_ = ErrorCode::kSuccess;
+        lastSentDevice_ = device.device.get();
+        observer_.onCommStatus(ErrorCode::kSuccess, *device.device);
+    }
+}
+
+} // namespace vorn::modbus

@@ -1,0 +1,96 @@
+// The one thread that talks to devices. Each cycle it serves queued client writes, then
+// client reads from the device, then changes of tag activity, then polls at most one poll
+// block of the current device, and waits 5 ms on its stop event.
+#pragma once
+
+#include "config/ServerConfig.h"
+#include "engine/Blocks.h"
+#include "engine/ClientTransfers.h"
+#include "engine/EngineObserver.h"
+#include "engine/PollPlacement.h"
+#include "modbus/ErrorTextTable.h"
+#include "modbus/ModbusTransport.h"
+#include "platform/Event.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorn::modbus {
+
+struct EngineSettings {
+    // Serial lines: blocks of exactly 246 bytes still take tags, the device table is rebuilt
+    // after every communication error, and a device is selected even without poll blocks.
+    bool serialLine = false;
+    std::string errorTextPath; // the error-text file beside the program
+};
+
+class CommThread {
+public:
+    // Settle times and pacing of the cycle, in milliseconds.
+    static constexpr uint32_t kCycleWaitMs = 5;
+    static constexpr uint32_t kRequestSettleMs = 10;
+    static constexpr uint32_t kActivationSettleMs = 100;
+    static constexpr uint32_t kSerialRecoveryMs = 100;
+
+    CommThread(ServerConfig& config, EngineQueues& queues, ModbusTransport& transport,
+               EngineObserver& observer, EngineSettings settings);
+    ~CommThread();
+
+    // Starts the thread; with no device configured it tells the observer and ends at once.
+    void start();
+    // Signals the stop event and waits for the cycle under way to end.
+    void stop();
+    bool isStopping() const { return stopEvent_.isSet(); }
+    bool isRunning() const { return running_.load(); }
+
+    // Text of an error code from the error-text file, if it has one.
+    std::optional<std::string> errorText(int code) const;
+    // The engine's devices and their poll blocks; read them holding the engine lock.
+    const std::vector<EngineDevice>& devices() const { return devices_; }
+
+private:
+    void run();
+    // Hands the device table to the transport; the code is also kept in transportNotStarted_.
+    [[nodiscard]] int startEngine();
+    // startEngine() with a trace line when the transport refuses to start.
+    void startTransport();
+    void serveWrites();
+    void serveDeviceReads();
+    void applyActivations();
+    // Chooses the device to poll (moving on after a communication error or a finished pass).
+    [[nodiscard]] int chooseDevice(int previousCode);
+    [[nodiscard]] int selectDevice(EngineDevice& device);
+    void selectForClients(EngineDevice& device);
+    // Polls the next block of the polled device; `taken` is the block it took, if any.
+    [[nodiscard]] int pollOnce(int code, PollBlock*& taken);
+    void report(int code, PollBlock* taken);
+    void recoverSerialLine(EngineDevice& device, int code);
+    // Waits on the stop event until a queue's length holds still; false when stopping.
+    bool settle(size_t EngineQueues::Lengths::*queue, uint32_t intervalMs);
+    EngineDevice* deviceOf(const PolledTag& tag);
+    void markDevice(EngineDevice& device, int code);
+
+    ServerConfig& config_;
+    EngineQueues& queues_;
+    ModbusTransport& transport_;
+    EngineObserver& observer_;
+    const EngineSettings settings_;
+    PollPlacement placement_;
+    ClientTransfers transfers_;
+    ErrorTextTable errorTexts_;
+    std::vector<EngineDevice> devices_;
+    size_t polled_ = 0;         // position of the polled device in devices_
+    uint16_t currentIndex_ = 0; // index of the transport's current device, 0 = none
+    int lastSentCode_ = 0;
+    PlcDevice* lastSentDevice_ = nullptr;
+    bool transportNotStarted_ = false;
+    Event stopEvent_{Event::Reset::manual};
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+} // namespace vorn::modbus

@@ -1,0 +1,61 @@
+// The hand-over from the OPC side to the communication thread: client writes, client reads
+// from the device and changes of tag activity, each appended under the engine lock by the
+// toolkit's threads and taken by the communication thread once the queue has settled.
+#pragma once
+
+#include "engine/PolledTag.h"
+#include "toolkit/SODaSRequest.h"
+
+#include <cstdint>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace vorn::modbus {
+
+struct QueuedRequest {
+    SOCmnPointer<SODaSRequest> request; // the queue's reference until completion
+    SOCmnPointer<PolledTag> tag;
+    uint8_t kind = 0;
+};
+
+struct ActivationChange {
+    bool active = false;
+    bool rateChange = false;
+    uint32_t updateRate = 0; // milliseconds
+    SOCmnPointer<PolledTag> tag;
+};
+
+class EngineQueues {
+public:
+    // The engine lock: guards the queues, the completion of client requests, write
+    // preparation and the placing of tags in poll blocks.
+    std::mutex& engineLock() { return lock_; }
+
+    void appendWrite(QueuedRequest entry);
+    void appendDeviceRead(QueuedRequest entry);
+    void appendActivation(ActivationChange change);
+
+    struct Lengths {
+        size_t writes = 0;
+        size_t deviceReads = 0;
+        size_t activations = 0;
+    };
+    Lengths lengths();
+
+    // Take a whole queue; the caller holds the engine lock.
+    std::vector<QueuedRequest> takeWrites() { return std::exchange(writes_, {}); }
+    std::vector<QueuedRequest> takeDeviceReads() { return std::exchange(deviceReads_, {}); }
+    std::vector<ActivationChange> takeActivations() { return std::exchange(activations_, {}); }
+
+    // Completes what is still queued with a failure (at shutdown), so no client waits on it.
+    void failAll();
+
+private:
+    std::mutex lock_;
+    std::vector<QueuedRequest> writes_;
+    std::vector<QueuedRequest> deviceReads_;
+    std::vector<ActivationChange> activations_;
+};
+
+} // namespace vorn::modbus

@@ -1,0 +1,53 @@
+// A tag as the polling engine sees it: its Modbus configuration (device, address, bit, kind,
+// element count) and the engine's own state. The server's OPC tag class derives from it.
+#pragma once
+
+#include "config/TagConfig.h"
+#include "modbus/TagShape.h"
+#include "toolkit/SOCmnList.h"
+#include "toolkit/SODaSGroup.h"
+#include "toolkit/SODaSTag.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace vorn::modbus {
+
+struct PollBlock;
+
+// Where a tag stands with the poll blocks: never placed, member of one, or taken out.
+enum class BlockState : uint8_t { neverPlaced = 0, member = 1, takenOut = 2 };
+
+class PolledTag : public SODaSTag {
+public:
+    explicit PolledTag(const TagConfig& config);
+
+    const SOCmnPointer<PlcDevice>& device() const { return device_; }
+    uint16_t address() const { return address_; }
+    uint16_t bitNumber() const { return bitNumber_; }
+    uint8_t kind() const { return kind_; }
+    // Element count; a write of another length changes it (under the engine lock).
+    uint16_t elements() const { return elements_.load(); }
+    void setElements(uint16_t count) { elements_.store(count); }
+    bool isArray() const { return (getNativeDatatype() & VT_ARRAY) != 0; }
+    TagShape shape() const;
+
+    // Engine state: touched by the communication thread only, under the engine lock while it
+    // places tags in blocks (the status dialog reads it under the same lock).
+    PollBlock* pollBlock = nullptr;
+    BlockState blockState = BlockState::neverPlaced;
+
+    // Items of clients that want the tag polled; changed only by the item activation hook.
+    // The items are not counted: an item leaves the list before it is released.
+    SOCmnListHeader<SODaSItem*>& activeItems() { return activeItems_; }
+
+private:
+    SOCmnPointer<PlcDevice> device_;
+    const uint16_t address_;
+    const uint16_t bitNumber_;
+    const uint8_t kind_;
+    std::atomic<uint16_t> elements_;
+    SOCmnListHeader<SODaSItem*> activeItems_;
+};
+
+} // namespace vorn::modbus

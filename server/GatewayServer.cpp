@@ -1,0 +1,135 @@
+#include "GatewayServer.h"
+
+#include "config/ConfigLoader.h"
+#include "platform/ProgramPath.h"
+#include "server/ModbusGroupItem.h"
+#include "server/ModbusTag.h"
+#include "toolkit/SOCmnEventPool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace vorn {
+namespace {
+
+std::string errorTextPath(const char* fileName) {
+    std::string beside = besideProgram(fileName);
+    return beside.empty() ? fileName : beside;
+}
+
+} // namespace
+
+GatewayServer::GatewayServer(ServerKind kind, TransportFactory makeTransport, Registry registry)
+    : identity_(identityOf(kind)), makeTransport_(std::move(makeTransport)),
+      registry_(std::move(registry)), entry_(makeObject<SODaSEntry>()) {
+    entry_->setCreator(makeObject<ModbusCreator>().get());
+    entry_->initialize(1, identity_.clsid, nullptr, 0);
+    entry_->setup(1, 3, 1, 3);
+    entry_->setRegisterInfo(identity_.progIdVersioned, identity_.progId, identity_.description);
+    entry_->setVendorInfo(std::string(identity_.description) + " - " + kVendorText);
+    entry_->setVersionInfo(kVersionMajor, kVersionMinor, kVersionBuild);
+    entry_->setStatusByte(3);
+}
+
+GatewayServer::~GatewayServer() {
+    shutdown();
+}
+
+uint16_t GatewayServer::opcUaPort() const {
+    auto text = registry_.readString(profileOf(identity_.kind).registryKey, "OpcUaPort");
+    if (text) {
+        char* end = nullptr;
+        long port = std::strtol(text->c_str(), &end, 10);
+        if (end != text->c_str() && *end == '\0' && port >= 0 && port <= 65535)
+            return static_cast<uint16_t>(port);
+    }
+    return identity_.defaultOpcUaPort;
+}
+
+bool GatewayServer::registerServer() {
+    entry_->setEndpoint("opc.tcp://localhost:" + std::to_string(opcUaPort()));
+    entry_->setProgramPath(programPath());
+    return entry_->registerServer(registry_) && entry_->registerCategories(registry_);
+}
+
+bool GatewayServer::unregisterServer() {
+    bool server = entry_->unregisterServer(registry_);
+    bool categories = entry_->unregisterCategories(registry_);
+    return server && categories;
+}
+
+void GatewayServer::installEventHandler(bool embedded, std::function<void()> closeMainWindow) {
+    eventHandler_ = makeObject<ServerEventHandler>(embedded, std::move(closeMainWindow));
+    entry_->setEventHandler(eventHandler_.get());
+}
+
+void GatewayServer::setTestTool(bool on) {
+    setTestToolMode(on);
+    entry_->setTimingParameter(on ? 1000 : 50);
+}
+
+bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+    ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
+    loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+
+    transport_ = makeTransport_(config_);
+    engine_ = std::make_unique<modbus::CommThread>(
+        config_, queues_, *transport_, observer,
+        modbus::EngineSettings{identity_.kind == ServerKind::rennick,
+                               errorTextPath(identity_.errorTextFile)});
+    engine_->start();
+    if (!entry_->start()) {
+        error = "the toolkit entry did not start";
+        return false;
+    }
+    // Clients wait for a device read or write at most the slowest device's timeout, plus the
+    // settle times and a transfer or two queued before it.
+    uint32_t slowest = 0;
+    config_.devices.lock();
+    for (auto pos = config_.devices.getStartPosition(); pos;)
+        slowest = std::max(slowest, config_.devices.getNext(pos)->timeoutMs);
+    config_.devices.unlock();
+    ua::UaServerSettings settings;
+    settings.port = opcUaPort();
+    settings.productName = identity_.title;
+    settings.productUri = std::string("urn:vorn:") + identity_.programName;
+    settings.applicationUri = settings.productUri;
+    settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
+    uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
+    if (!uaServer_->start(&error)) {
+        error = "the OPC UA endpoint did not start: " + error;
+        return false;
+    }
+    return true;
+}
+
+std::string GatewayServer::endpointUrl() const {
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    return "opc.tcp://" + std::string(host) + ":" +
+           std::to_string(uaServer_ ? uaServer_->port() : opcUaPort());
+}
+
+void GatewayServer::shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    std::shared_ptr<Event> shutdownEvent = getEventPool().popEvent();
+    if (eventHandler_)
+        eventHandler_->setShutdownEvent(shutdownEvent);
+    if (entry_->getObjectRoot().getBranchCount() > 1) {
+        entry_->shutdownAllClients(kShutdownReason);
+        shutdownEvent->wait(kClientShutdownWaitMs);
+    }
+    if (eventHandler_)
+        eventHandler_->setShutdownEvent(nullptr);
+    getEventPool().pushEvent(std::move(shutdownEvent));
+    if (engine_)
+        engine_->stop();
+    if (uaServer_)
+        uaServer_->stop();
+    entry_->terminate();
+}
+
+} // namespace vorn

@@ -1,0 +1,79 @@
+// Everything a server runs, without its window: the toolkit entry with the server's classes,
+// the configuration and address space, the polling engine over the build's transport, and the
+// start and shutdown sequences. The program's main() adds the window and the event loop.
+#pragma once
+
+#include "config/ServerConfig.h"
+#include "engine/CommThread.h"
+#include "modbus/ModbusTransport.h"
+#include "platform/Registry.h"
+#include "server/ServerEventHandler.h"
+#include "server/ServerIdentity.h"
+#include "toolkit/SODaSEntry.h"
+#include "toolkit/ua/UaServer.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vorn {
+
+class GatewayServer {
+public:
+    // Makes the build's transport once the configuration (serial ports) is known.
+    using TransportFactory =
+        std::function<std::unique_ptr<modbus::ModbusTransport>(const ServerConfig&)>;
+    // How long a shutdown waits for connected clients to let go.
+    static constexpr uint32_t kClientShutdownWaitMs = 10000;
+    static constexpr const char* kShutdownReason = "Server shutdown";
+
+    GatewayServer(ServerKind kind, TransportFactory makeTransport, Registry registry = Registry());
+    ~GatewayServer();
+    GatewayServer(const GatewayServer&) = delete;
+    GatewayServer& operator=(const GatewayServer&) = delete;
+
+    const ServerIdentity& identity() const { return identity_; }
+    SODaSEntry& entry() { return *entry_; }
+    Registry& registry() { return registry_; }
+
+    // The registration records of the command line's REGSERVER and UNREGSERVER.
+    bool registerServer();
+    bool unregisterServer();
+
+    // The handler that ends a server started on demand when its last client leaves.
+    void installEventHandler(bool embedded, std::function<void()> closeMainWindow);
+    void setTestTool(bool on);
+
+    // Loads the configuration (message boxes owned by `owner`), builds the address space,
+    // starts the communication thread reporting to `observer`, and starts serving clients.
+    // False, with the reason, when the server cannot serve.
+    bool start(modbus::EngineObserver& observer, void* owner, std::string& error);
+
+    // Asks connected clients to leave (waiting at most kClientShutdownWaitMs for them), stops
+    // the communication thread and lets go of the devices. Safe to call more than once.
+    void shutdown();
+
+    modbus::CommThread* engine() { return engine_.get(); }
+    modbus::EngineQueues& queues() { return queues_; }
+    const ServerConfig& config() const { return config_; }
+    // The OPC UA port from the registry value "OpcUaPort" (0: any free port), else the kind's
+    // default.
+    uint16_t opcUaPort() const;
+    // The endpoint clients reach once the server has started, e.g. "opc.tcp://host:4840".
+    std::string endpointUrl() const;
+
+private:
+    const ServerIdentity& identity_;
+    TransportFactory makeTransport_;
+    Registry registry_;
+    SOCmnPointer<SODaSEntry> entry_;
+    SOCmnPointer<ServerEventHandler> eventHandler_;
+    modbus::EngineQueues queues_;
+    ServerConfig config_;
+    std::unique_ptr<modbus::ModbusTransport> transport_;
+    std::unique_ptr<modbus::CommThread> engine_;
+    std::unique_ptr<ua::UaServer> uaServer_;
+    bool shutDown_ = false;
+};
+
+} // namespace vorn

@@ -1,0 +1,2 @@
+// Lower layers are fine to include.
+#include "modbus/RegisterKind.h"

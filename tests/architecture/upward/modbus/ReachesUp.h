@@ -1,0 +1,2 @@
+// A protocol file that reaches up into the engine: the layer check must refuse it.
+#include "engine/CommThread.h"

@@ -1,0 +1,21 @@
+// Raw opc.tcp messages as a client puts them on the wire, for tests that talk to the channel.
+#pragma once
+
+#include "toolkit/ua/UaBinary.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vorn::ua::test {
+
+// One message chunk: three-letter type, chunk flag ('F', 'C' or 'A'), size, then the body.
+inline std::string frame(const char* type, char chunk, const std::string& body) {
+    Encoder e;
+    e.raw(std::string(type, 3));
+    e.u8(static_cast<uint8_t>(chunk));
+    e.u32(static_cast<uint32_t>(8 + body.size()));
+    e.raw(body);
+    return e.bytes();
+}
+
+} // namespace vorn::ua::test

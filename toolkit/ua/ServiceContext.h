@@ -1,0 +1,40 @@
+// What the service sets share: the toolkit entry, the settings, the Server object's status,
+// the address space and the sessions.
+#pragma once
+
+#include "toolkit/SODaSEntry.h"
+#include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/ServerInfo.h"
+#include "toolkit/ua/SessionManager.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace vorn::ua {
+
+struct CoreSettings {
+    std::string productUri;
+    std::string applicationUri;
+    std::string productName;
+    // Longest wait for the engine to complete a device read or a write.
+    uint32_t requestTimeoutMs = 10000;
+};
+
+struct ServiceContext {
+    ServiceContext(SODaSEntry& e, CoreSettings s, ResponseSink& sink, BuildInfoText build,
+                   std::string namespaceUri)
+        : entry(e), settings(std::move(s)),
+          info(std::move(build), settings.applicationUri, std::move(namespaceUri)), space(e, info),
+          sessions(e, sink) {}
+
+    SODaSEntry& entry;
+    const CoreSettings settings;
+    ServerInfo info;
+    const AddressSpace space;
+    SessionManager sessions;
+    // Set when the server stops: requests waiting for the engine give up at once.
+    std::atomic<bool> stopping{false};
+};
+
+} // namespace vorn::ua
