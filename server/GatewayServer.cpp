@@ -7,6 +7,7 @@
 #include "toolkit/SOCmnEventPool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -72,6 +73,9 @@ void GatewayServer::setTestTool(bool on) {
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
     ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
     loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    // One line for whoever starts the server: which file, and what came of it.
+    std::printf("%s\n", loader.summary().describe(identity_.programName).c_str());
+    std::fflush(stdout);
 
     transport_ = makeTransport_(config_);
     engine_ = std::make_unique<modbus::CommThread>(
