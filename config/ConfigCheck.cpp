@@ -103,8 +103,8 @@ ConfigCheck::ConfigCheck(ServerKind kind, const DomDocument& document)
     : kind_(kind), document_(document) {}
 
 void ConfigCheck::warn(const DomNode& at, const std::string& text) {
-    ++warnings_;
-    traceConfigWarning(&document_, at, text);
+    if (++warnings_ <= kMaxWarningsShown)
+        traceConfigWarning(&document_, at, text);
 }
 
 size_t ConfigCheck::check() {
@@ -125,6 +125,11 @@ size_t ConfigCheck::check() {
         warn(otherRoot, "root element " + quotedForTrace(otherRoot.name()) +
                             " is not read: " + nameOf(kind_) + " reads only a root named \"" +
                             rootName + "\", so no device is configured");
+    if (warnings_ > kMaxWarningsShown)
+        traceConfigWarning(nullptr, DomNode(),
+                           std::to_string(warnings_ - kMaxWarningsShown) +
+                               " more warnings about elements that load but may not work as "
+                               "meant are not shown");
     return warnings_;
 }
 

@@ -17,6 +17,10 @@ namespace vorn {
 
 class ConfigCheck {
 public:
+    // Warnings traced one by one; a generated file with the same mistake in every tag must
+    // not bury the rest of the trace. The count goes on.
+    static constexpr size_t kMaxWarningsShown = 500;
+
     ConfigCheck(ServerKind kind, const DomDocument& document);
 
     // Checks the whole document: its root, then the configuration below it. Returns the

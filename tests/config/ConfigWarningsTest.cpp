@@ -3,6 +3,7 @@
 // the file loads.
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+#include "config/ConfigCheck.h"
 #include "config/ConfigSummary.h"
 
 #include <algorithm>
@@ -259,4 +260,18 @@ TEST(ConfigWarnings, TheSummaryCountsDevicesTagsSkippedElementsAndWarnings) {
     ConfigSummary broken{"/srv/T.xml", false, 0, 0, 0, 0};
     EXPECT_EQ(broken.describe("Tarnvale"),
               "Tarnvale: configuration /srv/T.xml not loaded (see the CFG line above), 0 devices");
+}
+
+TEST(ConfigWarnings, AFileWithTheSameMistakeEverywhereDoesNotFloodTheTrace) {
+    std::string tags;
+    for (int i = 0; i < 600; ++i)
+        tags += tagElement("T" + std::to_string(i), "HREGISTER VT_I2", std::to_string(i), "", "R");
+    LoadedConfig c(ServerKind::tarnvale);
+    ConfigLoader loader = c.loader();
+    loader.loadConfiguration(
+        c.dir.write("many.xml", tcpConfig(kAllRows, tcpDevice("P1", "127.0.0.1", tags))), *c.root);
+    EXPECT_EQ(loader.summary().warnings, 600u);
+    EXPECT_EQ(loader.summary().tags, 600u);
+    ASSERT_EQ(c.traces.size(), ConfigCheck::kMaxWarningsShown + 1);
+    EXPECT_NE(c.traces.back().find("100 more warnings"), std::string::npos) << c.traces.back();
 }
