@@ -7,7 +7,7 @@
 #pragma once
 
 #include "config/ServerConfig.h"
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 #include "config/TagConfig.h"
 #include "platform/Registry.h"
 #include "platform/XmlDom.h"
