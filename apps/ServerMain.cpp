@@ -79,6 +79,9 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         std::fflush(stdout);
         window.showMinimized();
         exitCode = application.exec();
+        // Nothing to serve is a failure a service manager must see, not a normal end.
+        if (!core.hasDevices())
+            exitCode = 1;
     } else {
         getSOCmnTrace().trace(TraceLevel::error, "DMS", "Can't start the OPC server: " + error);
         exitCode = 1; // a server that cannot serve must not look like one that ended well

@@ -5,6 +5,7 @@
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 #include "toolkit/SOCmnEventPool.h"
+#include "toolkit/SOCmnTrace.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -71,7 +72,16 @@ void GatewayServer::setTestTool(bool on) {
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
     ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
-    loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    loader.setConfigPath(configPath_);
+    const ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    if (config_.devices.isEmpty()) {
+        // The server is about to end: say where it looked, so the operator knows what to fix.
+        getSOCmnTrace().trace(TraceLevel::error, "CFG",
+                              "no device configured; looked for the "
+                              "configuration in:");
+        for (const std::string& place : search.tried)
+            getSOCmnTrace().trace(TraceLevel::error, "CFG", "  " + place);
+    }
 
     transport_ = makeTransport_(config_);
     engine_ = std::make_unique<modbus::CommThread>(

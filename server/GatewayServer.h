@@ -43,6 +43,11 @@ public:
     // The handler that ends a server started on demand when its last client leaves.
     void installEventHandler(bool embedded, std::function<void()> closeMainWindow);
     void setTestTool(bool on);
+    // The configuration file for this run instead of the one beside the program or in the
+    // registry (command line "--config PATH").
+    void setConfigPath(std::string path) { configPath_ = std::move(path); }
+    // True once start() has loaded a configuration that holds at least one device.
+    bool hasDevices() const { return !config_.devices.isEmpty(); }
 
     // Loads the configuration (message boxes owned by `owner`), builds the address space,
     // starts the communication thread reporting to `observer`, and starts serving clients.
@@ -73,6 +78,7 @@ private:
     std::unique_ptr<modbus::ModbusTransport> transport_;
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<ua::UaServer> uaServer_;
+    std::string configPath_;
     bool shutDown_ = false;
 };
 
