@@ -3,6 +3,8 @@
 #include "apps/ShutdownSignals.h"
 #include "platform/MessageBox.h"
 #include "server/CommandLine.h"
+#include "server/ConfigCheck.h"
+#include "server/LongOptions.h"
 #include "toolkit/SOCmnTrace.h"
 #include "ui/QtMessageBox.h"
 #include "ui/ServerMainWindow.h"
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace vorn {
 namespace {
@@ -36,10 +39,37 @@ int registration(GatewayServer& core, ServerSwitch which) {
     return 0;
 }
 
+// The long options that end before a server starts; nullopt when the server is to run.
+std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
+    const char* program = identityOf(kind).programName;
+    switch (option.kind) {
+    case LongOption::Kind::help:
+        std::fputs(usageText(program).c_str(), stdout);
+        return 0;
+    case LongOption::Kind::version:
+        std::printf("%s %u.%u build %u\n", program, kVersionMajor, kVersionMinor, kVersionBuild);
+        return 0;
+    case LongOption::Kind::refused:
+        std::fprintf(stderr, "%s: unknown option \"%s\"\n%s", program, option.text.c_str(),
+                     usageText(program).c_str());
+        return kExitUsage;
+    case LongOption::Kind::checkConfig: {
+        GatewayServer core(kind, nullptr);
+        core.setConfigPath(option.path);
+        return printConfigCheck(checkConfiguration(core), stdout);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFactory makeTransport,
               modbus::CommLog* commLog) {
+    const LongOption longOption = parseLongOption(argc, argv);
+    if (auto exitCode = answerLongOption(kind, longOption))
+        return *exitCode;
     const bool headless = isHeadless();
     if (headless) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -56,7 +86,11 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
     ui::ServerMainWindow window(kind);
     GatewayServer core(kind, std::move(makeTransport));
 
-    const ServerSwitch which = parseServerSwitch(textAfterProgram(argc, argv));
+    // A long option replaces the switch: "--config PATH" starts as if by hand.
+    const ServerSwitch which = longOption.kind == LongOption::Kind::none
+                                   ? parseServerSwitch(textAfterProgram(argc, argv))
+                                   : ServerSwitch::none;
+    core.setConfigPath(longOption.path);
     if (which == ServerSwitch::regServer || which == ServerSwitch::unregServer)
         return registration(core, which);
 

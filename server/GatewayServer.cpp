@@ -70,10 +70,14 @@ void GatewayServer::setTestTool(bool on) {
     entry_->setTimingParameter(on ? 1000 : 50);
 }
 
-bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+ConfigSearch GatewayServer::loadConfiguration(void* owner) {
     ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
     loader.setConfigPath(configPath_);
-    const ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    return loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+}
+
+bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+    const ConfigSearch search = loadConfiguration(owner);
     if (config_.devices.isEmpty()) {
         // The server is about to end: say where it looked, so the operator knows what to fix.
         getSOCmnTrace().trace(TraceLevel::error, "CFG",

@@ -3,6 +3,7 @@
 // start and shutdown sequences. The program's main() adds the window and the event loop.
 #pragma once
 
+#include "config/ConfigLoader.h"
 #include "config/ServerConfig.h"
 #include "engine/CommThread.h"
 #include "modbus/ModbusTransport.h"
@@ -48,6 +49,10 @@ public:
     void setConfigPath(std::string path) { configPath_ = std::move(path); }
     // True once start() has loaded a configuration that holds at least one device.
     bool hasDevices() const { return !config_.devices.isEmpty(); }
+
+    // Finds and loads the configuration and builds the address space (message boxes owned by
+    // `owner`); start() does this first. Tells where it looked.
+    ConfigSearch loadConfiguration(void* owner);
 
     // Loads the configuration (message boxes owned by `owner`), builds the address space,
     // starts the communication thread reporting to `observer`, and starts serving clients.
