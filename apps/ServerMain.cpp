@@ -1,6 +1,7 @@
 #include "ServerMain.h"
 
 #include "apps/ShutdownSignals.h"
+#include "engine/DeviceStatusLog.h"
 #include "platform/MessageBox.h"
 #include "server/CommandLine.h"
 #include "server/ConfigCheck.h"
@@ -91,6 +92,20 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
                                    ? parseServerSwitch(textAfterProgram(argc, argv))
                                    : ServerSwitch::none;
     core.setConfigPath(longOption.path);
+    // Without a window each device's own state goes to stderr: a line when it starts failing,
+    // one when it recovers, a reminder a minute at most while it keeps failing.
+    modbus::DeviceStatusLog statusLog;
+    if (headless)
+        core.setOutcomeListener(
+            [&statusLog](const PlcDevice& device, int code, const std::string& text) {
+                const auto now = modbus::DeviceStatusLog::Clock::now();
+                auto line = code == 0 ? statusLog.onSuccess(device, now)
+                                      : statusLog.onFailure(device, code, text, now);
+                if (line) {
+                    std::fprintf(stderr, "%s\n", line->c_str());
+                    std::fflush(stderr);
+                }
+            });
     if (which == ServerSwitch::regServer || which == ServerSwitch::unregServer)
         return registration(core, which);
 

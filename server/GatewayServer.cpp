@@ -92,6 +92,7 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
         config_, queues_, *transport_, observer,
         modbus::EngineSettings{identity_.kind == ServerKind::rennick,
                                errorTextPath(identity_.errorTextFile)});
+    engine_->setOutcomeListener(outcomeListener_);
     engine_->start();
     if (!entry_->start()) {
         error = "the toolkit entry did not start";

@@ -47,6 +47,10 @@ public:
     // The configuration file for this run instead of the one beside the program or in the
     // registry (command line "--config PATH").
     void setConfigPath(std::string path) { configPath_ = std::move(path); }
+    // Hears every poll outcome of every device (set before start()).
+    void setOutcomeListener(modbus::OutcomeListener listener) {
+        outcomeListener_ = std::move(listener);
+    }
     // True once start() has loaded a configuration that holds at least one device.
     bool hasDevices() const { return !config_.devices.isEmpty(); }
 
@@ -84,6 +88,7 @@ private:
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<ua::UaServer> uaServer_;
     std::string configPath_;
+    modbus::OutcomeListener outcomeListener_;
     bool shutDown_ = false;
 };
 
