@@ -3,6 +3,7 @@
 #include "apps/ShutdownSignals.h"
 #include "engine/DeviceStatusLog.h"
 #include "platform/MessageBox.h"
+#include "platform/ServiceManager.h"
 #include "server/CommandLine.h"
 #include "server/ConfigCheck.h"
 #include "server/LongOptions.h"
@@ -126,6 +127,7 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
         std::fflush(stdout);
+        notifyServiceManager("READY=1"); // the endpoint listens: dependants may start
         window.showMinimized();
         exitCode = application.exec();
         // Nothing to serve is a failure a service manager must see, not a normal end.
@@ -135,6 +137,7 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         getSOCmnTrace().trace(TraceLevel::error, "DMS", "Can't start the OPC server: " + error);
         exitCode = 1; // a server that cannot serve must not look like one that ended well
     }
+    notifyServiceManager("STOPPING=1");
     observer.stop(); // a notification still waiting for the window gives up now
     core.shutdown();
     installMessageBoxes(nullptr);
