@@ -21,7 +21,7 @@ CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTranspo
                        EngineObserver& observer, EngineSettings settings)
     : config_(config), queues_(queues), transport_(transport), observer_(observer),
       settings_(std::move(settings)), placement_(config.modbusTypes, settings_.serialLine),
-      transfers_(config.modbusTypes, settings_.serialLine, placement_, queues.engineLock()) {}
+      transfers_(config.modbusTypes, settings_.serialLine, queues.engineLock()) {}
 
 CommThread::~CommThread() {
     stop();
@@ -148,7 +148,7 @@ void CommThread::serveWrites() {
         if (device.writeBlocks.empty())
             continue;
         selectForClients(device);
-        transfers_.serveWrites(device, transport_, getTickCount());
+        transfers_.serveWrites(device, transport_);
     }
 }
 
