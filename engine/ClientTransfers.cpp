@@ -13,6 +13,9 @@ namespace {
 // Quality of a write to a table that cannot be written (discrete inputs, input registers):
 // the tag is configured where no write can go.
 constexpr uint16_t kNotWritableQuality = vorn::Quality::kBadConfigError;
+// Result of a write preparation whose values cannot be encoded (no error code of the device).
+constexpr int kNotEncodable = -1;
+
 // Quality of a write whose value does not fit the tag's configured length or bytes.
 constexpr uint16_t kOutOfRangeQuality = vorn::Quality::kBadConfigError;
 
@@ -125,7 +128,7 @@ void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transpor
     device.readBlocks.clear();
 }
 
-bool ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport) const {
+int ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport) const {
     std::vector<QueuedWrite> writes;
     for (const QueuedRequest& entry : block.requests)
         writes.push_back(QueuedWrite{entry.tag->shape(), configuredRun(*entry.tag).length});
@@ -133,17 +136,18 @@ bool ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transpor
 
     const size_t bytes = std::max<size_t>(unitBytes(block.kind, block.length), 2);
     block.buffer.assign(bytes, 0);
-    if (needsReadBeforeWrite(block.run(), writes, singleFunction) &&
-        readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer) !=
-            ErrorCode::kSuccess)
-        return false;
-
+    if (needsReadBeforeWrite(block.run(), writes, singleFunction)) {
+        const int code =
+            readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer);
+        if (code != ErrorCode::kSuccess)
+            return code; // the write fails as the read did
+    }
     for (QueuedRequest& entry : block.requests) {
         if (encodeTagValue(entry.tag->shape(), entry.request->getWriteValue(), block.buffer,
                            block.start, false) != EncodeStatus::ok)
-            return false;
+            return kNotEncodable;
     }
-    return true;
+    return ErrorCode::kSuccess;
 }
 
 int ClientTransfers::sendWrite(const ClientBlock& block, ModbusTransport& transport) const {
@@ -162,15 +166,16 @@ int ClientTransfers::sendWrite(const ClientBlock& block, ModbusTransport& transp
 
 void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transport) const {
     for (ClientBlock& block : device.writeBlocks) {
-        bool prepared;
+        int code;
         {
             std::lock_guard lock(engineLock_);
-            prepared = prepareWrite(block, transport);
+            code = prepareWrite(block, transport);
         }
-        const int code = prepared ? sendWrite(block, transport) : ErrorCode::kSuccess;
+        if (code == ErrorCode::kSuccess)
+            code = sendWrite(block, transport);
         std::lock_guard lock(engineLock_);
         for (QueuedRequest& entry : block.requests) {
-            if (!prepared)
+            if (code == kNotEncodable)
                 completeWrite(*entry.request, false, vorn::Quality::kBad);
             else
                 completeWrite(*entry.request, code == ErrorCode::kSuccess, qualityOf(code));

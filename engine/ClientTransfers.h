@@ -24,8 +24,9 @@ public:
     void serveWrites(EngineDevice& device, ModbusTransport& transport) const;
 
 private:
-    // Fills the block's buffer with what it writes; false when that cannot be done.
-    bool prepareWrite(ClientBlock& block, ModbusTransport& transport) const;
+    // Fills the block's buffer with what it writes, reading the block first where needed: 0, the
+    // error code of that read, or a negative code when the values cannot be encoded.
+    [[nodiscard]] int prepareWrite(ClientBlock& block, ModbusTransport& transport) const;
     [[nodiscard]] int sendWrite(const ClientBlock& block, ModbusTransport& transport) const;
 
     const ModbusTypeTable& functionCodes_;
