@@ -22,7 +22,7 @@ CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTranspo
                        EngineObserver& observer, EngineSettings settings)
     : config_(config), queues_(queues), transport_(transport), observer_(observer),
       settings_(std::move(settings)), placement_(config.modbusTypes, settings_.serialLine),
-      transfers_(config.modbusTypes, settings_.serialLine, placement_, queues.engineLock()) {}
+      transfers_(config.modbusTypes, settings_.serialLine, queues.engineLock()) {}
 
 CommThread::~CommThread() {
     stop();
@@ -154,7 +154,7 @@ void CommThread::serveWrites() {
         if (device.writeBlocks.empty())
             continue;
         selectForClients(device);
-        transfers_.serveWrites(device, transport_, getTickCount());
+        transfers_.serveWrites(device, transport_);
     }
 }
 

@@ -98,6 +98,22 @@ TEST(ErrorStatus, ARefusingDeviceFailsWithinASecondAndItsWritesReachNoOtherDevic
         EXPECT_FALSE(r.data.has_value()) << "a write meant for Dead reached Good";
 }
 
+TEST(ErrorStatus, WritesThatReadFirstFailWithTheReadsStatusWhenTheDeviceCannotBeReached) {
+    EngineRig rig;
+    const int refused = closedPort();
+    rig.start(datatypeRow("COIL", 1, 15, 0),
+              tcpDevice("Dead", "127.0.0.1",
+                        tagElement("Flag", "HREGISTER VT_BOOL", "1", "<databit>2</databit>") +
+                            tagElement("Coil", "COIL", "4"),
+                        " port=\"" + std::to_string(refused) + "\""));
+    for (auto [id, value] : {std::pair{"Dead.Flag", true}, std::pair{"Dead.Coil", true}}) {
+        WriteResult write = rig.client().write(id, Variant::boolean(value), 5000);
+        EXPECT_EQ(write.result, E_FAIL) << id;
+        EXPECT_TRUE(write.hasQuality) << id;
+        EXPECT_EQ(write.quality, 0x18) << id << ": the device cannot be reached";
+    }
+}
+
 TEST(ErrorStatus, ASilentDeviceTimesOutAndTheNextDeviceClearsTheReport) {
     EngineRig rig;
     SimDevice& silent = rig.addSimulator({"--unit", "1", "--silent", "1"});
