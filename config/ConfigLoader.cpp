@@ -1,5 +1,7 @@
 #include "ConfigLoader.h"
 
+#include "config/ConfigCheck.h"
+#include "config/ConfigTrace.h"
 #include "config/DatatypeRules.h"
 #include "config/ValueReader.h"
 #include "platform/MessageBox.h"
@@ -17,10 +19,6 @@ constexpr const char* kTraceId = "CFG";
 std::string quoted(const std::string& text) {
     constexpr size_t kShown = 64;
     return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
-}
-
-void warn(const std::string& text) {
-    getSOCmnTrace().trace(TraceLevel::warning, kTraceId, text);
 }
 
 // Reads a number of `bits` from an attribute (isAttribute) or a child element's text. Absent
@@ -112,10 +110,35 @@ ConfigSearch ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) 
 
 bool ConfigLoader::loadConfiguration(const std::string& path, SODaSNameSpaceRoot& root,
                                      void* owner) {
+    summary_ = ConfigSummary();
+    summary_.path = path;
     DomDocument document;
-    if (!document.load(path))
-        warn("configuration " + quoted(path) + " not loaded: " + document.parseError());
+    summary_.parsed = document.load(path);
+    if (!summary_.parsed) {
+        const TextPosition at = document.parseErrorPosition();
+        std::string where;
+        if (at.line)
+            where =
+                " (line " + std::to_string(at.line) + ", column " + std::to_string(at.column) + ")";
+        getSOCmnTrace().trace(TraceLevel::warning, kTraceId,
+                              "configuration " + quoted(path) +
+                                  " not loaded: " + document.parseError() + where);
+    }
+    document_ = &document;
+    summary_.warnings = ConfigCheck(profile_.kind, document).check();
+    const bool read = readDocument(document, root, owner);
+    document_ = nullptr;
+    summary_.devices = config_.devices.getCount();
+    return read;
+}
 
+void ConfigLoader::warn(const std::string& text, const DomNode& at) {
+    ++summary_.skipped;
+    traceConfigWarning(document_, at, text);
+}
+
+bool ConfigLoader::readDocument(const DomDocument& document, SODaSNameSpaceRoot& root,
+                                void* owner) {
     for (const DomNode& top : document.topLevelNodes()) {
         if (!top.isElement() || top.name() != profile_.rootElement)
             continue;
@@ -159,7 +182,7 @@ void ConfigLoader::readModbusTypes(const DomNode& modbus) {
                 valid = valid && readNumber(text, field, problem);
         }
         if (!valid) {
-            warn("DATATYPE " + quoted(name) + " skipped: " + problem);
+            warn("DATATYPE " + quoted(name) + " skipped: " + problem, row);
             continue;
         }
         config_.modbusTypes.addRow(registerKindOf(name), static_cast<uint8_t>(read),
@@ -204,7 +227,7 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
         problem = "address " + quoted(device->address) + " is longer than 15 characters";
     }
     if (!valid) {
-        warn("PLC " + quoted(device->name) + " skipped with its tags: " + problem);
+        warn("PLC " + quoted(device->name) + " skipped with its tags: " + problem, plc);
         return;
     }
     device->tcpPort = static_cast<uint16_t>(port);
@@ -270,7 +293,7 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
         problem = "port name " + quoted(port.name) + " is longer than 9 characters";
     }
     if (!valid) {
-        warn("PLC " + label + " skipped with its port and tags: " + problem);
+        warn("PLC " + label + " skipped with its port and tags: " + problem, plc);
         return;
     }
     port.baudRate = baudRate;
@@ -323,13 +346,14 @@ void ConfigLoader::readTagContent(const DomNode& parentElement, SODaSNode& branc
         auto where = [&] { return quoted(branch.getItemID() + "." + element.name()); };
         if (depth >= kMaxBranchDepth) {
             warn("branch " + where() + " skipped with its content: more than " +
-                 std::to_string(kMaxBranchDepth) + " branch levels");
+                     std::to_string(kMaxBranchDepth) + " branch levels",
+                 element);
             continue;
         }
         std::string refusal;
         SOCmnPointer<SODaSNode> child = branchFor(branch, element.name(), refusal);
         if (!child) {
-            warn("branch " + where() + " skipped with its content: " + refusal);
+            warn("branch " + where() + " skipped with its content: " + refusal, element);
             continue;
         }
         readTagContent(element, *child, device, depth + 1);
@@ -368,7 +392,7 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     }
     auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
     if (!valid) {
-        warn("tag " + where() + " skipped: " + problem);
+        warn("tag " + where() + " skipped: " + problem, tagElement);
         return;
     }
     tag.address = static_cast<uint16_t>(address);
@@ -386,8 +410,11 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
 
     SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
     AddRefusal why = AddRefusal::none;
-    if (!branch.addLeaf(leaf.get(), &why))
-        warn("tag " + where() + " skipped: " + refusalText(why));
+    if (!branch.addLeaf(leaf.get(), &why)) {
+        warn("tag " + where() + " skipped: " + refusalText(why), tagElement);
+        return;
+    }
+    ++summary_.tags;
 }
 
 } // namespace vorn

@@ -6,6 +6,7 @@
 // root (no "MODBUS" first, no "OPC_DA" second) are shown as messages.
 #pragma once
 
+#include "config/ConfigSummary.h"
 #include "config/ServerConfig.h"
 #include "config/ServerProfile.h"
 #include "config/TagConfig.h"
@@ -56,8 +57,13 @@ public:
     // True unless a structural message was shown; what was read before it stays in effect.
     bool loadConfiguration(const std::string& path, SODaSNameSpaceRoot& root,
                            void* owner = nullptr);
+    // What the last load gave: the file, devices, tags, skipped elements and warnings.
+    const ConfigSummary& summary() const { return summary_; }
 
 private:
+    bool readDocument(const DomDocument& document, SODaSNameSpaceRoot& root, void* owner);
+    // A "CFG" warning about an element left out, with the element's line when known.
+    void warn(const std::string& text, const DomNode& at = DomNode());
     void readModbusTypes(const DomNode& modbus);
     void readDevices(const DomNode& opcDa, SODaSNameSpaceRoot& root);
     void readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root);
@@ -79,6 +85,8 @@ private:
     Registry registry_;
     std::string programPath_;
     std::string configPath_;
+    ConfigSummary summary_;
+    const DomDocument* document_ = nullptr; // while a file is read
 };
 
 } // namespace vorn

@@ -1,5 +1,9 @@
 #include "XmlDom.h"
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 namespace vorn {
 namespace {
 
@@ -77,6 +81,15 @@ size_t DomNode::childCount() const {
     return count;
 }
 
+std::vector<std::string> DomNode::attributeNames() const {
+    std::vector<std::string> names;
+    if (embeddedText_)
+        return names;
+    for (pugi::xml_attribute attribute : node_.attributes())
+        names.emplace_back(attribute.name());
+    return names;
+}
+
 bool DomNode::textOfFirstChild(std::string& text) const {
     DomNode first = firstChild();
     if (!first.isText())
@@ -86,23 +99,62 @@ bool DomNode::textOfFirstChild(std::string& text) const {
 }
 
 bool DomDocument::load(const std::string& path) {
+    path_ = path;
+    text_.clear();
     return takeResult(document_.load_file(path.c_str(), kParseOptions));
 }
 
 bool DomDocument::loadText(const std::string& text) {
+    path_.clear();
+    text_ = text;
     return takeResult(document_.load_buffer(text.data(), text.size(), kParseOptions));
 }
 
 bool DomDocument::takeResult(const pugi::xml_parse_result& result) {
+    latin1_ = result.encoding == pugi::encoding_latin1;
+    lineStarts_.clear();
+    indexed_ = false;
+    errorPosition_ = {};
     if (result) {
         error_.clear();
         return true;
     }
     error_ = result.description();
-    if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error)
+    if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error) {
         error_ += " at offset " + std::to_string(result.offset);
+        errorPosition_ = positionOf(result.offset);
+    }
     document_.reset();
     return false;
+}
+
+const std::vector<size_t>& DomDocument::lineStarts() const {
+    if (indexed_)
+        return lineStarts_;
+    indexed_ = true;
+    std::string fileText;
+    if (!path_.empty()) {
+        std::ifstream file(path_, std::ios::binary);
+        fileText.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    const std::string& text = path_.empty() ? text_ : fileText;
+    lineStarts_.push_back(0);
+    size_t offset = 0;
+    for (char c : text) {
+        offset += latin1_ && static_cast<unsigned char>(c) >= 0x80 ? 2 : 1;
+        if (c == '\n')
+            lineStarts_.push_back(offset);
+    }
+    return lineStarts_;
+}
+
+TextPosition DomDocument::positionOf(ptrdiff_t offset) const {
+    if (offset < 0)
+        return {};
+    const std::vector<size_t>& starts = lineStarts();
+    auto after = std::upper_bound(starts.begin(), starts.end(), static_cast<size_t>(offset));
+    const size_t line = static_cast<size_t>(after - starts.begin());
+    return {line, static_cast<size_t>(offset) - starts[line - 1] + 1};
 }
 
 std::vector<DomNode> DomDocument::topLevelNodes() const {

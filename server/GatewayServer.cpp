@@ -8,6 +8,7 @@
 #include "toolkit/SOCmnTrace.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -73,11 +74,16 @@ void GatewayServer::setTestTool(bool on) {
 ConfigSearch GatewayServer::loadConfiguration(void* owner) {
     ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
     loader.setConfigPath(configPath_);
-    return loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    summaryLine_ = loader.summary().describe(identity_.programName);
+    return search;
 }
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
     const ConfigSearch search = loadConfiguration(owner);
+    // One line for whoever starts the server: which file, and what came of it.
+    std::printf("%s\n", summaryLine_.c_str());
+    std::fflush(stdout);
     if (config_.devices.isEmpty()) {
         // The server is about to end: say where it looked, so the operator knows what to fix.
         getSOCmnTrace().trace(TraceLevel::error, "CFG",

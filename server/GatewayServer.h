@@ -88,6 +88,7 @@ private:
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<ua::UaServer> uaServer_;
     std::string configPath_;
+    std::string summaryLine_; // devices, tags, skipped elements, file
     modbus::OutcomeListener outcomeListener_;
     bool shutDown_ = false;
 };

@@ -55,7 +55,8 @@ TEST(TcpDevices, IncompleteOrBadDevicesAreSkippedWithTheirTags) {
     for (const char* name :
          {"BigId", "TextTimeout", "NegativeId", "PortZero", "BigPort", "LongAddress"})
         EXPECT_TRUE(tracedAbout(c, std::string("\"") + name + "\"")) << name;
-    EXPECT_FALSE(tracedAbout(c, "NoAddress")) << "a missing address is skipped silently";
+    EXPECT_TRUE(tracedAbout(c, "line 6: PLC \"NoAddress\": without the attribute \"address\""))
+        << "a missing address is named with its line";
 }
 
 TEST(TcpDevices, EveryTagsElementIsRead) {

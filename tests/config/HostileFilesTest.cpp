@@ -44,9 +44,10 @@ TEST(HostileFiles, BinaryGarbageLoadsNothing) {
 TEST(HostileFiles, AHugeElementNameBecomesABranchAndTracesStayShort) {
     const std::string huge(10 * 1024 * 1024, 'B');
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   "<" + huge + ">" + tagElement("T", "VT_I2", "0") +
-                                       tagElement("T", "VT_I2", "1") + "</" + huge + ">")));
+    c.load(tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                     tcpDevice("P1", "127.0.0.1",
+                               "<" + huge + ">" + tagElement("T", "VT_I2", "0") +
+                                   tagElement("T", "VT_I2", "1") + "</" + huge + ">")));
     EXPECT_TRUE(c.tag("P1." + huge + ".T"));
     ASSERT_EQ(c.traces.size(), 1u) << "the duplicate tag is reported";
     EXPECT_LT(c.traces[0].size(), 300u);
@@ -60,9 +61,10 @@ TEST(HostileFiles, DeepNestingIsCutAtTheBranchLimit) {
         close += "</B>";
     }
     LoadedConfig c(ServerKind::tarnvale);
-    c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                   tagElement("Top", "VT_I2", "0") + open +
-                                       tagElement("Bottom", "VT_I2", "1") + close)));
+    c.load(tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                     tcpDevice("P1", "127.0.0.1",
+                               tagElement("Top", "VT_I2", "0") + open +
+                                   tagElement("Bottom", "VT_I2", "1") + close)));
     EXPECT_TRUE(c.tag("P1.Top"));
     std::string id = "P1";
     for (unsigned i = 1; i < ConfigLoader::kMaxBranchDepth; ++i)
@@ -75,7 +77,7 @@ TEST(HostileFiles, DeepNestingIsCutAtTheBranchLimit) {
 TEST(HostileFiles, BadTagNumbersSkipOnlyThatTag) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig(
-        "",
+        datatypeRow("HREGISTER", 3, 16, 6),
         tcpDevice("P1", "127.0.0.1",
                   tagElement("BigAddress", "VT_I2", "70000") +
                       tagElement("TextBit", "VT_BOOL", "1", "<databit>abc</databit>") +

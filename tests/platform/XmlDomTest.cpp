@@ -1,5 +1,7 @@
 #include "platform/XmlDom.h"
 
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -71,4 +73,37 @@ TEST(XmlDom, TextOpeningAnElementIsItsFirstChildInEveryView) {
     EXPECT_EQ(first.nextSibling().type(), DomNodeType::comment);
     EXPECT_EQ(first.nextSibling().nextSibling().nextSibling().name(), "b");
     EXPECT_TRUE(first.nextSibling().nextSibling().nextSibling().nextSibling().isNull());
+}
+
+TEST(XmlDom, NodesAndParseErrorsHaveTheirLineAndColumn) {
+    DomDocument doc;
+    // High Latin-1 bytes take two bytes each once parsed; lines must still match the file.
+    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<r>\r\n"
+                             "\t<a>\xE9\xE9\xE9\xE9</a>\r\n\t<b/>\r\n\r\n\t<c/></r>"));
+    DomNode root = doc.topLevelNodes().back();
+    auto children = root.children();
+    ASSERT_EQ(children.size(), 3u);
+    EXPECT_EQ(doc.positionOf(root).line, 2u);
+    EXPECT_EQ(doc.positionOf(children[0]).line, 3u);
+    EXPECT_EQ(doc.positionOf(children[1]).line, 4u);
+    EXPECT_EQ(doc.positionOf(children[2]).line, 6u);
+    EXPECT_EQ(doc.positionOf(DomNode()).line, 0u);
+
+    EXPECT_FALSE(doc.loadText("<r>\n  <a>\xE9\xE9</a>\n  <b></c>\n</r>"));
+    EXPECT_EQ(doc.parseErrorPosition().line, 3u);
+    EXPECT_GE(doc.parseErrorPosition().column, 6u);
+    EXPECT_FALSE(doc.load("/nonexistent/file.xml"));
+    EXPECT_EQ(doc.parseErrorPosition().line, 0u);
+}
+
+TEST(XmlDom, LinesOfALoadedFileAreCountedFromTheFile) {
+    const std::string path = ::testing::TempDir() + "xmldom-lines.xml";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "<r>\n\n\n<x/>\n</r>\n";
+    }
+    DomDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    EXPECT_EQ(doc.positionOf(doc.topLevelNodes().back().firstChild()).line, 4u);
+    std::remove(path.c_str());
 }

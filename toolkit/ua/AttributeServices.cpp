@@ -8,6 +8,7 @@
 #include "toolkit/ua/DaMapping.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
+#include "toolkit/ua/WriteConversion.h"
 
 #include <chrono>
 #include <cmath>
@@ -170,9 +171,12 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
             continue;
         }
         vorn::Variant value;
-        if (!w.value.hasValue ||
-            fromUaVariant(w.value.value, node->tag->getNativeDatatype(), value) != Status::kGood) {
-            results[i] = Status::kBadTypeMismatch;
+        StatusCode converted =
+            w.value.hasValue
+                ? convertWrittenValue(w.value.value, node->tag->getNativeDatatype(), value)
+                : Status::kBadTypeMismatch;
+        if (converted != Status::kGood) {
+            results[i] = converted;
             continue;
         }
         auto request = makeObject<SODaSRequest>(SODaSRequest::write, SODaSRequest::kSyncDevice,
