@@ -126,6 +126,8 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         ShutdownSignals shutdownSignals(window);
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
+        // Then one line for whoever starts it: which file, and what came of it.
+        std::printf("%s\n", core.configSummary().c_str());
         std::fflush(stdout);
         notifyServiceManager("READY=1"); // the endpoint listens: dependants may start
         window.showMinimized();

@@ -81,9 +81,6 @@ ConfigSearch GatewayServer::loadConfiguration(void* owner) {
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
     const ConfigSearch search = loadConfiguration(owner);
-    // One line for whoever starts the server: which file, and what came of it.
-    std::printf("%s\n", summaryLine_.c_str());
-    std::fflush(stdout);
     if (config_.devices.isEmpty()) {
         // The server is about to end: say where it looked, so the operator knows what to fix.
         getSOCmnTrace().trace(TraceLevel::error, "CFG",

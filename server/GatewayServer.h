@@ -75,6 +75,8 @@ public:
     uint16_t opcUaPort() const;
     // The endpoint clients reach once the server has started, e.g. "opc.tcp://host:4840".
     std::string endpointUrl() const;
+    // What the configuration load gave: devices, tags, skipped elements and the file.
+    const std::string& configSummary() const { return summaryLine_; }
 
 private:
     const ServerIdentity& identity_;

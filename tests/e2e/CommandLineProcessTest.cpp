@@ -66,17 +66,17 @@ TEST(CommandLineProcess, CheckConfigNamesEverySkippedOrDegradedElementAndExitsOn
     Rig rig;
     const std::string path = rig.dir.write(
         "faulty.xml",
-        tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                tagElement("Odd", "HREGISTER VT_NOSUCH", "1") +
-                                    tagElement("Shy", "HREGISTER VT_I2", "2", "", "SOMETIMES") +
-                                    tagElement("Far", "HREGISTER VT_I2", "70000") +
-                                    tagElement("Fine", "HREGISTER VT_I2", "3"))));
+        tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                  tcpDevice("P1", "127.0.0.1",
+                            tagElement("Odd", "HREGISTER VT_NOSUCH", "1") +
+                                tagElement("Shy", "HREGISTER VT_I2", "2", "", "SOMETIMES") +
+                                tagElement("Far", "HREGISTER VT_I2", "70000") +
+                                tagElement("Fine", "HREGISTER VT_I2", "3"))));
     ProgramRun check = runTarnvale({"--check-config", path});
     EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
-    EXPECT_NE(check.out.find("\"P1.Odd\": unknown datatype \"HREGISTER VT_NOSUCH\""),
-              std::string::npos)
+    EXPECT_NE(check.out.find("\"P1.Odd\": datatype \"HREGISTER VT_NOSUCH\""), std::string::npos)
         << check.out;
-    EXPECT_NE(check.out.find("\"P1.Shy\": unknown access rights \"SOMETIMES\""), std::string::npos)
+    EXPECT_NE(check.out.find("\"P1.Shy\": accessrights \"SOMETIMES\""), std::string::npos)
         << check.out;
     EXPECT_NE(check.out.find("\"P1.Far\" skipped: \"address\" value \"70000\""), std::string::npos)
         << check.out;
@@ -88,11 +88,12 @@ TEST(CommandLineProcess, CheckConfigOnACleanFileExitsZeroWithTheSummary) {
     Rig rig;
     const std::string path = rig.dir.write(
         "clean.xml",
-        tcpConfig("", tcpDevice("P1", "127.0.0.1",
-                                tagElement("A", "HREGISTER VT_I2", "1") +
-                                    tagElement("B", "HREGISTER VT_I2", "2") +
-                                    tagElement("Far", "HREGISTER VT_I2", "900", "", "READ")) +
-                          tcpDevice("P2", "127.0.0.2", tagElement("C", "COIL VT_BOOL", "0"))));
+        tcpConfig(datatypeRow("HREGISTER", 3, 16, 6) + datatypeRow("COIL", 1, 15, 5),
+                  tcpDevice("P1", "127.0.0.1",
+                            tagElement("A", "HREGISTER VT_I2", "1") +
+                                tagElement("B", "HREGISTER VT_I2", "2") +
+                                tagElement("Far", "HREGISTER VT_I2", "900", "", "READ")) +
+                      tcpDevice("P2", "127.0.0.2", tagElement("C", "COIL VT_BOOL", "0"))));
     ProgramRun check = runTarnvale({"--check-config", path});
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     // A and B share one request; the far register and the coil need one each.

@@ -91,7 +91,8 @@ TEST(ServiceManagerProcess, ReadyOnceTheEndpointListensStoppingAtSigtermAndJourn
     EXPECT_EQ(manager.receive(10s), "STOPPING=1");
     EXPECT_EQ(server.waitForExit(15s), 0);
     // The loader's warning carries the journal's warning priority.
-    EXPECT_NE(server.errorOutput().find("<4>[warning] CFG: tag \"P1.Odd\""), std::string::npos)
+    EXPECT_NE(server.errorOutput().find("<4>[warning] CFG: line 9: tag \"P1.Odd\""),
+              std::string::npos)
         << server.errorOutput();
 }
 
@@ -109,6 +110,6 @@ TEST(ServiceManagerProcess, StartedByHandTheTraceCarriesNoPriorityPrefix) {
     ASSERT_TRUE(server.readLine(20s)) << server.errorOutput();
     EXPECT_EQ(server.terminate(15s), 0);
     const std::string err = server.errorOutput();
-    EXPECT_EQ(err.rfind("[warning] CFG: tag \"P1.Odd\"", 0), 0u) << err;
+    EXPECT_EQ(err.rfind("[warning] CFG: line 8: tag \"P1.Odd\"", 0), 0u) << err;
     EXPECT_EQ(err.find('<'), std::string::npos) << err;
 }
