@@ -1,8 +1,12 @@
 #include "ServerMain.h"
 
 #include "apps/ShutdownSignals.h"
+#include "engine/DeviceStatusLog.h"
 #include "platform/MessageBox.h"
+#include "platform/ServiceManager.h"
 #include "server/CommandLine.h"
+#include "server/ConfigCheck.h"
+#include "server/LongOptions.h"
 #include "toolkit/SOCmnTrace.h"
 #include "ui/QtMessageBox.h"
 #include "ui/ServerMainWindow.h"
@@ -12,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace vorn {
 namespace {
@@ -36,10 +41,37 @@ int registration(GatewayServer& core, ServerSwitch which) {
     return 0;
 }
 
+// The long options that end before a server starts; nullopt when the server is to run.
+std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
+    const char* program = identityOf(kind).programName;
+    switch (option.kind) {
+    case LongOption::Kind::help:
+        std::fputs(usageText(program).c_str(), stdout);
+        return 0;
+    case LongOption::Kind::version:
+        std::printf("%s %u.%u build %u\n", program, kVersionMajor, kVersionMinor, kVersionBuild);
+        return 0;
+    case LongOption::Kind::refused:
+        std::fprintf(stderr, "%s: unknown option \"%s\"\n%s", program, option.text.c_str(),
+                     usageText(program).c_str());
+        return kExitUsage;
+    case LongOption::Kind::checkConfig: {
+        GatewayServer core(kind, nullptr);
+        core.setConfigPath(option.path);
+        return printConfigCheck(checkConfiguration(core), stdout);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFactory makeTransport,
               modbus::CommLog* commLog) {
+    const LongOption longOption = parseLongOption(argc, argv);
+    if (auto exitCode = answerLongOption(kind, longOption))
+        return *exitCode;
     const bool headless = isHeadless();
     if (headless) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -56,7 +88,25 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
     ui::ServerMainWindow window(kind);
     GatewayServer core(kind, std::move(makeTransport));
 
-    const ServerSwitch which = parseServerSwitch(textAfterProgram(argc, argv));
+    // A long option replaces the switch: "--config PATH" starts as if by hand.
+    const ServerSwitch which = longOption.kind == LongOption::Kind::none
+                                   ? parseServerSwitch(textAfterProgram(argc, argv))
+                                   : ServerSwitch::none;
+    core.setConfigPath(longOption.path);
+    // Without a window each device's own state goes to stderr: a line when it starts failing,
+    // one when it recovers, a reminder a minute at most while it keeps failing.
+    modbus::DeviceStatusLog statusLog;
+    if (headless)
+        core.setOutcomeListener(
+            [&statusLog](const PlcDevice& device, int code, const std::string& text) {
+                const auto now = modbus::DeviceStatusLog::Clock::now();
+                auto line = code == 0 ? statusLog.onSuccess(device, now)
+                                      : statusLog.onFailure(device, code, text, now);
+                if (line) {
+                    std::fprintf(stderr, "%s\n", line->c_str());
+                    std::fflush(stderr);
+                }
+            });
     if (which == ServerSwitch::regServer || which == ServerSwitch::unregServer)
         return registration(core, which);
 
@@ -76,13 +126,20 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         ShutdownSignals shutdownSignals(window);
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
+        // Then one line for whoever starts it: which file, and what came of it.
+        std::printf("%s\n", core.configSummary().c_str());
         std::fflush(stdout);
+        notifyServiceManager("READY=1"); // the endpoint listens: dependants may start
         window.showMinimized();
         exitCode = application.exec();
+        // Nothing to serve is a failure a service manager must see, not a normal end.
+        if (!core.hasDevices())
+            exitCode = 1;
     } else {
         getSOCmnTrace().trace(TraceLevel::error, "DMS", "Can't start the OPC server: " + error);
         exitCode = 1; // a server that cannot serve must not look like one that ended well
     }
+    notifyServiceManager("STOPPING=1");
     observer.stop(); // a notification still waiting for the window gives up now
     core.shutdown();
     installMessageBoxes(nullptr);

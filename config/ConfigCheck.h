@@ -6,7 +6,7 @@
 // nothing: the loader reads the document exactly as before.
 #pragma once
 
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 #include "platform/XmlDom.h"
 
 #include <cstdint>

@@ -69,24 +69,43 @@ ConfigLoader::ConfigLoader(ServerKind kind, ServerConfig& config, TagFactory mak
     : profile_(profileOf(kind)), config_(config), makeTag_(std::move(makeTag)),
       registry_(std::move(registry)), programPath_(programPath()) {}
 
-void ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) {
+ConfigSearch ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) {
     root.setTreeDelimiter('.');
     root.setRefusedChars("");
+    ConfigSearch search;
+    auto tryFile = [&](const std::string& where, const std::string& path) {
+        const bool present = std::ifstream(path).good();
+        search.tried.push_back(where + path + (present ? "" : " (not found)"));
+        // A missing file still goes through the loader, whose trace line says why it failed.
+        if (loadConfiguration(path, root, owner) && present)
+            search.loaded = path;
+    };
+    if (!configPath_.empty()) {
+        tryFile("command line: ", configPath_);
+        return search;
+    }
     if (programPath_.empty())
-        return;
+        return search;
 
     const std::string besideProgram = withoutExeSuffix(programPath_) + ".xml";
     if (std::ifstream(besideProgram).good()) {
-        loadConfiguration(besideProgram, root, owner);
-        return;
+        tryFile("beside the program: ", besideProgram);
+        return search;
     }
+    search.tried.push_back("beside the program: " + besideProgram + " (not found)");
+    const std::string registryPlace = "registry file " + registry_.path() + ", key " +
+                                      profile_.registryKey + ", value ConfigFile: ";
     if (!registry_.keyExists(profile_.registryKey)) {
+        search.tried.push_back(registryPlace + "(no such key)");
         showMessage("The configuration file couldn't be loaded !", profile_.serverCaption,
                     MessageIcon::warning, MessageButtons::ok, owner);
-        return;
+        return search;
     }
     if (auto path = registry_.readString(profile_.registryKey, "ConfigFile"))
-        loadConfiguration(*path, root, owner);
+        tryFile(registryPlace, *path);
+    else
+        search.tried.push_back(registryPlace + "(no such value)");
+    return search;
 }
 
 bool ConfigLoader::loadConfiguration(const std::string& path, SODaSNameSpaceRoot& root,

@@ -8,7 +8,7 @@
 
 #include "config/ConfigSummary.h"
 #include "config/ServerConfig.h"
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 #include "config/TagConfig.h"
 #include "platform/Registry.h"
 #include "platform/XmlDom.h"
@@ -17,8 +17,16 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vorn {
+
+// Where locateAndLoad looked, in order, each as a line for the trace ("beside the program:
+// /opt/vorn/bin/Tarnvale.xml (not found)"), and the file it loaded, empty when none.
+struct ConfigSearch {
+    std::vector<std::string> tried;
+    std::string loaded;
+};
 
 class ConfigLoader {
 public:
@@ -38,11 +46,14 @@ public:
 
     // The program file's path, by default that of the running program.
     void setProgramPath(std::string path) { programPath_ = std::move(path); }
+    // A file named for this run (command line): it replaces the search beside the program and
+    // in the registry.
+    void setConfigPath(std::string path) { configPath_ = std::move(path); }
 
     // Sets the name space's delimiter to "." with no refused characters, then loads the file
     // beside the program (program path with ".xml"), else the one the registry value
-    // "ConfigFile" names. `owner` owns the message boxes.
-    void locateAndLoad(SODaSNameSpaceRoot& root, void* owner = nullptr);
+    // "ConfigFile" names. `owner` owns the message boxes. Tells where it looked.
+    ConfigSearch locateAndLoad(SODaSNameSpaceRoot& root, void* owner = nullptr);
     // True unless a structural message was shown; what was read before it stays in effect.
     bool loadConfiguration(const std::string& path, SODaSNameSpaceRoot& root,
                            void* owner = nullptr);
@@ -73,6 +84,7 @@ private:
     TagFactory makeTag_;
     Registry registry_;
     std::string programPath_;
+    std::string configPath_;
     ConfigSummary summary_;
     const DomDocument* document_ = nullptr; // while a file is read
 };

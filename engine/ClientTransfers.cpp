@@ -4,6 +4,7 @@
 #include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/ValueEncoding.h"
+#include "modbus/WriteFit.h"
 #include "modbus/WritePreparation.h"
 
 namespace vorn::modbus {
@@ -12,6 +13,11 @@ namespace {
 // Quality of a write to a table that cannot be written (discrete inputs, input registers):
 // the tag is configured where no write can go.
 constexpr uint16_t kNotWritableQuality = vorn::Quality::kBadConfigError;
+// Result of a write preparation whose values cannot be encoded (no error code of the device).
+constexpr int kNotEncodable = -1;
+
+// Quality of a write whose value does not fit the tag's configured length or bytes.
+constexpr uint16_t kOutOfRangeQuality = vorn::Quality::kBadConfigError;
 
 UnitRun configuredRun(const PolledTag& tag) {
     return UnitRun{tag.kind(), tag.address(), static_cast<uint32_t>(unitCount(tag.shape()))};
@@ -73,19 +79,21 @@ void ClientTransfers::addWrite(EngineDevice& device, QueuedRequest entry) const 
         return;
     }
     const UnitRun configured = configuredRun(tag);
-    const auto written =
-        static_cast<uint32_t>(writtenUnitCount(tag.shape(), entry.request->getWriteValue()));
-    if (configured.length == 0 || written == 0) {
+    const WriteFit fit = writeFit(tag.shape(), entry.request->getWriteValue());
+    if (fit == WriteFit::outOfRange) {
+        completeWrite(*entry.request, false, kOutOfRangeQuality);
+        return;
+    }
+    if (configured.length == 0 || fit != WriteFit::fits) {
         completeWrite(*entry.request, false, vorn::Quality::kBad);
         return;
     }
-    const UnitRun writtenRun{tag.kind(), tag.address(), written};
     if (!tag.isArray()) {
         for (ClientBlock& block : device.writeBlocks) {
             if (block.holdsArray || isClosedToJoins(block.run(), serialLine_))
                 continue;
             if (mayJoinWriteBlock(block.run(), configured)) {
-                growTo(block, writtenRun);
+                growTo(block, configured);
                 block.requests.push_back(std::move(entry));
                 return;
             }
@@ -100,7 +108,6 @@ void ClientTransfers::addWrite(EngineDevice& device, QueuedRequest entry) const 
     block.writeCode = codes.write;
     block.singleWriteCode = codes.singleWrite;
     block.holdsArray = tag.isArray();
-    growTo(block, writtenRun);
     block.requests.push_back(std::move(entry));
     device.writeBlocks.push_back(std::move(block));
 }
@@ -121,42 +128,26 @@ void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transpor
     device.readBlocks.clear();
 }
 
-bool ClientTransfers::prepareWrite(EngineDevice& device, ClientBlock& block,
-                                   ModbusTransport& transport, uint32_t now) const {
+int ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport) const {
     std::vector<QueuedWrite> writes;
     for (const QueuedRequest& entry : block.requests)
-        writes.push_back(QueuedWrite{entry.tag->shape(),
-                                     static_cast<uint32_t>(writtenUnitCount(
-                                         entry.tag->shape(), entry.request->getWriteValue()))});
+        writes.push_back(QueuedWrite{entry.tag->shape(), configuredRun(*entry.tag).length});
     const bool singleFunction = block.length == 1 && block.singleWriteCode != 0;
 
     const size_t bytes = std::max<size_t>(unitBytes(block.kind, block.length), 2);
     block.buffer.assign(bytes, 0);
-    if (needsReadBeforeWrite(block.run(), writes, singleFunction) &&
-        readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer) !=
-            ErrorCode::kSuccess)
-        return false;
-
-    for (QueuedRequest& entry : block.requests) {
-        PolledTag& tag = *entry.tag;
-        const Variant& value = entry.request->getWriteValue();
-        if (encodeTagValue(tag.shape(), value, block.buffer, block.start, false) !=
-            EncodeStatus::ok)
-            return false;
-        // A string or array written at another length gives the tag that length from now on;
-        // its poll block is rebuilt so that later reads cover it.
-        const bool sized = tag.isArray() || tag.getNativeDatatype() == VT_BSTR;
-        const size_t length = writtenLength(value);
-        if (sized && length != tag.elements() && length <= 0xFFFF) {
-            tag.setElements(static_cast<uint16_t>(length));
-            if (tag.blockState == BlockState::member && tag.pollBlock) {
-                const uint32_t rate = tag.pollBlock->updateRate;
-                placement_.takeOut(device, tag);
-                placement_.add(device, tag, rate, now);
-            }
-        }
+    if (needsReadBeforeWrite(block.run(), writes, singleFunction)) {
+        const int code =
+            readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer);
+        if (code != ErrorCode::kSuccess)
+            return code; // the write fails as the read did
     }
-    return true;
+    for (QueuedRequest& entry : block.requests) {
+        if (encodeTagValue(entry.tag->shape(), entry.request->getWriteValue(), block.buffer,
+                           block.start, false) != EncodeStatus::ok)
+            return kNotEncodable;
+    }
+    return ErrorCode::kSuccess;
 }
 
 int ClientTransfers::sendWrite(const ClientBlock& block, ModbusTransport& transport) const {
@@ -173,18 +164,18 @@ int ClientTransfers::sendWrite(const ClientBlock& block, ModbusTransport& transp
                     block.buffer);
 }
 
-void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transport,
-                                  uint32_t now) const {
+void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transport) const {
     for (ClientBlock& block : device.writeBlocks) {
-        bool prepared;
+        int code;
         {
             std::lock_guard lock(engineLock_);
-            prepared = prepareWrite(device, block, transport, now);
+            code = prepareWrite(block, transport);
         }
-        const int code = prepared ? sendWrite(block, transport) : ErrorCode::kSuccess;
+        if (code == ErrorCode::kSuccess)
+            code = sendWrite(block, transport);
         std::lock_guard lock(engineLock_);
         for (QueuedRequest& entry : block.requests) {
-            if (!prepared)
+            if (code == kNotEncodable)
                 completeWrite(*entry.request, false, vorn::Quality::kBad);
             else
                 completeWrite(*entry.request, code == ErrorCode::kSuccess, qualityOf(code));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/Blocks.h"
-#include "engine/PollPlacement.h"
 #include "modbus/ModbusTransport.h"
 #include "modbus/ModbusTypeTable.h"
 
@@ -13,10 +12,8 @@ namespace vorn::modbus {
 
 class ClientTransfers {
 public:
-    ClientTransfers(const ModbusTypeTable& functionCodes, bool serialLine,
-                    const PollPlacement& placement, std::mutex& engineLock)
-        : functionCodes_(functionCodes), serialLine_(serialLine), placement_(placement),
-          engineLock_(engineLock) {}
+    ClientTransfers(const ModbusTypeTable& functionCodes, bool serialLine, std::mutex& engineLock)
+        : functionCodes_(functionCodes), serialLine_(serialLine), engineLock_(engineLock) {}
 
     // Grouping; the caller holds the engine lock.
     void addRead(EngineDevice& device, QueuedRequest entry) const;
@@ -24,17 +21,16 @@ public:
 
     // Transfers the device's blocks of this cycle, completes their requests and drops them.
     void serveReads(EngineDevice& device, ModbusTransport& transport) const;
-    void serveWrites(EngineDevice& device, ModbusTransport& transport, uint32_t now) const;
+    void serveWrites(EngineDevice& device, ModbusTransport& transport) const;
 
 private:
-    // Fills the block's buffer with what it writes; false when that cannot be done.
-    bool prepareWrite(EngineDevice& device, ClientBlock& block, ModbusTransport& transport,
-                      uint32_t now) const;
+    // Fills the block's buffer with what it writes, reading the block first where needed: 0, the
+    // error code of that read, or a negative code when the values cannot be encoded.
+    [[nodiscard]] int prepareWrite(ClientBlock& block, ModbusTransport& transport) const;
     [[nodiscard]] int sendWrite(const ClientBlock& block, ModbusTransport& transport) const;
 
     const ModbusTypeTable& functionCodes_;
     const bool serialLine_;
-    const PollPlacement& placement_;
     std::mutex& engineLock_;
 };
 

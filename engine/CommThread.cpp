@@ -6,6 +6,7 @@
 #include "toolkit/SOCmnTrace.h"
 
 #include <algorithm>
+#include <chrono>
 #include <unordered_map>
 
 namespace vorn::modbus {
@@ -21,7 +22,7 @@ CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTranspo
                        EngineObserver& observer, EngineSettings settings)
     : config_(config), queues_(queues), transport_(transport), observer_(observer),
       settings_(std::move(settings)), placement_(config.modbusTypes, settings_.serialLine),
-      transfers_(config.modbusTypes, settings_.serialLine, placement_, queues.engineLock()) {}
+      transfers_(config.modbusTypes, settings_.serialLine, queues.engineLock()) {}
 
 CommThread::~CommThread() {
     stop();
@@ -40,6 +41,7 @@ void CommThread::start() {
         device.device = config_.devices.getNext(pos);
         device.index = ++index;
         devices_.push_back(std::move(device));
+        health_.push_back(std::make_unique<DeviceHealth>());
     }
     config_.devices.unlock();
     running_.store(true);
@@ -56,6 +58,10 @@ std::optional<std::string> CommThread::errorText(int code) const {
     if (code < 0 || code > 0xFFFF)
         return std::nullopt;
     return errorTexts_.lookup(static_cast<uint16_t>(code));
+}
+
+std::string CommThread::errorWording(int code) const {
+    return errorText(code).value_or("Error " + std::to_string(code));
 }
 
 void CommThread::run() {
@@ -148,7 +154,7 @@ void CommThread::serveWrites() {
         if (device.writeBlocks.empty())
             continue;
         selectForClients(device);
-        transfers_.serveWrites(device, transport_, getTickCount());
+        transfers_.serveWrites(device, transport_);
     }
 }
 
@@ -246,6 +252,7 @@ int CommThread::chooseDevice(int previousCode) {
 }
 
 int CommThread::pollOnce(int code, PollBlock*& taken) {
+    polledRoundTripMs_.reset();
     EngineDevice& device = devices_[polled_];
     if (device.pollBlocks.empty())
         return code;
@@ -263,7 +270,10 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
         block.visited = true;
         return code;
     }
+    const auto sent = std::chrono::steady_clock::now();
     code = readRun(transport_, block.readCode, block.kind, block.start, block.length, block.buffer);
+    polledRoundTripMs_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
     for (PolledTag* tag : block.members) {
         if (code != ErrorCode::kSuccess)
             markFailed(*tag, code);
@@ -289,7 +299,23 @@ void CommThread::recoverSerialLine(EngineDevice& device, int code) {
     startTransport();
 }
 
+void CommThread::recordOutcome(size_t position, int code) {
+    DeviceHealth& health = *health_[position];
+    std::string text;
+    if (code != ErrorCode::kSuccess) {
+        text = errorWording(code);
+        health.recordFailure(static_cast<uint32_t>(code), text);
+    } else if (polledRoundTripMs_) {
+        health.recordSuccess(*polledRoundTripMs_, std::chrono::system_clock::now());
+    } else {
+        return; // nothing was sent: the device's state is unchanged
+    }
+    if (onOutcome_)
+        onOutcome_(*devices_[position].device, code, text);
+}
+
 void CommThread::report(int code, PollBlock* taken) {
+    recordOutcome(polled_, code);
     EngineDevice& device = devices_[polled_];
     if (code != ErrorCode::kSuccess) {
         if (taken)

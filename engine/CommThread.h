@@ -6,6 +6,7 @@
 #include "config/ServerConfig.h"
 #include "engine/Blocks.h"
 #include "engine/ClientTransfers.h"
+#include "engine/DeviceHealth.h"
 #include "engine/EngineObserver.h"
 #include "engine/PollPlacement.h"
 #include "modbus/ErrorTextTable.h"
@@ -13,6 +14,7 @@
 #include "platform/Event.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +22,11 @@
 #include <vector>
 
 namespace vorn::modbus {
+
+// Hears the outcome of every poll transfer of a device (code 0: it worked; otherwise the
+// error and its wording). Called on the communication thread: it must return quickly.
+using OutcomeListener =
+    std::function<void(const PlcDevice& device, int code, const std::string& text)>;
 
 struct EngineSettings {
     // Serial lines: blocks of exactly 246 bytes still take tags, the device table is rebuilt
@@ -40,6 +47,8 @@ public:
                EngineObserver& observer, EngineSettings settings);
     ~CommThread();
 
+    // Set before start(): who hears each poll outcome.
+    void setOutcomeListener(OutcomeListener listener) { onOutcome_ = std::move(listener); }
     // Starts the thread; with no device configured it tells the observer and ends at once.
     void start();
     // Signals the stop event and waits for the cycle under way to end.
@@ -51,6 +60,10 @@ public:
     std::optional<std::string> errorText(int code) const;
     // The engine's devices and their poll blocks; read them holding the engine lock.
     const std::vector<EngineDevice>& devices() const { return devices_; }
+    // How the device at `position` of devices() communicates; any thread, no lock needed.
+    const DeviceHealth& health(size_t position) const { return *health_[position]; }
+    // The error's text from the file, else "Error <code>".
+    std::string errorWording(int code) const;
 
 private:
     void run();
@@ -73,6 +86,8 @@ private:
     bool settle(size_t EngineQueues::Lengths::*queue, uint32_t intervalMs);
     EngineDevice* deviceOf(const PolledTag& tag);
     void markDevice(EngineDevice& device, int code);
+    // Counts the poll's outcome in the device's health and tells the listener.
+    void recordOutcome(size_t position, int code);
 
     ServerConfig& config_;
     EngineQueues& queues_;
@@ -83,8 +98,11 @@ private:
     ClientTransfers transfers_;
     ErrorTextTable errorTexts_;
     std::vector<EngineDevice> devices_;
-    size_t polled_ = 0;         // position of the polled device in devices_
-    uint16_t currentIndex_ = 0; // index of the transport's current device, 0 = none
+    std::vector<std::unique_ptr<DeviceHealth>> health_; // parallel to devices_
+    OutcomeListener onOutcome_;
+    std::optional<double> polledRoundTripMs_; // a poll transfer took place this cycle
+    size_t polled_ = 0;                       // position of the polled device in devices_
+    uint16_t currentIndex_ = 0;               // index of the transport's current device, 0 = none
     int lastSentCode_ = 0;
     PlcDevice* lastSentDevice_ = nullptr;
     bool transportNotStarted_ = false;

@@ -26,9 +26,8 @@ public:
     uint16_t address() const { return address_; }
     uint16_t bitNumber() const { return bitNumber_; }
     uint8_t kind() const { return kind_; }
-    // Element count; a write of another length changes it (under the engine lock).
+    // Element count as configured; writes never change it.
     uint16_t elements() const { return elements_.load(); }
-    void setElements(uint16_t count) { elements_.store(count); }
     bool isArray() const { return (getNativeDatatype() & VT_ARRAY) != 0; }
     TagShape shape() const;
 

@@ -1,5 +1,5 @@
 // Function codes per register kind, one row per configured Modbus type. A later row for a kind
-// overrides an earlier one; kinds without a row read with 3 and write with 16.
+// overrides an earlier one; a kind without a row uses its table's standard codes.
 #pragma once
 
 #include <cstddef>
@@ -16,22 +16,24 @@ struct FunctionCodes {
 
 class ModbusTypeTable {
 public:
-    static constexpr uint8_t kDefaultReadCode = 3;
-    static constexpr uint8_t kDefaultWriteCode = 16;
     static constexpr uint8_t kNoSingleWrite = 0;
+    static constexpr uint8_t kNoWrite = 0;
 
     // Drops every row and makes room for `rows` rows; addRow may still add more.
     void setCapacity(size_t rows);
     void addRow(uint8_t kind, uint8_t readCode, uint8_t writeCode, uint8_t singleWriteCode);
     size_t rowCount() const { return rows_.size(); }
 
-    // Codes of the last row for `kind`, or the defaults when no row names it.
+    // Codes of the last row for `kind`, or when no row names it the standard codes of its
+    // table: coils 1/15, discrete inputs 2, holding registers 3/16, input registers 4.
     FunctionCodes lookup(uint8_t kind) const;
     uint8_t readCode(uint8_t kind) const { return lookup(kind).read; }
     uint8_t writeCode(uint8_t kind) const { return lookup(kind).write; }
     uint8_t singleWriteCode(uint8_t kind) const { return lookup(kind).singleWrite; }
 
 private:
+    static FunctionCodes standardCodes(uint8_t kind);
+
     struct Row {
         uint8_t kind;
         FunctionCodes codes;

@@ -5,6 +5,7 @@
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 #include "toolkit/SOCmnEventPool.h"
+#include "toolkit/SOCmnTrace.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -70,18 +71,31 @@ void GatewayServer::setTestTool(bool on) {
     entry_->setTimingParameter(on ? 1000 : 50);
 }
 
-bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+ConfigSearch GatewayServer::loadConfiguration(void* owner) {
     ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
-    loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
-    // One line for whoever starts the server: which file, and what came of it.
-    std::printf("%s\n", loader.summary().describe(identity_.programName).c_str());
-    std::fflush(stdout);
+    loader.setConfigPath(configPath_);
+    ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+    summaryLine_ = loader.summary().describe(identity_.programName);
+    return search;
+}
+
+bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+    const ConfigSearch search = loadConfiguration(owner);
+    if (config_.devices.isEmpty()) {
+        // The server is about to end: say where it looked, so the operator knows what to fix.
+        getSOCmnTrace().trace(TraceLevel::error, "CFG",
+                              "no device configured; looked for the "
+                              "configuration in:");
+        for (const std::string& place : search.tried)
+            getSOCmnTrace().trace(TraceLevel::error, "CFG", "  " + place);
+    }
 
     transport_ = makeTransport_(config_);
     engine_ = std::make_unique<modbus::CommThread>(
         config_, queues_, *transport_, observer,
         modbus::EngineSettings{identity_.kind == ServerKind::rennick,
                                errorTextPath(identity_.errorTextFile)});
+    engine_->setOutcomeListener(outcomeListener_);
     engine_->start();
     if (!entry_->start()) {
         error = "the toolkit entry did not start";

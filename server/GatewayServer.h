@@ -3,6 +3,7 @@
 // start and shutdown sequences. The program's main() adds the window and the event loop.
 #pragma once
 
+#include "config/ConfigLoader.h"
 #include "config/ServerConfig.h"
 #include "engine/CommThread.h"
 #include "modbus/ModbusTransport.h"
@@ -43,6 +44,19 @@ public:
     // The handler that ends a server started on demand when its last client leaves.
     void installEventHandler(bool embedded, std::function<void()> closeMainWindow);
     void setTestTool(bool on);
+    // The configuration file for this run instead of the one beside the program or in the
+    // registry (command line "--config PATH").
+    void setConfigPath(std::string path) { configPath_ = std::move(path); }
+    // Hears every poll outcome of every device (set before start()).
+    void setOutcomeListener(modbus::OutcomeListener listener) {
+        outcomeListener_ = std::move(listener);
+    }
+    // True once start() has loaded a configuration that holds at least one device.
+    bool hasDevices() const { return !config_.devices.isEmpty(); }
+
+    // Finds and loads the configuration and builds the address space (message boxes owned by
+    // `owner`); start() does this first. Tells where it looked.
+    ConfigSearch loadConfiguration(void* owner);
 
     // Loads the configuration (message boxes owned by `owner`), builds the address space,
     // starts the communication thread reporting to `observer`, and starts serving clients.
@@ -61,6 +75,8 @@ public:
     uint16_t opcUaPort() const;
     // The endpoint clients reach once the server has started, e.g. "opc.tcp://host:4840".
     std::string endpointUrl() const;
+    // What the configuration load gave: devices, tags, skipped elements and the file.
+    const std::string& configSummary() const { return summaryLine_; }
 
 private:
     const ServerIdentity& identity_;
@@ -73,6 +89,9 @@ private:
     std::unique_ptr<modbus::ModbusTransport> transport_;
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<ua::UaServer> uaServer_;
+    std::string configPath_;
+    std::string summaryLine_; // devices, tags, skipped elements, file
+    modbus::OutcomeListener outcomeListener_;
     bool shutDown_ = false;
 };
 

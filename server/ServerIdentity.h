@@ -2,7 +2,7 @@
 // registry key, the error-text file and the default OPC UA port.
 #pragma once
 
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "SOCmnTrace.h"
 
+#include "platform/ServiceManager.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,19 @@ const char* levelName(TraceLevel level) {
         return "info";
     default:
         return "debug";
+    }
+}
+
+JournalPriority journalPriorityOf(TraceLevel level) {
+    switch (level) {
+    case TraceLevel::error:
+        return JournalPriority::error;
+    case TraceLevel::warning:
+        return JournalPriority::warning;
+    case TraceLevel::info:
+        return JournalPriority::info;
+    default:
+        return JournalPriority::debug;
     }
 }
 
@@ -57,7 +72,8 @@ void SOCmnTrace::trace(TraceLevel level, const std::string& id, const std::strin
         sink_(level, id, text);
         return;
     }
-    std::fprintf(stderr, "[%s] %s: %s\n", levelName(level), id.c_str(), text.c_str());
+    std::fprintf(stderr, "%s[%s] %s: %s\n", journalPrefix(journalPriorityOf(level)),
+                 levelName(level), id.c_str(), text.c_str());
 }
 
 SOCmnTrace::Sink SOCmnTrace::setSink(Sink sink) {

@@ -2,7 +2,7 @@
 // and an OK button.
 #pragma once
 
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 
 #include <QDialog>
 

@@ -85,11 +85,6 @@ void ServerMainWindow::showCommStatus(int code, const PlcDevice* device) {
         lookup = [engine = engine_](int c) { return engine->errorText(c); };
     }
     view_->setText(QString::fromStdString(ui::statusText(devices, code, device, lookup)));
-    // A server without a display shows its device errors in its log instead.
-    if (device && isHeadless()) {
-        std::fprintf(stderr, "%s\n", statusLogLine(code, *device, lookup).c_str());
-        std::fflush(stderr);
-    }
 }
 
 void ServerMainWindow::showNoDevices() {

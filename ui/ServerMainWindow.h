@@ -5,7 +5,7 @@
 #pragma once
 
 #include "config/PlcDevice.h"
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 
 #include <QMainWindow>
 

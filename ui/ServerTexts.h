@@ -1,7 +1,7 @@
 // The texts of the servers' window that depend on the server kind.
 #pragma once
 
-#include "config/ServerKind.h"
+#include "config/ServerProfile.h"
 
 namespace vorn::ui {
 

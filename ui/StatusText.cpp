@@ -21,9 +21,4 @@ std::string statusText(const std::vector<const PlcDevice*>& devices, int code,
     return text;
 }
 
-std::string statusLogLine(int code, const PlcDevice& device, const ErrorTextLookup& lookup) {
-    const std::string what = code == 0 ? "cleared" : errorTextOrNumber(code, lookup);
-    return "Comm. status: " + device.name + ": " + std::to_string(code) + " " + what;
-}
-
 } // namespace vorn::ui

@@ -21,8 +21,4 @@ std::string errorTextOrNumber(int code, const ErrorTextLookup& lookup);
 std::string statusText(const std::vector<const PlcDevice*>& devices, int code,
                        const PlcDevice* reported, const ErrorTextLookup& lookup);
 
-// The status change as one log line for a server without a display, e.g.
-// "Comm. status: P2: 4 No answer" or "Comm. status: P2: 0 cleared".
-std::string statusLogLine(int code, const PlcDevice& device, const ErrorTextLookup& lookup);
-
 } // namespace vorn::ui

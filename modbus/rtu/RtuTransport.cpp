@@ -91,7 +91,7 @@ int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expecte
     const std::vector<uint8_t> request = rtuFrame(currentDevice_->unitId, pdu);
     if (currentPort_ == nullptr)
         return ErrorCode::kSendFailed;
-    currentPort_->discardInput();
+    currentPort_->awaitLateReply();
     if (!currentPort_->write(request)) {
         currentPort_->close();
         return ErrorCode::kSendFailed;
@@ -101,10 +101,20 @@ int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expecte
     reply.resize(currentPort_->read(reply, std::chrono::milliseconds(currentDevice_->timeoutMs)));
     log_.logTransaction(request, reply);
 
+    const auto timeout = std::chrono::milliseconds(currentDevice_->timeoutMs);
     if (reply.empty()) {
+        currentPort_->expectLateReply(timeout);
         currentPort_->close();
         return ErrorCode::kNoReply;
     }
+    const int code = checkReply(reply, request, expected);
+    if (isCommunicationError(code))
+        currentPort_->expectLateReply(timeout); // the damaged reply may have more to come
+    return code;
+}
+
+int RtuTransport::checkReply(std::span<const uint8_t> reply, std::span<const uint8_t> request,
+                             const Expected& expected) {
     switch (expected.kind) {
     case ReplyKind::read:
         return checkRtuReadReply(reply, request, expected.registerKind, expected.count,

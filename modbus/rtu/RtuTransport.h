@@ -4,7 +4,9 @@
 //
 // Timing: the silent interval of the current device is kept before every request, and each
 // request waits for the response timeout of the device it is sent to (selecting another device
-// on an open line changes both; the line settings stay those the port was opened with).
+// on an open line changes both; the line settings stay those the port was opened with). After a
+// request ends without its reply, the next request on that line first waits out the device's
+// timeout and discards what came meanwhile, so a late reply is not taken for the next one.
 //
 // Only the communication thread uses a transport.
 #pragma once
@@ -50,6 +52,8 @@ private:
     SerialPort* portNamed(const std::string& name);
     // Sends `pdu` to the current device and checks the answer as `expected` says.
     [[nodiscard]] int transact(std::span<const uint8_t> pdu, const Expected& expected);
+    [[nodiscard]] static int checkReply(std::span<const uint8_t> reply,
+                                        std::span<const uint8_t> request, const Expected& expected);
 
     Registry registry_;
     CommLog& log_;

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vorn::modbus {
@@ -79,6 +80,18 @@ void SerialPort::discardInput() {
     for (int round = 0; round < 64; ++round)
         if (::read(fd_, scratch, sizeof scratch) <= 0)
             break;
+}
+
+void SerialPort::expectLateReply(std::chrono::milliseconds lateness) {
+    lateReplyUntil_ = std::max(lateReplyUntil_, Clock::now() + lateness);
+}
+
+void SerialPort::awaitLateReply() {
+    const int waitMs = millisecondsUntil(lateReplyUntil_);
+    if (waitMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    lateReplyUntil_ = {};
+    discardInput();
 }
 
 bool SerialPort::write(std::span<const uint8_t> frame) {

@@ -36,6 +36,11 @@ public:
 
     // Drops whatever has arrived unasked, so that a late answer is not taken for the next one.
     void discardInput();
+    // A request ended without its reply, which may still come within `lateness`: the next
+    // request waits that long and discards what arrived (RTU has no transaction number).
+    void expectLateReply(std::chrono::milliseconds lateness);
+    // Waits out a late reply announced by expectLateReply(), then discards what waits.
+    void awaitLateReply();
     // Sends all of `frame`; false when the port is closed or the line does not take it in time.
     bool write(std::span<const uint8_t> frame);
     // Receives up to `buffer.size()` bytes: the first must come within `responseTimeout`, each
@@ -47,6 +52,7 @@ private:
     std::string name_;
     LineSettings line_;
     int fd_ = -1;
+    std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
 };
 
 } // namespace vorn::modbus

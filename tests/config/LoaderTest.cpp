@@ -45,7 +45,8 @@ TEST(Loader, FunctionCodeRowsDefaultSkipAndLaterWins) {
     none.load(tcpConfig("", ""));
     EXPECT_EQ(none.config.modbusTypes.rowCount(), 0u);
     EXPECT_EQ(none.config.modbusTypes.readCode(5), 3);
-    EXPECT_EQ(none.config.modbusTypes.writeCode(4), 16);
+    EXPECT_EQ(none.config.modbusTypes.writeCode(4), 15);
+    EXPECT_EQ(none.config.modbusTypes.readCode(3), 4);
     EXPECT_EQ(none.config.modbusTypes.singleWriteCode(4), 0);
 
     LoadedConfig rows(ServerKind::tarnvale);
@@ -59,7 +60,7 @@ TEST(Loader, FunctionCodeRowsDefaultSkipAndLaterWins) {
         << "no row without a name, none with a bad number, none from inside OPC_DA";
     EXPECT_EQ(rows.config.modbusTypes.readCode(5), 4) << "the later HREGISTER row wins";
     EXPECT_EQ(rows.config.modbusTypes.singleWriteCode(4), 5);
-    EXPECT_EQ(rows.config.modbusTypes.readCode(3), 3) << "the skipped row leaves the default";
+    EXPECT_EQ(rows.config.modbusTypes.readCode(3), 4) << "the skipped row leaves the default";
     EXPECT_EQ(rows.config.modbusTypes.readCode(2), 2) << "258 keeps its low byte";
     ASSERT_EQ(rows.traces.size(), 3u) << "the skipped row, and the two rows that are not read";
     EXPECT_NE(rows.traces[0].find("DATATYPE without \"name\""), std::string::npos);

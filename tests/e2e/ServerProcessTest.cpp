@@ -55,24 +55,49 @@ TEST(ServerProcess, RegistrationSwitchesWriteOrRemoveTheRecordsAndEndAtOnce) {
     EXPECT_FALSE(rig.registry.keyExists(kClassKey));
 }
 
-TEST(ServerProcess, NoDeviceConfiguredEndsWithTheMessageOnStderr) {
+TEST(ServerProcess, NoDeviceConfiguredEndsWithTheMessageOnStderrAndExitCodeOne) {
     ServerRig rig;
     rig.configure("");
     auto server = rig.start();
-    ASSERT_EQ(server->waitForExit(15s), 0);
-    EXPECT_NE(server->errorOutput().find("No ModBus PLC configured. OPC Server being closed."),
-              std::string::npos)
-        << server->errorOutput();
+    ASSERT_EQ(server->waitForExit(15s), 1);
+    const std::string err = server->errorOutput();
+    EXPECT_NE(err.find("No ModBus PLC configured. OPC Server being closed."), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("value ConfigFile: " + rig.dir.file("plant.xml")), std::string::npos) << err;
 }
 
 TEST(ServerProcess, AMissingRegistryKeyIsReportedBeforeTheNoDeviceEnd) {
     ServerRig rig;
     auto server = rig.start();
-    ASSERT_EQ(server->waitForExit(15s), 0);
+    ASSERT_EQ(server->waitForExit(15s), 1);
     const std::string err = server->errorOutput();
     const size_t missing = err.find("The configuration file couldn't be loaded !");
     ASSERT_NE(missing, std::string::npos) << err;
     EXPECT_GT(err.find("No ModBus PLC configured"), missing);
+    // Every place it looked: beside the program, then the registry file by its path.
+    EXPECT_NE(err.find("beside the program: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Tarnvale.xml (not found)"), std::string::npos) << err;
+    EXPECT_NE(err.find("registry file " + rig.registry.path()), std::string::npos) << err;
+    EXPECT_NE(err.find("(no such key)"), std::string::npos) << err;
+}
+
+TEST(ServerProcess, AMissingOrInvalidConfigurationFileEndsWithExitCodeOneAndNamesIt) {
+    ServerRig rig;
+    const std::string missing = rig.dir.file("gone.xml");
+    rig.registry.writeString(kKey, "ConfigFile", missing);
+    auto server = rig.start();
+    ASSERT_EQ(server->waitForExit(15s), 1);
+    EXPECT_NE(server->errorOutput().find(missing + " (not found)"), std::string::npos)
+        << server->errorOutput();
+
+    const std::string invalid = rig.dir.write("broken.xml", "<VornModBusTcpIpCfg><MODBUS>");
+    rig.registry.writeString(kKey, "ConfigFile", invalid);
+    server = rig.start();
+    ASSERT_EQ(server->waitForExit(15s), 1);
+    const std::string err = server->errorOutput();
+    EXPECT_NE(err.find("value ConfigFile: " + invalid), std::string::npos) << err;
+    EXPECT_NE(err.find("not loaded"), std::string::npos) << err;
+    EXPECT_NE(err.find("No ModBus PLC configured"), std::string::npos) << err;
 }
 
 namespace {

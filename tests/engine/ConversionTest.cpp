@@ -88,7 +88,7 @@ TEST(Conversion, ClientValuesReachTheDeviceInModbusOrder) {
     EXPECT_EQ(*text->data, bytes({0x58, 0x59, 0x00, 0x00, 0x00, 0x00}))
         << "the five characters are zeroed before the new ones";
     auto tag = rig.tag("P1.Text");
-    EXPECT_EQ(dynamic_cast<modbus::PolledTag&>(*tag).elements(), 2);
+    EXPECT_EQ(dynamic_cast<modbus::PolledTag&>(*tag).elements(), 5) << "the length stays";
 
     Variant allOn = Variant::array(VT_BOOL, 10);
     for (size_t i = 0; i < 10; ++i)

@@ -1,5 +1,7 @@
 #include "ConfigFiles.h"
 #include "EngineRig.h"
+#include "modbus/ErrorCodes.h"
+#include "toolkit/Quality.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 
 using namespace vorn;
 using namespace vorn::test;
+using namespace vorn::modbus;
 
 namespace {
 
@@ -46,11 +49,11 @@ TEST(ErrorStatus, ExceptionRepliesGiveTheirCodesAndOutOfService) {
     rig.start("", plcFor(two, "P1", tagElement("T", "HREGISTER VT_I2", "1")));
     ReadResult read = rig.client().readFromDevice("P1.T", 3000);
     EXPECT_EQ(read.result, S_OK) << "a device read completes; the quality tells";
-    EXPECT_EQ(read.quality, 0x1C);
+    EXPECT_EQ(read.quality, Quality::kBadOutOfService);
     activateAll(rig, 200, {"P1.T"});
     EXPECT_TRUE(rig.observer.waitFor(
         [](const auto& r) {
-            return startsWith(r, {{65, "P1"}});
+            return startsWith(r, {{ErrorCode::kIllegalDataAddress, "P1"}});
         },
         3000));
 }
@@ -62,11 +65,13 @@ TEST(ErrorStatus, AnExceptionIsReportedAgainAtEachFailingPollWithAClearInBetween
     activateAll(rig, 300, {"P1.T"});
     EXPECT_TRUE(rig.observer.waitFor(
         [](const auto& r) {
-            return startsWith(r, {{66, "P1"}, {0, "P1"}, {66, "P1"}});
+            return startsWith(r, {{ErrorCode::kIllegalFunction, "P1"},
+                                  {ErrorCode::kSuccess, "P1"},
+                                  {ErrorCode::kIllegalFunction, "P1"}});
         },
         4000))
         << testing::PrintToString(rig.observer.reports().size());
-    EXPECT_EQ(rig.client().readFromCache("P1.T").quality, 0x1C);
+    EXPECT_EQ(rig.client().readFromCache("P1.T").quality, Quality::kBadOutOfService);
 }
 
 TEST(ErrorStatus, ARefusingDeviceFailsWithinASecondAndItsWritesReachNoOtherDevice) {
@@ -80,17 +85,33 @@ TEST(ErrorStatus, ARefusingDeviceFailsWithinASecondAndItsWritesReachNoOtherDevic
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(rig.observer.waitFor(
         [](const auto& r) {
-            return startsWith(r, {{32, "Dead"}});
+            return startsWith(r, {{ErrorCode::kConnectFailed, "Dead"}});
         },
         3000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 
     WriteResult write = rig.client().write("Dead.T", Variant::i2(7), 5000);
     EXPECT_EQ(write.result, E_FAIL);
-    EXPECT_EQ(write.quality, 0x18);
-    EXPECT_EQ(rig.client().readFromCache("Dead.T").quality, 0x18);
+    EXPECT_EQ(write.quality, Quality::kBadCommFailure);
+    EXPECT_EQ(rig.client().readFromCache("Dead.T").quality, Quality::kBadCommFailure);
     for (const LoggedRequest& r : good.requests())
         EXPECT_FALSE(r.data.has_value()) << "a write meant for Dead reached Good";
+}
+
+TEST(ErrorStatus, WritesThatReadFirstFailWithTheReadsStatusWhenTheDeviceCannotBeReached) {
+    EngineRig rig;
+    const int refused = closedPort();
+    rig.start(datatypeRow("COIL", 1, 15, 0),
+              tcpDevice("Dead", "127.0.0.1",
+                        tagElement("Flag", "HREGISTER VT_BOOL", "1", "<databit>2</databit>") +
+                            tagElement("Coil", "COIL", "4"),
+                        " port=\"" + std::to_string(refused) + "\""));
+    for (auto [id, value] : {std::pair{"Dead.Flag", true}, std::pair{"Dead.Coil", true}}) {
+        WriteResult write = rig.client().write(id, Variant::boolean(value), 5000);
+        EXPECT_EQ(write.result, E_FAIL) << id;
+        EXPECT_TRUE(write.hasQuality) << id;
+        EXPECT_EQ(write.quality, 0x18) << id << ": the device cannot be reached";
+    }
 }
 
 TEST(ErrorStatus, ASilentDeviceTimesOutAndTheNextDeviceClearsTheReport) {
@@ -102,11 +123,11 @@ TEST(ErrorStatus, ASilentDeviceTimesOutAndTheNextDeviceClearsTheReport) {
     activateAll(rig, 100, {"A.T", "B.T"});
     EXPECT_TRUE(rig.observer.waitFor(
         [](const auto& r) {
-            return startsWith(r, {{4, "A"}, {0, "B"}});
+            return startsWith(r, {{ErrorCode::kNoReply, "A"}, {ErrorCode::kSuccess, "B"}});
         },
         5000))
         << testing::PrintToString(rig.observer.reports().size());
-    EXPECT_EQ(rig.client().readFromCache("A.T").quality, 0x18);
+    EXPECT_EQ(rig.client().readFromCache("A.T").quality, Quality::kBadCommFailure);
     EXPECT_TRUE(EngineRig::eventually(
         [&] { return rig.client().readFromCache("B.T").quality == 0xC0; }, 3000));
 }
@@ -124,7 +145,7 @@ TEST(ErrorStatus, AConnectionClosedByTheDeviceIsReopenedAtTheNextSelection) {
     ASSERT_TRUE(rig.observer.waitFor(
         [](const auto& r) { return !r.empty() && (r.back().code == 3 || r.back().code == 32); },
         3000));
-    EXPECT_EQ(rig.client().readFromCache("P1.T").quality, 0x18);
+    EXPECT_EQ(rig.client().readFromCache("P1.T").quality, Quality::kBadCommFailure);
 
     SimProcess again(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:" + std::to_string(port), "--unit", "1",
                                        "--set", "hr:1=6", "--log", sim.log});

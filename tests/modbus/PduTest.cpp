@@ -70,7 +70,8 @@ TEST(ReplyPdu, EveryWrongLengthOfAReadReplyIsMalformed) {
         Bytes destination(4, 0xEE);
         const int code = checkReadReply(std::span(hostile).first(length), 3,
                                         RegisterKind::kHoldingRegister, 2, destination, 48);
-        EXPECT_EQ(code, length == 6 ? 0 : 48) << "reply of " << length << " bytes";
+        EXPECT_EQ(code, length == 6 ? ErrorCode::kSuccess : ErrorCode::kBadSerialReply)
+            << "reply of " << length << " bytes";
         if (length != 6) {
             EXPECT_EQ(destination, Bytes(4, 0xEE));
         }
@@ -126,9 +127,13 @@ TEST(RequestSplit, LargeArraysAreReadInConsecutiveRequests) {
 
 TEST(ModbusTypeTable, LaterRowForAKindWinsAndDefaultsFillTheRest) {
     ModbusTypeTable table;
-    EXPECT_EQ(table.lookup(RegisterKind::kCoil).read, 3);
-    EXPECT_EQ(table.lookup(RegisterKind::kCoil).write, 16);
+    EXPECT_EQ(table.lookup(RegisterKind::kCoil).read, 1) << "each table has its standard codes";
+    EXPECT_EQ(table.lookup(RegisterKind::kCoil).write, 15);
     EXPECT_EQ(table.lookup(RegisterKind::kCoil).singleWrite, 0);
+    EXPECT_EQ(table.readCode(RegisterKind::kInputStatus), 2);
+    EXPECT_EQ(table.readCode(RegisterKind::kHoldingRegister), 3);
+    EXPECT_EQ(table.writeCode(RegisterKind::kHoldingRegister), 16);
+    EXPECT_EQ(table.readCode(RegisterKind::kInputRegister), 4);
     table.setCapacity(2);
     table.addRow(RegisterKind::kCoil, 1, 15, 5);
     table.addRow(RegisterKind::kInputStatus, 2, 0, 0);
@@ -139,7 +144,7 @@ TEST(ModbusTypeTable, LaterRowForAKindWinsAndDefaultsFillTheRest) {
     EXPECT_EQ(table.writeCode(RegisterKind::kHoldingRegister), 16);
     table.setCapacity(0);
     EXPECT_EQ(table.rowCount(), 0u);
-    EXPECT_EQ(table.readCode(RegisterKind::kInputStatus), 3);
+    EXPECT_EQ(table.readCode(RegisterKind::kInputRegister), 4);
 }
 
 TEST(UnitCount, EachTypeOccupiesItsRegistersOrBits) {

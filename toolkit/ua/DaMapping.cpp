@@ -191,6 +191,9 @@ StatusCode statusOfWrite(const WriteResult& result) {
     case E_TIMEDOUT:
         return Status::kBadTimeout;
     default:
+        // The engine refuses a value that does not fit the tag's configured length or bytes.
+        if (result.hasQuality && (result.quality & 0xFC) == Quality::kBadConfigError)
+            return Status::kBadOutOfRange;
         if (result.hasQuality) {
             StatusCode status = statusOfQuality(result.quality);
             return Status::isBad(status) ? status : Status::kBad;

@@ -171,6 +171,7 @@ TEST(RtuTransport, DevicesSharingAPortKeepItsLineButTheirOwnTimeoutAndSilence) {
         EXPECT_GE(waited, timeout) << index;
         EXPECT_LT(waited, timeout + 300ms) << index;
         line.device.receive(8, 1s);
+        std::this_thread::sleep_for(timeout); // past the wait for a late answer
     }
 
     // Device 1 keeps 120 ms of silence before every request, answered or not.
@@ -206,6 +207,32 @@ TEST(RtuTransport, LateRestOfAnAnswerIsNotTakenForTheNextOne) {
     line.device.send(withCrc({0x11, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02}));
     EXPECT_EQ(second.get(), 0);
     EXPECT_EQ(destination, (Bytes{0x00, 0x01, 0x00, 0x02}));
+}
+
+TEST(RtuTransport, AnAnswerLaterThanTheTimeoutIsNotTakenForTheNextRequest) {
+    RtuLine line;
+    auto& rtu = line.transport({rtuDevice(17, 300)});
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    Bytes destination(4);
+    auto first = readTwo(rtu, destination);
+    ASSERT_EQ(line.device.receive(8, 2s), readTwoAtZeroOfUnit17);
+    // The device answers the first request after 450 ms, 150 ms past its timeout.
+    std::thread slowDevice([&] {
+        std::this_thread::sleep_for(450ms);
+        line.device.send(withCrc({0x11, 0x03, 0x04, 0xAA, 0xAA, 0xAA, 0xAA}));
+    });
+    EXPECT_EQ(first.get(), ErrorCode::kNoReply);
+
+    ASSERT_EQ(rtu.selectDevice(1), 0); // the engine selects the device again at once
+    auto second = std::async(std::launch::async,
+                             [&] { return rtu.readRegisters(3, holding, 2, 500, destination); });
+    const Bytes request = line.device.receive(8, 2s);
+    slowDevice.join();
+    ASSERT_EQ(request.size(), 8u);
+    EXPECT_EQ(request[3], 0xF4) << "the request for register 500";
+    line.device.send(withCrc({0x11, 0x03, 0x04, 0x00, 0x05, 0x00, 0x06}));
+    EXPECT_EQ(second.get(), 0);
+    EXPECT_EQ(destination, (Bytes{0x00, 0x05, 0x00, 0x06})) << "not the late answer's AA AA";
 }
 
 TEST(RtuTransport, HostileFarEndNeitherCrashesNorHangsTheTransport) {

@@ -93,7 +93,7 @@ TEST(MbapReplyAssembler, WrongUnitOrProtocolIsMalformed) {
     MbapReplyAssembler assembler;
     assembler.expect(5, 1);
     EXPECT_EQ(assembler.feed(frame(5, 2, Bytes{3, 2, 0, 1})), State::failed);
-    EXPECT_EQ(assembler.errorCode(), 52);
+    EXPECT_EQ(assembler.errorCode(), ErrorCode::kMalformedReply);
     EXPECT_FALSE(assembler.streamLost());
     assembler.expect(6, 1);
     EXPECT_EQ(assembler.feed(frame(6, 1, Bytes{3, 2, 0, 1})), State::complete);
@@ -115,7 +115,7 @@ TEST(MbapReplyAssembler, ExtremeLengthFieldsAreRejectedAtTheHeader) {
         Bytes header{0, 1, 0, 0, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
                      1};
         EXPECT_EQ(assembler.feed(header), State::failed) << length;
-        EXPECT_EQ(assembler.errorCode(), 52);
+        EXPECT_EQ(assembler.errorCode(), ErrorCode::kMalformedReply);
         EXPECT_EQ(assembler.feed(Bytes(1000, 0x03)), State::failed);
     }
 }
@@ -165,7 +165,7 @@ TEST(MbapReplyAssembler, RandomStreamsInRandomPiecesNeverOverrunOrHang) {
             (void)checkReadReply( // must only stay inside its buffers
                 assembler.pdu(), 3, RegisterKind::kHoldingRegister, 123, destination);
         if (assembler.state() == State::failed) {
-            EXPECT_EQ(assembler.errorCode(), 52);
+            EXPECT_EQ(assembler.errorCode(), ErrorCode::kMalformedReply);
         }
     }
 }

@@ -1,4 +1,4 @@
-// The two server kinds share one code base; the kind selects the names they differ by.
+// What the two server kinds differ by besides the file format: their registry key and captions.
 #pragma once
 
 #include "fileformat/ConfigFormat.h"

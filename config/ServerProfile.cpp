@@ -1,4 +1,4 @@
-#include "ServerKind.h"
+#include "ServerProfile.h"
 
 namespace vorn {
 

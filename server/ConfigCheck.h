@@ -1,0 +1,33 @@
+// "--check-config": loads a configuration as the server would, without devices or clients,
+// and tells what it skipped or degraded and what is left to serve.
+#pragma once
+
+#include "server/GatewayServer.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vorn {
+
+struct ConfigCheckReport {
+    std::vector<std::string> places;   // where the configuration was looked for
+    std::vector<std::string> findings; // the loader's trace lines: skipped or degraded elements
+    bool loaded = false;               // a file was found and its structure was sound
+    size_t devices = 0;
+    size_t tags = 0;
+    // Poll blocks the readable tags form when polled at one update rate: the Modbus requests
+    // of one pass at any rate a client chooses.
+    size_t pollBlocks = 0;
+
+    bool clean() const { return loaded && findings.empty() && devices > 0; }
+};
+
+// Loads `core`'s configuration (its config path, else the usual search) and collects the
+// report; every trace line the loader writes meanwhile is captured, not printed.
+ConfigCheckReport checkConfiguration(GatewayServer& core);
+
+// Prints the report; returns the exit code (0 clean, 1 otherwise).
+int printConfigCheck(const ConfigCheckReport& report, std::FILE* out);
+
+} // namespace vorn
