@@ -324,12 +324,10 @@ void ConfigCheck::checkTag(const DomNode& tag, const std::string& path) {
     DomNode bitField = childNamed(tag, "databit");
     uint32_t bit = 0;
     if (!bitField.isNull() && toUnsigned(elementText(bitField), 16, bit) == ValueState::present) {
+        // A databit beyond a register's 16 bits is the loader's to refuse.
         if (type != VT_EMPTY && !isBoolean(type))
             warn(bitField, what + ": databit is used only by VT_BOOL tags in registers; this " +
                                vartypeName(type) + " tag ignores it");
-        else if (type == VT_BOOL && !modbus::isBitKind(kind) && bit > 15)
-            warn(bitField, what + ": databit " + std::to_string(bit) +
-                               " is beyond the 16 bits (0 to 15) of a register");
     }
 
     DomNode elementsField = childNamed(tag, "elements");
