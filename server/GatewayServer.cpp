@@ -9,14 +9,28 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <unistd.h>
 
 namespace vorn {
 namespace {
 
+// The error-text file: beside the program (the build puts it there), else in the installed
+// data folder <prefix>/share/vorn beside <prefix>/bin. Without it errors show as numbers,
+// which the trace says once.
 std::string errorTextPath(const char* fileName) {
-    std::string beside = besideProgram(fileName);
-    return beside.empty() ? fileName : beside;
+    const std::string beside = besideProgram(fileName);
+    if (beside.empty())
+        return fileName;
+    if (std::ifstream(beside).good())
+        return beside;
+    const std::string shared = besideProgram(std::string("../share/vorn/") + fileName);
+    if (std::ifstream(shared).good())
+        return shared;
+    getSOCmnTrace().trace(TraceLevel::warning, "DMS",
+                          std::string("error texts not found (") + beside + ", " + shared +
+                              "): communication errors are shown by number");
+    return beside;
 }
 
 } // namespace
