@@ -2,6 +2,7 @@
 
 #include "config/ConfigLoader.h"
 #include "platform/ProgramPath.h"
+#include "server/DeviceHealthNodes.h"
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 #include "toolkit/SOCmnEventPool.h"
@@ -125,6 +126,7 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
     settings.productUri = std::string("urn:vorn:") + identity_.programName;
     settings.applicationUri = settings.productUri;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
+    settings.extraNodes.push_back(deviceHealthNodes(*engine_, settings.applicationUri));
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
     if (!uaServer_->start(&error)) {
         error = "the OPC UA endpoint did not start: " + error;
