@@ -47,6 +47,9 @@ private:
     std::string name_;
     LineSettings line_;
     int fd_ = -1;
+    // Why the last open failed, as traced; a new reason is traced once, a success clears it.
+    std::string openFailure_;
+    void noteOpenFailure(const std::string& devicePath, const char* reason);
 };
 
 } // namespace vorn::modbus
