@@ -377,17 +377,18 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     tag.kind = registerKindOf(datatype);
     tag.nativeType = nativeTypeOf(datatype);
     tag.accessRights = accessRightsOf(access);
+    SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
+    AddRefusal why = AddRefusal::none;
+    if (!branch.addLeaf(leaf.get(), &why)) {
+        warn("tag " + where() + " skipped: " + refusalText(why));
+        return;
+    }
     // Kept, as the servers always did, but worth a line: the tag serves no useful value.
     if (tag.nativeType == VT_EMPTY && datatype.find("VT_EMPTY") == std::string::npos)
         warn("tag " + where() + ": unknown datatype " + quoted(datatype) + ", served as VT_EMPTY");
     if (tag.accessRights == 0)
         warn("tag " + where() + ": unknown access rights " + quoted(access) +
              ", neither readable nor writable");
-
-    SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
-    AddRefusal why = AddRefusal::none;
-    if (!branch.addLeaf(leaf.get(), &why))
-        warn("tag " + where() + " skipped: " + refusalText(why));
 }
 
 } // namespace vorn
