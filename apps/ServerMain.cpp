@@ -129,7 +129,10 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         // Then one line for whoever starts it: which file, and what came of it.
         std::printf("%s\n", core.configSummary().c_str());
         std::fflush(stdout);
-        notifyServiceManager("READY=1"); // the endpoint listens: dependants may start
+        // The endpoint listens: dependants may start. A server with nothing to serve is about to
+        // end with exit code 1 and never counts as started.
+        if (core.hasDevices())
+            notifyServiceManager("READY=1");
         window.showMinimized();
         exitCode = application.exec();
         // Nothing to serve is a failure a service manager must see, not a normal end.

@@ -2,6 +2,7 @@
 
 #include "config/ConfigLoader.h"
 #include "platform/ProgramPath.h"
+#include "server/DeviceHealthNodes.h"
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 #include "toolkit/SOCmnEventPool.h"
@@ -10,14 +11,28 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <unistd.h>
 
 namespace vorn {
 namespace {
 
+// The error-text file: beside the program (the build puts it there), else in the installed
+// data folder <prefix>/share/vorn beside <prefix>/bin. Without it errors show as numbers,
+// which the trace says once.
 std::string errorTextPath(const char* fileName) {
-    std::string beside = besideProgram(fileName);
-    return beside.empty() ? fileName : beside;
+    const std::string beside = besideProgram(fileName);
+    if (beside.empty())
+        return fileName;
+    if (std::ifstream(beside).good())
+        return beside;
+    const std::string shared = besideProgram(std::string("../share/vorn/") + fileName);
+    if (std::ifstream(shared).good())
+        return shared;
+    getSOCmnTrace().trace(TraceLevel::warning, "DMS",
+                          std::string("error texts not found (") + beside + ", " + shared +
+                              "): communication errors are shown by number");
+    return beside;
 }
 
 } // namespace
@@ -114,6 +129,7 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
     settings.productUri = std::string("urn:vorn:") + identity_.programName;
     settings.applicationUri = settings.productUri;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
+    settings.extraNodes.push_back(deviceHealthNodes(*engine_, settings.applicationUri));
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
     if (!uaServer_->start(&error)) {
         error = "the OPC UA endpoint did not start: " + error;

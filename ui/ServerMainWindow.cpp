@@ -15,7 +15,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QThread>
-#include <cstdio>
 
 namespace vorn::ui {
 

@@ -1,7 +1,10 @@
 #include "SerialPort.h"
 
+#include "toolkit/SOCmnTrace.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -46,19 +49,40 @@ void setModemLines(int fd, bool hardwareFlowControl) {
 
 } // namespace
 
+void SerialPort::noteOpenFailure(const std::string& devicePath, const char* reason) {
+    // The engine retries a failed port every few hundred milliseconds: say it once per reason.
+    if (openFailure_ == reason)
+        return;
+    openFailure_ = reason;
+    getSOCmnTrace().trace(TraceLevel::warning, "RTU",
+                          name_ + " = " + devicePath + ": " + openFailure_);
+}
+
 bool SerialPort::open(const std::string& devicePath) {
     close();
     if (devicePath.empty())
         return false;
     fd_ = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        noteOpenFailure(devicePath, std::strerror(errno));
         return false;
+    }
     termios tio{};
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd_, &tio) != 0 ||
-        !applyLineSettings(tio, line_) || ::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+    const char* failed = nullptr;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+        failed = errno == EWOULDBLOCK ? "in use by another program" : std::strerror(errno);
+    else if (::tcgetattr(fd_, &tio) != 0)
+        failed = std::strerror(errno); // e.g. "Inappropriate ioctl for device": not a serial port
+    else if (!applyLineSettings(tio, line_))
+        failed = "line settings not supported";
+    else if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+        failed = std::strerror(errno);
+    if (failed) {
+        noteOpenFailure(devicePath, failed);
         close();
         return false;
     }
+    openFailure_.clear();
     setModemLines(fd_, line_.hardwareFlowControl);
     ::tcflush(fd_, TCIOFLUSH);
     return true;

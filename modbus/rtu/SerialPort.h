@@ -53,6 +53,9 @@ private:
     LineSettings line_;
     int fd_ = -1;
     std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
+    // Why the last open failed, as traced; a new reason is traced once, a success clears it.
+    std::string openFailure_;
+    void noteOpenFailure(const std::string& devicePath, const char* reason);
 };
 
 } // namespace vorn::modbus

@@ -113,3 +113,17 @@ TEST(ServiceManagerProcess, StartedByHandTheTraceCarriesNoPriorityPrefix) {
     EXPECT_EQ(err.rfind("[warning] CFG: line 8: tag \"P1.Odd\"", 0), 0u) << err;
     EXPECT_EQ(err.find('<'), std::string::npos) << err;
 }
+
+TEST(ServiceManagerProcess, AServerWithoutDevicesNeverReportsReadyAndExitsOne) {
+    ScratchDir dir;
+    const std::string config = dir.write("empty.xml", tcpConfig("", ""));
+    dir.write("registry.ini", "[SOFTWARE\\VornAutomation\\Tarnvale]\nOpcUaPort=0\n");
+    NotifySocket manager(dir.file("notify"));
+    ASSERT_TRUE(manager.bound());
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ScopedEnv registry("VORN_REGISTRY", dir.file("registry.ini").c_str());
+    ScopedEnv notify("NOTIFY_SOCKET", dir.file("notify").c_str());
+    ChildProcess server(TARNVALE_PATH, {"--config", config});
+    EXPECT_EQ(server.waitForExit(15s), 1) << server.errorOutput();
+    EXPECT_EQ(manager.receive(500ms), "STOPPING=1") << "no READY=1 before it";
+}

@@ -4,10 +4,15 @@
 
 namespace vorn::ua {
 
-AddressSpace::AddressSpace(SODaSEntry& entry, const ServerInfo& info) {
+AddressSpace::AddressSpace(SODaSEntry& entry, const ServerInfo& info,
+                           const std::vector<ExtraNodes>& extraNodes) {
     addStandardNodes(info);
     if (auto root = entry.getNameSpaceRoot())
         addTagNodes(*root);
+    uint16_t namespaceIndex = kTagNamespace;
+    for (const ExtraNodes& extra : extraNodes)
+        if (extra.build)
+            extra.build(*this, ++namespaceIndex);
 }
 
 const Node* AddressSpace::find(const NodeId& id) const {

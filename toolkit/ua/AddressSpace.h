@@ -48,9 +48,20 @@ struct Node {
     LocalizedText inverseName;
 };
 
+class AddressSpace;
+
+// Nodes a server program shows beside the toolkit's name space, in a namespace of their own
+// (appended to the NamespaceArray after the tags' namespace; `build` receives its index).
+// Built once at start, like the rest.
+struct ExtraNodes {
+    std::string namespaceUri;
+    std::function<void(AddressSpace& space, uint16_t namespaceIndex)> build;
+};
+
 class AddressSpace {
 public:
-    AddressSpace(SODaSEntry& entry, const ServerInfo& info);
+    AddressSpace(SODaSEntry& entry, const ServerInfo& info,
+                 const std::vector<ExtraNodes>& extraNodes = {});
 
     const Node* find(const NodeId& id) const;
     // True when `type` is `base` or one of its subtypes (HasSubtype, namespace 0).

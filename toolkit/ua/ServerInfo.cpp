@@ -17,9 +17,11 @@ void encodeBuildInfo(Encoder& e, const BuildInfoText& build, DateTime buildDate)
 
 } // namespace
 
-ServerInfo::ServerInfo(BuildInfoText build, std::string applicationUri, std::string namespaceUri)
+ServerInfo::ServerInfo(BuildInfoText build, std::string applicationUri, std::string namespaceUri,
+                       std::vector<std::string> moreNamespaceUris)
     : build_(std::move(build)), applicationUri_(std::move(applicationUri)),
-      namespaceUri_(std::move(namespaceUri)), startTime_(nowDateTime()) {}
+      namespaceUri_(std::move(namespaceUri)), moreNamespaceUris_(std::move(moreNamespaceUris)),
+      startTime_(nowDateTime()) {}
 
 void ServerInfo::beginShutdown(const std::string& reason, uint32_t secondsTillShutdown) {
     std::lock_guard lock(mutex_);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vorn::ua {
 
@@ -22,11 +23,14 @@ struct BuildInfoText {
 
 class ServerInfo {
 public:
-    ServerInfo(BuildInfoText build, std::string applicationUri, std::string namespaceUri);
+    // `moreNamespaceUris` follow the tags' namespace in the NamespaceArray.
+    ServerInfo(BuildInfoText build, std::string applicationUri, std::string namespaceUri,
+               std::vector<std::string> moreNamespaceUris = {});
 
     const BuildInfoText& build() const { return build_; }
     const std::string& applicationUri() const { return applicationUri_; }
     const std::string& namespaceUri() const { return namespaceUri_; }
+    const std::vector<std::string>& moreNamespaceUris() const { return moreNamespaceUris_; }
     DateTime startTime() const { return startTime_; }
 
     void beginShutdown(const std::string& reason, uint32_t secondsTillShutdown);
@@ -44,6 +48,7 @@ private:
     const BuildInfoText build_;
     const std::string applicationUri_;
     const std::string namespaceUri_;
+    const std::vector<std::string> moreNamespaceUris_;
     const DateTime startTime_;
     std::atomic<bool> shuttingDown_{false};
     mutable std::mutex mutex_;

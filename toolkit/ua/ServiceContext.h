@@ -21,12 +21,20 @@ struct CoreSettings {
     uint32_t requestTimeoutMs = 10000;
 };
 
+inline std::vector<std::string> namespaceUrisOf(const std::vector<ExtraNodes>& extraNodes) {
+    std::vector<std::string> uris;
+    for (const ExtraNodes& extra : extraNodes)
+        uris.push_back(extra.namespaceUri);
+    return uris;
+}
+
 struct ServiceContext {
     ServiceContext(SODaSEntry& e, CoreSettings s, ResponseSink& sink, BuildInfoText build,
-                   std::string namespaceUri)
+                   std::string namespaceUri, const std::vector<ExtraNodes>& extraNodes = {})
         : entry(e), settings(std::move(s)),
-          info(std::move(build), settings.applicationUri, std::move(namespaceUri)), space(e, info),
-          sessions(e, sink) {}
+          info(std::move(build), settings.applicationUri, std::move(namespaceUri),
+               namespaceUrisOf(extraNodes)),
+          space(e, info, extraNodes), sessions(e, sink) {}
 
     SODaSEntry& entry;
     const CoreSettings settings;

@@ -159,9 +159,11 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
     nodes_[NodeId(0, kServerArray)].arrayDimensions = {0};
     variable(kNamespaceArray, "NamespaceArray", kServer, RefType::kHasProperty, kString, 1,
              [status] {
-                 return Variant::array(
-                     BuiltinType::kString,
-                     {std::string("http://opcfoundation.org/UA/"), status->namespaceUri()});
+                 std::vector<Scalar> uris{std::string("http://opcfoundation.org/UA/"),
+                                          status->namespaceUri()};
+                 for (const std::string& more : status->moreNamespaceUris())
+                     uris.push_back(more);
+                 return Variant::array(BuiltinType::kString, std::move(uris));
              });
     nodes_[NodeId(0, kNamespaceArray)].arrayDimensions = {0};
     variable(kServerStatus, "ServerStatus", kServer, RefType::kHasComponent, kServerStatusDataType,

@@ -55,8 +55,9 @@ bool UaServer::start(std::string* error) {
         return true;
     CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
                       settings_.requestTimeoutMs};
-    p.core = std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
-                                              settings_.applicationUri + ":tags");
+    p.core =
+        std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
+                                         settings_.applicationUri + ":tags", settings_.extraNodes);
     p.dispatcher = std::make_unique<ServiceDispatcher>(*p.core, p.sink);
     p.threads = std::make_unique<ServiceThreads>(kServiceThreadCount);
     p.network = std::make_unique<UaNetwork>(

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "toolkit/SODaSEntry.h"
+#include "toolkit/ua/AddressSpace.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vorn::ua {
 
@@ -22,6 +24,7 @@ struct UaServerSettings {
     // Longest wait for the engine to complete a device read or a write; give it the devices'
     // timeout plus a margin.
     uint32_t requestTimeoutMs = 10000;
+    std::vector<ExtraNodes> extraNodes;
 };
 
 // Ports of the servers' endpoints unless the registry value "OpcUaPort" says otherwise.

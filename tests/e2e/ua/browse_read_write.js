@@ -143,8 +143,9 @@ async function main() {
     check("BuildInfo carries version 1.10 and build 100",
         status[1].value.value === "1.10" && status[2].value.value === "100", [status[1].value.value, status[2].value.value]);
     check("BuildInfo carries the vendor text", /Vorn/.test(status[3].value.value), status[3].value.value);
-    check("NamespaceArray has the standard and our namespace", status[4].value.value.length === 2 &&
-        status[4].value.value[0] === "http://opcfoundation.org/UA/");
+    check("NamespaceArray has the standard namespace, the tags' and the device health's",
+        status[4].value.value.length === 3 && status[4].value.value[0] === "http://opcfoundation.org/UA/" &&
+        status[4].value.value[2].endsWith(":health"), status[4].value.value);
     check("MaxNodesPerRead is announced", status[5].value.value > 0);
     const whole = await session.read({ nodeId: "i=2256", attributeId: AttributeIds.Value });
     const serverStatus = whole.value.value || {};

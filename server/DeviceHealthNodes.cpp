@@ -1,0 +1,121 @@
+#include "DeviceHealthNodes.h"
+
+#include "toolkit/ua/DaMapping.h"
+#include "toolkit/ua/UaIds.h"
+
+#include <set>
+
+namespace vorn {
+namespace {
+
+using ua::AddressSpace;
+namespace BuiltinType = ua::BuiltinType;
+namespace DataTypeId = ua::DataTypeId;
+using ua::LocalizedText;
+using ua::Node;
+namespace NodeClass = ua::NodeClass;
+using ua::NodeId;
+namespace NodeIds = ua::NodeIds;
+namespace ObjectType = ua::ObjectType;
+using ua::QualifiedName;
+namespace RefType = ua::RefType;
+
+// UInt64 has no constant among the data types the tags use.
+constexpr uint32_t kUInt64DataType = 9;
+
+Node namedNode(uint16_t ns, const std::string& id, const std::string& name, uint32_t nodeClass,
+               uint32_t typeDefinition) {
+    Node node;
+    node.id = NodeId::ofString(ns, id);
+    node.nodeClass = nodeClass;
+    node.browseName = QualifiedName{ns, name};
+    node.displayName = LocalizedText{"", name};
+    node.typeDefinition = typeDefinition;
+    return node;
+}
+
+struct HealthVariable {
+    const char* name;
+    uint32_t dataType;
+    ua::Variant (*read)(const modbus::DeviceHealthSnapshot&);
+};
+
+const HealthVariable kVariables[] = {
+    {"Connected", DataTypeId::kBoolean,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kBoolean, s.connected);
+     }},
+    {"LastErrorCode", DataTypeId::kUInt32,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kUInt32, uint64_t{s.lastErrorCode});
+     }},
+    {"LastErrorText", DataTypeId::kString,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kString, s.lastErrorText);
+     }},
+    {"ErrorCount", kUInt64DataType,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kUInt64, s.errorCount);
+     }},
+    {"RequestCount", kUInt64DataType,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kUInt64, s.requestCount);
+     }},
+    {"LastGoodTime", DataTypeId::kDateTime,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kDateTime,
+                                    int64_t{ua::toDateTime(s.lastGoodTime)});
+     }},
+    {"RoundTripMs", DataTypeId::kDouble,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kDouble, s.roundTripMs);
+     }},
+};
+
+void addDevices(AddressSpace& space, uint16_t ns, const modbus::CommThread& engine) {
+    const NodeId folderId = NodeId::ofString(ns, kDeviceHealthFolder);
+    space.add(namedNode(ns, kDeviceHealthFolder, kDeviceHealthFolder, NodeClass::kObject,
+                        ObjectType::kFolderType));
+    space.addReference(NodeId(0, NodeIds::kObjectsFolder), RefType::kOrganizes, folderId);
+    space.addReference(folderId, RefType::kHasTypeDefinition, NodeId(0, ObjectType::kFolderType));
+
+    std::set<std::string> taken;
+    const auto& devices = engine.devices();
+    for (size_t position = 0; position < devices.size(); ++position) {
+        const std::string& name = devices[position].device->name;
+        // Two devices may share a name (they share one branch of tags); their health differs.
+        std::string key = name;
+        for (int n = 2; !taken.insert(key).second; ++n)
+            key = name + "#" + std::to_string(n);
+        const std::string objectPath = std::string(kDeviceHealthFolder) + "." + key;
+        const NodeId objectId = NodeId::ofString(ns, objectPath);
+        space.add(namedNode(ns, objectPath, key, NodeClass::kObject, ObjectType::kBaseObjectType));
+        space.addReference(folderId, RefType::kOrganizes, objectId);
+        space.addReference(objectId, RefType::kHasTypeDefinition,
+                           NodeId(0, ObjectType::kBaseObjectType));
+
+        const modbus::DeviceHealth* health = &engine.health(position);
+        for (const HealthVariable& v : kVariables) {
+            Node variable = namedNode(ns, objectPath + "." + v.name, v.name, NodeClass::kVariable,
+                                      ObjectType::kBaseDataVariableType);
+            variable.dataType = v.dataType;
+            variable.accessLevel = 0x01; // read only
+            variable.value = [health, read = v.read] { return read(health->snapshot()); };
+            const NodeId variableId = variable.id;
+            space.add(std::move(variable));
+            space.addReference(objectId, RefType::kHasComponent, variableId);
+            space.addReference(variableId, RefType::kHasTypeDefinition,
+                               NodeId(0, ObjectType::kBaseDataVariableType));
+        }
+    }
+}
+
+} // namespace
+
+ua::ExtraNodes deviceHealthNodes(const modbus::CommThread& engine,
+                                 const std::string& applicationUri) {
+    return {applicationUri + ":health",
+            [&engine](AddressSpace& space, uint16_t ns) { addDevices(space, ns, engine); }};
+}
+
+} // namespace vorn
