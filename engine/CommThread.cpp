@@ -48,6 +48,7 @@ void CommThread::start() {
 
 void CommThread::stop() {
     stopEvent_.set();
+    transport_.stop(); // a device wait must not hold the stop, whatever its timeout
     if (thread_.joinable())
         thread_.join();
 }

@@ -38,6 +38,7 @@ public:
     [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
                                   uint8_t high, uint8_t low) override;
     void closeAll() override;
+    void stop() override { stop_.raise(); }
 
 private:
     enum class ReplyKind { read, writeMultiple, writeSingle };
@@ -55,6 +56,7 @@ private:
     [[nodiscard]] static int checkReply(std::span<const uint8_t> reply,
                                         std::span<const uint8_t> request, const Expected& expected);
 
+    StopSignal stop_; // before ports_, which refer to it
     Registry registry_;
     CommLog& log_;
     std::vector<std::unique_ptr<SerialPort>> ports_;

@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace vorn::modbus {
@@ -21,13 +20,14 @@ int millisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, 1'000'000'000));
 }
 
-// Waits for `events` on `fd`; true when one came before the deadline.
-bool waitFor(int fd, short events, int timeoutMs) {
-    pollfd entry{fd, events, 0};
+// Waits for `events` on `fd`; true when one came before the deadline and the server is not
+// stopping.
+bool waitFor(int fd, short events, int timeoutMs, const StopSignal* stop) {
+    pollfd entries[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
     for (;;) {
-        const int ready = ::poll(&entry, 1, timeoutMs);
+        const int ready = ::poll(entries, 2, timeoutMs);
         if (ready >= 0)
-            return ready > 0;
+            return ready > 0 && entries[1].revents == 0;
         if (errno != EINTR)
             return false;
     }
@@ -88,8 +88,8 @@ void SerialPort::expectLateReply(std::chrono::milliseconds lateness) {
 
 void SerialPort::awaitLateReply() {
     const int waitMs = millisecondsUntil(lateReplyUntil_);
-    if (waitMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    if (waitMs > 0 && stop_)
+        stop_->pause(std::chrono::milliseconds(waitMs));
     lateReplyUntil_ = {};
     discardInput();
 }
@@ -107,7 +107,7 @@ bool SerialPort::write(std::span<const uint8_t> frame) {
         }
         if (written < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        if (!waitFor(fd_, POLLOUT, millisecondsUntil(deadline)))
+        if (!waitFor(fd_, POLLOUT, millisecondsUntil(deadline), stop_))
             return false;
     }
     return true;
@@ -123,7 +123,7 @@ size_t SerialPort::read(std::span<uint8_t> buffer, std::chrono::milliseconds res
         int waitMs = millisecondsUntil(deadline);
         if (received > 0)
             waitMs = std::min(waitMs, static_cast<int>(kInterByteGap.count()));
-        if (!waitFor(fd_, POLLIN, waitMs))
+        if (!waitFor(fd_, POLLIN, waitMs, stop_))
             break;
         const ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);
         if (got > 0)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "modbus/StopSignal.h"
 
 #include <chrono>
 #include <cstddef>
@@ -20,7 +21,9 @@ public:
     // Longest a frame may take to leave; a line held up longer (flow control) fails the write.
     static constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
-    SerialPort(std::string name, LineSettings line) : name_(std::move(name)), line_(line) {}
+    // `stop`, when given, ends every wait on the port as soon as it is raised.
+    SerialPort(std::string name, LineSettings line, const StopSignal* stop = nullptr)
+        : name_(std::move(name)), line_(line), stop_(stop) {}
     ~SerialPort() { close(); }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -51,6 +54,7 @@ public:
 private:
     std::string name_;
     LineSettings line_;
+    const StopSignal* stop_ = nullptr;
     int fd_ = -1;
     std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
 };

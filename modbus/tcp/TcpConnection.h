@@ -5,6 +5,7 @@
 // closed until the next open().
 #pragma once
 
+#include "modbus/StopSignal.h"
 #include "modbus/tcp/MbapReplyAssembler.h"
 
 #include <chrono>
@@ -20,7 +21,8 @@ public:
     static constexpr std::chrono::milliseconds kConnectWait{1000};
     static constexpr int kSocketBufferBytes = 8192;
 
-    TcpConnection() = default;
+    // `stop`, when given, ends every wait of the connection as soon as it is raised.
+    explicit TcpConnection(const StopSignal* stop = nullptr) : stop_(stop) {}
     ~TcpConnection();
     TcpConnection(TcpConnection&& other) noexcept;
     TcpConnection& operator=(TcpConnection&& other) noexcept;
@@ -49,6 +51,7 @@ private:
     [[nodiscard]] int receiveReply(Clock::time_point deadline, std::vector<uint8_t>& replyPdu);
     [[nodiscard]] int receiveError(int error);
 
+    const StopSignal* stop_ = nullptr;
     int fd_ = -1;
     MbapReplyAssembler assembler_;
 };
