@@ -33,6 +33,13 @@ SerialPort* RtuTransport::portNamed(const std::string& name) {
     return nullptr;
 }
 
+size_t RtuTransport::openCount(const std::string& portName) const {
+    for (const auto& port : ports_)
+        if (port->name() == portName)
+            return port->openCount();
+    return 0;
+}
+
 int RtuTransport::selectDevice(uint16_t index) {
     currentDevice_ = nullptr;
     currentPort_ = nullptr;

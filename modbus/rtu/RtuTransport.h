@@ -40,6 +40,9 @@ public:
     void closeAll() override;
     void stop() override { stop_.raise(); }
 
+    // Times the port named `portName` has been opened (0 for a name not configured).
+    size_t openCount(const std::string& portName) const;
+
 private:
     enum class ReplyKind { read, writeMultiple, writeSingle };
     struct Expected {

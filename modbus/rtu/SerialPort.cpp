@@ -61,6 +61,7 @@ bool SerialPort::open(const std::string& devicePath) {
     }
     setModemLines(fd_, line_.hardwareFlowControl);
     ::tcflush(fd_, TCIOFLUSH);
+    ++openCount_;
     return true;
 }
 

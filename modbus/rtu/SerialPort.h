@@ -31,6 +31,8 @@ public:
     const std::string& name() const { return name_; }
     const LineSettings& line() const { return line_; }
     bool isOpen() const { return fd_ >= 0; }
+    // Times the port has been opened.
+    size_t openCount() const { return openCount_; }
 
     // Opens `devicePath` with the port's line settings; false (and closed) when the device
     // cannot be opened, is taken by another user, or refuses the settings.
@@ -56,6 +58,7 @@ private:
     LineSettings line_;
     const StopSignal* stop_ = nullptr;
     int fd_ = -1;
+    size_t openCount_ = 0;
     std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
 };
 
