@@ -33,17 +33,6 @@ bool waitFor(int fd, short events, int timeoutMs, const StopSignal* stop) {
     }
 }
 
-// Modem lines as the flow control wants them: DTR up with hardware handshake, DTR and RTS down
-// without. Lines that have no modem signals (pseudo-terminals) refuse this, which is harmless.
-void setModemLines(int fd, bool hardwareFlowControl) {
-    int dtr = TIOCM_DTR;
-    int dtrAndRts = TIOCM_DTR | TIOCM_RTS;
-    if (hardwareFlowControl)
-        ::ioctl(fd, TIOCMBIS, &dtr);
-    else
-        ::ioctl(fd, TIOCMBIC, &dtrAndRts);
-}
-
 } // namespace
 
 bool SerialPort::open(const std::string& devicePath) {
@@ -59,10 +48,29 @@ bool SerialPort::open(const std::string& devicePath) {
         close();
         return false;
     }
-    setModemLines(fd_, line_.hardwareFlowControl);
+    prepareModemLines();
     ::tcflush(fd_, TCIOFLUSH);
     ++openCount_;
     return true;
+}
+
+// "HARDWARE" is the direction control of RS-485 converters: RTS keys the transmitter while a
+// frame goes out and is down while the reply comes back. The driver does that where it can;
+// otherwise the port raises and drops RTS around each write.
+void SerialPort::prepareModemLines() {
+    modem_.setDtr(fd_, line_.hardwareFlowControl);
+    rtsByHand_ = line_.hardwareFlowControl && !modem_.enableRs485(fd_);
+    modem_.setRts(fd_, false);
+}
+
+void SerialPort::drainOutput(Clock::time_point deadline) {
+    while (modem_.pendingOutput(fd_) > 0 && millisecondsUntil(deadline) > 0)
+        if (stop_ && !stop_->pause(std::chrono::milliseconds(1)))
+            return;
+    // The last character still leaves the transmitter after the queue is empty.
+    const std::chrono::milliseconds lastCharacter(lineTimeMs(line_, 1));
+    if (stop_)
+        stop_->pause(lastCharacter);
 }
 
 void SerialPort::close() {
@@ -98,6 +106,17 @@ void SerialPort::awaitLateReply() {
 bool SerialPort::write(std::span<const uint8_t> frame) {
     if (fd_ < 0)
         return false;
+    if (!rtsByHand_)
+        return send(frame);
+    modem_.setRts(fd_, true);
+    const bool sent = send(frame);
+    if (sent)
+        drainOutput(Clock::now() + kWriteTimeout);
+    modem_.setRts(fd_, false);
+    return sent;
+}
+
+bool SerialPort::send(std::span<const uint8_t> frame) {
     const auto deadline = Clock::now() + kWriteTimeout;
     size_t sent = 0;
     while (sent < frame.size()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "ModemControl.h"
 #include "modbus/StopSignal.h"
 
 #include <chrono>
@@ -22,8 +23,9 @@ public:
     static constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
     // `stop`, when given, ends every wait on the port as soon as it is raised.
-    SerialPort(std::string name, LineSettings line, const StopSignal* stop = nullptr)
-        : name_(std::move(name)), line_(line), stop_(stop) {}
+    SerialPort(std::string name, LineSettings line, const StopSignal* stop = nullptr,
+               ModemControl& modem = systemModemControl())
+        : name_(std::move(name)), line_(line), stop_(stop), modem_(modem) {}
     ~SerialPort() { close(); }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -47,6 +49,7 @@ public:
     // Waits out a late reply announced by expectLateReply(), then discards what waits.
     void awaitLateReply();
     // Sends all of `frame`; false when the port is closed or the line does not take it in time.
+    // With "HARDWARE" flow control RTS is up while the frame leaves the port.
     bool write(std::span<const uint8_t> frame);
     // Receives up to `buffer.size()` bytes: the first must come within `responseTimeout`, each
     // next one within the inter-byte gap, and the whole reply within the response timeout plus
@@ -54,12 +57,21 @@ public:
     size_t read(std::span<uint8_t> buffer, std::chrono::milliseconds responseTimeout);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    void prepareModemLines();
+    [[nodiscard]] bool send(std::span<const uint8_t> frame);
+    // Waits until the driver has sent what was written, at most until `deadline`.
+    void drainOutput(Clock::time_point deadline);
+
     std::string name_;
     LineSettings line_;
     const StopSignal* stop_ = nullptr;
+    ModemControl& modem_;
+    bool rtsByHand_ = false; // RTS raised around each write (no RS-485 mode in the driver)
     int fd_ = -1;
     size_t openCount_ = 0;
-    std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
+    Clock::time_point lateReplyUntil_{}; // kept across close and open
 };
 
 } // namespace vorn::modbus
