@@ -2,6 +2,7 @@
 
 #include "config/DatatypeRules.h"
 #include "config/ValueReader.h"
+#include "modbus/TagShape.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnTrace.h"
@@ -12,6 +13,8 @@ namespace vorn {
 namespace {
 
 constexpr const char* kTraceId = "CFG";
+// Registers (or bits) of one Modbus table: addresses 0 to 65535.
+constexpr size_t kAddressSpaceUnits = 0x10000;
 
 // Names in trace lines are cut short: a hostile file may hold names of megabytes.
 std::string quoted(const std::string& text) {
@@ -302,7 +305,7 @@ void ConfigLoader::readTagContent(const DomNode& parentElement, SODaSNode& branc
             continue;
         }
         auto where = [&] { return quoted(branch.getItemID() + "." + element.name()); };
-        if (depth >= kMaxBranchDepth) {
+        if (depth > kMaxBranchDepth) {
             warn("branch " + where() + " skipped with its content: more than " +
                  std::to_string(kMaxBranchDepth) + " branch levels");
             continue;
@@ -358,6 +361,13 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     tag.kind = registerKindOf(datatype);
     tag.nativeType = nativeTypeOf(datatype);
     tag.accessRights = accessRightsOf(access);
+
+    const modbus::TagShape shape{tag.nativeType, tag.elements, tag.bitNumber, tag.address,
+                                 tag.kind};
+    if (size_t{tag.address} + modbus::unitCount(shape) > kAddressSpaceUnits) {
+        warn("tag " + where() + " skipped: it runs past the last register or bit (65535)");
+        return;
+    }
 
     SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
     AddRefusal why = AddRefusal::none;

@@ -65,9 +65,9 @@ TEST(HostileFiles, DeepNestingIsCutAtTheBranchLimit) {
                                        tagElement("Bottom", "VT_I2", "1") + close)));
     EXPECT_TRUE(c.tag("P1.Top"));
     std::string id = "P1";
-    for (unsigned i = 1; i < ConfigLoader::kMaxBranchDepth; ++i)
+    for (unsigned i = 1; i <= ConfigLoader::kMaxBranchDepth; ++i)
         id += ".B";
-    EXPECT_TRUE(c.root->findNode(id)) << "branches down to the limit are kept";
+    EXPECT_TRUE(c.root->findNode(id)) << "branches down to the limit, 64 levels, are kept";
     EXPECT_FALSE(c.root->findNode(id + ".B"));
     EXPECT_EQ(c.traces.size(), 1u);
 }
@@ -92,6 +92,28 @@ TEST(HostileFiles, BadTagNumbersSkipOnlyThatTag) {
     ASSERT_EQ(c.traces.size(), 3u);
     EXPECT_NE(c.traces[0].find("\"P1.BigAddress\""), std::string::npos) << c.traces[0];
     EXPECT_NE(c.traces[0].find("70000"), std::string::npos) << c.traces[0];
+}
+
+TEST(HostileFiles, TagsRunningPastTheLastRegisterAreSkipped) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig(
+        "",
+        tcpDevice(
+            "P1", "127.0.0.1",
+            tagElement("Long", "HREGISTER VT_I4", "65535") +
+                tagElement("Array", "HREGISTER VT_I2 ARRAY", "65534", "<elements>3</elements>") +
+                tagElement("Text", "HREGISTER VT_BSTR", "65533", "<elements>7</elements>") +
+                tagElement("Coils", "COIL ARRAY", "65530", "<elements>7</elements>") +
+                tagElement("LastLong", "HREGISTER VT_I4", "65534") +
+                tagElement("LastText", "HREGISTER VT_BSTR", "65533", "<elements>6</elements>") +
+                tagElement("LastCoils", "COIL ARRAY", "65530", "<elements>6</elements>") +
+                tagElement("Neighbour", "HREGISTER VT_I2", "65533"))));
+    for (const char* skipped : {"P1.Long", "P1.Array", "P1.Text", "P1.Coils"})
+        EXPECT_FALSE(c.tag(skipped)) << skipped;
+    for (const char* kept : {"P1.LastLong", "P1.LastText", "P1.LastCoils", "P1.Neighbour"})
+        EXPECT_TRUE(c.tag(kept)) << kept;
+    ASSERT_EQ(c.traces.size(), 4u);
+    EXPECT_NE(c.traces[0].find("\"P1.Long\""), std::string::npos) << c.traces[0];
 }
 
 TEST(HostileFiles, ValuesThatAreNotTextCountAsAbsent) {
