@@ -2,6 +2,7 @@
 
 #include "config/DatatypeRules.h"
 #include "config/ValueReader.h"
+#include "modbus/RegisterKind.h"
 #include "modbus/TagShape.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kTraceId = "CFG";
 // Registers (or bits) of one Modbus table: addresses 0 to 65535.
 constexpr size_t kAddressSpaceUnits = 0x10000;
+constexpr uint16_t kBitsPerRegister = 16;
 
 // Names in trace lines are cut short: a hostile file may hold names of megabytes.
 std::string quoted(const std::string& text) {
@@ -366,6 +368,13 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
                                  tag.kind};
     if (size_t{tag.address} + modbus::unitCount(shape) > kAddressSpaceUnits) {
         warn("tag " + where() + " skipped: it runs past the last register or bit (65535)");
+        return;
+    }
+    const bool registerBit =
+        modbus::isKnownKind(tag.kind) && !modbus::isBitKind(tag.kind) && tag.nativeType == VT_BOOL;
+    if (registerBit && tag.bitNumber >= kBitsPerRegister) {
+        warn("tag " + where() + " skipped: databit " + std::to_string(tag.bitNumber) +
+             " is not a bit of a register (0 to 15)");
         return;
     }
 

@@ -116,6 +116,23 @@ TEST(HostileFiles, TagsRunningPastTheLastRegisterAreSkipped) {
     EXPECT_NE(c.traces[0].find("\"P1.Long\""), std::string::npos) << c.traces[0];
 }
 
+TEST(HostileFiles, ARegisterBitBeyondBit15IsSkipped) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig(
+        "", tcpDevice("P1", "127.0.0.1",
+                      tagElement("Bit16", "HREGISTER VT_BOOL", "1", "<databit>16</databit>") +
+                          tagElement("Bit15", "IREGISTER VT_BOOL", "1", "<databit>15</databit>") +
+                          tagElement("Coil", "COIL VT_BOOL", "1", "<databit>20</databit>") +
+                          tagElement("Bits", "HREGISTER VT_BOOL ARRAY", "2",
+                                     "<databit>15</databit><elements>4</elements>"))));
+    EXPECT_FALSE(c.tag("P1.Bit16"));
+    EXPECT_TRUE(c.tag("P1.Bit15"));
+    EXPECT_TRUE(c.tag("P1.Coil")) << "a coil has no register bit";
+    EXPECT_TRUE(c.tag("P1.Bits")) << "a bool array may run on into the next register";
+    ASSERT_EQ(c.traces.size(), 1u);
+    EXPECT_NE(c.traces[0].find("\"P1.Bit16\""), std::string::npos) << c.traces[0];
+}
+
 TEST(HostileFiles, ValuesThatAreNotTextCountAsAbsent) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
