@@ -52,7 +52,9 @@ const char* refusalText(AddRefusal why) {
     case AddRefusal::emptyName:
         return "it has no name";
     case AddRefusal::refusedCharacter:
-        return "its name holds the delimiter \".\"";
+        return "its name holds a refused character";
+    case AddRefusal::duplicateItemId:
+        return "its item ID is already that of an earlier element";
     default:
         return "its name is already taken in that branch";
     }

@@ -139,10 +139,31 @@ TEST(Loader, AmbiguousNamesKeepTheFirstAndSayWhy) {
     auto level = c.tag("P1.Level");
     ASSERT_TRUE(level);
     EXPECT_EQ(level->getNativeDatatype(), VT_I2) << "the first of two leaves keeps the name";
-    EXPECT_EQ(c.root->findBranch("P1")->leafCount(), 1u);
+    EXPECT_EQ(c.root->findBranch("P1")->leafCount(), 2u);
     EXPECT_FALSE(c.root->findBranch("P1")->findBranch("Level"));
-    ASSERT_EQ(c.traces.size(), 4u);
+    EXPECT_TRUE(c.tag("P1.a.b")) << "a name holding \".\" is served under its joined ID";
+    ASSERT_EQ(c.traces.size(), 3u);
     EXPECT_NE(c.traces[0].find("\"P1.Level\""), std::string::npos) << c.traces[0];
     EXPECT_NE(c.traces[1].find("no name"), std::string::npos) << c.traces[1];
-    EXPECT_NE(c.traces[3].find("delimiter"), std::string::npos) << c.traces[3];
+}
+
+TEST(Loader, NamesHoldingDotsAreServedUnderTheirJoinedItemIds) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig("", tcpDevice("Line1.PLC", "10.0.0.1",
+                                   "<Pumps>" + tagElement("Level", "VT_I2", "1") + "</Pumps>" +
+                                       "<Tanks.North>" + tagElement("Temp", "VT_I2", "2") +
+                                       "</Tanks.North>") +
+                             tcpDevice("10.0.0.5", "10.0.0.5", tagElement("T", "VT_I2", "3")) +
+                             tcpDevice("Line1", "10.0.0.2",
+                                       "<PLC>" + tagElement("Pumps", "VT_I2", "4") + "</PLC>" +
+                                           tagElement("PLC.Spare", "VT_I2", "5"))));
+    EXPECT_TRUE(c.tag("Line1.PLC.Pumps.Level"));
+    EXPECT_TRUE(c.tag("Line1.PLC.Tanks.North.Temp"));
+    EXPECT_TRUE(c.tag("10.0.0.5.T"));
+    EXPECT_TRUE(c.tag("Line1.PLC.Spare"));
+    EXPECT_FALSE(c.root->findBranch("Line1")->findBranch("PLC"))
+        << "Line1.PLC is the first device's ID: the later branch is skipped with its tags";
+    ASSERT_EQ(c.traces.size(), 1u);
+    EXPECT_NE(c.traces[0].find("\"Line1.PLC\""), std::string::npos) << c.traces[0];
+    EXPECT_NE(c.traces[0].find("item ID"), std::string::npos) << c.traces[0];
 }

@@ -40,16 +40,27 @@ async function strings(session, sim) {
         write && write.count === 4 && write.data === "4f50454e00000000", write);
 }
 
+async function dottedNames(session) {
+    const level = await session.read({ nodeId: id("Line1.PLC.Pumps.Level"), attributeId: AttributeIds.Value }, 0);
+    check("a tag of a device named \"Line1.PLC\" reads from the device by its joined ID",
+        level.statusCode === StatusCodes.Good && level.value.value === 5, level.toString());
+    const browsed = await session.browse(id("Line1.PLC"));
+    check("the device folder is browsable", browsed.statusCode === StatusCodes.Good &&
+        browsed.references.some((r) => r.browseName.name === "Pumps"), browsed.toString());
+}
+
 async function main() {
     h.limitRuntime(90000);
     const sim = await h.startSimulator(h.simPath, "sim", ["--set", 'hr:10="VALVE"', "--set", "hr:40=5"]);
     const config = h.writeConfig(h.device("P1", sim.port,
         h.tag("Valve", "HREGISTER VT_BSTR", 10, "READWRITE", "<elements>8</elements>") +
         h.tag("Code", "HREGISTER VT_BSTR", 20, "READWRITE", "<elements>4</elements>") +
-        h.tag("Trio", "HREGISTER VT_I2 ARRAY", 30, "READWRITE", "<elements>3</elements>")));
+        h.tag("Trio", "HREGISTER VT_I2 ARRAY", 30, "READWRITE", "<elements>3</elements>")) +
+        h.device("Line1.PLC", sim.port, `<Pumps>${h.tag("Level", "HREGISTER VT_I2", 40)}</Pumps>`));
     const server = await h.startServer(h.hostPath, config);
     const { client, session } = await h.connect(server.url);
     await strings(session, sim);
+    await dottedNames(session);
     await session.close();
     await client.disconnect();
     server.child.kill("SIGTERM");
