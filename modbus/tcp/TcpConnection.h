@@ -29,8 +29,9 @@ public:
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Connects to a dotted IPv4 address (anything else gives 51) within kConnectWait: 0, or
-    // 18, 32, 50, 51; the connection stays closed on failure. An open connection is closed first.
+    // Connects to an IPv4 address as inet_aton reads it (anything else gives 51) within
+    // kConnectWait: 0, or 18, 32, 50, 51; the connection stays closed on failure. An open
+    // connection is closed first.
     [[nodiscard]] int open(const std::string& address, uint16_t port);
     void close();
     bool isOpen() const { return fd_ >= 0; }

@@ -109,6 +109,20 @@ TEST(ErrorStatus, WritesThatReadFirstFailWithTheReadsStatusWhenTheDeviceCannotBe
     }
 }
 
+TEST(ErrorStatus, AddressesInTheClassicIpv4TextFormsReachTheDevice) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator({"--unit", "1", "--set", "hr:1=42"});
+    const std::string port = " port=\"" + std::to_string(sim.process->port()) + "\"";
+    rig.start(
+        "", tcpDevice("Zeros", "127.000.000.001", tagElement("T", "HREGISTER VT_I2", "1"), port) +
+                tcpDevice("Blank", "127.0.0.001 ", tagElement("T", "HREGISTER VT_I2", "1"), port) +
+                tcpDevice("Name", "localhost", tagElement("T", "HREGISTER VT_I2", "1"), port));
+    EXPECT_EQ(rig.client().readFromDevice("Zeros.T", 3000).value, Variant::i2(42));
+    EXPECT_EQ(rig.client().readFromDevice("Blank.T", 3000).value, Variant::i2(42));
+    EXPECT_NE(rig.client().readFromDevice("Name.T", 3000).quality, 0xC0)
+        << "host names are never looked up";
+}
+
 TEST(ErrorStatus, ASilentDeviceTimesOutAndTheNextDeviceClearsTheReport) {
     EngineRig rig;
     SimDevice& silent = rig.addSimulator({"--unit", "1", "--silent", "1"});
