@@ -9,6 +9,7 @@
 #include "toolkit/SOCmnTrace.h"
 
 #include <fstream>
+#include <string_view>
 
 namespace vorn {
 namespace {
@@ -60,11 +61,11 @@ const char* refusalText(AddRefusal why) {
     }
 }
 
+// Only the program's own name loses the suffix; folders named "app.exes" keep theirs.
 std::string withoutExeSuffix(std::string path) {
-    for (const char* suffix : {".exe", ".EXE"}) {
-        size_t at = path.rfind(suffix);
-        if (at != std::string::npos) {
-            path.erase(at, 4);
+    for (const std::string_view suffix : {".exe", ".EXE"}) {
+        if (path.ends_with(suffix)) {
+            path.resize(path.size() - suffix.size());
             break;
         }
     }
