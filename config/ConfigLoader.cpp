@@ -1,6 +1,7 @@
 #include "ConfigLoader.h"
 
 #include "config/DatatypeRules.h"
+#include "config/Utf8Text.h"
 #include "config/ValueReader.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/TagShape.h"
@@ -18,6 +19,10 @@ constexpr const char* kTraceId = "CFG";
 // Registers (or bits) of one Modbus table: addresses 0 to 65535.
 constexpr size_t kAddressSpaceUnits = 0x10000;
 constexpr uint16_t kBitsPerRegister = 16;
+// Character references to code points that are no characters (&#xD800;, &#x110000;) would
+// reach clients as invalid UTF-8.
+constexpr const char* kNotACharacter =
+    "its name or comment holds a code point that is no character";
 
 // Names in trace lines are cut short: a hostile file may hold names of megabytes.
 std::string quoted(const std::string& text) {
@@ -277,6 +282,10 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
 
 void ConfigLoader::addDevice(SOCmnPointer<PlcDevice> device, const std::vector<DomNode>& tagLists,
                              SODaSNameSpaceRoot& root) {
+    if (!isWellFormedUtf8(device->name)) {
+        warn("PLC " + quoted(device->name) + " skipped with its tags: " + kNotACharacter);
+        return;
+    }
     config_.devices.add(device);
     std::string refusal;
     SOCmnPointer<SODaSNode> branch = branchFor(root, device->name, refusal);
@@ -356,6 +365,10 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
             valid = valid && readNumber(text, {"elements", 16, &elements}, problem);
     }
     auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
+    if (valid && !(isWellFormedUtf8(tag.name) && isWellFormedUtf8(tag.description))) {
+        valid = false;
+        problem = kNotACharacter;
+    }
     if (!valid) {
         warn("tag " + where() + " skipped: " + problem);
         return;

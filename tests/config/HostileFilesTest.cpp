@@ -133,6 +133,23 @@ TEST(HostileFiles, ARegisterBitBeyondBit15IsSkipped) {
     EXPECT_NE(c.traces[0].find("\"P1.Bit16\""), std::string::npos) << c.traces[0];
 }
 
+TEST(HostileFiles, ReferencesToCodePointsThatAreNoCharactersSkipTheirElement) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig("", tcpDevice("P&#xD800;", "127.0.0.1", tagElement("T", "VT_I2", "1")) +
+                             tcpDevice("P1", "127.0.0.1",
+                                       tagElement("A&#x110000;", "VT_I2", "1") +
+                                           "<tag><name>B</name><comment>x&#xDFFF;</comment>"
+                                           "<address>2</address><datatype>VT_I2</datatype></tag>" +
+                                           tagElement("Gr\xFC\xDF&#x20AC;", "VT_I2", "3"))));
+    EXPECT_EQ(c.root->branchCount(), 1u) << "the device named with a surrogate is skipped";
+    EXPECT_EQ(c.config.devices.getCount(), 1u);
+    ASSERT_TRUE(c.root->findBranch("P1"));
+    EXPECT_EQ(c.root->findBranch("P1")->leafCount(), 1u);
+    EXPECT_TRUE(c.tag("P1.Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"))
+        << "ISO-8859-1 bytes and real characters still load";
+    EXPECT_EQ(c.traces.size(), 3u);
+}
+
 TEST(HostileFiles, ValuesThatAreNotTextCountAsAbsent) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", tcpDevice("P1", "127.0.0.1",
