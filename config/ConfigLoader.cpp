@@ -3,17 +3,28 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigTrace.h"
 #include "config/DatatypeRules.h"
+#include "config/Utf8Text.h"
 #include "config/ValueReader.h"
+#include "modbus/RegisterKind.h"
+#include "modbus/TagShape.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnTrace.h"
 
 #include <fstream>
+#include <string_view>
 
 namespace vorn {
 namespace {
 
 constexpr const char* kTraceId = "CFG";
+// Registers (or bits) of one Modbus table: addresses 0 to 65535.
+constexpr size_t kAddressSpaceUnits = 0x10000;
+constexpr uint16_t kBitsPerRegister = 16;
+// Character references to code points that are no characters (&#xD800;, &#x110000;) would
+// reach clients as invalid UTF-8.
+constexpr const char* kNotACharacter =
+    "its name or comment holds a code point that is no character";
 
 // Names in trace lines are cut short: a hostile file may hold names of megabytes.
 std::string quoted(const std::string& text) {
@@ -45,17 +56,19 @@ const char* refusalText(AddRefusal why) {
     case AddRefusal::emptyName:
         return "it has no name";
     case AddRefusal::refusedCharacter:
-        return "its name holds the delimiter \".\"";
+        return "its name holds a refused character";
+    case AddRefusal::duplicateItemId:
+        return "its item ID is already that of an earlier element";
     default:
         return "its name is already taken in that branch";
     }
 }
 
+// Only the program's own name loses the suffix; folders named "app.exes" keep theirs.
 std::string withoutExeSuffix(std::string path) {
-    for (const char* suffix : {".exe", ".EXE"}) {
-        size_t at = path.rfind(suffix);
-        if (at != std::string::npos) {
-            path.erase(at, 4);
+    for (const std::string_view suffix : {".exe", ".EXE"}) {
+        if (path.ends_with(suffix)) {
+            path.resize(path.size() - suffix.size());
             break;
         }
     }
@@ -311,6 +324,10 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
 
 void ConfigLoader::addDevice(SOCmnPointer<PlcDevice> device, const std::vector<DomNode>& tagLists,
                              SODaSNameSpaceRoot& root) {
+    if (!isWellFormedUtf8(device->name)) {
+        warn("PLC " + quoted(device->name) + " skipped with its tags: " + kNotACharacter);
+        return;
+    }
     config_.devices.add(device);
     std::string refusal;
     SOCmnPointer<SODaSNode> branch = branchFor(root, device->name, refusal);
@@ -344,7 +361,7 @@ void ConfigLoader::readTagContent(const DomNode& parentElement, SODaSNode& branc
             continue;
         }
         auto where = [&] { return quoted(branch.getItemID() + "." + element.name()); };
-        if (depth >= kMaxBranchDepth) {
+        if (depth > kMaxBranchDepth) {
             warn("branch " + where() + " skipped with its content: more than " +
                      std::to_string(kMaxBranchDepth) + " branch levels",
                  element);
@@ -391,6 +408,10 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
             valid = valid && readNumber(text, {"elements", 16, &elements}, problem);
     }
     auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
+    if (valid && !(isWellFormedUtf8(tag.name) && isWellFormedUtf8(tag.description))) {
+        valid = false;
+        problem = kNotACharacter;
+    }
     if (!valid) {
         warn("tag " + where() + " skipped: " + problem, tagElement);
         return;
@@ -401,6 +422,20 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     tag.kind = registerKindOf(datatype);
     tag.nativeType = nativeTypeOf(datatype);
     tag.accessRights = accessRightsOf(access);
+
+    const modbus::TagShape shape{tag.nativeType, tag.elements, tag.bitNumber, tag.address,
+                                 tag.kind};
+    if (size_t{tag.address} + modbus::unitCount(shape) > kAddressSpaceUnits) {
+        warn("tag " + where() + " skipped: it runs past the last register or bit (65535)");
+        return;
+    }
+    const bool registerBit =
+        modbus::isKnownKind(tag.kind) && !modbus::isBitKind(tag.kind) && tag.nativeType == VT_BOOL;
+    if (registerBit && tag.bitNumber >= kBitsPerRegister) {
+        warn("tag " + where() + " skipped: databit " + std::to_string(tag.bitNumber) +
+             " is not a bit of a register (0 to 15)");
+        return;
+    }
 
     SOCmnPointer<SODaSTag> leaf = makeTag_(tag);
     AddRefusal why = AddRefusal::none;

@@ -50,6 +50,7 @@ void CommThread::start() {
 
 void CommThread::stop() {
     stopEvent_.set();
+    transport_.stop(); // a device wait must not hold the stop, whatever its timeout
     if (thread_.joinable())
         thread_.join();
 }
@@ -292,7 +293,8 @@ void CommThread::markDevice(EngineDevice& device, int code) {
 }
 
 void CommThread::recoverSerialLine(EngineDevice& device, int code) {
-    transport_.closeAll();
+    // The transport has already closed the failing port where the line needs it (a failed write
+    // or no answer); the other lines stay open with their modem lines and queues.
     currentIndex_ = 0;
     stopEvent_.wait(kSerialRecoveryMs);
     markDevice(device, code);

@@ -44,6 +44,9 @@ public:
 
     // Closes every connection or port and drops the device table; no device is current.
     virtual void closeAll() = 0;
+    // The server is stopping: ends every wait of the transport at once (connect, send, receive,
+    // pauses), and later transfers end without waiting. The one call safe from any thread.
+    virtual void stop() = 0;
 };
 
 } // namespace vorn::modbus

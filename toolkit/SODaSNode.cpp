@@ -31,30 +31,60 @@ SODaSNode::~SODaSNode() {
         leaf->parent_ = nullptr;
 }
 
-const SODaSNode* SODaSNode::root() const {
+SODaSNameSpaceRoot* SODaSNode::root() const {
     const SODaSNode* node = this;
     while (node->parent_)
         node = node->parent_;
-    return node->isRoot() ? node : nullptr;
+    return node->isRoot() ? static_cast<SODaSNameSpaceRoot*>(const_cast<SODaSNode*>(node))
+                          : nullptr;
 }
 
 char SODaSNode::treeDelimiter() const {
-    const SODaSNode* top = root();
-    return top ? static_cast<const SODaSNameSpaceRoot*>(top)->getTreeDelimiter() : '.';
+    const SODaSNameSpaceRoot* top = root();
+    return top ? top->getTreeDelimiter() : '.';
 }
 
 AddRefusal SODaSNode::checkName(const std::string& name) const {
     if (name.empty())
         return AddRefusal::emptyName;
-    const SODaSNode* top = root();
-    std::string refused(1, treeDelimiter());
-    if (top)
-        refused += static_cast<const SODaSNameSpaceRoot*>(top)->getRefusedChars();
-    if (name.find_first_of(refused) != std::string::npos)
+    const SODaSNameSpaceRoot* top = root();
+    if (top && name.find_first_of(top->getRefusedChars()) != std::string::npos)
         return AddRefusal::refusedCharacter;
     if (byName_.count(name))
         return AddRefusal::duplicateName;
     return AddRefusal::none;
+}
+
+AddRefusal SODaSNode::checkNewChild(const SODaSElement& child) const {
+    const AddRefusal refusal = checkName(child.getName());
+    if (refusal != AddRefusal::none)
+        return refusal;
+    const SODaSNameSpaceRoot* top = root();
+    if (!top)
+        return AddRefusal::none;
+    const std::string parentId = this == top ? std::string() : getItemID();
+    const std::string id =
+        parentId.empty() ? child.getName() : parentId + top->getTreeDelimiter() + child.getName();
+    return top->isItemIdTaken(id) ? AddRefusal::duplicateItemId : AddRefusal::none;
+}
+
+void SODaSNode::indexAdded(SODaSElement& child) {
+    SODaSNameSpaceRoot* top = root();
+    if (!top)
+        return;
+    // A branch may arrive with content of its own; walked without recursion.
+    std::vector<SODaSElement*> pending{&child};
+    while (!pending.empty()) {
+        SODaSElement* next = pending.back();
+        pending.pop_back();
+        top->claimItemId(*next);
+        if (auto* branch = dynamic_cast<SODaSNode*>(next)) {
+            for (const auto& leaf : branch->getLeaves())
+                pending.push_back(leaf.get());
+            for (const auto& sub : branch->getBranches())
+                pending.push_back(sub.get());
+        }
+    }
 }
 
 SOCmnPointer<SODaSNode> SODaSNode::findBranch(const std::string& name) const {
@@ -76,7 +106,7 @@ SOCmnPointer<SODaSTag> SODaSNode::findLeaf(const std::string& name) const {
 bool SODaSNode::addBranch(SODaSNode* branch, AddRefusal* why) {
     std::lock_guard lock(mutex_);
     AddRefusal refusal =
-        branch && !branch->parent_ ? checkName(branch->getName()) : AddRefusal::duplicateName;
+        branch && !branch->parent_ ? checkNewChild(*branch) : AddRefusal::duplicateName;
     if (why)
         *why = refusal;
     if (refusal != AddRefusal::none)
@@ -84,13 +114,13 @@ bool SODaSNode::addBranch(SODaSNode* branch, AddRefusal* why) {
     branch->parent_ = this;
     branches_.push_back(SOCmnPointer<SODaSNode>::share(branch));
     byName_.emplace(branch->getName(), ChildSlot{true, branches_.size() - 1});
+    indexAdded(*branch);
     return true;
 }
 
 bool SODaSNode::addLeaf(SODaSTag* leaf, AddRefusal* why) {
     std::lock_guard lock(mutex_);
-    AddRefusal refusal =
-        leaf && !leaf->parent_ ? checkName(leaf->getName()) : AddRefusal::duplicateName;
+    AddRefusal refusal = leaf && !leaf->parent_ ? checkNewChild(*leaf) : AddRefusal::duplicateName;
     if (why)
         *why = refusal;
     if (refusal != AddRefusal::none)
@@ -98,6 +128,7 @@ bool SODaSNode::addLeaf(SODaSTag* leaf, AddRefusal* why) {
     leaf->parent_ = this;
     leaves_.push_back(SOCmnPointer<SODaSTag>::share(leaf));
     byName_.emplace(leaf->getName(), ChildSlot{false, leaves_.size() - 1});
+    indexAdded(*leaf);
     return true;
 }
 
@@ -121,26 +152,43 @@ size_t SODaSNode::leafCount() const {
     return leaves_.size();
 }
 
-SOCmnPointer<SODaSNode> SODaSNameSpaceRoot::findNode(const std::string& path) const {
-    SOCmnPointer<SODaSNode> node =
-        SOCmnPointer<SODaSNode>::share(const_cast<SODaSNameSpaceRoot*>(this));
-    size_t start = 0;
-    while (node && start < path.size()) {
-        size_t end = path.find(delimiter_, start);
-        if (end == std::string::npos)
-            end = path.size();
-        node = node->findBranch(path.substr(start, end - start));
-        start = end + 1;
+void SODaSNameSpaceRoot::setTreeDelimiter(char delimiter) {
+    delimiter_ = delimiter;
+    {
+        std::lock_guard lock(indexMutex_);
+        byItemId_.clear();
     }
-    return node;
+    for (const auto& branch : getBranches())
+        indexAdded(*branch);
+    for (const auto& leaf : getLeaves())
+        indexAdded(*leaf);
+}
+
+bool SODaSNameSpaceRoot::isItemIdTaken(const std::string& itemId) const {
+    std::lock_guard lock(indexMutex_);
+    return byItemId_.count(itemId) != 0;
+}
+
+void SODaSNameSpaceRoot::claimItemId(SODaSElement& element) {
+    std::string id = element.getItemID();
+    std::lock_guard lock(indexMutex_);
+    byItemId_.emplace(std::move(id), &element);
+}
+
+SODaSElement* SODaSNameSpaceRoot::elementOf(const std::string& itemId) const {
+    std::lock_guard lock(indexMutex_);
+    auto it = byItemId_.find(itemId);
+    return it == byItemId_.end() ? nullptr : it->second;
+}
+
+SOCmnPointer<SODaSNode> SODaSNameSpaceRoot::findNode(const std::string& path) const {
+    if (path.empty())
+        return SOCmnPointer<SODaSNode>::share(const_cast<SODaSNameSpaceRoot*>(this));
+    return SOCmnPointer<SODaSNode>::share(dynamic_cast<SODaSNode*>(elementOf(path)));
 }
 
 SOCmnPointer<SODaSTag> SODaSNameSpaceRoot::findTag(const std::string& itemId) const {
-    size_t last = itemId.rfind(delimiter_);
-    if (last == std::string::npos)
-        return findLeaf(itemId);
-    SOCmnPointer<SODaSNode> branch = findNode(itemId.substr(0, last));
-    return branch ? branch->findLeaf(itemId.substr(last + 1)) : nullptr;
+    return SOCmnPointer<SODaSTag>::share(dynamic_cast<SODaSTag*>(elementOf(itemId)));
 }
 
 } // namespace vorn

@@ -1,10 +1,12 @@
 // The name space: branches (nodes) holding branches and tags (leaves), under one root that
 // sets the tree delimiter joining names into item IDs.
 //
-// Names keep item IDs unambiguous: a branch or leaf is refused when its name is empty, holds
-// the tree delimiter or a refused character, or is already the name of a sibling (branch or
-// leaf) under the same parent. The name space is built before clients connect and only read
-// afterwards; each node still guards its children with a lock.
+// Names keep item IDs unambiguous: a branch or leaf is refused when its name is empty, holds a
+// refused character, is already the name of a sibling (branch or leaf) under the same parent,
+// or when its item ID is already that of an earlier element (a name may hold the delimiter, so
+// "A.B" under the root and "B" under "A" would share one). The root indexes the item IDs, so
+// they resolve whatever the names hold. The name space is built before clients connect and only
+// read afterwards; each node still guards its children with a lock.
 #pragma once
 
 #include "toolkit/SOCmnObject.h"
@@ -18,6 +20,7 @@
 namespace vorn {
 
 class SODaSNode;
+class SODaSNameSpaceRoot;
 class SODaSTag;
 
 class SODaSElement : public SOCmnObject {
@@ -42,7 +45,7 @@ protected:
 };
 
 // Why a branch or leaf was not added.
-enum class AddRefusal { none, emptyName, refusedCharacter, duplicateName };
+enum class AddRefusal { none, emptyName, refusedCharacter, duplicateName, duplicateItemId };
 
 class SODaSNode : public SODaSElement {
 public:
@@ -66,10 +69,14 @@ public:
 
 protected:
     ~SODaSNode() override;
+    // Indexes an element just added, with what it already holds, in the root's item IDs.
+    void indexAdded(SODaSElement& child);
 
 private:
     AddRefusal checkName(const std::string& name) const;
-    const SODaSNode* root() const;
+    // Also refuses a name whose item ID below this node an earlier element holds.
+    AddRefusal checkNewChild(const SODaSElement& child) const;
+    SODaSNameSpaceRoot* root() const;
 
     // Where a child of a given name sits: among the branches or the leaves, at which index.
     struct ChildSlot {
@@ -89,7 +96,8 @@ using SODaSNodeDefault = SODaSNode;
 
 class SODaSNameSpaceRoot : public SODaSNode {
 public:
-    void setTreeDelimiter(char delimiter) { delimiter_ = delimiter; }
+    // Item IDs are indexed anew for the new delimiter; of two that become equal the first stays.
+    void setTreeDelimiter(char delimiter);
     char getTreeDelimiter() const { return delimiter_; }
     void setRefusedChars(std::string chars) { refused_ = std::move(chars); }
     const std::string& getRefusedChars() const { return refused_; }
@@ -101,8 +109,16 @@ public:
     SOCmnPointer<SODaSNode> findNode(const std::string& path) const;
 
 private:
+    friend class SODaSNode;
+    bool isItemIdTaken(const std::string& itemId) const;
+    // Records `element` under its item ID unless an earlier element holds it.
+    void claimItemId(SODaSElement& element);
+    SODaSElement* elementOf(const std::string& itemId) const;
+
     char delimiter_ = '.';
     std::string refused_;
+    mutable std::mutex indexMutex_;
+    std::unordered_map<std::string, SODaSElement*> byItemId_; // the tree holds the elements
 };
 
 } // namespace vorn

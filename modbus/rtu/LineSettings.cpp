@@ -76,8 +76,6 @@ bool applyLineSettings(termios& tio, const LineSettings& line) {
     }
     if (line.twoStopBits)
         tio.c_cflag |= CSTOPB;
-    if (line.hardwareFlowControl)
-        tio.c_cflag |= CRTSCTS;
     // Reads never block in the driver: the port waits with poll() and its own deadlines.
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;

@@ -17,14 +17,14 @@ struct LineSettings {
     Parity parity = Parity::none;
     bool twoStopBits = false;
     uint8_t dataBits = 8;
-    bool hardwareFlowControl = false;
+    bool hardwareFlowControl = false; // RTS keyed around each transmission (RS-485)
 };
 
 // "ODD" and "EVEN" give parity, anything else none; stop bits 2 give two, anything else one;
-// "HARDWARE" turns on RTS/CTS flow control, anything else leaves it off.
+// "HARDWARE" keys RTS around each transmission (see SerialPort), anything else leaves it low.
 LineSettings lineSettingsOf(const SerialPortSettings& port);
 
-// Raw mode (no echo, no line editing, no character translation, no software flow control) with
+// Raw mode (no echo, no line editing, no character translation, no flow control) with
 // the given speed, character size, parity and stop bits. False, with `tio` unspecified, when
 // the baud rate is not a standard one or the data bits are not 5 to 8.
 bool applyLineSettings(termios& tio, const LineSettings& line);

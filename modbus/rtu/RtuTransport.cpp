@@ -6,8 +6,6 @@
 #include "modbus/RegisterKind.h"
 #include "modbus/RequestPdu.h"
 
-#include <thread>
-
 namespace vorn::modbus {
 namespace {
 
@@ -18,7 +16,7 @@ constexpr size_t kReadReplyOverhead = 5; // unit, function, byte count, CRC
 RtuTransport::RtuTransport(const SerialPortList& ports, const Registry& registry, CommLog& log)
     : registry_(registry), log_(log) {
     for (const SerialPortSettings& port : ports.ports())
-        ports_.push_back(std::make_unique<SerialPort>(port.name, lineSettingsOf(port)));
+        ports_.push_back(std::make_unique<SerialPort>(port.name, lineSettingsOf(port), &stop_));
 }
 
 int RtuTransport::start(std::vector<DeviceEntry> devices) {
@@ -33,6 +31,13 @@ SerialPort* RtuTransport::portNamed(const std::string& name) {
         if (port->name() == name)
             return port.get();
     return nullptr;
+}
+
+size_t RtuTransport::openCount(const std::string& portName) const {
+    for (const auto& port : ports_)
+        if (port->name() == portName)
+            return port->openCount();
+    return 0;
 }
 
 int RtuTransport::selectDevice(uint16_t index) {
@@ -86,7 +91,8 @@ int RtuTransport::writeSingle(uint8_t functionCode, uint8_t, uint16_t address, u
 int RtuTransport::transact(std::span<const uint8_t> pdu, const Expected& expected) {
     if (currentDevice_ == nullptr)
         return ErrorCode::kPortUnavailable;
-    std::this_thread::sleep_for(std::chrono::milliseconds(currentDevice_->silentMs));
+    if (!stop_.pause(std::chrono::milliseconds(currentDevice_->silentMs)))
+        return ErrorCode::kSendFailed; // the server is stopping
 
     const std::vector<uint8_t> request = rtuFrame(currentDevice_->unitId, pdu);
     if (currentPort_ == nullptr)

@@ -38,6 +38,10 @@ public:
     [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
                                   uint8_t high, uint8_t low) override;
     void closeAll() override;
+    void stop() override { stop_.raise(); }
+
+    // Times the port named `portName` has been opened (0 for a name not configured).
+    size_t openCount(const std::string& portName) const;
 
 private:
     enum class ReplyKind { read, writeMultiple, writeSingle };
@@ -55,6 +59,7 @@ private:
     [[nodiscard]] static int checkReply(std::span<const uint8_t> reply,
                                         std::span<const uint8_t> request, const Expected& expected);
 
+    StopSignal stop_; // before ports_, which refer to it
     Registry registry_;
     CommLog& log_;
     std::vector<std::unique_ptr<SerialPort>> ports_;

@@ -9,7 +9,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace vorn::modbus {
@@ -24,27 +23,17 @@ int millisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, 1'000'000'000));
 }
 
-// Waits for `events` on `fd`; true when one came before the deadline.
-bool waitFor(int fd, short events, int timeoutMs) {
-    pollfd entry{fd, events, 0};
+// Waits for `events` on `fd`; true when one came before the deadline and the server is not
+// stopping.
+bool waitFor(int fd, short events, int timeoutMs, const StopSignal* stop) {
+    pollfd entries[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
     for (;;) {
-        const int ready = ::poll(&entry, 1, timeoutMs);
+        const int ready = ::poll(entries, 2, timeoutMs);
         if (ready >= 0)
-            return ready > 0;
+            return ready > 0 && entries[1].revents == 0;
         if (errno != EINTR)
             return false;
     }
-}
-
-// Modem lines as the flow control wants them: DTR up with hardware handshake, DTR and RTS down
-// without. Lines that have no modem signals (pseudo-terminals) refuse this, which is harmless.
-void setModemLines(int fd, bool hardwareFlowControl) {
-    int dtr = TIOCM_DTR;
-    int dtrAndRts = TIOCM_DTR | TIOCM_RTS;
-    if (hardwareFlowControl)
-        ::ioctl(fd, TIOCMBIS, &dtr);
-    else
-        ::ioctl(fd, TIOCMBIC, &dtrAndRts);
 }
 
 } // namespace
@@ -83,9 +72,29 @@ bool SerialPort::open(const std::string& devicePath) {
         return false;
     }
     openFailure_.clear();
-    setModemLines(fd_, line_.hardwareFlowControl);
+    prepareModemLines();
     ::tcflush(fd_, TCIOFLUSH);
+    ++openCount_;
     return true;
+}
+
+// "HARDWARE" is the direction control of RS-485 converters: RTS keys the transmitter while a
+// frame goes out and is down while the reply comes back. The driver does that where it can;
+// otherwise the port raises and drops RTS around each write.
+void SerialPort::prepareModemLines() {
+    modem_.setDtr(fd_, line_.hardwareFlowControl);
+    rtsByHand_ = line_.hardwareFlowControl && !modem_.enableRs485(fd_);
+    modem_.setRts(fd_, false);
+}
+
+void SerialPort::drainOutput(Clock::time_point deadline) {
+    while (modem_.pendingOutput(fd_) > 0 && millisecondsUntil(deadline) > 0)
+        if (stop_ && !stop_->pause(std::chrono::milliseconds(1)))
+            return;
+    // The last character still leaves the transmitter after the queue is empty.
+    const std::chrono::milliseconds lastCharacter(lineTimeMs(line_, 1));
+    if (stop_)
+        stop_->pause(lastCharacter);
 }
 
 void SerialPort::close() {
@@ -112,8 +121,8 @@ void SerialPort::expectLateReply(std::chrono::milliseconds lateness) {
 
 void SerialPort::awaitLateReply() {
     const int waitMs = millisecondsUntil(lateReplyUntil_);
-    if (waitMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    if (waitMs > 0 && stop_)
+        stop_->pause(std::chrono::milliseconds(waitMs));
     lateReplyUntil_ = {};
     discardInput();
 }
@@ -121,6 +130,17 @@ void SerialPort::awaitLateReply() {
 bool SerialPort::write(std::span<const uint8_t> frame) {
     if (fd_ < 0)
         return false;
+    if (!rtsByHand_)
+        return send(frame);
+    modem_.setRts(fd_, true);
+    const bool sent = send(frame);
+    if (sent)
+        drainOutput(Clock::now() + kWriteTimeout);
+    modem_.setRts(fd_, false);
+    return sent;
+}
+
+bool SerialPort::send(std::span<const uint8_t> frame) {
     const auto deadline = Clock::now() + kWriteTimeout;
     size_t sent = 0;
     while (sent < frame.size()) {
@@ -131,7 +151,7 @@ bool SerialPort::write(std::span<const uint8_t> frame) {
         }
         if (written < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        if (!waitFor(fd_, POLLOUT, millisecondsUntil(deadline)))
+        if (!waitFor(fd_, POLLOUT, millisecondsUntil(deadline), stop_))
             return false;
     }
     return true;
@@ -147,7 +167,7 @@ size_t SerialPort::read(std::span<uint8_t> buffer, std::chrono::milliseconds res
         int waitMs = millisecondsUntil(deadline);
         if (received > 0)
             waitMs = std::min(waitMs, static_cast<int>(kInterByteGap.count()));
-        if (!waitFor(fd_, POLLIN, waitMs))
+        if (!waitFor(fd_, POLLIN, waitMs, stop_))
             break;
         const ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);
         if (got > 0)

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "ModemControl.h"
+#include "modbus/StopSignal.h"
 
 #include <chrono>
 #include <cstddef>
@@ -20,7 +22,10 @@ public:
     // Longest a frame may take to leave; a line held up longer (flow control) fails the write.
     static constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
-    SerialPort(std::string name, LineSettings line) : name_(std::move(name)), line_(line) {}
+    // `stop`, when given, ends every wait on the port as soon as it is raised.
+    SerialPort(std::string name, LineSettings line, const StopSignal* stop = nullptr,
+               ModemControl& modem = systemModemControl())
+        : name_(std::move(name)), line_(line), stop_(stop), modem_(modem) {}
     ~SerialPort() { close(); }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -28,6 +33,8 @@ public:
     const std::string& name() const { return name_; }
     const LineSettings& line() const { return line_; }
     bool isOpen() const { return fd_ >= 0; }
+    // Times the port has been opened.
+    size_t openCount() const { return openCount_; }
 
     // Opens `devicePath` with the port's line settings; false (and closed) when the device
     // cannot be opened, is taken by another user, or refuses the settings.
@@ -42,6 +49,7 @@ public:
     // Waits out a late reply announced by expectLateReply(), then discards what waits.
     void awaitLateReply();
     // Sends all of `frame`; false when the port is closed or the line does not take it in time.
+    // With "HARDWARE" flow control RTS is up while the frame leaves the port.
     bool write(std::span<const uint8_t> frame);
     // Receives up to `buffer.size()` bytes: the first must come within `responseTimeout`, each
     // next one within the inter-byte gap, and the whole reply within the response timeout plus
@@ -49,10 +57,21 @@ public:
     size_t read(std::span<uint8_t> buffer, std::chrono::milliseconds responseTimeout);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    void prepareModemLines();
+    [[nodiscard]] bool send(std::span<const uint8_t> frame);
+    // Waits until the driver has sent what was written, at most until `deadline`.
+    void drainOutput(Clock::time_point deadline);
+
     std::string name_;
     LineSettings line_;
+    const StopSignal* stop_ = nullptr;
+    ModemControl& modem_;
+    bool rtsByHand_ = false; // RTS raised around each write (no RS-485 mode in the driver)
     int fd_ = -1;
-    std::chrono::steady_clock::time_point lateReplyUntil_{}; // kept across close and open
+    size_t openCount_ = 0;
+    Clock::time_point lateReplyUntil_{}; // kept across close and open
     // Why the last open failed, as traced; a new reason is traced once, a success clears it.
     std::string openFailure_;
     void noteOpenFailure(const std::string& devicePath, const char* reason);

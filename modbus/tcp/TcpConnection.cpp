@@ -48,14 +48,14 @@ int remainingMs(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
 }
 
-// Waits until `events` are signalled on `fd` or the deadline passes: 1 ready, 0 timeout,
-// -1 poll failed (errno says why).
-int waitFor(int fd, short events, Clock::time_point deadline) {
+// Waits until `events` are signalled on `fd` or the deadline passes: 1 ready, 0 timeout (also
+// when the server stops), -1 poll failed (errno says why).
+int waitFor(int fd, short events, Clock::time_point deadline, const StopSignal* stop) {
     for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, remainingMs(deadline));
+        pollfd entries[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
+        const int ready = ::poll(entries, 2, remainingMs(deadline));
         if (ready >= 0)
-            return ready > 0 ? 1 : 0;
+            return ready > 0 && entries[1].revents == 0 ? 1 : 0;
         if (errno != EINTR)
             return -1;
     }
@@ -74,12 +74,13 @@ int connectErrorCode(int error) {
 }
 
 // Connects the non-blocking socket within the connect wait; 0 or an error code.
-int connectWithin(int fd, const sockaddr_in& peer, std::chrono::milliseconds wait) {
+int connectWithin(int fd, const sockaddr_in& peer, std::chrono::milliseconds wait,
+                  const StopSignal* stop) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
         return ErrorCode::kSuccess;
     if (errno != EINPROGRESS && errno != EINTR)
         return connectErrorCode(errno);
-    const int ready = waitFor(fd, POLLOUT, Clock::now() + wait);
+    const int ready = waitFor(fd, POLLOUT, Clock::now() + wait, stop);
     if (ready == 0)
         return ErrorCode::kConnectFailed;
     if (ready < 0)
@@ -98,11 +99,12 @@ TcpConnection::~TcpConnection() {
 }
 
 TcpConnection::TcpConnection(TcpConnection&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), assembler_(other.assembler_) {}
+    : stop_(other.stop_), fd_(std::exchange(other.fd_, -1)), assembler_(other.assembler_) {}
 
 TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
     if (this != &other) {
         close();
+        stop_ = other.stop_;
         fd_ = std::exchange(other.fd_, -1);
         assembler_ = other.assembler_;
     }
@@ -114,8 +116,9 @@ int TcpConnection::open(const std::string& address, uint16_t port) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
-    // Dotted IPv4 only: host names would need a lookup that could block without bound.
-    if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1)
+    // The classic IPv4 text reading ("127.0.0.001", "10.000.000.005" and a trailing blank
+    // work, as they always have), never a host name: a lookup could block without bound.
+    if (::inet_aton(address.c_str(), &peer.sin_addr) == 0)
         return ErrorCode::kAddressNotAvailable;
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -127,7 +130,7 @@ int TcpConnection::open(const std::string& address, uint16_t port) {
     if (code == ErrorCode::kSuccess) // requests are small and each waits for its reply
         code = setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
     if (code == ErrorCode::kSuccess)
-        code = connectWithin(fd, peer, kConnectWait);
+        code = connectWithin(fd, peer, kConnectWait, stop_);
     if (code != ErrorCode::kSuccess) {
         ::close(fd);
         return code;
@@ -200,7 +203,7 @@ int TcpConnection::sendFrame(std::span<const uint8_t> frame, Clock::time_point d
         if (result < 0 && errno == EINTR)
             continue;
         if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (Clock::now() < deadline && waitFor(fd_, POLLOUT, deadline) > 0)
+            if (Clock::now() < deadline && waitFor(fd_, POLLOUT, deadline, stop_) > 0)
                 continue;
             break; // the device takes no more bytes: a short send
         }
@@ -226,7 +229,7 @@ int TcpConnection::receiveReply(Clock::time_point deadline, std::vector<uint8_t>
         // Checked before every wait: a device that keeps sending other frames still times out.
         if (Clock::now() >= deadline)
             return ErrorCode::kNoReply;
-        const int ready = waitFor(fd_, POLLIN, deadline);
+        const int ready = waitFor(fd_, POLLIN, deadline, stop_);
         if (ready == 0)
             return ErrorCode::kNoReply;
         if (ready < 0)

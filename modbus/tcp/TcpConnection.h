@@ -5,6 +5,7 @@
 // closed until the next open().
 #pragma once
 
+#include "modbus/StopSignal.h"
 #include "modbus/tcp/MbapReplyAssembler.h"
 
 #include <chrono>
@@ -20,15 +21,17 @@ public:
     static constexpr std::chrono::milliseconds kConnectWait{1000};
     static constexpr int kSocketBufferBytes = 8192;
 
-    TcpConnection() = default;
+    // `stop`, when given, ends every wait of the connection as soon as it is raised.
+    explicit TcpConnection(const StopSignal* stop = nullptr) : stop_(stop) {}
     ~TcpConnection();
     TcpConnection(TcpConnection&& other) noexcept;
     TcpConnection& operator=(TcpConnection&& other) noexcept;
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Connects to a dotted IPv4 address (anything else gives 51) within kConnectWait: 0, or
-    // 18, 32, 50, 51; the connection stays closed on failure. An open connection is closed first.
+    // Connects to an IPv4 address as inet_aton reads it (anything else gives 51) within
+    // kConnectWait: 0, or 18, 32, 50, 51; the connection stays closed on failure. An open
+    // connection is closed first.
     [[nodiscard]] int open(const std::string& address, uint16_t port);
     void close();
     bool isOpen() const { return fd_ >= 0; }
@@ -49,6 +52,7 @@ private:
     [[nodiscard]] int receiveReply(Clock::time_point deadline, std::vector<uint8_t>& replyPdu);
     [[nodiscard]] int receiveError(int error);
 
+    const StopSignal* stop_ = nullptr;
     int fd_ = -1;
     MbapReplyAssembler assembler_;
 };

@@ -18,7 +18,7 @@ int TcpTransport::start(std::vector<DeviceEntry> devices) {
     closeAll();
     devices_.reserve(devices.size());
     for (auto& entry : devices)
-        devices_.push_back(Device{std::move(entry), TcpConnection()});
+        devices_.push_back(Device{std::move(entry), TcpConnection(&stop_)});
     return ErrorCode::kSuccess;
 }
 

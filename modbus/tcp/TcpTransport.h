@@ -40,6 +40,7 @@ public:
                                   uint8_t high, uint8_t low) override;
 
     void closeAll() override;
+    void stop() override { stop_.raise(); }
 
     // 1-based index of the current device, 0 for none.
     uint16_t currentDevice() const { return current_; }
@@ -55,6 +56,7 @@ private:
     // Sends `pdu` to the current device; on 0 its reply PDU is in reply_.
     [[nodiscard]] int transfer(std::span<const uint8_t> pdu);
 
+    StopSignal stop_;
     std::vector<Device> devices_;
     uint16_t current_ = 0;
     MbapEncoder encoder_;

@@ -142,14 +142,37 @@ TEST(Loader, AmbiguousNamesKeepTheFirstAndSayWhy) {
     auto level = c.tag("P1.Level");
     ASSERT_TRUE(level);
     EXPECT_EQ(level->getNativeDatatype(), VT_I2) << "the first of two leaves keeps the name";
-    EXPECT_EQ(c.root->findBranch("P1")->leafCount(), 1u);
+    EXPECT_EQ(c.root->findBranch("P1")->leafCount(), 2u);
     EXPECT_FALSE(c.root->findBranch("P1")->findBranch("Level"));
+    EXPECT_TRUE(c.tag("P1.a.b")) << "a name holding \".\" is served under its joined ID";
     // The nameless tag also has no datatype and no access rights: two warnings, which come
     // before the lines of what the loader skips.
-    ASSERT_EQ(c.traces.size(), 6u);
+    ASSERT_EQ(c.traces.size(), 5u);
     EXPECT_NE(c.traces[0].find("has no <datatype>"), std::string::npos) << c.traces[0];
     EXPECT_NE(c.traces[1].find("has no <accessrights>"), std::string::npos) << c.traces[1];
     EXPECT_NE(c.traces[2].find("\"P1.Level\""), std::string::npos) << c.traces[2];
     EXPECT_NE(c.traces[3].find("no name"), std::string::npos) << c.traces[3];
-    EXPECT_NE(c.traces[5].find("delimiter"), std::string::npos) << c.traces[5];
+}
+
+TEST(Loader, NamesHoldingDotsAreServedUnderTheirJoinedItemIds) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig(datatypeRow("HREGISTER", 3, 16, 6) + datatypeRow("IREGISTER", 4, 0, 0) +
+                         datatypeRow("COIL", 1, 15, 5),
+                     tcpDevice("Line1.PLC", "10.0.0.1",
+                               "<Pumps>" + tagElement("Level", "VT_I2", "1") + "</Pumps>" +
+                                   "<Tanks.North>" + tagElement("Temp", "VT_I2", "2") +
+                                   "</Tanks.North>") +
+                         tcpDevice("10.0.0.5", "10.0.0.5", tagElement("T", "VT_I2", "3")) +
+                         tcpDevice("Line1", "10.0.0.2",
+                                   "<PLC>" + tagElement("Pumps", "VT_I2", "4") + "</PLC>" +
+                                       tagElement("PLC.Spare", "VT_I2", "5"))));
+    EXPECT_TRUE(c.tag("Line1.PLC.Pumps.Level"));
+    EXPECT_TRUE(c.tag("Line1.PLC.Tanks.North.Temp"));
+    EXPECT_TRUE(c.tag("10.0.0.5.T"));
+    EXPECT_TRUE(c.tag("Line1.PLC.Spare"));
+    EXPECT_FALSE(c.root->findBranch("Line1")->findBranch("PLC"))
+        << "Line1.PLC is the first device's ID: the later branch is skipped with its tags";
+    ASSERT_EQ(c.traces.size(), 1u);
+    EXPECT_NE(c.traces[0].find("\"Line1.PLC\""), std::string::npos) << c.traces[0];
+    EXPECT_NE(c.traces[0].find("item ID"), std::string::npos) << c.traces[0];
 }

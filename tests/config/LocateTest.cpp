@@ -42,6 +42,17 @@ TEST(Locate, AnExeSuffixIsReplacedByXml) {
     EXPECT_TRUE(c.tag("Beside.T"));
 }
 
+TEST(Locate, OnlyTheProgramNameLosesItsExeSuffix) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.dir.write("app.exes/Tarnvale.xml", oneDevice("Beside"));
+    c.dir.write("app.exe.xml", oneDevice("Cut"));
+    ConfigLoader loader = c.loader();
+    loader.setProgramPath(c.dir.file("app.exes/Tarnvale"));
+    loader.locateAndLoad(*c.root);
+    EXPECT_TRUE(c.tag("Beside.T"));
+    EXPECT_FALSE(c.tag("Cut.T"));
+}
+
 TEST(Locate, TheRegistryValueNamesTheFileWhenNoneIsBesideTheProgram) {
     LoadedConfig c(ServerKind::tarnvale);
     Registry(c.dir.file("registry.ini"))

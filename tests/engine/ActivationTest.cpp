@@ -1,7 +1,9 @@
 #include "ConfigFiles.h"
 #include "EngineRig.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <thread>
 
 using namespace vorn;
@@ -15,6 +17,23 @@ SOCmnPointer<SODaSItem> activeItem(EngineRig& rig, SODaSGroup& group, const std:
     auto item = rig.client().addItem(group, id);
     rig.client().setActive(*item, true);
     return item;
+}
+
+// Established loopback TCP connections to `port`, as the kernel lists them.
+int connectionsTo(int port) {
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line); // header
+    int count = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        const int remotePort = std::stoi(remote.substr(remote.find(':') + 1), nullptr, 16);
+        if (remotePort == port && state == "01")
+            ++count;
+    }
+    return count;
 }
 
 } // namespace
@@ -108,4 +127,41 @@ TEST(Activation, CacheReadsNeverReachTheDeviceAndNeighbouringDeviceReadsShareOne
     ASSERT_EQ(log.size(), 1u) << "one Modbus read serves all three";
     EXPECT_EQ(log[0].start, 10);
     EXPECT_EQ(log[0].count, 3);
+}
+
+TEST(Activation, SettingAGroupsRateToItsCurrentValueQueuesNothing) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator();
+    rig.start("", plcFor(sim, "P1", tagElement("T", "HREGISTER VT_I2", "1")));
+    auto group = rig.client().addGroup("g", 500);
+    activeItem(rig, *group, "P1.T");
+    ASSERT_TRUE(
+        EngineRig::eventually([&] { return rig.pollBlocks() == Blocks{"HREG1-LEN1@500"}; }, 3000));
+    ASSERT_TRUE(
+        EngineRig::eventually([&] { return rig.queues().lengths().activations == 0; }, 3000));
+    rig.client().setUpdateRate(*group, 500);
+    EXPECT_EQ(rig.queues().lengths().activations, 0u);
+    // The engine waits for the queue to hold still, so a queued change is seen here.
+    rig.client().setUpdateRate(*group, 250);
+    EXPECT_EQ(rig.queues().lengths().activations, 1u);
+}
+
+TEST(Activation, ADeviceWithoutActiveTagsIsPassedOverAndItsConnectionClosed) {
+    EngineRig rig;
+    SimDevice& polled = rig.addSimulator();
+    SimDevice& idle = rig.addSimulator({"--unit", "1", "--set", "hr:1=42"});
+    rig.start("", plcFor(polled, "A", tagElement("T", "HREGISTER VT_I2", "1")) +
+                      plcFor(idle, "B", tagElement("T", "HREGISTER VT_I2", "1")));
+    auto group = rig.client().addGroup("g", 100);
+    activeItem(rig, *group, "A.T");
+    ASSERT_TRUE(EngineRig::eventually([&] { return polled.requests().size() >= 3; }, 3000));
+    EXPECT_EQ(connectionsTo(idle.process->port()), 0) << "B is never connected for polling";
+    EXPECT_EQ(rig.client().readFromDevice("B.T", 3000).value, Variant::i2(42));
+    EXPECT_TRUE(
+        EngineRig::eventually([&] { return connectionsTo(idle.process->port()) == 0; }, 3000))
+        << "after the client's read B's connection is closed again";
+    const size_t before = polled.requests().size();
+    EXPECT_TRUE(
+        EngineRig::eventually([&] { return polled.requests().size() >= before + 3; }, 3000));
+    EXPECT_EQ(idle.requests().size(), 1u) << "B saw only the client's read";
 }

@@ -58,6 +58,29 @@ TEST(ErrorStatus, ExceptionRepliesGiveTheirCodesAndOutOfService) {
         3000));
 }
 
+TEST(ErrorStatus, AnExceptionFailsOnlyItsBlockAndPollingStaysWithTheDevice) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator({"--unit", "1", "--exception", "1:3:2", "--set", "ir:1=7"});
+    rig.start("", plcFor(sim, "P1",
+                         tagElement("Holding", "HREGISTER VT_I2", "1") +
+                             tagElement("Input", "IREGISTER VT_I2", "1")));
+    activateAll(rig, 100, {"P1.Holding", "P1.Input"});
+    auto inputPolls = [&] {
+        size_t n = 0;
+        for (const LoggedRequest& r : sim.requests())
+            n += r.function == 4;
+        return n;
+    };
+    ASSERT_TRUE(EngineRig::eventually([&] { return inputPolls() >= 3; }, 3000));
+    EXPECT_EQ(rig.client().readFromCache("P1.Holding").quality, 0x1C);
+    ReadResult input = rig.client().readFromCache("P1.Input");
+    EXPECT_EQ(input.quality, 0xC0) << "the other block of the device stays good";
+    EXPECT_EQ(input.value, Variant::i2(7));
+    const size_t before = inputPolls();
+    EXPECT_TRUE(EngineRig::eventually([&] { return inputPolls() >= before + 3; }, 3000))
+        << "the device keeps being polled";
+}
+
 TEST(ErrorStatus, AnExceptionIsReportedAgainAtEachFailingPollWithAClearInBetween) {
     EngineRig rig;
     SimDevice& sim = rig.addSimulator({"--unit", "1", "--exception", "1:3:1"});
@@ -112,6 +135,20 @@ TEST(ErrorStatus, WritesThatReadFirstFailWithTheReadsStatusWhenTheDeviceCannotBe
         EXPECT_TRUE(write.hasQuality) << id;
         EXPECT_EQ(write.quality, 0x18) << id << ": the device cannot be reached";
     }
+}
+
+TEST(ErrorStatus, AddressesInTheClassicIpv4TextFormsReachTheDevice) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator({"--unit", "1", "--set", "hr:1=42"});
+    const std::string port = " port=\"" + std::to_string(sim.process->port()) + "\"";
+    rig.start(
+        "", tcpDevice("Zeros", "127.000.000.001", tagElement("T", "HREGISTER VT_I2", "1"), port) +
+                tcpDevice("Blank", "127.0.0.001 ", tagElement("T", "HREGISTER VT_I2", "1"), port) +
+                tcpDevice("Name", "localhost", tagElement("T", "HREGISTER VT_I2", "1"), port));
+    EXPECT_EQ(rig.client().readFromDevice("Zeros.T", 3000).value, Variant::i2(42));
+    EXPECT_EQ(rig.client().readFromDevice("Blank.T", 3000).value, Variant::i2(42));
+    EXPECT_NE(rig.client().readFromDevice("Name.T", 3000).quality, 0xC0)
+        << "host names are never looked up";
 }
 
 TEST(ErrorStatus, ASilentDeviceTimesOutAndTheNextDeviceClearsTheReport) {

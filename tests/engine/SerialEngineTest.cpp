@@ -1,5 +1,6 @@
 #include "ConfigFiles.h"
 #include "EngineRig.h"
+#include "FarEnd.h"
 #include "PtyPair.h"
 #include "config/ConfigLoader.h"
 #include "modbus/rtu/CommLog.h"
@@ -7,8 +8,10 @@
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -89,4 +92,60 @@ TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
             << "after the line is rebuilt the failing device is tried again";
     }
     engine.stop();
+}
+
+TEST(SerialEngine, ADamagedReplyOnOneLineLeavesTheOtherLinesOpen) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line1"));
+    std::filesystem::create_directories(dir.file("line2"));
+    PtyPair damagedLine(dir.file("line1"));
+    SerialDevice answering(dir.file("line2"), {"--unit", "2", "--set", "hr:1=42"});
+    Registry registry(dir.file("registry.ini"));
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", damagedLine.endA());
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
+    // Device A answers every request in time, but with a wrong CRC.
+    FarEnd farEnd(damagedLine.endB());
+    std::atomic<bool> answering_{true};
+    std::thread deviceA([&] {
+        while (answering_) {
+            if (farEnd.receive(8, std::chrono::milliseconds(50)).size() == 8)
+                farEnd.send({0x01, 0x03, 0x02, 0x00, 0x07, 0x00, 0x00});
+        }
+    });
+
+    auto entry = makeObject<SODaSEntry>();
+    entry->setCreator(makeObject<ModbusCreator>().get());
+    modbus::EngineQueues queues;
+    ServerConfig config;
+    ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
+    loader.loadConfiguration(
+        dir.write(
+            "Rennick.xml",
+            rtuConfig("", serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
+                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
+        *entry->getNameSpaceRoot());
+    modbus::CommLog log(dir.path());
+    modbus::RtuTransport transport(config.serialPorts, registry, log);
+    RecordingObserver observer;
+    modbus::CommThread engine(config, queues, transport, observer, {true, ""});
+    engine.start();
+    {
+        DaClient client(*entry);
+        auto group = client.addGroup("g", 100);
+        for (const char* id : {"A.T", "B.T"})
+            client.setActive(*client.addItem(*group, id), true);
+        EXPECT_TRUE(EngineRig::eventually(
+            [&] {
+                auto r = observer.reports();
+                return std::count(r.begin(), r.end(), RecordingObserver::Report{49, "A"}) >= 3;
+            },
+            8000))
+            << "A's damaged replies are reported";
+        EXPECT_EQ(client.readFromCache("B.T").value, Variant::i2(42));
+    }
+    engine.stop();
+    answering_ = false;
+    deviceA.join();
+    EXPECT_EQ(transport.openCount("COM2"), 1u) << "B's line was never closed";
+    EXPECT_EQ(transport.openCount("COM1"), 1u) << "a damaged reply does not close the line";
 }

@@ -101,3 +101,37 @@ TEST(Writes, TablesThatCannotBeWrittenFailTheWrite) {
     EXPECT_EQ(result.quality, 0x04);
     EXPECT_TRUE(sim.requests().empty());
 }
+
+TEST(Writes, ABlockWithAOneRegisterHoleKeepsTheDevicesValueOfTheHole) {
+    EngineRig rig;
+    // Replies come after 300 ms: while the engine waits for one, both writes queue up.
+    SimDevice& sim =
+        rig.addSimulator({"--unit", "1", "--set", "hr:11=0x7777", "--delay-ms", "300"});
+    rig.start("", plcFor(sim, "P1",
+                         tagElement("Low", "HREGISTER VT_I2", "10") +
+                             tagElement("Hole", "HREGISTER VT_UI2", "11") +
+                             tagElement("High", "HREGISTER VT_I2", "12") +
+                             tagElement("Other", "HREGISTER VT_I2", "100")));
+    std::thread busy([&] { rig.client().readFromDevice("P1.Other", kWait); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the read is on the wire
+    std::vector<HRESULT> results(2, E_FAIL);
+    std::thread low(
+        [&] { results[0] = rig.client().write("P1.Low", Variant::i2(1), kWait).result; });
+    std::thread high(
+        [&] { results[1] = rig.client().write("P1.High", Variant::i2(2), kWait).result; });
+    busy.join();
+    low.join();
+    high.join();
+    EXPECT_EQ(results, (std::vector<HRESULT>{S_OK, S_OK}));
+    bool joined = false;
+    for (const LoggedRequest& r : withFunction(sim, 16)) {
+        if (r.start <= 11 && r.start + r.count > 11) {
+            joined = true;
+            const size_t at = 2 * static_cast<size_t>(11 - r.start);
+            EXPECT_EQ((*r.data)[at], 0x77);
+            EXPECT_EQ((*r.data)[at + 1], 0x77) << "the hole carries the device's own value";
+        }
+    }
+    EXPECT_TRUE(joined) << "both writes went out in one block over the hole";
+    EXPECT_EQ(rig.client().readFromDevice("P1.Hole", kWait).value, Variant::ui2(0x7777));
+}

@@ -65,14 +65,33 @@ TEST_F(NameSpace, AmbiguousNamesAreRefusedWithTheirReason) {
     auto unnamed = tagNamed("");
     EXPECT_FALSE(p1->addLeaf(unnamed.get(), &why));
     EXPECT_EQ(why, AddRefusal::emptyName);
-    auto dotted = tagNamed("A.B");
-    EXPECT_FALSE(p1->addLeaf(dotted.get(), &why));
-    EXPECT_EQ(why, AddRefusal::refusedCharacter);
 
     root->setRefusedChars("#");
     auto hashed = tagNamed("A#B");
     EXPECT_FALSE(p1->addLeaf(hashed.get(), &why));
     EXPECT_EQ(p1->leafCount(), 1u);
+}
+
+TEST_F(NameSpace, NamesHoldingTheDelimiterResolveUnderTheirJoinedItemId) {
+    auto plc = add(*root, "Line1.PLC");
+    auto pumps = add(*plc, "Pumps");
+    auto level = tagNamed("Level.1");
+    ASSERT_TRUE(pumps->addLeaf(level.get()));
+    EXPECT_EQ(level->getItemID(), "Line1.PLC.Pumps.Level.1");
+    EXPECT_EQ(root->findTag("Line1.PLC.Pumps.Level.1"), level);
+    EXPECT_EQ(root->findNode("Line1.PLC.Pumps"), pumps);
+    EXPECT_FALSE(root->findTag("Line1.PLC.Pumps.Level"));
+
+    // "Line1" then "PLC" would give the device's ID again: the later element is refused.
+    auto line1 = add(*root, "Line1");
+    auto plcAgain = makeObject<SODaSNodeDefault>("PLC");
+    AddRefusal why;
+    EXPECT_FALSE(line1->addBranch(plcAgain.get(), &why));
+    EXPECT_EQ(why, AddRefusal::duplicateItemId);
+    auto leafAgain = tagNamed("PLC.Pumps");
+    EXPECT_FALSE(line1->addLeaf(leafAgain.get(), &why)) << "the branch's ID is taken";
+    EXPECT_EQ(why, AddRefusal::duplicateItemId);
+    EXPECT_EQ(root->findNode("Line1.PLC"), plc);
 }
 
 TEST_F(NameSpace, ParentsKeepTheirOwnReferences) {

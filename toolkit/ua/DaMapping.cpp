@@ -3,6 +3,8 @@
 #include "toolkit/SODaSCache.h"
 #include "toolkit/ua/UaIds.h"
 
+#include <algorithm>
+
 namespace vorn::ua {
 namespace {
 
@@ -46,8 +48,12 @@ Scalar scalarOf(const vorn::Variant& v) {
         return v.asBool();
     case VT_R4:
         return double(v.asFloat());
-    case VT_BSTR:
-        return v.toUtf8();
+    case VT_BSTR: {
+        // Devices pad strings with zero bytes; clients get the text up to the first of them.
+        std::string text = v.toUtf8();
+        text.resize(std::min(text.size(), text.find('\0')));
+        return text;
+    }
     case VT_UI1:
     case VT_UI2:
     case VT_UI4:

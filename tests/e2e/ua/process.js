@@ -1,6 +1,7 @@
 // The server process as clients see it: started on demand it ends after its last session;
 // stopped with a client connected it shows State Shutdown with the reason and ends within
-// 10 s; a client that loses its socket reconnects and keeps its session and subscription.
+// 10 s, also while a device with a long timeout keeps it waiting; a client that loses its
+// socket reconnects and keeps its session and subscription.
 "use strict";
 
 const h = require("./harness");
@@ -50,6 +51,24 @@ async function stoppedWithClient(config) {
     await client.disconnect().catch(() => {});
 }
 
+async function stoppedWhileADeviceIsSlow(sim) {
+    const config = h.writeConfig(h.device("Slow", sim.port, h.tag("T", "HREGISTER VT_I2", 0), 100000));
+    const server = await h.startServer(h.hostPath, config);
+    const { client, session } = await h.connect(server.url);
+    const sub = await session.createSubscription2({ requestedPublishingInterval: 200,
+        requestedLifetimeCount: 100, requestedMaxKeepAliveCount: 10, publishingEnabled: true });
+    await sub.monitor({ nodeId: "ns=1;s=Slow.T", attributeId: AttributeIds.Value },
+        { samplingInterval: 200, queueSize: 1 }, TimestampsToReturn.Both);
+    const polled = await h.eventually(() => sim.requests().length > 0, 5000);
+    check("the server waits on a device that does not answer", polled);
+    const stoppedAt = Date.now();
+    server.child.kill("SIGTERM");
+    const code = await h.waitForExit(server.child, 20000);
+    check("a server waiting 100 s on a device still ends within 10 s of the grace for clients",
+        code !== null && Date.now() - stoppedAt <= 12000, { code, ms: Date.now() - stoppedAt });
+    await client.disconnect().catch(() => {});
+}
+
 async function reconnects(config) {
     const server = await h.startServer(h.hostPath, config);
     const client = h.makeClient({ connectionStrategy: { maxRetry: 10, initialDelay: 200, maxDelay: 1000 } });
@@ -90,6 +109,8 @@ async function main() {
     await embedded(config);
     await stoppedWithClient(config);
     await reconnects(config);
+    const silent = await h.startSimulator(h.simPath, "silent", ["--unit", "1", "--silent", "1"]);
+    await stoppedWhileADeviceIsSlow(silent);
     h.finish();
 }
 

@@ -37,7 +37,7 @@ TEST(LineSettings, ParityStopBitsDataBitsAndFlowControlMapOntoTermios) {
     const termios odd = mapped({"COM1", 9600, "ODD", 2, 8, "HARDWARE"});
     EXPECT_EQ(odd.c_cflag & (PARENB | PARODD), tcflag_t{PARENB | PARODD});
     EXPECT_TRUE(odd.c_cflag & CSTOPB);
-    EXPECT_TRUE(odd.c_cflag & CRTSCTS);
+    EXPECT_FALSE(odd.c_cflag & CRTSCTS) << "RS-485 direction control, not RTS/CTS handshaking";
     EXPECT_EQ(odd.c_cflag & CSIZE, tcflag_t{CS8});
 
     // Unknown texts and stop bits other than 2 fall back to none and one.

@@ -235,6 +235,22 @@ TEST(RtuTransport, AnAnswerLaterThanTheTimeoutIsNotTakenForTheNextRequest) {
     EXPECT_EQ(destination, (Bytes{0x00, 0x05, 0x00, 0x06})) << "not the late answer's AA AA";
 }
 
+TEST(RtuTransport, StoppingEndsEveryWaitOfTheLineAtOnce) {
+    RtuLine line;
+    auto& rtu = line.transport({rtuDevice(17, 100000)});
+    ASSERT_EQ(rtu.selectDevice(1), 0);
+    Bytes destination(4);
+    auto waiting = readTwo(rtu, destination);
+    ASSERT_EQ(line.device.receive(8, 2s).size(), 8u);
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    rtu.stop();
+    ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
+    EXPECT_NE(waiting.get(), 0);
+    // The late-reply wait and the silent interval end at once too.
+    EXPECT_NE(rtu.readRegisters(3, holding, 2, 0, destination), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, 1s);
+}
+
 TEST(RtuTransport, HostileFarEndNeitherCrashesNorHangsTheTransport) {
     RtuLine line;
     auto& rtu = line.transport({rtuDevice(17, 200)});
