@@ -199,11 +199,11 @@ TEST_F(TcpTransportWithSim, DeviceThatGoesAwayGivesConnectionLostWithoutHarmingT
     EXPECT_EQ(logged().size(), 1u);
 }
 
-TEST(TcpTransportAddresses, OnlyDottedIpv4AddressesAreConnected) {
+TEST(TcpTransportAddresses, OnlyIpv4AddressTextIsConnected) {
     TcpTransport transport;
     EXPECT_EQ(transport.selectDevice(1), ErrorCode::kSocketResources); // not started yet
     std::vector<DeviceEntry> devices;
-    for (const char* address : {"plc.local", "1.2.3", "256.1.1.1", "", "127.0.0.1 "}) {
+    for (const char* address : {"plc.local", "1.2.3.4.5", "256.1.1.1", "", "127.0.0.1x"}) {
         devices.push_back(deviceAt(502));
         devices.back().address = address;
     }
