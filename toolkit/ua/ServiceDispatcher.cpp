@@ -7,7 +7,8 @@ namespace vorn::ua {
 
 void ServiceDispatcher::dispatch(uint64_t connectionId, const ServiceRequest& request) {
     Decoder in(request.body);
-    ServiceCall call{connectionId, request.requestId, decodeRequestHeader(in), in};
+    ServiceCall call{connectionId, request.requestId, decodeRequestHeader(in), in,
+                     request.security.get()};
     ServiceResponse response = in.ok() ? run(call, request.typeId)
                                        : ServiceResponse::fault(call, Status::kBadDecodingError);
     if (!response.deferred)
