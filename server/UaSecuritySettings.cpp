@@ -1,5 +1,7 @@
 #include "UaSecuritySettings.h"
 
+#include "server/RegistryUserDirectory.h"
+
 namespace vorn {
 
 std::string uaApplicationUri(const std::string& hostName, const std::string& serverName) {
@@ -12,6 +14,7 @@ bool readUaSecuritySettings(const Registry& registry, const std::string& key,
     settings.serverName = serverName;
     settings.hostName = hostName;
     settings.applicationUri = uaApplicationUri(hostName, serverName);
+    settings.users = std::make_shared<RegistryUserDirectory>(registry, key);
     if (auto folder = registry.readString(key, "PkiFolder"); folder && !folder->empty())
         settings.pkiFolder = *folder;
     auto policies = registry.readString(key, "SecurityPolicies");

@@ -1,7 +1,7 @@
 // The OPC UA endpoints' security from the server's registry key: "SecurityPolicies" (which
 // policy and mode pairs; default every secure one with Sign and SignAndEncrypt, plus None) and
-// "PkiFolder" (default under the user's data folder), and the application URI the server's
-// certificate carries.
+// "PkiFolder" (default under the user's data folder), the application URI the server's
+// certificate carries, and the user accounts (RegistryUserDirectory.h).
 #pragma once
 
 #include "platform/Registry.h"

@@ -19,9 +19,10 @@ set(rules
     "editor|fileformat platform"
     "editor/window|editor fileformat platform platform/qt"
     "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
-    "tools|")
+    "tools|"
+    "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform")
 # Folders that must stay free of Qt whatever they include.
-set(qt_free platform toolkit toolkit/ua toolkit/ua/security modbus modbus/tcp modbus/rtu config engine server editor
+set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
     fileformat)
 
 set(folders "")

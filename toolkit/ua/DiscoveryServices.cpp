@@ -3,6 +3,7 @@
 #include "Services.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UserIdentity.h"
 
 namespace vorn::ua {
 namespace {
@@ -11,6 +12,7 @@ constexpr const char* kTransportProfile =
     "http://opcfoundation.org/UA-Profile/Transport/uatcp-uasc-uabinary";
 constexpr uint32_t kApplicationTypeServer = 0;
 constexpr uint32_t kTokenAnonymous = 0;
+constexpr uint32_t kTokenUserName = 1;
 // Endpoints with encryption rank above those that only sign.
 constexpr uint8_t kEncryptionLevelBonus = 10;
 
@@ -28,6 +30,29 @@ void encodeApplicationDescription(ServiceContext& core, Encoder& out,
     out.string(endpointUrl);
 }
 
+// Anonymous unless refused, and user names where a password can travel encrypted.
+void encodeUserTokenPolicies(ServiceContext& core, Encoder& out,
+                             const security::SecurityPolicy* endpointPolicy) {
+    const security::UserDirectory* users = core.security->users();
+    bool anonymous = !users || users->allowAnonymous();
+    const security::SecurityPolicy* passwordPolicy = core.security->userTokenPolicy(endpointPolicy);
+    out.arrayLength((anonymous ? 1 : 0) + (passwordPolicy ? 1 : 0));
+    if (anonymous) {
+        out.string(kAnonymousPolicyId);
+        out.u32(kTokenAnonymous);
+        out.nullString();
+        out.nullString();
+        out.string(kSecurityPolicyNone);
+    }
+    if (passwordPolicy) {
+        out.string(kUserNamePolicyId);
+        out.u32(kTokenUserName);
+        out.nullString();
+        out.nullString();
+        out.string(passwordPolicy->uri());
+    }
+}
+
 void encodeEndpoints(ServiceContext& core, Encoder& out, const std::string& endpointUrl) {
     using security::SecurityMode;
     const auto& endpoints = core.security->endpoints();
@@ -42,12 +67,7 @@ void encodeEndpoints(ServiceContext& core, Encoder& out, const std::string& endp
             out.nullString();
         out.u32(static_cast<uint32_t>(endpoint.mode));
         out.string(endpoint.policy ? endpoint.policy->uri() : kSecurityPolicyNone);
-        out.arrayLength(1); // user token policies
-        out.string("anonymous");
-        out.u32(kTokenAnonymous);
-        out.nullString();
-        out.nullString();
-        out.string(kSecurityPolicyNone);
+        encodeUserTokenPolicies(core, out, endpoint.policy);
         out.string(kTransportProfile);
         uint8_t level = 0;
         if (endpoint.policy)

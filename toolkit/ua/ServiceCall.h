@@ -39,6 +39,8 @@ struct ServiceCall {
     Decoder& in;
     // The channel's policy, mode and client certificate; null: policy None.
     const security::ChannelSecurity* channel = nullptr;
+    // The session's user may not write (set by the dispatcher before the lock is released).
+    bool readOnlyUser = false;
 };
 
 // A handler's answer: the response type and body, or none when the answer comes later

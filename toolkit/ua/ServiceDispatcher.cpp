@@ -106,6 +106,7 @@ ServiceResponse ServiceDispatcher::run(ServiceCall& call, uint32_t typeId) {
     Session* session = checkedSession(call, status);
     if (!session)
         return ServiceResponse::fault(call, status);
+    call.readOnlyUser = session->readOnly;
     if (service->underLock)
         return service->handler(core_, session, call);
     // The session is not touched past the lock: such services find it again when they need it.

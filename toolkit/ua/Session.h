@@ -46,6 +46,8 @@ struct Session {
     // The certificate of the channel that created it (empty: policy None); only a channel of
     // the same certificate may activate it.
     std::string clientCertificate;
+    // The user may read but not write.
+    bool readOnly = false;
     Clock::time_point created;
     Clock::time_point lastSeen;
 

@@ -1,9 +1,11 @@
 // CreateSession, ActivateSession (also of an existing session from a new channel, after a
 // lost socket) and CloseSession. On a secure channel each side proves it holds its
-// certificate's key by signing the other's certificate and latest nonce. Identity: anonymous.
+// certificate's key by signing the other's certificate and latest nonce. Identity: anonymous or
+// a user account (UserIdentity.h), whose role the session keeps.
 #include "Services.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
+#include "toolkit/ua/UserIdentity.h"
 
 namespace vorn::ua {
 namespace {
@@ -95,7 +97,8 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
         out.f64(session->timeoutMs);
     }
     out.string(serverNonce);
-    if (isSecure(call))
+    // Also on a None channel: the client encrypts passwords with it.
+    if (core.security->pki())
         out.string(core.security->pki()->certificate().der());
     else
         out.nullString();
@@ -129,25 +132,37 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
     in.string();
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    bool anonymous =
-        identity.typeId.isNull() || identity.typeId == NodeId(0, TypeId::kAnonymousIdentityToken);
-    if (!anonymous)
-        return ServiceResponse::fault(call, Status::kBadIdentityTokenInvalid);
+
+    // The application first, under the lock; then the user, without it (hashes are slow).
+    std::string lastNonce;
+    {
+        std::lock_guard lock(core.sessions.mutex());
+        Session* session = core.sessions.find(call.header.authenticationToken);
+        if (!session)
+            return ServiceResponse::fault(call, Status::kBadSessionIdInvalid);
+        std::string channelCertificate =
+            isSecure(call) ? call.channel->clientCertificate.der() : "";
+        if (channelCertificate != session->clientCertificate)
+            return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
+        if (isSecure(call)) {
+            const security::ChannelSecurity& channel = *call.channel;
+            std::string signedData =
+                core.security->pki()->certificate().der() + session->serverNonce;
+            if (!channel.policy->asymmetricVerify(channel.clientCertificate.publicKey(), signedData,
+                                                  clientSignature))
+                return ServiceResponse::fault(call, Status::kBadApplicationSignatureInvalid);
+        }
+        lastNonce = session->serverNonce;
+    }
+    IdentityResult user = checkIdentity(core, call, identity, lastNonce);
+    if (Status::isBad(user.status))
+        return ServiceResponse::fault(call, user.status);
 
     std::lock_guard lock(core.sessions.mutex());
     Session* session = core.sessions.find(call.header.authenticationToken);
-    if (!session)
+    if (!session || session->serverNonce != lastNonce)
         return ServiceResponse::fault(call, Status::kBadSessionIdInvalid);
-    std::string channelCertificate = isSecure(call) ? call.channel->clientCertificate.der() : "";
-    if (channelCertificate != session->clientCertificate)
-        return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
-    if (isSecure(call)) {
-        const security::ChannelSecurity& channel = *call.channel;
-        std::string signedData = core.security->pki()->certificate().der() + session->serverNonce;
-        if (!channel.policy->asymmetricVerify(channel.clientCertificate.publicKey(), signedData,
-                                              clientSignature))
-            return ServiceResponse::fault(call, Status::kBadApplicationSignatureInvalid);
-    }
+    session->readOnly = user.role == security::UserRole::read;
     std::string serverNonce = nonce();
     if (serverNonce.empty())
         return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);

@@ -71,7 +71,8 @@ bool UaServer::start(std::string* error) {
             return false;
         }
     }
-    p.security = std::make_unique<security::ServerSecurity>(settings_.endpoints, std::move(pki));
+    p.security = std::make_unique<security::ServerSecurity>(settings_.endpoints, std::move(pki),
+                                                            settings_.users);
     CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
                       settings_.requestTimeoutMs};
     p.core = std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),

@@ -30,6 +30,8 @@ struct UaServerSettings {
     std::string pkiFolder;
     std::string serverName;
     std::string hostName = "localhost";
+    // User accounts and the anonymous users' rights; null: anonymous sessions that may write.
+    std::shared_ptr<const security::UserDirectory> users;
 };
 
 // Ports of the servers' endpoints unless the registry value "OpcUaPort" says otherwise.

@@ -27,6 +27,7 @@ constexpr StatusCode kBadCertificateInvalid = 0x80120000;
 constexpr StatusCode kBadCertificateTimeInvalid = 0x80140000;
 constexpr StatusCode kBadCertificateUriInvalid = 0x80170000;
 constexpr StatusCode kBadCertificateRevoked = 0x801D0000;
+constexpr StatusCode kBadIdentityTokenRejected = 0x80210000;
 constexpr StatusCode kBadNonceInvalid = 0x80240000;
 constexpr StatusCode kBadApplicationSignatureInvalid = 0x80580000;
 constexpr StatusCode kBadUserAccessDenied = 0x801F0000;

@@ -106,6 +106,16 @@ Bytes hmacSha256(std::string_view key, std::string_view data) {
     return out;
 }
 
+Bytes pbkdf2Sha256(std::string_view password, std::string_view salt, uint32_t iterations,
+                   size_t length) {
+    Bytes out(length, '\0');
+    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), bytesOf(salt),
+                          static_cast<int>(salt.size()), static_cast<int>(iterations), EVP_sha256(),
+                          static_cast<int>(length), bytesOf(out)) != 1)
+        return {};
+    return out;
+}
+
 bool aesCbcEncrypt(std::string_view key, std::string_view iv, std::string_view data, Bytes& out) {
     return aesCbc(true, key, iv, data, out);
 }

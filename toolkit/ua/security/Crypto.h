@@ -21,6 +21,9 @@ Bytes randomBytes(size_t count);
 Bytes sha1(std::string_view data);
 Bytes sha256(std::string_view data);
 Bytes hmacSha256(std::string_view key, std::string_view data);
+// PBKDF2 with HMAC-SHA256; empty on failure.
+Bytes pbkdf2Sha256(std::string_view password, std::string_view salt, uint32_t iterations,
+                   size_t length);
 
 // AES in CBC mode, key of 16 or 32 bytes, IV of 16; the data a whole number of blocks.
 [[nodiscard]] bool aesCbcEncrypt(std::string_view key, std::string_view iv, std::string_view data,

@@ -58,8 +58,15 @@ std::vector<EndpointSecurity> parseEndpoints(std::string_view text,
 }
 
 ServerSecurity::ServerSecurity(std::vector<EndpointSecurity> endpoints,
-                               std::unique_ptr<PkiStore> pki)
-    : endpoints_(std::move(endpoints)), pki_(std::move(pki)) {}
+                               std::unique_ptr<PkiStore> pki,
+                               std::shared_ptr<const UserDirectory> users)
+    : endpoints_(std::move(endpoints)), pki_(std::move(pki)), users_(std::move(users)) {}
+
+const SecurityPolicy* ServerSecurity::userTokenPolicy(const SecurityPolicy* endpointPolicy) const {
+    if (!users_ || !pki_)
+        return nullptr;
+    return endpointPolicy ? endpointPolicy : &basic256Sha256();
+}
 
 const ServerSecurity& ServerSecurity::noneOnly() {
     static const ServerSecurity none({{nullptr, SecurityMode::none}}, nullptr);

@@ -6,6 +6,7 @@
 
 #include "toolkit/ua/security/PkiStore.h"
 #include "toolkit/ua/security/SecurityPolicy.h"
+#include "toolkit/ua/security/UserAccounts.h"
 
 #include <memory>
 #include <string>
@@ -39,18 +40,25 @@ class ServerSecurity {
 public:
     // One endpoint, policy None, no PKI.
     static const ServerSecurity& noneOnly();
-    // `pki` may be null when only None is offered.
-    ServerSecurity(std::vector<EndpointSecurity> endpoints, std::unique_ptr<PkiStore> pki);
+    // `pki` may be null when only None is offered; without `users` every session is anonymous
+    // with read and write rights.
+    ServerSecurity(std::vector<EndpointSecurity> endpoints, std::unique_ptr<PkiStore> pki,
+                   std::shared_ptr<const UserDirectory> users = nullptr);
 
     const std::vector<EndpointSecurity>& endpoints() const { return endpoints_; }
     bool offers(const SecurityPolicy* policy, SecurityMode mode) const;
     bool offersPolicy(const SecurityPolicy* policy) const;
     // Null when only None is offered.
     const PkiStore* pki() const { return pki_.get(); }
+    const UserDirectory* users() const { return users_.get(); }
+    // The policy that encrypts a password on an endpoint: the endpoint's own, or on a None
+    // endpoint Basic256Sha256 with the server's key; null when passwords cannot be taken there.
+    const SecurityPolicy* userTokenPolicy(const SecurityPolicy* endpointPolicy) const;
 
 private:
     std::vector<EndpointSecurity> endpoints_;
     std::unique_ptr<PkiStore> pki_;
+    std::shared_ptr<const UserDirectory> users_;
 };
 
 } // namespace vorn::ua::security
