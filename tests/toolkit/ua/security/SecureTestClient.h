@@ -71,6 +71,8 @@ public:
 
     // Reads the OpenSecureChannel response and derives the token's keys.
     bool takeOpenResponse(const std::string& bytes) {
+        if (bytes.size() < 8)
+            return false;
         Decoder d(std::string_view(bytes).substr(8));
         d.u32();
         d.string();
