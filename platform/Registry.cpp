@@ -126,6 +126,20 @@ std::optional<std::string> Registry::readString(const std::string& key,
     return line.substr(line.find('=') + 1);
 }
 
+std::vector<std::string> Registry::valueNames(const std::string& key) const {
+    Lines lines = readLines(path_);
+    std::vector<std::string> names;
+    auto section = findSection(lines, key);
+    if (!section)
+        return names;
+    for (size_t i = section->header + 1; i < section->end; ++i) {
+        size_t eq = lines[i].find('=');
+        if (!isComment(lines[i]) && eq != std::string::npos && eq > 0)
+            names.push_back(lines[i].substr(0, eq));
+    }
+    return names;
+}
+
 bool Registry::writeString(const std::string& key, const std::string& name,
                            const std::string& value) {
     // A value is one line: line breaks would turn its rest into lines of their own.

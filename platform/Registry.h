@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vorn {
 
@@ -18,6 +19,8 @@ public:
     const std::string& path() const { return path_; }
     bool keyExists(const std::string& key) const;
     std::optional<std::string> readString(const std::string& key, const std::string& name) const;
+    // The names of the key's values, in file order (none when the key is missing).
+    std::vector<std::string> valueNames(const std::string& key) const;
     // Creates the key (and the file and its folder) when needed. False when the file cannot
     // be written; the old file is then unchanged.
     bool writeString(const std::string& key, const std::string& name, const std::string& value);

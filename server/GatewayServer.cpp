@@ -5,6 +5,7 @@
 #include "server/DeviceHealthNodes.h"
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
+#include "server/UaSecuritySettings.h"
 #include "toolkit/SOCmnEventPool.h"
 #include "toolkit/SOCmnTrace.h"
 
@@ -127,7 +128,11 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
     settings.port = opcUaPort();
     settings.productName = identity_.title;
     settings.productUri = std::string("urn:vorn:") + identity_.programName;
-    settings.applicationUri = settings.productUri;
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    if (!readUaSecuritySettings(registry_, profileOf(identity_.kind).registryKey,
+                                identity_.programName, host, settings, error))
+        return false;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
     settings.extraNodes.push_back(deviceHealthNodes(*engine_, settings.applicationUri));
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);

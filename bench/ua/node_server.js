@@ -1,15 +1,22 @@
 // The reference for the OPC UA benchmark: a node-opcua server exposing the same variables as
 // the gateway under test (ns=1;s=D<d>.T<t>, Int16), each ramping one step every 100 ms.
-//   node node_server.js PORT DEVICES TAGS_PER_DEVICE
+//   node node_server.js PORT DEVICES TAGS_PER_DEVICE [secure|none]
+// "secure": Basic256Sha256 SignAndEncrypt only, every client certificate accepted.
 "use strict";
 
 const { OPCUAServer } = require("node-opcua-server");
 const { MessageSecurityMode, SecurityPolicy, DataType, Variant } = require("node-opcua-client");
 
 async function main() {
-    const [port, devices, tags] = process.argv.slice(2).map(Number);
+    const [port, devices, tags] = process.argv.slice(2, 5).map(Number);
+    const secure = process.argv[5] === "secure";
+    const { OPCUACertificateManager } = require("node-opcua-certificate-manager");
     const server = new OPCUAServer({
-        port, securityModes: [MessageSecurityMode.None], securityPolicies: [SecurityPolicy.None],
+        port,
+        securityModes: [secure ? MessageSecurityMode.SignAndEncrypt : MessageSecurityMode.None],
+        securityPolicies: [secure ? SecurityPolicy.Basic256Sha256 : SecurityPolicy.None],
+        serverCertificateManager: new OPCUACertificateManager({ automaticallyAcceptUnknownCertificate: true,
+            rootFolder: require("path").join(require("os").homedir(), "server-pki") }),
         allowAnonymous: true, serverCapabilities: { maxSessions: 10 },
     });
     await server.initialize();

@@ -1,6 +1,8 @@
 // OPC UA benchmark: the same node-opcua client load against the gateway (Tarnvale over
 // simulated devices) and against a node-opcua server with the same variables.
-//   node bench/ua/ua_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim
+//   node bench/ua/ua_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim [--secure]
+// With --secure both servers are measured over Basic256Sha256 SignAndEncrypt channels (the
+// client's certificate trusted by each).
 // Figures: Read throughput (nodes per second, 1,000 cached nodes per request) and
 // DataChangeNotifications per second (10,000 monitored items at 100 ms), and their ratios.
 "use strict";
@@ -14,6 +16,7 @@ const { AttributeIds, TimestampsToReturn, ClientMonitoredItemGroup } = opcua;
 
 const DEVICES = 10;
 const TAGS = 1000;
+const SECURE = process.argv.includes("--secure");
 const READ_SECONDS = 5;
 const NOTIFY_SECONDS = 10;
 
@@ -23,8 +26,13 @@ const nodeIds = () => {
     return ids;
 };
 
+let clientCertificate = null;
+const securityOptions = () => SECURE ? { securityPolicy: opcua.SecurityPolicy.Basic256Sha256,
+    securityMode: opcua.MessageSecurityMode.SignAndEncrypt, certificateFile: clientCertificate.certFile,
+    privateKeyFile: clientCertificate.keyFile } : {};
+
 async function measure(url) {
-    const { client, session } = await h.connect(url, { requestedSessionTimeout: 120000 });
+    const { client, session } = await h.connect(url, { requestedSessionTimeout: 120000, ...securityOptions() });
     const ids = nodeIds();
     // Read: 1,000 nodes per request from the cache, one request after the other.
     const batch = ids.slice(0, 1000).map((nodeId) => ({ nodeId, attributeId: AttributeIds.Value }));
@@ -79,7 +87,13 @@ async function main() {
         for (let t = 0; t < TAGS; t++) tags += h.tag(`T${t}`, "HREGISTER VT_I2", t);
         devices += h.device(`D${d}`, sim.port, tags);
     }
-    const gateway = await h.startServer(h.hostPath, h.writeConfig(devices));
+    const pki = path.join(h.scratch, "pki");
+    const gateway = await h.startServer(h.hostPath, h.writeConfig(devices), [], `PkiFolder=${pki}\n`);
+    if (SECURE) {
+        const certs = require(path.join(__dirname, "..", "..", "tests", "e2e", "ua", "certificates.js"));
+        clientCertificate = await certs.create(h.scratch, "bench", `urn:${require("os").hostname()}:Bench`);
+        require("fs").writeFileSync(path.join(pki, "trusted/certs/bench.der"), clientCertificate.der);
+    }
     const ours = await measure(gateway.url);
     console.log(`gateway: ${JSON.stringify(ours)}`);
     gateway.child.kill("SIGTERM");
@@ -88,7 +102,7 @@ async function main() {
     const port = await freePort();
     const { spawn } = require("child_process");
     const reference = spawn(process.execPath, [path.join(__dirname, "node_server.js"), String(port),
-        String(DEVICES), String(TAGS)], { stdio: ["ignore", "pipe", "inherit"], env: { ...process.env, NODE_PATH: process.env.NODE_PATH || "" } });
+        String(DEVICES), String(TAGS), SECURE ? "secure" : "none"], { stdio: ["ignore", "pipe", "inherit"], env: { ...process.env, NODE_PATH: process.env.NODE_PATH || "" } });
     await new Promise((resolve, reject) => {
         reference.stdout.on("data", (d) => /listening/.test(String(d)) && resolve());
         reference.on("exit", (code) => reject(new Error(`node-opcua-server ended with ${code}`)));
@@ -97,6 +111,7 @@ async function main() {
     reference.kill("SIGKILL");
 
     const row = (name, a, b) => console.log(`${name.padEnd(44)} ${a.toFixed(0).padStart(10)} ${b.toFixed(0).padStart(12)} ${(a / b).toFixed(2).padStart(7)}`);
+    console.log(SECURE ? "Basic256Sha256 SignAndEncrypt" : "security policy None");
     console.log(`${"".padEnd(44)} ${"gateway".padStart(10)} ${"node-opcua".padStart(12)} ${"ratio".padStart(7)}`);
     row("Read, nodes/s (1,000 cached nodes/request)", ours.readsPerSecond, theirs.readsPerSecond);
     row("DataChangeNotifications/s (10,000 at 100 ms)", ours.notificationsPerSecond, theirs.notificationsPerSecond);

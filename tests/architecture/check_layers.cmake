@@ -7,20 +7,22 @@ set(rules
     "platform/qt|platform"
     "fileformat|"
     "toolkit|platform"
-    "toolkit/ua|toolkit platform"
+    "toolkit/ua|toolkit/ua/security toolkit platform"
+    "toolkit/ua/security|toolkit/ua"
     "modbus|toolkit platform"
     "modbus/tcp|modbus toolkit platform"
     "modbus/rtu|modbus toolkit platform"
     "config|modbus toolkit fileformat platform"
     "engine|config modbus toolkit fileformat platform"
-    "server|engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua fileformat platform"
+    "server|engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform"
     "ui|server engine config modbus modbus/tcp modbus/rtu toolkit fileformat platform platform/qt"
     "editor|fileformat platform"
     "editor/window|editor fileformat platform platform/qt"
-    "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua fileformat platform platform/qt editor editor/window"
-    "tools|")
+    "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
+    "tools|"
+    "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform")
 # Folders that must stay free of Qt whatever they include.
-set(qt_free platform toolkit toolkit/ua modbus modbus/tcp modbus/rtu config engine server editor
+set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
     fileformat)
 
 set(folders "")

@@ -166,6 +166,10 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
             results[i] = Status::kBadNotWritable;
             continue;
         }
+        if (call.readOnlyUser) {
+            results[i] = Status::kBadUserAccessDenied;
+            continue;
+        }
         if (!w.indexRange.empty()) {
             results[i] = Status::kBadIndexRangeInvalid;
             continue;

@@ -1,7 +1,9 @@
-// GetEndpoints and FindServers: one endpoint, security policy None, anonymous identity.
+// GetEndpoints and FindServers: one endpoint per policy and mode the server offers, each with
+// the server's certificate and its user token policies.
 #include "Services.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UserIdentity.h"
 
 namespace vorn::ua {
 namespace {
@@ -9,8 +11,10 @@ namespace {
 constexpr const char* kTransportProfile =
     "http://opcfoundation.org/UA-Profile/Transport/uatcp-uasc-uabinary";
 constexpr uint32_t kApplicationTypeServer = 0;
-constexpr uint32_t kSecurityModeNone = 1;
 constexpr uint32_t kTokenAnonymous = 0;
+constexpr uint32_t kTokenUserName = 1;
+// Endpoints with encryption rank above those that only sign.
+constexpr uint8_t kEncryptionLevelBonus = 10;
 
 } // namespace
 
@@ -26,21 +30,51 @@ void encodeApplicationDescription(ServiceContext& core, Encoder& out,
     out.string(endpointUrl);
 }
 
+// Anonymous unless refused, and user names where a password can travel encrypted.
+void encodeUserTokenPolicies(ServiceContext& core, Encoder& out,
+                             const security::SecurityPolicy* endpointPolicy) {
+    const security::UserDirectory* users = core.security->users();
+    bool anonymous = !users || users->allowAnonymous();
+    const security::SecurityPolicy* passwordPolicy = core.security->userTokenPolicy(endpointPolicy);
+    out.arrayLength((anonymous ? 1 : 0) + (passwordPolicy ? 1 : 0));
+    if (anonymous) {
+        out.string(kAnonymousPolicyId);
+        out.u32(kTokenAnonymous);
+        out.nullString();
+        out.nullString();
+        out.string(kSecurityPolicyNone);
+    }
+    if (passwordPolicy) {
+        out.string(kUserNamePolicyId);
+        out.u32(kTokenUserName);
+        out.nullString();
+        out.nullString();
+        out.string(passwordPolicy->uri());
+    }
+}
+
 void encodeEndpoints(ServiceContext& core, Encoder& out, const std::string& endpointUrl) {
-    out.arrayLength(1);
-    out.string(endpointUrl);
-    encodeApplicationDescription(core, out, endpointUrl);
-    out.nullString(); // server certificate
-    out.u32(kSecurityModeNone);
-    out.string(kSecurityPolicyNone);
-    out.arrayLength(1); // user token policies
-    out.string("anonymous");
-    out.u32(kTokenAnonymous);
-    out.nullString();
-    out.nullString();
-    out.string(kSecurityPolicyNone);
-    out.string(kTransportProfile);
-    out.u8(0); // security level
+    using security::SecurityMode;
+    const auto& endpoints = core.security->endpoints();
+    const security::PkiStore* pki = core.security->pki();
+    out.arrayLength(endpoints.size());
+    for (const security::EndpointSecurity& endpoint : endpoints) {
+        out.string(endpointUrl);
+        encodeApplicationDescription(core, out, endpointUrl);
+        if (pki)
+            out.string(pki->certificate().der());
+        else
+            out.nullString();
+        out.u32(static_cast<uint32_t>(endpoint.mode));
+        out.string(endpoint.policy ? endpoint.policy->uri() : kSecurityPolicyNone);
+        encodeUserTokenPolicies(core, out, endpoint.policy);
+        out.string(kTransportProfile);
+        uint8_t level = 0;
+        if (endpoint.policy)
+            level = endpoint.policy->securityLevel() +
+                    (endpoint.mode == SecurityMode::signAndEncrypt ? kEncryptionLevelBonus : 0);
+        out.u8(level);
+    }
 }
 
 ServiceResponse getEndpoints(ServiceContext& core, ServiceCall& call) {

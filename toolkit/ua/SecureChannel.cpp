@@ -3,6 +3,7 @@
 #include "toolkit/ua/UaBinary.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
+#include "toolkit/ua/security/ChunkSecurity.h"
 
 #include <algorithm>
 
@@ -31,8 +32,8 @@ void patchSize(std::string& chunk, size_t start) {
 
 } // namespace
 
-SecureChannel::SecureChannel(uint32_t channelId)
-    : channelId_(channelId), createdAt_(Clock::now()) {}
+SecureChannel::SecureChannel(uint32_t channelId, const security::ServerSecurity* security)
+    : channelId_(channelId), server_(security), createdAt_(Clock::now()) {}
 
 bool SecureChannel::isExpired(Clock::time_point now) const {
     if (state_ == State::awaitingHello || state_ == State::awaitingOpen)
@@ -177,71 +178,160 @@ bool SecureChannel::checkSequence(uint32_t sequenceNumber) {
     return true;
 }
 
+StatusCode SecureChannel::openProtected(const std::string& policyUri,
+                                        const std::string& senderCertificate,
+                                        const std::string& receiverThumbprint,
+                                        std::string_view chunk, size_t clearSize,
+                                        std::string& plain, security::ChannelSecurity& peer) {
+    using namespace security;
+    const SecurityPolicy* policy = findSecurityPolicy(policyUri);
+    if (!policy || !server_ || !server_->offersPolicy(policy))
+        return Status::kBadSecurityPolicyRejected;
+    const PkiStore& pki = *server_->pki();
+    auto certificate = Certificate::fromDer(senderCertificate);
+    if (!certificate)
+        return Status::kBadCertificateInvalid;
+    RsaKey clientKey = certificate->publicKey();
+    if (!policy->acceptsKey(clientKey))
+        return Status::kBadCertificateInvalid;
+    if (receiverThumbprint != pki.certificate().thumbprint())
+        return Status::kBadSecurityChecksFailed;
+    if (state_ == State::open && (!security_ || security_->policy != policy ||
+                                  security_->clientCertificate.der() != certificate->der()))
+        return Status::kBadSecurityChecksFailed;
+    // The signature first: only a sender holding the certificate's key gets further.
+    if (!unprotectAsymmetric(*policy, pki.privateKey(), clientKey, chunk.substr(0, clearSize),
+                             chunk.substr(clearSize), plain))
+        return Status::kBadSecurityChecksFailed;
+    if (state_ != State::open) {
+        StatusCode trust = pki.checkClientCertificate(*certificate);
+        if (Status::isBad(trust))
+            return trust;
+    }
+    peer.policy = policy;
+    peer.clientCertificate = *certificate;
+    clientKey_ = clientKey;
+    return Status::kGood;
+}
+
 bool SecureChannel::onOpen(std::string_view chunk) {
     Decoder d(chunk.substr(kHeaderSize));
     uint32_t channelId = d.u32();
     std::string policy = d.string();
-    d.string(); // sender certificate
-    d.string(); // receiver thumbprint
-    uint32_t sequenceNumber = d.u32();
-    uint32_t requestId = d.u32();
-    NodeId type = d.nodeId();
-    if (!d.ok() || type != NodeId(0, TypeId::kOpenSecureChannelRequest)) {
+    std::string senderCertificate = d.string();
+    std::string receiverThumbprint = d.string();
+    if (!d.ok()) {
         fail(Status::kBadDecodingError, "malformed OpenSecureChannel");
         return false;
     }
+    size_t clearSize = kHeaderSize + d.position();
+    std::string plain;
+    std::string_view protectedPart = chunk.substr(clearSize);
+    auto peer = std::make_shared<security::ChannelSecurity>();
     if (policy != kSecurityPolicyNone) {
-        fail(Status::kBadSecurityPolicyRejected, "only security policy None is offered");
+        StatusCode status = openProtected(policy, senderCertificate, receiverThumbprint, chunk,
+                                          clearSize, plain, *peer);
+        if (Status::isBad(status)) {
+            fail(status, "OpenSecureChannel refused");
+            return false;
+        }
+        protectedPart = plain;
+    } else if (state_ == State::open && isSecure()) {
+        fail(Status::kBadSecurityChecksFailed, "renewal with another security policy");
+        return false;
+    }
+    Decoder b(protectedPart);
+    uint32_t sequenceNumber = b.u32();
+    uint32_t requestId = b.u32();
+    NodeId type = b.nodeId();
+    if (!b.ok() || type != NodeId(0, TypeId::kOpenSecureChannelRequest)) {
+        fail(Status::kBadDecodingError, "malformed OpenSecureChannel");
         return false;
     }
     if (!checkSequence(sequenceNumber))
         return false;
     // Request header.
-    d.nodeId();
-    d.dateTime();
-    uint32_t requestHandle = d.u32();
-    d.u32();
-    d.string();
-    d.u32();
-    d.extensionObject();
-    d.u32(); // client protocol version
-    uint32_t requestType = d.u32();
-    uint32_t securityMode = d.u32();
-    d.string(); // client nonce
-    uint32_t requestedLifetime = d.u32();
-    if (!d.ok()) {
+    b.nodeId();
+    b.dateTime();
+    uint32_t requestHandle = b.u32();
+    b.u32();
+    b.string();
+    b.u32();
+    b.extensionObject();
+    b.u32(); // client protocol version
+    uint32_t requestType = b.u32();
+    auto securityMode = static_cast<security::SecurityMode>(b.u32());
+    std::string clientNonce = b.string();
+    uint32_t requestedLifetime = b.u32();
+    if (!b.ok()) {
         fail(Status::kBadDecodingError, "malformed OpenSecureChannel");
         return false;
     }
-    constexpr uint32_t kIssue = 0, kRenew = 1, kModeNone = 1;
+    constexpr uint32_t kIssue = 0, kRenew = 1;
     bool issue = requestType == kIssue && state_ == State::awaitingOpen && channelId == 0;
     bool renew = requestType == kRenew && state_ == State::open && channelId == channelId_;
     if (!issue && !renew) {
         fail(Status::kBadTcpSecureChannelUnknown, "OpenSecureChannel does not fit the channel");
         return false;
     }
-    if (securityMode != kModeNone) {
-        fail(Status::kBadSecurityModeRejected, "only security mode None is offered");
+    bool modeFits = peer->policy ? server_->offers(peer->policy, securityMode)
+                                 : securityMode == security::SecurityMode::none;
+    if (!modeFits || (renew && security_ && securityMode != security_->mode)) {
+        fail(Status::kBadSecurityModeRejected, "security mode not offered");
         return false;
     }
+    peer->mode = securityMode;
+    std::string serverNonce;
+    if (peer->policy && !startToken(*peer->policy, clientNonce, serverNonce))
+        return false;
+    if (issue)
+        security_ = std::move(peer);
     previousTokenId_ = tokenId_;
     tokenId_ = tokenId_ + 1;
     tokenCreated_ = Clock::now();
     tokenLifetimeMs_ =
         std::clamp(requestedLifetime, Limits::kMinTokenLifetimeMs, Limits::kMaxTokenLifetimeMs);
     state_ = State::open;
-    sendOpenResponse(requestId, requestHandle, tokenLifetimeMs_);
+    sendOpenResponse(requestId, requestHandle, tokenLifetimeMs_, serverNonce);
+    return true;
+}
+
+bool SecureChannel::startToken(const security::SecurityPolicy& policy,
+                               const std::string& clientNonce, std::string& serverNonce) {
+    using security::SecurityPolicy;
+    if (clientNonce.size() != SecurityPolicy::kNonceLength) {
+        fail(Status::kBadNonceInvalid, "client nonce of the wrong length");
+        return false;
+    }
+    serverNonce = security::randomBytes(SecurityPolicy::kNonceLength);
+    TokenKeys keys{policy.deriveKeys(serverNonce, clientNonce),
+                   policy.deriveKeys(clientNonce, serverNonce)};
+    if (serverNonce.empty() || keys.client.signingKey.empty() || keys.server.signingKey.empty()) {
+        fail(Status::kBadSecurityChecksFailed, "cannot derive the channel's keys");
+        return false;
+    }
+    previousKeys_ = std::move(keys_);
+    keys_ = std::move(keys);
     return true;
 }
 
 void SecureChannel::sendOpenResponse(uint32_t requestId, uint32_t requestHandle,
-                                     uint32_t lifetimeMs) {
-    std::string out = messageHeader("OPN", 'F');
+                                     uint32_t lifetimeMs, const std::string& serverNonce) {
+    std::string header = messageHeader("OPN", 'F');
+    Encoder h;
+    h.u32(channelId_);
+    if (isSecure()) {
+        h.string(security_->policy->uri());
+        h.string(server_->pki()->certificate().der());
+        h.string(security_->clientCertificate.thumbprint());
+    } else {
+        h.string(kSecurityPolicyNone);
+        h.nullString();
+        h.nullString();
+    }
+    header += h.bytes();
+
     Encoder e;
-    e.u32(channelId_);
-    e.string(kSecurityPolicyNone);
-    e.nullString();
-    e.nullString();
     e.u32(nextSequenceNumber());
     e.u32(requestId);
     e.nodeId(NodeId(0, TypeId::kOpenSecureChannelResponse));
@@ -257,10 +347,20 @@ void SecureChannel::sendOpenResponse(uint32_t requestId, uint32_t requestHandle,
     e.u32(tokenId_);
     e.dateTime(now);
     e.u32(lifetimeMs);
-    e.string(""); // server nonce: none with policy None
-    out += e.bytes();
-    patchSize(out, 0);
-    output_ += out;
+    e.string(serverNonce); // empty with policy None
+    if (!isSecure()) {
+        header += e.bytes();
+        patchSize(header, 0);
+        output_ += header;
+        return;
+    }
+    std::string chunk;
+    if (!security::protectAsymmetric(*security_->policy, server_->pki()->privateKey(), clientKey_,
+                                     std::move(header), e.bytes(), chunk)) {
+        fail(Status::kBadSecurityChecksFailed, "cannot protect the OpenSecureChannel response");
+        return;
+    }
+    output_ += chunk;
 }
 
 bool SecureChannel::onMessage(char chunkType, std::string_view chunk,
@@ -268,8 +368,6 @@ bool SecureChannel::onMessage(char chunkType, std::string_view chunk,
     Decoder d(chunk.substr(kHeaderSize));
     uint32_t channelId = d.u32();
     uint32_t tokenId = d.u32();
-    uint32_t sequenceNumber = d.u32();
-    uint32_t requestId = d.u32();
     if (!d.ok()) {
         fail(Status::kBadDecodingError, "chunk too short");
         return false;
@@ -280,6 +378,26 @@ bool SecureChannel::onMessage(char chunkType, std::string_view chunk,
     }
     if (tokenId != tokenId_ && (tokenId != previousTokenId_ || previousTokenId_ == 0)) {
         fail(Status::kBadSecureChannelTokenUnknown, "unknown security token");
+        return false;
+    }
+    constexpr size_t kClearSize = kHeaderSize + 8;
+    std::string plain;
+    std::string_view protectedPart = chunk.substr(kClearSize);
+    if (isSecure()) {
+        const TokenKeys& keys = tokenId == tokenId_ ? keys_ : previousKeys_;
+        bool encrypted = security_->mode == security::SecurityMode::signAndEncrypt;
+        if (!security::unprotectSymmetric(*security_->policy, keys.client, encrypted,
+                                          chunk.substr(0, kClearSize), protectedPart, plain)) {
+            fail(Status::kBadSecurityChecksFailed, "chunk signature invalid");
+            return false;
+        }
+        protectedPart = plain;
+    }
+    Decoder sequence(protectedPart);
+    uint32_t sequenceNumber = sequence.u32();
+    uint32_t requestId = sequence.u32();
+    if (!sequence.ok()) {
+        fail(Status::kBadDecodingError, "chunk too short");
         return false;
     }
     if (tokenId == tokenId_)
@@ -299,7 +417,7 @@ bool SecureChannel::onMessage(char chunkType, std::string_view chunk,
         fail(Status::kBadTcpMessageTypeInvalid, "chunks of two messages interleaved");
         return false;
     }
-    std::string_view body = chunk.substr(kSymmetricOverhead);
+    std::string_view body = protectedPart.substr(8);
     if (partialBody_.size() + body.size() > Limits::kMaxMessageSize ||
         partialChunks_ + 1 > Limits::kMaxChunkCount) {
         fail(Status::kBadTcpMessageTooLarge, "message too large");
@@ -321,6 +439,7 @@ bool SecureChannel::onMessage(char chunkType, std::string_view chunk,
     request.requestId = requestId;
     request.typeId = type.numeric;
     request.body = partialBody_.substr(message.position());
+    request.security = security_;
     requests.push_back(std::move(request));
     partialBody_.clear();
     partialChunks_ = 0;
@@ -339,7 +458,11 @@ bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string
     Encoder typeNode;
     typeNode.nodeId(NodeId(0, typeId));
     size_t total = typeNode.size() + body.size();
-    size_t perChunk = sendChunkSize_ - kSymmetricOverhead;
+    constexpr size_t kClearSize = kHeaderSize + 8;
+    bool encrypt = isSecure() && security_->mode == security::SecurityMode::signAndEncrypt;
+    size_t perChunk =
+        isSecure() ? security::symmetricPlainCapacity(encrypt, sendChunkSize_, kClearSize) - 8
+                   : sendChunkSize_ - kSymmetricOverhead;
     size_t chunks = (total + perChunk - 1) / perChunk;
     if (total > Limits::kMaxMessageSize || (peerMaxMessageSize_ && total > peerMaxMessageSize_) ||
         (peerMaxChunkCount_ && chunks > peerMaxChunkCount_))
@@ -350,16 +473,28 @@ bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string
     while (!rest.empty()) {
         std::string_view part = rest.substr(0, perChunk);
         rest.remove_prefix(part.size());
-        size_t start = output_.size();
-        output_ += messageHeader("MSG", rest.empty() ? 'F' : 'C');
+        std::string header = messageHeader("MSG", rest.empty() ? 'F' : 'C');
+        Encoder h;
+        h.u32(channelId_);
+        h.u32(tokenId_);
+        header += h.bytes();
         Encoder e;
-        e.u32(channelId_);
-        e.u32(tokenId_);
         e.u32(nextSequenceNumber());
         e.u32(requestId);
-        output_ += e.bytes();
-        output_.append(part);
-        patchSize(output_, start);
+        e.raw(part);
+        if (!isSecure()) {
+            header += e.bytes();
+            patchSize(header, 0);
+            output_ += header;
+            continue;
+        }
+        std::string chunk;
+        if (!security::protectSymmetric(*security_->policy, keys_.server, encrypt,
+                                        std::move(header), e.bytes(), chunk)) {
+            fail(Status::kBadSecurityChecksFailed, "cannot protect a message");
+            return true; // the channel closes; nothing else to send
+        }
+        output_ += chunk;
     }
     return true;
 }

@@ -1,14 +1,18 @@
-// One opc.tcp connection's protocol state with security policy None: Hello/Acknowledge,
-// OpenSecureChannel (issue and renew), message chunks both ways with the negotiated sizes,
-// sequence numbers, request ids and token lifetimes, CloseSecureChannel, and an Error message
-// before every close the client caused. No sockets here: bytes in, bytes and requests out.
+// One opc.tcp connection's protocol state: Hello/Acknowledge, OpenSecureChannel (issue and
+// renew, with policy None or a secure policy the server offers: client certificate checked,
+// nonces exchanged, keys derived per token), message chunks both ways with the negotiated
+// sizes (signed, or signed and encrypted, with the token's keys), sequence numbers, request ids
+// and token lifetimes, CloseSecureChannel, and an Error message before every close the client
+// caused. No sockets here: bytes in, bytes and requests out.
 #pragma once
 
 #include "toolkit/ua/UaStatusCodes.h"
 #include "toolkit/ua/UaTypes.h"
+#include "toolkit/ua/security/ServerSecurity.h"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,13 +26,16 @@ struct ServiceRequest {
     uint32_t requestId = 0;
     uint32_t typeId = 0;
     std::string body;
+    // The channel's policy, mode and client certificate.
+    std::shared_ptr<const security::ChannelSecurity> security;
 };
 
 class SecureChannel {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit SecureChannel(uint32_t channelId);
+    // Without `security` (or when it offers only None) the channel takes policy None only.
+    explicit SecureChannel(uint32_t channelId, const security::ServerSecurity* security = nullptr);
 
     // Takes bytes from the socket and appends the complete requests found. False when the
     // connection is to close once the output is sent (a fault, or the client's close).
@@ -56,12 +63,23 @@ private:
     bool processChunk(std::string_view chunk, std::vector<ServiceRequest>& requests);
     bool onHello(std::string_view body);
     bool onOpen(std::string_view chunk);
+    // Decrypts and checks the protected part of an OpenSecureChannel with a secure policy.
+    StatusCode openProtected(const std::string& policyUri, const std::string& senderCertificate,
+                             const std::string& receiverThumbprint, std::string_view chunk,
+                             size_t clearSize, std::string& plain, security::ChannelSecurity& peer);
+    bool startToken(const security::SecurityPolicy& policy, const std::string& clientNonce,
+                    std::string& serverNonce);
+    bool isSecure() const { return security_ && security_->policy; }
     bool onMessage(char chunkType, std::string_view chunk, std::vector<ServiceRequest>& requests);
     bool checkSequence(uint32_t sequenceNumber);
-    void sendOpenResponse(uint32_t requestId, uint32_t requestHandle, uint32_t lifetimeMs);
+    void sendOpenResponse(uint32_t requestId, uint32_t requestHandle, uint32_t lifetimeMs,
+                          const std::string& serverNonce);
     uint32_t nextSequenceNumber();
 
     const uint32_t channelId_;
+    const security::ServerSecurity* const server_;
+    std::shared_ptr<const security::ChannelSecurity> security_;
+    security::RsaKey clientKey_;
     State state_ = State::awaitingHello;
     Clock::time_point createdAt_;
     std::string input_;
@@ -78,6 +96,13 @@ private:
     uint32_t previousTokenId_ = 0;
     Clock::time_point tokenCreated_;
     uint32_t tokenLifetimeMs_ = 0;
+    // Keys of the current and the previous token: what the client signs with, what we sign with.
+    struct TokenKeys {
+        security::SymmetricKeys client;
+        security::SymmetricKeys server;
+    };
+    TokenKeys keys_;
+    TokenKeys previousKeys_;
 
     bool haveSequence_ = false;
     uint32_t lastReceivedSequence_ = 0;

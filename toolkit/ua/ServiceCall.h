@@ -4,6 +4,7 @@
 
 #include "toolkit/ua/UaBinary.h"
 #include "toolkit/ua/UaStatusCodes.h"
+#include "toolkit/ua/security/ServerSecurity.h"
 
 #include <cstdint>
 #include <string>
@@ -36,6 +37,10 @@ struct ServiceCall {
     uint32_t requestId = 0;
     RequestHeader header;
     Decoder& in;
+    // The channel's policy, mode and client certificate; null: policy None.
+    const security::ChannelSecurity* channel = nullptr;
+    // The session's user may not write (set by the dispatcher before the lock is released).
+    bool readOnlyUser = false;
 };
 
 // A handler's answer: the response type and body, or none when the answer comes later

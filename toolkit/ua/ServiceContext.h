@@ -6,6 +6,7 @@
 #include "toolkit/ua/AddressSpace.h"
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/SessionManager.h"
+#include "toolkit/ua/security/ServerSecurity.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,6 +42,8 @@ struct ServiceContext {
     ServerInfo info;
     const AddressSpace space;
     SessionManager sessions;
+    // The endpoints and the PKI; set before the first request.
+    const security::ServerSecurity* security = &security::ServerSecurity::noneOnly();
     // Set when the server stops: requests waiting for the engine give up at once.
     std::atomic<bool> stopping{false};
 };

@@ -41,6 +41,13 @@ struct Session {
     double timeoutMs = 0;
     uint64_t connectionId = 0; // 0 while no channel carries it
     bool activated = false;
+    // The nonce of the last CreateSession or ActivateSession response: the client signs it.
+    std::string serverNonce;
+    // The certificate of the channel that created it (empty: policy None); only a channel of
+    // the same certificate may activate it.
+    std::string clientCertificate;
+    // The user may read but not write.
+    bool readOnly = false;
     Clock::time_point created;
     Clock::time_point lastSeen;
 

@@ -1,10 +1,11 @@
 // CreateSession, ActivateSession (also of an existing session from a new channel, after a
-// lost socket) and CloseSession. Identity: anonymous.
+// lost socket) and CloseSession. On a secure channel each side proves it holds its
+// certificate's key by signing the other's certificate and latest nonce. Identity: anonymous or
+// a user account (UserIdentity.h), whose role the session keeps.
 #include "Services.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
-
-#include <random>
+#include "toolkit/ua/UserIdentity.h"
 
 namespace vorn::ua {
 namespace {
@@ -12,15 +13,12 @@ namespace {
 constexpr size_t kNonceLength = 32;
 
 std::string nonce() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::string bytes(kNonceLength, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator() & 0xFF);
-    return bytes;
+    return security::randomBytes(kNonceLength);
 }
 
-void skipApplicationDescription(Decoder& in) {
-    in.string();
+// Reads an ApplicationDescription and gives its application URI.
+std::string readApplicationUri(Decoder& in) {
+    std::string uri = in.string();
     in.string();
     in.localizedText();
     in.u32();
@@ -29,23 +27,60 @@ void skipApplicationDescription(Decoder& in) {
     uint32_t urls = in.arrayLength(4);
     for (uint32_t i = 0; i < urls && in.ok(); ++i)
         in.string();
+    return uri;
+}
+
+// Checks what a secure channel's client says of itself in CreateSession: the certificate is
+// the channel's, its application URI is the client's, the nonce is long enough.
+StatusCode checkClient(const ServiceCall& call, const std::string& applicationUri,
+                       const std::string& clientNonce, const std::string& clientCertificate) {
+    const security::ChannelSecurity& channel = *call.channel;
+    if (clientNonce.size() < kNonceLength)
+        return Status::kBadNonceInvalid;
+    auto certificate = security::Certificate::fromDer(clientCertificate);
+    if (!certificate || certificate->der() != channel.clientCertificate.der())
+        return Status::kBadCertificateInvalid;
+    if (certificate->applicationUri() != applicationUri)
+        return Status::kBadCertificateUriInvalid;
+    return Status::kGood;
+}
+
+bool isSecure(const ServiceCall& call) {
+    return call.channel && call.channel->policy;
 }
 
 } // namespace
 
 ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
-    skipApplicationDescription(call.in);
+    std::string applicationUri = readApplicationUri(call.in);
     call.in.string(); // server URI
     std::string endpointUrl = call.in.string();
     std::string sessionName = call.in.string();
-    call.in.string(); // client nonce
-    call.in.string(); // client certificate
+    std::string clientNonce = call.in.string();
+    std::string clientCertificate = call.in.string();
     double requestedTimeout = call.in.f64();
     call.in.u32(); // max response message size: the channel's limits apply
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
     if (core.info.isShuttingDown())
         return ServiceResponse::fault(call, Status::kBadShutdown);
+    const security::ChannelSecurity none;
+    const security::ChannelSecurity& channel = call.channel ? *call.channel : none;
+    // A None channel serves discovery only when no endpoint offers None.
+    if (!core.security->offers(channel.policy, channel.mode))
+        return ServiceResponse::fault(call, Status::kBadSecurityPolicyRejected);
+    std::string signature;
+    if (isSecure(call)) {
+        StatusCode status = checkClient(call, applicationUri, clientNonce, clientCertificate);
+        if (Status::isBad(status))
+            return ServiceResponse::fault(call, status);
+        if (!channel.policy->asymmetricSign(core.security->pki()->privateKey(),
+                                            clientCertificate + clientNonce, signature))
+            return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
+    }
+    std::string serverNonce = nonce();
+    if (serverNonce.empty())
+        return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
 
     Encoder out;
     {
@@ -54,25 +89,36 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
         if (!session)
             return ServiceResponse::fault(call, Status::kBadTooManySessions);
         session->connectionId = call.connectionId;
+        session->serverNonce = serverNonce;
+        session->clientCertificate = channel.clientCertificate.der();
         encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
         out.nodeId(session->sessionId);
         out.nodeId(session->authenticationToken);
         out.f64(session->timeoutMs);
     }
-    out.string(nonce());
-    out.nullString(); // server certificate
+    out.string(serverNonce);
+    // Also on a None channel: the client encrypts passwords with it.
+    if (core.security->pki())
+        out.string(core.security->pki()->certificate().der());
+    else
+        out.nullString();
     encodeEndpoints(core, out, endpointUrl);
     out.arrayLength(0); // server software certificates
-    out.nullString();   // signature algorithm
-    out.nullString();   // signature
+    if (isSecure(call)) {
+        out.string(channel.policy->asymmetricSignatureUri());
+        out.string(signature);
+    } else {
+        out.nullString();
+        out.nullString();
+    }
     out.u32(Limits::kMaxMessageSize);
     return {TypeId::kCreateSessionResponse, std::move(out.bytes())};
 }
 
 ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
     Decoder& in = call.in;
-    in.string(); // client signature: algorithm
-    in.string(); // and signature
+    in.string(); // client signature: algorithm (the policy's)
+    std::string clientSignature = in.string();
     uint32_t certificates = in.arrayLength(8);
     for (uint32_t i = 0; i < certificates && in.ok(); ++i) {
         in.string();
@@ -86,15 +132,41 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
     in.string();
     if (!in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
-    bool anonymous =
-        identity.typeId.isNull() || identity.typeId == NodeId(0, TypeId::kAnonymousIdentityToken);
-    if (!anonymous)
-        return ServiceResponse::fault(call, Status::kBadIdentityTokenInvalid);
+
+    // The application first, under the lock; then the user, without it (hashes are slow).
+    std::string lastNonce;
+    {
+        std::lock_guard lock(core.sessions.mutex());
+        Session* session = core.sessions.find(call.header.authenticationToken);
+        if (!session)
+            return ServiceResponse::fault(call, Status::kBadSessionIdInvalid);
+        std::string channelCertificate =
+            isSecure(call) ? call.channel->clientCertificate.der() : "";
+        if (channelCertificate != session->clientCertificate)
+            return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
+        if (isSecure(call)) {
+            const security::ChannelSecurity& channel = *call.channel;
+            std::string signedData =
+                core.security->pki()->certificate().der() + session->serverNonce;
+            if (!channel.policy->asymmetricVerify(channel.clientCertificate.publicKey(), signedData,
+                                                  clientSignature))
+                return ServiceResponse::fault(call, Status::kBadApplicationSignatureInvalid);
+        }
+        lastNonce = session->serverNonce;
+    }
+    IdentityResult user = checkIdentity(core, call, identity, lastNonce);
+    if (Status::isBad(user.status))
+        return ServiceResponse::fault(call, user.status);
 
     std::lock_guard lock(core.sessions.mutex());
     Session* session = core.sessions.find(call.header.authenticationToken);
-    if (!session)
+    if (!session || session->serverNonce != lastNonce)
         return ServiceResponse::fault(call, Status::kBadSessionIdInvalid);
+    session->readOnly = user.role == security::UserRole::read;
+    std::string serverNonce = nonce();
+    if (serverNonce.empty())
+        return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
+    session->serverNonce = serverNonce;
     if (session->connectionId != call.connectionId) {
         // Moving to a new channel: Publishes parked on the old one cannot be answered there.
         session->publishQueue.clear();
@@ -106,7 +178,7 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
 
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.string(nonce());
+    out.string(serverNonce);
     out.arrayLength(0);
     out.arrayLength(0);
     return {TypeId::kActivateSessionResponse, std::move(out.bytes())};

@@ -29,8 +29,9 @@ void setNonBlocking(int fd) {
 
 } // namespace
 
-UaNetwork::UaNetwork(RequestHandler onRequest, CloseHandler onClose)
-    : onRequest_(std::move(onRequest)), onClose_(std::move(onClose)) {}
+UaNetwork::UaNetwork(RequestHandler onRequest, CloseHandler onClose,
+                     const security::ServerSecurity* security)
+    : onRequest_(std::move(onRequest)), onClose_(std::move(onClose)), security_(security) {}
 
 UaNetwork::~UaNetwork() {
     stop();
@@ -171,7 +172,7 @@ void UaNetwork::acceptAll() {
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         uint64_t id = ++lastConnectionId_;
-        connections_.emplace(id, std::make_unique<Connection>(fd, id, ++lastChannelId_));
+        connections_.emplace(id, std::make_unique<Connection>(fd, id, ++lastChannelId_, security_));
     }
 }
 

@@ -24,7 +24,9 @@ public:
     using RequestHandler = std::function<void(uint64_t connectionId, ServiceRequest request)>;
     using CloseHandler = std::function<void(uint64_t connectionId)>;
 
-    UaNetwork(RequestHandler onRequest, CloseHandler onClose);
+    // `security` (may be null: policy None only) outlives the network.
+    UaNetwork(RequestHandler onRequest, CloseHandler onClose,
+              const security::ServerSecurity* security = nullptr);
     ~UaNetwork() override;
 
     bool listen(const std::string& address, uint16_t port, std::string* error);
@@ -41,8 +43,9 @@ public:
 
 private:
     struct Connection {
-        Connection(int socket, uint64_t connectionId, uint32_t channelId)
-            : fd(socket), id(connectionId), channel(channelId) {}
+        Connection(int socket, uint64_t connectionId, uint32_t channelId,
+                   const security::ServerSecurity* security)
+            : fd(socket), id(connectionId), channel(channelId, security) {}
         int fd;
         uint64_t id;
         SecureChannel channel;
@@ -63,6 +66,7 @@ private:
 
     RequestHandler onRequest_;
     CloseHandler onClose_;
+    const security::ServerSecurity* const security_;
     int listenFd_ = -1;
     int wakeFd_ = -1; // eventfd
     uint16_t port_ = 0;

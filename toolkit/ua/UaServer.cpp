@@ -35,6 +35,7 @@ struct UaServer::Parts {
                 network->sendResponse(connectionId, requestId, typeId, std::move(body));
         }
     } sink;
+    std::unique_ptr<security::ServerSecurity> security;
     std::unique_ptr<ServiceContext> core;
     std::unique_ptr<ServiceDispatcher> dispatcher;
     std::unique_ptr<ServiceThreads> threads;
@@ -53,11 +54,31 @@ bool UaServer::start(std::string* error) {
     Parts& p = *parts_;
     if (p.network)
         return true;
+    std::unique_ptr<security::PkiStore> pki;
+    bool secure = false;
+    for (const security::EndpointSecurity& endpoint : settings_.endpoints)
+        secure |= endpoint.policy != nullptr;
+    if (secure) {
+        std::string name =
+            settings_.serverName.empty() ? settings_.productName : settings_.serverName;
+        pki = std::make_unique<security::PkiStore>(
+            settings_.pkiFolder.empty() ? security::PkiStore::defaultRoot(name)
+                                        : std::filesystem::path(settings_.pkiFolder));
+        std::string pkiError;
+        if (!pki->loadOrCreateOwn(name, settings_.applicationUri, settings_.hostName, &pkiError)) {
+            if (error)
+                *error = "PKI folder: " + pkiError;
+            return false;
+        }
+    }
+    p.security = std::make_unique<security::ServerSecurity>(settings_.endpoints, std::move(pki),
+                                                            settings_.users);
     CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
                       settings_.requestTimeoutMs};
     p.core =
         std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
                                          settings_.applicationUri + ":tags", settings_.extraNodes);
+    p.core->security = p.security.get();
     p.dispatcher = std::make_unique<ServiceDispatcher>(*p.core, p.sink);
     p.threads = std::make_unique<ServiceThreads>(kServiceThreadCount);
     p.network = std::make_unique<UaNetwork>(
@@ -68,7 +89,8 @@ bool UaServer::start(std::string* error) {
                 parts.network->requestDone(connectionId, request.body.size());
             });
         },
-        [this](uint64_t connectionId) { parts_->core->sessions.onConnectionClosed(connectionId); });
+        [this](uint64_t connectionId) { parts_->core->sessions.onConnectionClosed(connectionId); },
+        p.security.get());
     if (!p.network->listen(settings_.bindAddress, settings_.port, error)) {
         p.network.reset();
         return false;

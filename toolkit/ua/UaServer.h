@@ -1,4 +1,4 @@
-// The OPC UA server (binary protocol, opc.tcp, security policy None, anonymous identity) that
+// The OPC UA server (binary protocol, opc.tcp, policy None and the secure policies) that
 // shows a toolkit entry's DA model to clients: the name space as folders and variables,
 // reads from device and cache, writes, subscriptions as groups and monitored items as items.
 // Each session is one DA client of the entry, so the entry's object root counts sessions and
@@ -7,6 +7,7 @@
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/security/ServerSecurity.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,14 @@ struct UaServerSettings {
     // timeout plus a margin.
     uint32_t requestTimeoutMs = 10000;
     std::vector<ExtraNodes> extraNodes;
+    // The endpoints' policy and mode pairs. With any secure one, the PKI folder holds (or gets,
+    // at first start) the certificate made out to applicationUri, serverName and hostName.
+    std::vector<security::EndpointSecurity> endpoints = security::defaultEndpoints();
+    std::string pkiFolder;
+    std::string serverName;
+    std::string hostName = "localhost";
+    // User accounts and the anonymous users' rights; null: anonymous sessions that may write.
+    std::shared_ptr<const security::UserDirectory> users;
 };
 
 // Ports of the servers' endpoints unless the registry value "OpcUaPort" says otherwise.

@@ -146,14 +146,15 @@ function writeConfig(devices) {
 }
 
 // The server under test: the Tarnvale program (headless, configured through its own registry
-// file with "ConfigFile" and "OpcUaPort" 0), or the test host program where it is not built.
-async function startServer(serverPath, config, extra = []) {
+// file with "ConfigFile" and "OpcUaPort" 0, and `registryLines` more), or the test host program
+// where it is not built.
+async function startServer(serverPath, config, extra = [], registryLines = "") {
     let child, where;
     // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
     const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
     if (path.basename(serverPath) === "Tarnvale") {
         const registry = path.join(scratch, `registry-${Date.now()}.ini`);
-        fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n`);
+        fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n${registryLines}`);
         const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan };
         [child, where] = await startListening(serverPath, extra, 15000, env);
     } else {

@@ -4,12 +4,14 @@
 // order) and fed in; the server must answer or close, never crash, read out of bounds (run it
 // under the sanitizer build), or grow without bound. VORN_UA_FUZZ_ROUNDS sets the rounds.
 #include "UaFrames.h"
+#include "security/SecureTestClient.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/ServiceDispatcher.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -367,4 +369,129 @@ TEST(HostileInput, RandomBytesNeverPassTheChannel) {
         channel.receive(bytes, requests);
         EXPECT_TRUE(requests.empty()) << "round " << round;
     }
+}
+
+// The same conversations through signed and encrypted channels: some rounds change protected
+// bytes in flight (the channel must close), others change the plain request before it is
+// protected (it passes the channel and meets the services' decoders). The session is made and
+// activated with real signatures, so the services behind it are reached.
+TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
+    using namespace vorn::ua::test;
+    using security::SecurityMode;
+    auto entry = entryWithTags();
+    CollectingSink sink;
+    ScratchFolder scratch;
+    auto pki = std::make_unique<security::PkiStore>(scratch.path);
+    std::string error;
+    ASSERT_TRUE(pki->loadOrCreateOwn("Tarnvale", "urn:h:VornAutomation:Tarnvale", "h", &error));
+    auto identity = ClientIdentity::make("urn:hostile");
+    std::ofstream(scratch.path / "trusted/certs/hostile.der", std::ios::binary)
+        << identity.certificate.der();
+    security::ServerSecurity serverSecurity(security::defaultEndpoints(), std::move(pki));
+    const security::Certificate& serverCertificate = serverSecurity.pki()->certificate();
+    ServiceContext core(*entry, CoreSettings{"urn:p", "urn:a", "P", 500}, sink, {}, "urn:a:tags");
+    core.security = &serverSecurity;
+    ServiceDispatcher dispatcher(core, sink);
+    Fuzzer fuzz(20261209);
+    const auto policies = security::securePolicies();
+    size_t closed = 0;
+    std::map<uint32_t, size_t> answersByType;
+    int total = std::max(1, rounds() / 6);
+
+    for (int round = 0; round < total; ++round) {
+        const security::SecurityPolicy& policy = *policies[round % policies.size()];
+        SecurityMode mode = round % 2 ? SecurityMode::sign : SecurityMode::signAndEncrypt;
+        SecureChannel channel(7, &serverSecurity);
+        SecureTestClient client(policy, mode, identity, serverCertificate);
+        std::vector<ServiceRequest> requests;
+        uint64_t connection = static_cast<uint64_t>(round) + 1;
+        bool open = channel.receive(SecureTestClient::hello(), requests);
+        channel.takeOutput(); // the Acknowledge
+        std::string opening = client.open(0);
+        open = open && channel.receive(fuzz.pick(8) ? opening : fuzz.mutate(opening), requests);
+        open = open && client.takeOpenResponse(channel.takeOutput());
+        NodeId token;
+        std::string clientNonce = security::randomBytes(32);
+        std::string serverNonce;
+        auto steps = conversation(token);
+        for (size_t i = 0; open && i < steps.size(); ++i) {
+            size_t step = fuzz.pick(5) == 0 ? fuzz.pick(steps.size()) : i;
+            steps = conversation(token);
+            std::string body = steps[step].second;
+            uint32_t type = steps[step].first;
+            if (type == TypeId::kCreateSessionRequest || type == TypeId::kActivateSessionRequest) {
+                Encoder e;
+                requestHeader(e, token, 1);
+                if (type == TypeId::kCreateSessionRequest) {
+                    e.string("urn:hostile");
+                    e.nullString();
+                    e.localizedText({});
+                    e.u32(1);
+                    e.nullString();
+                    e.nullString();
+                    e.arrayLength(0);
+                    e.nullString();
+                    e.string("opc.tcp://x");
+                    e.string("s");
+                    e.string(clientNonce);
+                    e.string(identity.certificate.der());
+                    e.f64(60000);
+                    e.u32(0);
+                } else {
+                    std::string signature;
+                    ASSERT_TRUE(policy.asymmetricSign(
+                        identity.key, serverCertificate.der() + serverNonce, signature));
+                    e.string(policy.asymmetricSignatureUri());
+                    e.string(signature);
+                    e.arrayLength(0);
+                    e.arrayLength(0);
+                    e.extensionObject(
+                        {NodeId(0, TypeId::kAnonymousIdentityToken), 1, "\x00\x00\x00\x00"});
+                    e.nullString();
+                    e.nullString();
+                }
+                body = e.bytes();
+            }
+            // Plain bytes changed before protection, or protected bytes changed in flight.
+            bool inFlight = fuzz.pick(3) == 0;
+            std::string chunk = client.message(type, inFlight ? body : fuzz.mutate(body));
+            open = channel.receive(inFlight ? fuzz.mutate(chunk) : chunk, requests);
+            for (const ServiceRequest& request : requests) {
+                size_t before = sink.sent.size();
+                dispatcher.dispatch(connection, request);
+                for (size_t s = before; s < sink.sent.size(); ++s) {
+                    const auto& sent = sink.sent[s];
+                    Decoder d(sent.body);
+                    d.dateTime();
+                    d.u32();
+                    StatusCode status = d.statusCode();
+                    d.skipDiagnosticInfo();
+                    ASSERT_TRUE(d.ok()) << "response " << sent.typeId;
+                    ++answersByType[sent.typeId];
+                    // Responses go back through the channel's protection.
+                    EXPECT_TRUE(channel.sendMessage(sent.requestId, sent.typeId, sent.body) ||
+                                !channel.isOpen());
+                    if (sent.typeId == TypeId::kCreateSessionResponse && status == 0) {
+                        d.arrayLength();
+                        d.extensionObject();
+                        d.nodeId();
+                        token = d.nodeId();
+                        d.f64();
+                        serverNonce = d.string();
+                    }
+                }
+            }
+            requests.clear();
+            channel.takeOutput();
+        }
+        closed += open ? 0 : 1;
+        core.sessions.onConnectionClosed(connection);
+        sink.sent.clear();
+    }
+    EXPECT_GT(closed, 0u);
+    EXPECT_GT(answersByType[TypeId::kActivateSessionResponse], 0u);
+    EXPECT_GT(answersByType[TypeId::kReadResponse], 0u);
+    EXPECT_GT(answersByType[TypeId::kCreateMonitoredItemsResponse], 0u);
+    core.sessions.stop();
+    EXPECT_EQ(core.sessions.count(), 0u);
 }

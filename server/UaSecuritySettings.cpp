@@ -1,0 +1,40 @@
+#include "UaSecuritySettings.h"
+
+#include "server/RegistryUserDirectory.h"
+
+namespace vorn {
+
+std::string uaApplicationUri(const std::string& hostName, const std::string& serverName) {
+    return "urn:" + hostName + ":VornAutomation:" + serverName;
+}
+
+bool readUaSecuritySettings(const Registry& registry, const std::string& key,
+                            const std::string& serverName, const std::string& hostName,
+                            ua::UaServerSettings& settings, std::string& error) {
+    settings.serverName = serverName;
+    settings.hostName = hostName;
+    settings.applicationUri = uaApplicationUri(hostName, serverName);
+    settings.users = std::make_shared<RegistryUserDirectory>(registry, key);
+    if (auto folder = registry.readString(key, "PkiFolder"); folder && !folder->empty())
+        settings.pkiFolder = *folder;
+    auto policies = registry.readString(key, "SecurityPolicies");
+    if (!policies) {
+        settings.endpoints = ua::security::defaultEndpoints();
+        return true;
+    }
+    std::vector<std::string> unknown;
+    settings.endpoints = ua::security::parseEndpoints(*policies, &unknown);
+    if (!unknown.empty()) {
+        error = "the registry value SecurityPolicies names unknown entries:";
+        for (const std::string& entry : unknown)
+            error += " " + entry;
+        return false;
+    }
+    if (settings.endpoints.empty()) {
+        error = "the registry value SecurityPolicies names no endpoint";
+        return false;
+    }
+    return true;
+}
+
+} // namespace vorn
