@@ -1,9 +1,10 @@
 // What the service sets share: the toolkit entry, the settings, the Server object's status,
-// the address space and the sessions.
+// the address space, the sessions and the calls waiting for devices.
 #pragma once
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/ParkedCalls.h"
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/SessionManager.h"
 
@@ -24,15 +25,19 @@ struct CoreSettings {
 struct ServiceContext {
     ServiceContext(SODaSEntry& e, CoreSettings s, ResponseSink& sink, BuildInfoText build,
                    std::string namespaceUri)
-        : entry(e), settings(std::move(s)),
+        : entry(e), settings(std::move(s)), sink(sink),
           info(std::move(build), settings.applicationUri, std::move(namespaceUri)), space(e, info),
           sessions(e, sink) {}
 
     SODaSEntry& entry;
     const CoreSettings settings;
+    // Where answers that come later (parked calls) go.
+    ResponseSink& sink;
     ServerInfo info;
     const AddressSpace space;
     SessionManager sessions;
+    // Reads and writes waiting for devices.
+    ParkedCalls parked;
     // Set when the server stops: requests waiting for the engine give up at once.
     std::atomic<bool> stopping{false};
 };

@@ -59,6 +59,17 @@ constexpr double kMinPublishingIntervalMs = 50;
 constexpr double kMaxPublishingIntervalMs = 3600000;
 constexpr uint32_t kMaxKeepAliveCount = 10000;
 
+// Read and Write requests parked while they wait for devices, the toolkit requests they wait
+// for and the bytes of those requests, over all sessions and per session; no session takes
+// more than half of what all may hold (BadTooManyOperations).
+constexpr size_t kMaxParkedCalls = 1000;
+constexpr size_t kMaxParkedCallsPerSession = 50;
+constexpr size_t kMaxDeviceOperations = 40000;
+constexpr size_t kMaxDeviceOperationsPerSession = kMaxDeviceOperations / 2;
+constexpr size_t kMaxParkedBytes = 64 * 1024 * 1024;
+constexpr size_t kMaxParkedBytesPerSession = kMaxParkedBytes / 2;
+static_assert(kMaxParkedCallsPerSession <= kMaxParkedCalls / 2);
+
 // Operations per request (BadTooManyOperations).
 constexpr uint32_t kMaxNodesPerRead = 10000;
 constexpr uint32_t kMaxNodesPerWrite = 1000;

@@ -100,9 +100,11 @@ void UaServer::stop() {
     p.stopped = true;
     entry_.setShutdownListener(nullptr);
     p.core->stopping.store(true);
-    // Network first (no new requests), then the service threads, then the sessions.
+    // Network first (no new requests), then the service threads, the calls waiting for
+    // devices, then the sessions.
     p.network->stop();
     p.threads->stop();
+    p.core->parked.stop();
     p.core->sessions.stop();
     p.sink.network = nullptr;
 }
