@@ -2,6 +2,7 @@
 #include "Services.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UaLimits.h"
 
 namespace vorn::ua {
 namespace {
@@ -54,6 +55,8 @@ ServiceResponse getEndpoints(ServiceContext& core, ServiceCall& call) {
         binaryWanted |= call.in.string() == kTransportProfile;
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength) // echoed in the response
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     if (binaryWanted)
@@ -74,6 +77,8 @@ ServiceResponse findServers(ServiceContext& core, ServiceCall& call) {
         wanted |= call.in.string() == core.settings.applicationUri;
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength) // echoed in the response
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(wanted ? 1 : 0);

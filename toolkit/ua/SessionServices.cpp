@@ -31,6 +31,15 @@ void skipApplicationDescription(Decoder& in) {
         in.string();
 }
 
+// Cuts a UTF-8 text to at most `length` bytes without splitting a character.
+void cutUtf8(std::string& text, size_t length) {
+    if (text.size() <= length)
+        return;
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        --length;
+    text.resize(length);
+}
+
 } // namespace
 
 ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
@@ -39,26 +48,35 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
     std::string endpointUrl = call.in.string();
     std::string sessionName = call.in.string();
     call.in.string(); // client nonce
-    call.in.string(); // client certificate
+    size_t certificateSize = call.in.string().size();
     double requestedTimeout = call.in.f64();
     call.in.u32(); // max response message size: the channel's limits apply
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength ||
+        certificateSize > Limits::kMaxCertificateSize)
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
+    cutUtf8(sessionName, Limits::kMaxSessionNameLength);
     if (core.info.isShuttingDown())
         return ServiceResponse::fault(call, Status::kBadShutdown);
 
     Encoder out;
+    std::shared_ptr<DaClient> evicted;
     {
         std::lock_guard lock(core.sessions.mutex());
-        Session* session = core.sessions.create(sessionName, requestedTimeout);
-        if (!session)
-            return ServiceResponse::fault(call, Status::kBadTooManySessions);
-        session->connectionId = call.connectionId;
-        encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-        out.nodeId(session->sessionId);
-        out.nodeId(session->authenticationToken);
-        out.f64(session->timeoutMs);
+        Session* session = core.sessions.create(sessionName, requestedTimeout, evicted);
+        if (session) {
+            session->connectionId = call.connectionId;
+            encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+            out.nodeId(session->sessionId);
+            out.nodeId(session->authenticationToken);
+            out.f64(session->timeoutMs);
+        }
     }
+    if (evicted) // outside the lock; never the last client, since a session was just made
+        evicted->close();
+    if (out.size() == 0)
+        return ServiceResponse::fault(call, Status::kBadTooManySessions);
     out.string(nonce());
     out.nullString(); // server certificate
     encodeEndpoints(core, out, endpointUrl);

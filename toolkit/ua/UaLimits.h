@@ -16,7 +16,8 @@ constexpr uint32_t kMinBufferSize = 8192;
 constexpr uint32_t kMaxMessageSize = 8 * 1024 * 1024;
 // Most chunks of one message (BadTcpMessageTooLarge).
 constexpr uint32_t kMaxChunkCount = 1024;
-// Longest endpoint URL in a Hello (BadTcpEndpointUrlInvalid).
+// Longest endpoint URL in a Hello (BadTcpEndpointUrlInvalid), and in GetEndpoints,
+// FindServers and CreateSession, which echo it (BadEncodingLimitsExceeded).
 constexpr uint32_t kMaxEndpointUrlLength = 4096;
 // Open TCP connections, each carrying at most one secure channel; more are closed at once.
 constexpr size_t kMaxOpenChannels = 256;
@@ -35,10 +36,17 @@ constexpr size_t kMaxBufferedRequestBytes = 64 * 1024 * 1024;
 constexpr uint32_t kMinTokenLifetimeMs = 10000;
 constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
 
-// Sessions (BadTooManySessions) and their timeout range in milliseconds.
+// Sessions (BadTooManySessions) and their timeout range in milliseconds. At the limit the
+// session longest without a channel is closed to make room.
 constexpr size_t kMaxSessions = 100;
 constexpr double kMinSessionTimeoutMs = 10000;
-constexpr double kMaxSessionTimeoutMs = 3600000;
+constexpr double kMaxSessionTimeoutMs = 600000;
+// What a session keeps of its client's CreateSession: the session name, cut to this many
+// bytes; the client certificate is refused beyond its size (BadEncodingLimitsExceeded).
+// Nothing else a client sends (application description, nonces, locale ids, signatures) is
+// kept past its request.
+constexpr size_t kMaxSessionNameLength = 256;
+constexpr size_t kMaxCertificateSize = 32768;
 // A session not activated within this time is closed, so that sessions created and left
 // cannot hold the session limit for their whole timeout.
 constexpr uint32_t kActivationTimeoutMs = 10000;

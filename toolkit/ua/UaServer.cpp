@@ -5,11 +5,18 @@
 #include "toolkit/ua/ServiceThreads.h"
 #include "toolkit/ua/UaNetwork.h"
 
+#include <malloc.h>
+
 namespace vorn::ua {
 namespace {
 
 // Service threads: enough that a few requests waiting for slow devices leave others served.
 constexpr size_t kServiceThreadCount = 8;
+// Buffers from this size up (large client messages and their copies) are mapped on their own
+// and go back to the system once freed. Without a fixed threshold the allocator raises it
+// after the first such buffer, and every thread's heap then keeps megabytes that clients made
+// it take.
+constexpr int kOwnMappingFromBytes = 256 * 1024;
 
 BuildInfoText buildInfoOf(const SODaSEntry& entry, const UaServerSettings& settings) {
     const ServerStatusInfo& status = entry.getStatusInfo();
@@ -53,6 +60,7 @@ bool UaServer::start(std::string* error) {
     Parts& p = *parts_;
     if (p.network)
         return true;
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingFromBytes);
     CoreSettings core{settings_.productUri, settings_.applicationUri, settings_.productName,
                       settings_.requestTimeoutMs};
     p.core = std::make_unique<ServiceContext>(entry_, core, p.sink, buildInfoOf(entry_, settings_),
@@ -85,8 +93,10 @@ uint16_t UaServer::port() const {
 }
 
 void UaServer::beginShutdown(const std::string& reason, uint32_t secondsTillShutdown) {
-    if (parts_->core)
-        parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+    if (!parts_->core)
+        return;
+    parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+    parts_->core->sessions.beginShutdown();
 }
 
 size_t UaServer::sessionCount() const {
