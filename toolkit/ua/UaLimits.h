@@ -32,6 +32,13 @@ constexpr size_t kMaxQueuedRequestsPerChannel = 16;
 // served, and the connection with the largest unfinished message is closed
 // (BadTcpNotEnoughResources).
 constexpr size_t kMaxBufferedRequestBytes = 64 * 1024 * 1024;
+// One connection's share of it: its socket is not read while it holds this much.
+constexpr size_t kMaxBufferedRequestBytesPerChannel = kMaxBufferedRequestBytes / 2;
+static_assert(kMaxMessageSize < kMaxBufferedRequestBytesPerChannel);
+// Bytes waiting to go to all clients together; beyond it connections with answers waiting are
+// not read (each connection's own bound, above, is less than half of it).
+constexpr size_t kMaxPendingSendBytesTotal = 128 * 1024 * 1024;
+static_assert(kMaxPendingSendBytes <= kMaxPendingSendBytesTotal / 2);
 // Security token lifetime granted, in milliseconds.
 constexpr uint32_t kMinTokenLifetimeMs = 10000;
 constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
@@ -60,6 +67,9 @@ constexpr size_t kMaxPublishRequestsPerSession = 20;
 // publishing work.
 constexpr size_t kMaxSubscriptions = 1000;
 constexpr size_t kMaxMonitoredItems = 200000;
+// No session takes more than half of what all sessions may hold (BadTooManyMonitoredItems).
+constexpr size_t kMaxMonitoredItemsPerSession = kMaxMonitoredItems / 2;
+static_assert(kMaxSubscriptionsPerSession <= kMaxSubscriptions / 2);
 // Sent notification messages kept per subscription for Republish until acknowledged.
 constexpr size_t kMaxRetransmissionQueue = 20;
 // Publishing interval range in milliseconds.

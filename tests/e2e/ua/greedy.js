@@ -1,6 +1,6 @@
 // Greedy clients against the real server, each while another client must stay served:
 // sessions left without a channel must not keep newcomers out, huge names must not take the
-// server's memory, and one session must not take a global limit for itself. The server's
+// server's memory, and one session must not take more than half of a global limit. The server's
 // resident memory is printed before and after.
 "use strict";
 
@@ -113,6 +113,41 @@ async function main() {
     console.log(`     server RSS: ${rssStart} kB at start, ${rssSessions} kB with 98 orphaned sessions, ` +
         `${rssNames} kB with 99 orphaned sessions of 6 MB names (${perSessionKb.toFixed(1)} kB per session)`);
     check("server memory per session stays under 64 kB", perSessionKb < 64, perSessionKb);
+
+    // One session takes as many monitored items as it may: half of the server's 200,000.
+    const rssBeforeItems = rssKb(pid);
+    const taker = await h.connect(server.url);
+    const item = (handle) => ({ itemToMonitor: { nodeId: "i=2259", attributeId: AttributeIds.Value },
+        monitoringMode: opcua.MonitoringMode.Disabled, requestedParameters: { clientHandle: handle, samplingInterval: 1000, queueSize: 1 } });
+    const itemsOf = async (session, subscriptionId, count) => {
+        const items = [];
+        for (let i = 0; i < count; i++) items.push(item(i));
+        const r = await session.createMonitoredItems({ subscriptionId,
+            timestampsToReturn: opcua.TimestampsToReturn.Neither, itemsToCreate: items });
+        return r.results.map((x) => x.statusCode.value);
+    };
+    const subscribe = (session) => session.createSubscription({ requestedPublishingInterval: 1000,
+        requestedMaxKeepAliveCount: 10, requestedLifetimeCount: 100, publishingEnabled: false });
+    let taken = 0;
+    let refusedItems = [];
+    for (let s = 0; s < 6; s++) {
+        const sub = await subscribe(taker.session);
+        const codes = await itemsOf(taker.session, sub.subscriptionId, 20000);
+        taken += codes.filter((c) => c === 0).length;
+        refusedItems = refusedItems.concat(codes.filter((c) => c !== 0));
+    }
+    check("one session takes 100,000 monitored items, half of the server's limit",
+        taken === 100000 && refusedItems.length === 20000 && refusedItems.every((c) => c === 0x80db0000),
+        { taken, refused: refusedItems.length });
+    const goodSub = await subscribe(good.session);
+    const goodCodes = await itemsOf(good.session, goodSub.subscriptionId, 1000);
+    check("another session still gets its monitored items", goodCodes.every((c) => c === 0),
+        goodCodes.find((c) => c !== 0));
+    await goodClientServed(good, "with one session holding 100,000 monitored items");
+    const rssItems = rssKb(pid);
+    console.log(`     server RSS: ${rssBeforeItems} kB before and ${rssItems} kB with 101,000 monitored items`);
+    await taker.session.close();
+    await taker.client.disconnect();
 
     await good.session.close();
     await good.client.disconnect();
