@@ -333,6 +333,16 @@ uint32_t SecureChannel::nextSequenceNumber() {
     return ++sendSequence_;
 }
 
+bool SecureChannel::sendResponse(uint32_t requestId, uint32_t typeId, std::string_view body,
+                                 std::string_view fault) {
+    if (state_ != State::open)
+        return false;
+    if (!sendMessage(requestId, typeId, body) &&
+        !sendMessage(requestId, TypeId::kServiceFault, fault))
+        fail(Status::kBadResponseTooLarge, "response larger than the client takes");
+    return state_ == State::open;
+}
+
 bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string_view body) {
     if (state_ != State::open)
         return false;

@@ -36,6 +36,11 @@ public:
     // Encodes a response (`body` without its type NodeId) as MSG chunks. False, and nothing
     // queued, when it exceeds what the client takes; the caller then sends a smaller fault.
     bool sendMessage(uint32_t requestId, uint32_t typeId, std::string_view body);
+    // Sends a service response; when it exceeds what the client takes, `fault` (a ServiceFault
+    // body with BadResponseTooLarge) goes instead, and when even that does not fit, an Error
+    // message BadResponseTooLarge and a close. False when the channel is closed.
+    bool sendResponse(uint32_t requestId, uint32_t typeId, std::string_view body,
+                      std::string_view fault);
     // Bytes to write to the socket; the channel forgets them.
     std::string takeOutput();
     bool hasOutput() const { return !output_.empty(); }

@@ -117,14 +117,13 @@ void UaNetwork::sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t
         if (it == connections_.end())
             return;
         Connection& c = *it->second;
-        if (!c.channel.sendMessage(requestId, typeId, body)) {
-            // Larger than the client takes: a fault says so instead.
-            Decoder header(body);
-            header.dateTime();
-            uint32_t handle = header.u32();
-            c.channel.sendMessage(requestId, TypeId::kServiceFault,
-                                  serviceFault(handle, Status::kBadResponseTooLarge));
-        }
+        // What goes instead when the response is larger than the client takes.
+        Decoder header(body);
+        header.dateTime();
+        uint32_t handle = header.u32();
+        std::string fault = serviceFault(handle, Status::kBadResponseTooLarge);
+        if (!c.channel.sendResponse(requestId, typeId, body, fault))
+            c.closeAfterSend = true;
         c.sendBuffer += c.channel.takeOutput();
     }
     wake();

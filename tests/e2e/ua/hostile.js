@@ -20,7 +20,7 @@ function str(s) {
 function frame(type, body) {
     return Buffer.concat([Buffer.from(type), u32(8 + body.length), body]);
 }
-const hello = () => frame("HELF", Buffer.concat([u32(0), u32(65536), u32(65536), u32(0), u32(0), str("opc.tcp://127.0.0.1")]));
+const hello = (maxMessage = 0) => frame("HELF", Buffer.concat([u32(0), u32(65536), u32(65536), u32(maxMessage), u32(0), str("opc.tcp://127.0.0.1")]));
 const requestHeader = () => Buffer.concat([Buffer.from([0, 0]), Buffer.alloc(8), u32(1), u32(0), str(null), u32(0), Buffer.from([0, 0, 0])]);
 function open(sequence) {
     return frame("OPNF", Buffer.concat([u32(0), str("http://opcfoundation.org/UA/SecurityPolicy#None"), str(null), str(null),
@@ -114,6 +114,29 @@ async function main() {
     await h.eventually(() => gap.closed, 3000);
     check("a sequence gap gets BadSequenceNumberInvalid and a close",
         errorCode(gap) === 0x80880000 && gap.closed, errorCode(gap));
+
+    // A client that takes only small messages: a fault says the answer is too large, or, where
+    // even that does not fit, an Error message and a close; never silence.
+    for (const maxMessage of [100, 20]) {
+        const small = await raw(server.port);
+        small.socket.write(Buffer.concat([hello(maxMessage), open(1)]));
+        await h.eventually(() => small.chunks.some((c) => c.type === "OPN"), 3000);
+        const smallChannel = small.chunks.find((c) => c.type === "OPN").body.readUInt32LE(0);
+        small.socket.write(message(smallChannel, 2, 2, 428, getEndpoints()));
+        await h.eventually(() => small.chunks.some((c) => c.type === "MSG" || c.type === "ERR"), 3000);
+        const msg = small.chunks.find((c) => c.type === "MSG");
+        if (maxMessage === 100) {
+            // After the security header (16 bytes): ServiceFault 397, then time, handle, status.
+            check("a response beyond MaxMessageSize 100 becomes a ServiceFault BadResponseTooLarge",
+                !!msg && msg.body.readUInt16LE(18) === 397 && msg.body.readUInt32LE(32) === 0x80b90000,
+                msg && msg.body.toString("hex"));
+        } else {
+            await h.eventually(() => small.closed, 3000);
+            check("where not even the fault fits (MaxMessageSize 20), an Error BadResponseTooLarge and a close",
+                errorCode(small) === 0x80b90000 && small.closed, { code: errorCode(small), closed: small.closed });
+        }
+        small.socket.destroy();
+    }
 
     // 1,000 half-open connections.
     const halfOpen = [];

@@ -162,6 +162,47 @@ TEST(SecureChannel, AResponseBeyondTheClientsChunkCountIsRefused) {
     EXPECT_TRUE(c.channel.sendMessage(5, TypeId::kReadResponse, std::string(100, 'y')));
 }
 
+TEST(SecureChannel, AResponseBeyondTheClientsMessageSizeGetsAFaultOrAnErrorNeverSilence) {
+    std::string response(400, 'r'); // a CreateSession response is larger than this
+    Encoder faultBody;
+    faultBody.dateTime(0);
+    faultBody.u32(3);
+    faultBody.statusCode(Status::kBadResponseTooLarge);
+    faultBody.u8(0);
+    faultBody.arrayLength(0);
+    faultBody.extensionObject({});
+    for (uint32_t maxMessage = 1; maxMessage <= 140; ++maxMessage) {
+        SecureChannel channel(42);
+        std::vector<ServiceRequest> requests;
+        Encoder e;
+        for (uint32_t v : {0u, 65536u, 65536u, maxMessage, 0u})
+            e.u32(v);
+        e.string("opc.tcp://127.0.0.1:4840");
+        ASSERT_TRUE(channel.receive(frame("HEL", 'F', e.bytes()), requests));
+        ASSERT_TRUE(channel.receive(open(1), requests));
+        channel.takeOutput();
+        bool open =
+            channel.sendResponse(9, TypeId::kCreateSessionResponse, response, faultBody.bytes());
+        auto chunks = chunksOf(channel.takeOutput());
+        ASSERT_EQ(chunks.size(), 1u) << maxMessage;
+        if (open) {
+            ASSERT_EQ(chunks[0].type, "MSG") << maxMessage;
+            Decoder d(chunks[0].body);
+            d.rawBytes(16);
+            EXPECT_EQ(d.nodeId(), NodeId(0, TypeId::kServiceFault)) << maxMessage;
+            d.dateTime();
+            EXPECT_EQ(d.u32(), 3u);
+            EXPECT_EQ(d.statusCode(), Status::kBadResponseTooLarge) << maxMessage;
+        } else {
+            EXPECT_EQ(chunks[0].type, "ERR") << maxMessage;
+            EXPECT_EQ(Decoder(chunks[0].body).u32(), Status::kBadResponseTooLarge);
+            EXPECT_TRUE(channel.isClosed());
+        }
+        // The fault fits from its size with its type's NodeId (4 bytes) on.
+        EXPECT_EQ(open, maxMessage >= 4 + faultBody.size()) << maxMessage;
+    }
+}
+
 TEST(SecureChannel, FaultyInputEndsWithAnErrorAndNoRequest) {
     struct Case {
         const char* what;
