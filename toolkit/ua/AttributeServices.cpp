@@ -74,6 +74,31 @@ std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
     return std::move(out.bytes());
 }
 
+// ArrayDimensions, when given, must agree with the array: tag arrays have one dimension.
+bool dimensionsFitLength(const Variant& value) {
+    return value.dimensions.empty() ||
+           (value.dimensions.size() == 1 &&
+            static_cast<int64_t>(value.dimensions[0]) == static_cast<int64_t>(value.values.size()));
+}
+
+using Writes = std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>>;
+
+// The results with those of the writes filled in: the engine completes writes with the
+// transfer's result and quality; a write not complete has timed out.
+std::vector<StatusCode> withOutcomes(std::vector<StatusCode> results, const Writes& writes) {
+    for (const auto& [index, request] : writes) {
+        WriteResult outcome;
+        if (!request->isCompleted()) {
+            outcome.result = E_TIMEDOUT;
+        } else {
+            outcome.result = request->getResult();
+            outcome.hasQuality = request->getQuality(outcome.quality);
+        }
+        results[index] = statusOfWrite(outcome);
+    }
+    return results;
+}
+
 std::string writeResponse(uint32_t requestHandle, const std::vector<StatusCode>& results) {
     Encoder out;
     encodeResponseHeader(out, requestHandle, Status::kGood);
@@ -131,6 +156,11 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
         tag->handleRequest(*request);
         devices.push_back(std::move(request));
     }
+    if (ParkedCalls::allComplete(devices)) { // the tags answered at once
+        core.parked.unreserve(session, size);
+        return {TypeId::kReadResponse, readResponse(core, call.header.requestHandle, nodes, maxAge,
+                                                    timestamps, devices, Status::kGood)};
+    }
     auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
                    handle = call.header.requestHandle, nodes = std::move(nodes), maxAge, timestamps,
                    devices](StatusCode unfinished) {
@@ -167,7 +197,7 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
 
     std::vector<StatusCode> results(count, Status::kGood);
-    std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>> writes;
+    Writes writes;
     for (size_t i = 0; i < count; ++i) {
         const WriteValue& w = nodes[i];
         const Node* node = core.space.find(w.nodeId);
@@ -185,6 +215,10 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
         }
         if (!w.indexRange.empty()) {
             results[i] = Status::kBadIndexRangeInvalid;
+            continue;
+        }
+        if (!dimensionsFitLength(w.value.value)) {
+            results[i] = Status::kBadTypeMismatch;
             continue;
         }
         vorn::Variant value;
@@ -211,22 +245,16 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
         request->getItemTag()->handleRequest(*request);
         requests.push_back(request);
     }
-    // The engine completes writes with the transfer's result and quality.
+    if (ParkedCalls::allComplete(requests)) { // the tags answered at once
+        core.parked.unreserve(session, size);
+        return {TypeId::kWriteResponse,
+                writeResponse(call.header.requestHandle, withOutcomes(results, writes))};
+    }
     auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
                    handle = call.header.requestHandle, results = std::move(results),
-                   writes = std::move(writes)](StatusCode) mutable {
-        for (auto& [index, request] : writes) {
-            WriteResult outcome;
-            if (!request->isCompleted()) {
-                outcome.result = E_TIMEDOUT;
-            } else {
-                outcome.result = request->getResult();
-                outcome.hasQuality = request->getQuality(outcome.quality);
-            }
-            results[index] = statusOfWrite(outcome);
-        }
+                   writes = std::move(writes)](StatusCode) {
         core.sink.sendResponse(connectionId, requestId, TypeId::kWriteResponse,
-                               writeResponse(handle, results));
+                               writeResponse(handle, withOutcomes(results, writes)));
     };
     core.parked.park(session, size, std::move(requests), deadlineOf(core, call.header),
                      std::move(answer));

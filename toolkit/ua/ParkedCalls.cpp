@@ -46,6 +46,16 @@ bool ParkedCalls::reserve(const NodeId& session, Size size) {
     return true;
 }
 
+void ParkedCalls::unreserve(const NodeId& session, Size size) {
+    std::lock_guard lock(mutex_);
+    release(Call{session, size, {}, {}, {}, {}});
+}
+
+bool ParkedCalls::allComplete(const Requests& requests) {
+    return std::all_of(requests.begin(), requests.end(),
+                       [](const auto& request) { return request->isCompleted(); });
+}
+
 void ParkedCalls::release(const Call& call) {
     auto it = bySession_.find(call.session);
     if (it != bySession_.end()) {

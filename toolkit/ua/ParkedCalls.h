@@ -44,6 +44,11 @@ public:
     // Takes room for a call of the session, to be parked next; false when the session or the
     // server holds as much as it may (BadTooManyOperations).
     [[nodiscard]] bool reserve(const NodeId& session, Size size);
+    // Gives the room back when the call needs no parking after all (its requests completed as
+    // they were handed over).
+    void unreserve(const NodeId& session, Size size);
+    // True when every request is complete.
+    static bool allComplete(const Requests& requests);
     // Parks a call whose room was reserved and whose requests were handed to their tags.
     void park(const NodeId& session, Size size, Requests requests, Clock::time_point deadline,
               Finish finish);
