@@ -35,6 +35,9 @@ SecureChannel::SecureChannel(uint32_t channelId)
     : channelId_(channelId), createdAt_(Clock::now()) {}
 
 bool SecureChannel::isExpired(Clock::time_point now) const {
+    if (!input_.empty() &&
+        now - chunkStartedAt_ > std::chrono::milliseconds(Limits::kChunkTimeoutMs))
+        return true;
     if (state_ == State::awaitingHello || state_ == State::awaitingOpen)
         return now - createdAt_ > std::chrono::milliseconds(Limits::kHandshakeTimeoutMs);
     if (state_ == State::open)
@@ -87,6 +90,9 @@ bool SecureChannel::receive(std::string_view bytes, std::vector<ServiceRequest>&
     }
     if (state_ == State::closed)
         return false;
+    // A chunk begins now when none was waiting or the one waiting was completed.
+    if (input_.size() == bytes.size() || used > 0)
+        chunkStartedAt_ = Clock::now();
     input_.erase(0, used);
     return true;
 }

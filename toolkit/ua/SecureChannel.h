@@ -47,7 +47,8 @@ public:
 
     bool isOpen() const { return state_ == State::open; }
     bool isClosed() const { return state_ == State::closed; }
-    // The handshake took too long, or the token ran out without renewal.
+    // The handshake took too long, a chunk is still incomplete after its bound, or the token
+    // ran out without renewal.
     bool isExpired(Clock::time_point now) const;
     uint32_t channelId() const { return channelId_; }
     // Bytes held for requests not yet complete.
@@ -70,6 +71,8 @@ private:
     State state_ = State::awaitingHello;
     Clock::time_point createdAt_;
     std::string input_;
+    // When the chunk now in `input_` began to arrive (while one is incomplete).
+    Clock::time_point chunkStartedAt_;
     std::string output_;
 
     // Negotiated in the Hello.

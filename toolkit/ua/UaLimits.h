@@ -23,6 +23,9 @@ constexpr uint32_t kMaxEndpointUrlLength = 4096;
 constexpr size_t kMaxOpenChannels = 256;
 // A connection must finish Hello and OpenSecureChannel within this time.
 constexpr uint32_t kHandshakeTimeoutMs = 10000;
+// A chunk must arrive whole within this time from its first byte, or its connection closes
+// (a client trickling bytes holds a connection slot no longer).
+constexpr uint32_t kChunkTimeoutMs = 30000;
 // Bytes waiting to go to one client that does not read; beyond it the connection closes.
 constexpr size_t kMaxPendingSendBytes = 2 * kMaxMessageSize + 1024 * 1024;
 // Requests of one connection waiting for a service thread; its socket is not read meanwhile.

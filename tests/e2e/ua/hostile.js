@@ -1,7 +1,7 @@
 // Hostile clients against the real server while a well-behaved client keeps reading: cut
-// chunks, absurd lengths, sequence gaps, 1,000 half-open connections and a client that never
-// reads its responses. The good client must be served throughout and the server's memory
-// must stay bounded.
+// chunks, a chunk trickled byte by byte, absurd lengths, sequence gaps, answers larger than a
+// client takes, 1,000 half-open connections and a client that never reads its responses. The
+// good client must be served throughout and the server's memory must stay bounded.
 "use strict";
 
 const fs = require("fs");
@@ -89,6 +89,22 @@ async function main() {
     })();
     await h.sleep(500);
     const rssStart = rssKb(pid);
+
+    // A chunk trickled at one byte a second on an open channel.
+    const trickle = await raw(server.port);
+    trickle.socket.write(Buffer.concat([hello(), open(1)]));
+    await h.eventually(() => trickle.chunks.some((c) => c.type === "OPN"), 3000);
+    const trickleChannel = trickle.chunks.find((c) => c.type === "OPN").body.readUInt32LE(0);
+    const trickled = message(trickleChannel, 2, 2, 428, Buffer.concat([getEndpoints(), Buffer.alloc(200)]));
+    const trickleStart = Date.now();
+    let trickleClosedAfter = null;
+    trickle.socket.on("close", () => (trickleClosedAfter = Date.now() - trickleStart));
+    let trickledBytes = 0;
+    const trickler = setInterval(() => {
+        if (trickle.closed || trickledBytes >= trickled.length) return clearInterval(trickler);
+        trickle.socket.write(trickled.subarray(trickledBytes, trickledBytes + 1));
+        trickledBytes++;
+    }, 1000);
 
     // A chunk cut short and never finished, and a Hello cut short.
     const cut = await raw(server.port);
@@ -185,6 +201,12 @@ async function main() {
     check("memory stays bounded while it does not read", rssPeak - rssStart < 128 * 1024,
         { before: rssStart, peak: rssPeak });
     sink.socket.destroy();
+
+    await h.eventually(() => trickle.closed, Math.max(0, 45000 - (Date.now() - trickleStart)), 500);
+    clearInterval(trickler);
+    check("a chunk trickled at one byte a second closes its connection after about 30 s",
+        trickle.closed && trickleClosedAfter >= 29000 && trickleClosedAfter < 40000,
+        { closedAfterMs: trickleClosedAfter, bytes: trickledBytes });
 
     good.running = false;
     await reader;

@@ -275,6 +275,27 @@ TEST(SecureChannel, ABytewiseTrickleIsAssembled) {
     EXPECT_EQ(c.requests[0].body, "abc");
 }
 
+TEST(SecureChannel, AChunkNotCompleteWithinItsBoundExpiresTheChannel) {
+    OpenChannel c;
+    std::string chunk = message(42, 1, 2, 9, typed(TypeId::kReadRequest, std::string(100, 'x')));
+    auto bound = std::chrono::milliseconds(Limits::kChunkTimeoutMs);
+    auto start = SecureChannel::Clock::now();
+    ASSERT_TRUE(c.channel.receive(chunk.substr(0, 10), c.requests));
+    EXPECT_FALSE(c.channel.isExpired(start + bound - std::chrono::seconds(1)));
+    EXPECT_TRUE(c.channel.isExpired(start + bound + std::chrono::seconds(1)));
+
+    // Completing it, with the start of the next chunk, starts the next chunk's bound.
+    std::string next = message(42, 1, 3, 10, typed(TypeId::kReadRequest, "y"));
+    ASSERT_TRUE(c.channel.receive(chunk.substr(10) + next.substr(0, 5), c.requests));
+    EXPECT_EQ(c.requests.size(), 1u);
+    auto nextStart = SecureChannel::Clock::now();
+    EXPECT_FALSE(c.channel.isExpired(nextStart + bound - std::chrono::seconds(1)));
+    EXPECT_TRUE(c.channel.isExpired(nextStart + bound + std::chrono::seconds(1)));
+    ASSERT_TRUE(c.channel.receive(next.substr(5), c.requests));
+    EXPECT_FALSE(c.channel.isExpired(nextStart + bound + std::chrono::seconds(1)))
+        << "nothing waits once the chunk is whole";
+}
+
 TEST(SecureChannel, ARenewedTokenReplacesTheOldOneOnceUsed) {
     OpenChannel c;
     std::string body = typed(TypeId::kReadRequest, "x");
