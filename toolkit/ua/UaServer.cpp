@@ -10,7 +10,8 @@
 namespace vorn::ua {
 namespace {
 
-// Service threads: enough that a few requests waiting for slow devices leave others served.
+// Service threads: enough that a few long requests leave others served; none waits for a
+// device.
 constexpr size_t kServiceThreadCount = 8;
 // Buffers from this size up (large client messages and their copies) are mapped on their own
 // and go back to the system once freed. Without a fixed threshold the allocator raises it
