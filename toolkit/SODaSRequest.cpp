@@ -24,6 +24,7 @@ void SODaSRequest::start() {
 }
 
 void SODaSRequest::complete(HRESULT result, bool useQuality, uint16_t quality, bool, bool notify) {
+    std::function<void()> callback;
     {
         std::lock_guard lock(mutex_);
         if (isCompleted())
@@ -33,9 +34,23 @@ void SODaSRequest::complete(HRESULT result, bool useQuality, uint16_t quality, b
         quality_ = quality;
         // Completed and no longer in progress.
         state_.store(static_cast<uint8_t>((state_.load() & ~kStateStarted) | kStateCompleted));
+        callback.swap(onCompletion_);
     }
     if (notify)
         completed_.set();
+    if (callback)
+        callback();
+}
+
+void SODaSRequest::onCompletion(std::function<void()> callback) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!isCompleted()) {
+            onCompletion_ = std::move(callback);
+            return;
+        }
+    }
+    callback();
 }
 
 bool SODaSRequest::waitForCompletion(uint32_t timeoutMs) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace vorn {
@@ -60,6 +61,9 @@ public:
     bool isCompleted() const { return (state_.load() & kStateCompleted) != 0; }
     // True when completed within `timeoutMs`.
     bool waitForCompletion(uint32_t timeoutMs);
+    // Called once when the request completes, by the completing thread after the waiters were
+    // woken; at once when it already has. It must not block: it runs on the engine's thread.
+    void onCompletion(std::function<void()> callback);
     HRESULT getResult() const;
     // The completion's quality, when it gave one.
     bool getQuality(uint16_t& quality) const;
@@ -75,6 +79,7 @@ private:
     bool hasQuality_ = false;
     uint16_t quality_ = 0;
     Event completed_{Event::Reset::manual};
+    std::function<void()> onCompletion_;
 };
 
 } // namespace vorn

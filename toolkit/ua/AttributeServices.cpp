@@ -1,7 +1,9 @@
 // Read and Write. Read with maxAge 0 reads tags from their devices: one toolkit request per
-// tag, all handed to the tags before waiting, so the engine serves them in one cycle; any
-// other maxAge answers from the caches. Write hands each value to its tag as a toolkit write
-// request the same way and reports the request's result and quality.
+// tag, all handed to the tags together, so the engine serves them in one cycle; any other
+// maxAge answers from the caches. Write hands each value to its tag as a toolkit write request
+// the same way and reports the request's result and quality. A call that waits for devices is
+// parked and answered when the engine has completed its requests, so it holds no service
+// thread.
 #include "Services.h"
 #include "toolkit/SODaSRequest.h"
 #include "toolkit/ua/AttributeReader.h"
@@ -23,29 +25,89 @@ struct ReadValueId {
     QualifiedName dataEncoding;
 };
 
-using Clock = std::chrono::steady_clock;
-
-// Slice of a wait for the engine, so that a stopping server is not held up.
-constexpr uint32_t kWaitSliceMs = 50;
-
-Clock::time_point deadlineOf(const ServiceContext& core, const RequestHeader& header) {
+ParkedCalls::Clock::time_point deadlineOf(const ServiceContext& core, const RequestHeader& header) {
     uint32_t limit = core.settings.requestTimeoutMs;
     if (header.timeoutHint)
         limit = std::min(limit, header.timeoutHint);
-    return Clock::now() + std::chrono::milliseconds(limit);
+    return ParkedCalls::Clock::now() + std::chrono::milliseconds(limit);
 }
 
-// True when the engine completed the request before the deadline and the server still runs.
-bool awaitCompletion(const ServiceContext& core, SODaSRequest& request,
-                     Clock::time_point deadline) {
-    while (!request.isCompleted()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || core.stopping.load())
-            return false;
-        request.waitForCompletion(
-            static_cast<uint32_t>(std::min<int64_t>(left.count(), kWaitSliceMs)));
+// A Value read from the device: the tag's fresh cache once the engine completed the request.
+bool isDeviceRead(const Node& node, const ReadValueId& r, double maxAge) {
+    return r.attributeId == AttributeId::kValue && maxAge == 0 && node.tag &&
+           (node.accessLevel & 0x01) && node.tag->getDeviceIOMode() == kDeviceIOModeRequest &&
+           r.dataEncoding.name.empty();
+}
+
+// The Read response; `devices` are the toolkit requests of the nodes read from devices, in
+// node order, `unfinished` the status of those not complete.
+std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
+                         const std::vector<ReadValueId>& nodes, double maxAge, uint32_t timestamps,
+                         const ParkedCalls::Requests& devices, StatusCode unfinished) {
+    Encoder out;
+    encodeResponseHeader(out, requestHandle, Status::kGood);
+    out.arrayLength(nodes.size());
+    size_t device = 0;
+    for (const ReadValueId& r : nodes) {
+        DataValue result;
+        const Node* node = core.space.find(r.nodeId);
+        if (!node) {
+            result = statusOnly(Status::kBadNodeIdUnknown);
+        } else if (!r.dataEncoding.name.empty()) {
+            result = statusOnly(Status::kBadDataEncodingUnsupported);
+        } else if (isDeviceRead(*node, r, maxAge) && device < devices.size()) {
+            // The engine completes device reads after storing the values in the caches.
+            const SODaSRequest& request = *devices[device++];
+            if (!request.isCompleted())
+                result = statusOnly(unfinished);
+            else if (!succeeded(request.getResult()))
+                result = statusOnly(statusOfReadFailure(request.getResult()));
+            else
+                result = tagDataValue(node->tag->getCache()->snapshot(), timestamps);
+        } else {
+            result = readAttribute(*node, r.attributeId, timestamps);
+        }
+        if (!r.indexRange.empty() && !Status::isBad(result.status))
+            applyIndexRange(r.indexRange, result);
+        out.dataValue(result);
     }
-    return true;
+    out.arrayLength(0);
+    return std::move(out.bytes());
+}
+
+// ArrayDimensions, when given, must agree with the array: tag arrays have one dimension.
+bool dimensionsFitLength(const Variant& value) {
+    return value.dimensions.empty() ||
+           (value.dimensions.size() == 1 &&
+            static_cast<int64_t>(value.dimensions[0]) == static_cast<int64_t>(value.values.size()));
+}
+
+using Writes = std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>>;
+
+// The results with those of the writes filled in: the engine completes writes with the
+// transfer's result and quality; a write not complete has timed out.
+std::vector<StatusCode> withOutcomes(std::vector<StatusCode> results, const Writes& writes) {
+    for (const auto& [index, request] : writes) {
+        WriteResult outcome;
+        if (!request->isCompleted()) {
+            outcome.result = E_TIMEDOUT;
+        } else {
+            outcome.result = request->getResult();
+            outcome.hasQuality = request->getQuality(outcome.quality);
+        }
+        results[index] = statusOfWrite(outcome);
+    }
+    return results;
+}
+
+std::string writeResponse(uint32_t requestHandle, const std::vector<StatusCode>& results) {
+    Encoder out;
+    encodeResponseHeader(out, requestHandle, Status::kGood);
+    out.arrayLength(results.size());
+    for (StatusCode s : results)
+        out.statusCode(s);
+    out.arrayLength(0);
+    return std::move(out.bytes());
 }
 
 } // namespace
@@ -73,57 +135,43 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     if (!(maxAge >= 0)) // negative or NaN
         return ServiceResponse::fault(call, Status::kBadMaxAgeInvalid);
 
-    std::vector<DataValue> results(count);
-    std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>> deviceReads;
-    for (size_t i = 0; i < count; ++i) {
-        const ReadValueId& r = nodes[i];
+    // Only the request is kept while it waits: the answer is made once the devices answered.
+    ParkedCalls::Requests devices;
+    std::vector<SODaSTag*> deviceTags;
+    for (const ReadValueId& r : nodes) {
         const Node* node = core.space.find(r.nodeId);
-        if (!node) {
-            results[i] = statusOnly(Status::kBadNodeIdUnknown);
-            continue;
-        }
-        bool value = r.attributeId == AttributeId::kValue;
-        if (!r.dataEncoding.name.empty()) {
-            results[i] = statusOnly(Status::kBadDataEncodingUnsupported);
-            continue;
-        }
-        if (value && maxAge == 0 && node->tag && (node->accessLevel & 0x01) &&
-            node->tag->getDeviceIOMode() == kDeviceIOModeRequest) {
-            auto request = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice,
-                                                    node->tag.get());
-            node->tag->handleRequest(*request);
-            deviceReads.emplace_back(i, std::move(request));
-            continue;
-        }
-        results[i] = readAttribute(*node, r.attributeId, timestamps);
+        if (node && isDeviceRead(*node, r, maxAge))
+            deviceTags.push_back(node->tag.get());
     }
+    if (deviceTags.empty())
+        return {TypeId::kReadResponse, readResponse(core, call.header.requestHandle, nodes, maxAge,
+                                                    timestamps, devices, Status::kGood)};
 
-    // The engine completes device reads after storing the values in the caches.
-    auto deadline = deadlineOf(core, call.header);
-    for (auto& [index, request] : deviceReads) {
-        if (!awaitCompletion(core, *request, deadline)) {
-            results[index] = statusOnly(Status::kBadTimeout);
-            continue;
-        }
-        if (!succeeded(request->getResult())) {
-            results[index] = statusOnly(statusOfReadFailure(request->getResult()));
-            continue;
-        }
-        const Node* node = core.space.find(nodes[index].nodeId);
-        results[index] = tagDataValue(node->tag->getCache()->snapshot(), timestamps);
+    ParkedCalls::Size size{deviceTags.size(), in.position() + count * sizeof(ReadValueId) +
+                                                  deviceTags.size() * sizeof(SODaSRequest)};
+    const NodeId& session = call.header.authenticationToken;
+    if (!core.parked.reserve(session, size))
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    for (SODaSTag* tag : deviceTags) {
+        auto request = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice, tag);
+        tag->handleRequest(*request);
+        devices.push_back(std::move(request));
     }
-
-    for (size_t i = 0; i < count; ++i)
-        if (!nodes[i].indexRange.empty() && !Status::isBad(results[i].status))
-            applyIndexRange(nodes[i].indexRange, results[i]);
-
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (const DataValue& dv : results)
-        out.dataValue(dv);
-    out.arrayLength(0);
-    return {TypeId::kReadResponse, std::move(out.bytes())};
+    if (ParkedCalls::allComplete(devices)) { // the tags answered at once
+        core.parked.unreserve(session, size);
+        return {TypeId::kReadResponse, readResponse(core, call.header.requestHandle, nodes, maxAge,
+                                                    timestamps, devices, Status::kGood)};
+    }
+    auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
+                   handle = call.header.requestHandle, nodes = std::move(nodes), maxAge, timestamps,
+                   devices](StatusCode unfinished) {
+        core.sink.sendResponse(
+            connectionId, requestId, TypeId::kReadResponse,
+            readResponse(core, handle, nodes, maxAge, timestamps, devices, unfinished));
+    };
+    core.parked.park(session, size, std::move(devices), deadlineOf(core, call.header),
+                     std::move(answer));
+    return ServiceResponse::later();
 }
 
 ServiceResponse write(ServiceContext& core, ServiceCall& call) {
@@ -150,7 +198,7 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
         return ServiceResponse::fault(call, Status::kBadNothingToDo);
 
     std::vector<StatusCode> results(count, Status::kGood);
-    std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>> writes;
+    Writes writes;
     for (size_t i = 0; i < count; ++i) {
         const WriteValue& w = nodes[i];
         const Node* node = core.space.find(w.nodeId);
@@ -174,6 +222,10 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
             results[i] = Status::kBadIndexRangeInvalid;
             continue;
         }
+        if (!dimensionsFitLength(w.value.value)) {
+            results[i] = Status::kBadTypeMismatch;
+            continue;
+        }
         vorn::Variant value;
         StatusCode converted =
             w.value.hasValue
@@ -183,32 +235,38 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
             results[i] = converted;
             continue;
         }
-        auto request = makeObject<SODaSRequest>(SODaSRequest::write, SODaSRequest::kSyncDevice,
-                                                node->tag.get(), std::move(value));
-        node->tag->handleRequest(*request);
-        writes.emplace_back(i, std::move(request));
+        writes.emplace_back(i,
+                            makeObject<SODaSRequest>(SODaSRequest::write, SODaSRequest::kSyncDevice,
+                                                     node->tag.get(), std::move(value)));
     }
 
-    // The engine completes writes with the transfer's result and quality.
-    auto deadline = deadlineOf(core, call.header);
+    if (writes.empty())
+        return {TypeId::kWriteResponse, writeResponse(call.header.requestHandle, results)};
+
+    ParkedCalls::Size size{writes.size(), in.position() + count * sizeof(StatusCode) +
+                                              writes.size() * sizeof(SODaSRequest)};
+    const NodeId& session = call.header.authenticationToken;
+    if (!core.parked.reserve(session, size))
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    ParkedCalls::Requests requests;
     for (auto& [index, request] : writes) {
-        WriteResult outcome;
-        if (!awaitCompletion(core, *request, deadline)) {
-            outcome.result = E_TIMEDOUT;
-        } else {
-            outcome.result = request->getResult();
-            outcome.hasQuality = request->getQuality(outcome.quality);
-        }
-        results[index] = statusOfWrite(outcome);
+        request->getItemTag()->handleRequest(*request);
+        requests.push_back(request);
     }
-
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.arrayLength(count);
-    for (StatusCode s : results)
-        out.statusCode(s);
-    out.arrayLength(0);
-    return {TypeId::kWriteResponse, std::move(out.bytes())};
+    if (ParkedCalls::allComplete(requests)) { // the tags answered at once
+        core.parked.unreserve(session, size);
+        return {TypeId::kWriteResponse,
+                writeResponse(call.header.requestHandle, withOutcomes(results, writes))};
+    }
+    auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
+                   handle = call.header.requestHandle, results = std::move(results),
+                   writes = std::move(writes)](StatusCode) {
+        core.sink.sendResponse(connectionId, requestId, TypeId::kWriteResponse,
+                               writeResponse(handle, withOutcomes(results, writes)));
+    };
+    core.parked.park(session, size, std::move(requests), deadlineOf(core, call.header),
+                     std::move(answer));
+    return ServiceResponse::later();
 }
 
 } // namespace vorn::ua

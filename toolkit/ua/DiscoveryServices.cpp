@@ -3,6 +3,7 @@
 #include "Services.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/UaIds.h"
+#include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UserIdentity.h"
 
 namespace vorn::ua {
@@ -88,6 +89,8 @@ ServiceResponse getEndpoints(ServiceContext& core, ServiceCall& call) {
         binaryWanted |= call.in.string() == kTransportProfile;
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength) // echoed in the response
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     if (binaryWanted)
@@ -108,6 +111,8 @@ ServiceResponse findServers(ServiceContext& core, ServiceCall& call) {
         wanted |= call.in.string() == core.settings.applicationUri;
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength) // echoed in the response
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(wanted ? 1 : 0);

@@ -98,6 +98,9 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
         return ServiceResponse::fault(call, Status::kBadTimestampsToReturnInvalid);
 
     size_t serverItems = core.sessions.monitoredItemCount();
+    size_t sessionItems = 0;
+    for (const auto& [id, subscription] : session.subscriptions)
+        sessionItems += subscription.items.size();
     Encoder out;
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(count);
@@ -116,6 +119,7 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
         else if (!filterSupported(r.parameters.filter))
             status = Status::kBadMonitoredItemFilterUnsupported;
         else if (sub->items.size() >= Limits::kMaxMonitoredItemsPerSubscription ||
+                 sessionItems >= Limits::kMaxMonitoredItemsPerSession ||
                  serverItems >= Limits::kMaxMonitoredItems)
             status = Status::kBadTooManyMonitoredItems;
         if (status != Status::kGood) {
@@ -138,6 +142,7 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
             item.item = session.client->addItem(*sub->group, node->itemId);
         auto& stored = sub->items.emplace(item.id, std::move(item)).first->second;
         ++serverItems;
+        ++sessionItems;
         applyMode(session, stored, r.mode);
         out.statusCode(Status::kGood);
         out.u32(stored.id);

@@ -36,6 +36,9 @@ SecureChannel::SecureChannel(uint32_t channelId, const security::ServerSecurity*
     : channelId_(channelId), server_(security), createdAt_(Clock::now()) {}
 
 bool SecureChannel::isExpired(Clock::time_point now) const {
+    if (!input_.empty() &&
+        now - chunkStartedAt_ > std::chrono::milliseconds(Limits::kChunkTimeoutMs))
+        return true;
     if (state_ == State::awaitingHello || state_ == State::awaitingOpen)
         return now - createdAt_ > std::chrono::milliseconds(Limits::kHandshakeTimeoutMs);
     if (state_ == State::open)
@@ -88,6 +91,9 @@ bool SecureChannel::receive(std::string_view bytes, std::vector<ServiceRequest>&
     }
     if (state_ == State::closed)
         return false;
+    // A chunk begins now when none was waiting or the one waiting was completed.
+    if (input_.size() == bytes.size() || used > 0)
+        chunkStartedAt_ = Clock::now();
     input_.erase(0, used);
     return true;
 }
@@ -450,6 +456,16 @@ uint32_t SecureChannel::nextSequenceNumber() {
     if (sendSequence_ >= kSequenceWrapFrom)
         sendSequence_ = 0;
     return ++sendSequence_;
+}
+
+bool SecureChannel::sendResponse(uint32_t requestId, uint32_t typeId, std::string_view body,
+                                 std::string_view fault) {
+    if (state_ != State::open)
+        return false;
+    if (!sendMessage(requestId, typeId, body) &&
+        !sendMessage(requestId, TypeId::kServiceFault, fault))
+        fail(Status::kBadResponseTooLarge, "response larger than the client takes");
+    return state_ == State::open;
 }
 
 bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string_view body) {

@@ -43,13 +43,19 @@ public:
     // Encodes a response (`body` without its type NodeId) as MSG chunks. False, and nothing
     // queued, when it exceeds what the client takes; the caller then sends a smaller fault.
     bool sendMessage(uint32_t requestId, uint32_t typeId, std::string_view body);
+    // Sends a service response; when it exceeds what the client takes, `fault` (a ServiceFault
+    // body with BadResponseTooLarge) goes instead, and when even that does not fit, an Error
+    // message BadResponseTooLarge and a close. False when the channel is closed.
+    bool sendResponse(uint32_t requestId, uint32_t typeId, std::string_view body,
+                      std::string_view fault);
     // Bytes to write to the socket; the channel forgets them.
     std::string takeOutput();
     bool hasOutput() const { return !output_.empty(); }
 
     bool isOpen() const { return state_ == State::open; }
     bool isClosed() const { return state_ == State::closed; }
-    // The handshake took too long, or the token ran out without renewal.
+    // The handshake took too long, a chunk is still incomplete after its bound, or the token
+    // ran out without renewal.
     bool isExpired(Clock::time_point now) const;
     uint32_t channelId() const { return channelId_; }
     // Bytes held for requests not yet complete.
@@ -83,6 +89,8 @@ private:
     State state_ = State::awaitingHello;
     Clock::time_point createdAt_;
     std::string input_;
+    // When the chunk now in `input_` began to arrive (while one is incomplete).
+    Clock::time_point chunkStartedAt_;
     std::string output_;
 
     // Negotiated in the Hello.

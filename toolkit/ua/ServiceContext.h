@@ -1,9 +1,10 @@
 // What the service sets share: the toolkit entry, the settings, the Server object's status,
-// the address space and the sessions.
+// the address space, the sessions and the calls waiting for devices.
 #pragma once
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/ParkedCalls.h"
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/SessionManager.h"
 #include "toolkit/ua/security/ServerSecurity.h"
@@ -32,18 +33,22 @@ inline std::vector<std::string> namespaceUrisOf(const std::vector<ExtraNodes>& e
 struct ServiceContext {
     ServiceContext(SODaSEntry& e, CoreSettings s, ResponseSink& sink, BuildInfoText build,
                    std::string namespaceUri, const std::vector<ExtraNodes>& extraNodes = {})
-        : entry(e), settings(std::move(s)),
+        : entry(e), settings(std::move(s)), sink(sink),
           info(std::move(build), settings.applicationUri, std::move(namespaceUri),
                namespaceUrisOf(extraNodes)),
           space(e, info, extraNodes), sessions(e, sink) {}
 
     SODaSEntry& entry;
     const CoreSettings settings;
+    // Where answers that come later (parked calls) go.
+    ResponseSink& sink;
     ServerInfo info;
     const AddressSpace space;
     SessionManager sessions;
     // The endpoints and the PKI; set before the first request.
     const security::ServerSecurity* security = &security::ServerSecurity::noneOnly();
+    // Reads and writes waiting for devices.
+    ParkedCalls parked;
     // Set when the server stops: requests waiting for the engine give up at once.
     std::atomic<bool> stopping{false};
 };

@@ -38,7 +38,7 @@ namespace {
 
 // One row per service: its request type, its handler, whether it needs an activated session on
 // the calling channel, and whether the handler runs under the session manager's lock (services
-// that may wait for the engine run without it).
+// that hand requests to the engine run without it).
 struct ServiceEntry {
     using Handler = ServiceResponse (*)(ServiceContext&, Session*, ServiceCall&);
     uint32_t requestType;

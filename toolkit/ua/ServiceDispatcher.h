@@ -12,8 +12,8 @@ class ServiceDispatcher {
 public:
     ServiceDispatcher(ServiceContext& core, ResponseSink& sink) : core_(core), sink_(sink) {}
 
-    // Runs the service (possibly waiting for the engine) and sends its response, unless the
-    // response comes later (Publish).
+    // Runs the service and sends its response, unless the response comes later (Publish, and
+    // reads and writes parked until their devices answer).
     void dispatch(uint64_t connectionId, const ServiceRequest& request);
 
 private:

@@ -1,6 +1,6 @@
-// A few threads that run service requests, so that one request waiting for a device does not
-// hold up the others. The queue is bounded by the network layer, which stops reading a
-// connection with too many requests waiting.
+// A few threads that run service requests, so that one long request does not hold up the
+// others (requests waiting for devices are parked, not run here). The queue is bounded by the
+// network layer, which stops reading a connection with too many requests waiting.
 #pragma once
 
 #include <condition_variable>

@@ -28,7 +28,7 @@ ServiceResponse translateBrowsePaths(ServiceContext& core, ServiceCall& call);
 ServiceResponse registerNodes(ServiceCall& call);
 ServiceResponse unregisterNodes(ServiceCall& call);
 
-// Attribute (without the lock: device reads and writes wait for the engine).
+// Attribute (without the lock: device reads and writes are handed to the engine and parked).
 ServiceResponse read(ServiceContext& core, ServiceCall& call);
 ServiceResponse write(ServiceContext& core, ServiceCall& call);
 

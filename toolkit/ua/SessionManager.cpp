@@ -29,9 +29,17 @@ SessionManager::~SessionManager() {
     stop();
 }
 
-Session* SessionManager::create(const std::string& name, double requestedTimeoutMs) {
-    if (sessions_.size() >= Limits::kMaxSessions)
-        return nullptr;
+Session* SessionManager::create(const std::string& name, double requestedTimeoutMs,
+                                std::shared_ptr<DaClient>& evicted) {
+    if (sessions_.size() >= Limits::kMaxSessions) {
+        Session* orphan = nullptr;
+        for (auto& [token, session] : sessions_)
+            if (session->connectionId == 0 && (!orphan || session->lastSeen < orphan->lastSeen))
+                orphan = session.get();
+        if (!orphan)
+            return nullptr;
+        evicted = close(*orphan);
+    }
     auto session = std::make_unique<Session>();
     session->sessionId = NodeId(1, ++lastSessionId_);
     session->authenticationToken.kind = NodeId::Kind::opaque;
@@ -127,13 +135,41 @@ void SessionManager::deleteSubscription(Session& session, uint32_t subscriptionI
 }
 
 void SessionManager::onConnectionClosed(uint64_t connectionId) {
-    std::lock_guard lock(mutex_);
-    for (auto& [token, session] : sessions_) {
-        if (session->connectionId != connectionId)
-            continue;
-        session->connectionId = 0;
-        session->publishQueue.clear();
+    std::vector<std::shared_ptr<DaClient>> clients;
+    {
+        std::lock_guard lock(mutex_);
+        std::vector<Session*> orphans;
+        for (auto& [token, session] : sessions_) {
+            if (session->connectionId != connectionId)
+                continue;
+            session->connectionId = 0;
+            session->publishQueue.clear();
+            orphans.push_back(session.get());
+        }
+        if (shuttingDown_)
+            for (Session* session : orphans)
+                clients.push_back(close(*session));
     }
+    for (auto& client : clients) // outside the lock: the last one calls the event handler
+        if (client)
+            client->close();
+}
+
+void SessionManager::beginShutdown() {
+    std::vector<std::shared_ptr<DaClient>> clients;
+    {
+        std::lock_guard lock(mutex_);
+        shuttingDown_ = true;
+        std::vector<Session*> orphans;
+        for (auto& [token, session] : sessions_)
+            if (session->connectionId == 0)
+                orphans.push_back(session.get());
+        for (Session* session : orphans)
+            clients.push_back(close(*session));
+    }
+    for (auto& client : clients)
+        if (client)
+            client->close();
 }
 
 void SessionManager::start() {

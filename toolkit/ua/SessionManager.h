@@ -26,8 +26,11 @@ public:
 
     std::mutex& mutex() { return mutex_; }
 
-    // Under the lock: a new session, or null when the limit is reached.
-    Session* create(const std::string& name, double requestedTimeoutMs);
+    // Under the lock: a new session, or null when the limit is reached. At the limit the
+    // session that has been without a channel longest makes room; its DA client is handed back
+    // in `evicted`, to be closed outside the lock.
+    Session* create(const std::string& name, double requestedTimeoutMs,
+                    std::shared_ptr<DaClient>& evicted);
     Session* find(const NodeId& authenticationToken);
     // Under the lock: ends the session; its parked Publishes get BadNoSubscription (when
     // `answerPublishes`). The DA client is handed back to be closed outside the lock, since
@@ -52,8 +55,11 @@ public:
     void wake() { changed_.notify_all(); }
 
     // The channel of a connection closed: its parked Publishes are dropped, its sessions wait
-    // for activation from another channel.
+    // for activation from another channel (or close, once the server is shutting down).
     void onConnectionClosed(uint64_t connectionId);
+    // The server is shutting down: sessions without a channel close now, and sessions close
+    // as their channels do, so that the shutdown waits only for clients still connected.
+    void beginShutdown();
 
     void start();
     // Closes every session and joins the publishing thread; idempotent.
@@ -73,6 +79,7 @@ private:
     uint32_t lastSessionId_ = 0;
     uint32_t lastSubscriptionId_ = 0;
     bool stopping_ = false;
+    bool shuttingDown_ = false;
     std::thread thread_;
 };
 

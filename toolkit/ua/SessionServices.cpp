@@ -49,6 +49,15 @@ bool isSecure(const ServiceCall& call) {
     return call.channel && call.channel->policy;
 }
 
+// Cuts a UTF-8 text to at most `length` bytes without splitting a character.
+void cutUtf8(std::string& text, size_t length) {
+    if (text.size() <= length)
+        return;
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        --length;
+    text.resize(length);
+}
+
 } // namespace
 
 ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
@@ -62,6 +71,10 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
     call.in.u32(); // max response message size: the channel's limits apply
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (endpointUrl.size() > Limits::kMaxEndpointUrlLength ||
+        clientCertificate.size() > Limits::kMaxCertificateSize)
+        return ServiceResponse::fault(call, Status::kBadEncodingLimitsExceeded);
+    cutUtf8(sessionName, Limits::kMaxSessionNameLength);
     if (core.info.isShuttingDown())
         return ServiceResponse::fault(call, Status::kBadShutdown);
     const security::ChannelSecurity none;
@@ -83,19 +96,24 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
         return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
 
     Encoder out;
+    std::shared_ptr<DaClient> evicted;
     {
         std::lock_guard lock(core.sessions.mutex());
-        Session* session = core.sessions.create(sessionName, requestedTimeout);
-        if (!session)
-            return ServiceResponse::fault(call, Status::kBadTooManySessions);
-        session->connectionId = call.connectionId;
-        session->serverNonce = serverNonce;
-        session->clientCertificate = channel.clientCertificate.der();
-        encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-        out.nodeId(session->sessionId);
-        out.nodeId(session->authenticationToken);
-        out.f64(session->timeoutMs);
+        Session* session = core.sessions.create(sessionName, requestedTimeout, evicted);
+        if (session) {
+            session->connectionId = call.connectionId;
+            session->serverNonce = serverNonce;
+            session->clientCertificate = channel.clientCertificate.der();
+            encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+            out.nodeId(session->sessionId);
+            out.nodeId(session->authenticationToken);
+            out.f64(session->timeoutMs);
+        }
     }
+    if (evicted) // outside the lock; never the last client, since a session was just made
+        evicted->close();
+    if (out.size() == 0)
+        return ServiceResponse::fault(call, Status::kBadTooManySessions);
     out.string(serverNonce);
     // Also on a None channel: the client encrypts passwords with it.
     if (core.security->pki())

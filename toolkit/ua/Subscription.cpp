@@ -42,7 +42,8 @@ std::string notificationMessage(uint32_t sequenceNumber, const std::string* data
 } // namespace
 
 void Subscription::revise(double interval, uint32_t lifetime, uint32_t keepAlive) {
-    if (!std::isfinite(interval) || interval < Limits::kMinPublishingIntervalMs)
+    // NaN, negatives and zero ask for the fastest rate; +Infinity for the slowest.
+    if (std::isnan(interval) || interval < Limits::kMinPublishingIntervalMs)
         interval = Limits::kMinPublishingIntervalMs;
     publishingInterval = std::min(interval, Limits::kMaxPublishingIntervalMs);
     maxKeepAliveCount = std::clamp<uint32_t>(keepAlive, 1, Limits::kMaxKeepAliveCount);

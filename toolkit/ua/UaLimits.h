@@ -16,12 +16,16 @@ constexpr uint32_t kMinBufferSize = 8192;
 constexpr uint32_t kMaxMessageSize = 8 * 1024 * 1024;
 // Most chunks of one message (BadTcpMessageTooLarge).
 constexpr uint32_t kMaxChunkCount = 1024;
-// Longest endpoint URL in a Hello (BadTcpEndpointUrlInvalid).
+// Longest endpoint URL in a Hello (BadTcpEndpointUrlInvalid), and in GetEndpoints,
+// FindServers and CreateSession, which echo it (BadEncodingLimitsExceeded).
 constexpr uint32_t kMaxEndpointUrlLength = 4096;
 // Open TCP connections, each carrying at most one secure channel; more are closed at once.
 constexpr size_t kMaxOpenChannels = 256;
 // A connection must finish Hello and OpenSecureChannel within this time.
 constexpr uint32_t kHandshakeTimeoutMs = 10000;
+// A chunk must arrive whole within this time from its first byte, or its connection closes
+// (a client trickling bytes holds a connection slot no longer).
+constexpr uint32_t kChunkTimeoutMs = 30000;
 // Bytes waiting to go to one client that does not read; beyond it the connection closes.
 constexpr size_t kMaxPendingSendBytes = 2 * kMaxMessageSize + 1024 * 1024;
 // Requests of one connection waiting for a service thread; its socket is not read meanwhile.
@@ -31,14 +35,28 @@ constexpr size_t kMaxQueuedRequestsPerChannel = 16;
 // served, and the connection with the largest unfinished message is closed
 // (BadTcpNotEnoughResources).
 constexpr size_t kMaxBufferedRequestBytes = 64 * 1024 * 1024;
+// One connection's share of it: its socket is not read while it holds this much.
+constexpr size_t kMaxBufferedRequestBytesPerChannel = kMaxBufferedRequestBytes / 2;
+static_assert(kMaxMessageSize < kMaxBufferedRequestBytesPerChannel);
+// Bytes waiting to go to all clients together; beyond it connections with answers waiting are
+// not read (each connection's own bound, above, is less than half of it).
+constexpr size_t kMaxPendingSendBytesTotal = 128 * 1024 * 1024;
+static_assert(kMaxPendingSendBytes <= kMaxPendingSendBytesTotal / 2);
 // Security token lifetime granted, in milliseconds.
 constexpr uint32_t kMinTokenLifetimeMs = 10000;
 constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
 
-// Sessions (BadTooManySessions) and their timeout range in milliseconds.
+// Sessions (BadTooManySessions) and their timeout range in milliseconds. At the limit the
+// session longest without a channel is closed to make room.
 constexpr size_t kMaxSessions = 100;
 constexpr double kMinSessionTimeoutMs = 10000;
-constexpr double kMaxSessionTimeoutMs = 3600000;
+constexpr double kMaxSessionTimeoutMs = 600000;
+// What a session keeps of its client's CreateSession: the session name, cut to this many
+// bytes; the client certificate is refused beyond its size (BadEncodingLimitsExceeded).
+// Nothing else a client sends (application description, nonces, locale ids, signatures) is
+// kept past its request.
+constexpr size_t kMaxSessionNameLength = 256;
+constexpr size_t kMaxCertificateSize = 32768;
 // A session not activated within this time is closed, so that sessions created and left
 // cannot hold the session limit for their whole timeout.
 constexpr uint32_t kActivationTimeoutMs = 10000;
@@ -52,12 +70,26 @@ constexpr size_t kMaxPublishRequestsPerSession = 20;
 // publishing work.
 constexpr size_t kMaxSubscriptions = 1000;
 constexpr size_t kMaxMonitoredItems = 200000;
+// No session takes more than half of what all sessions may hold (BadTooManyMonitoredItems).
+constexpr size_t kMaxMonitoredItemsPerSession = kMaxMonitoredItems / 2;
+static_assert(kMaxSubscriptionsPerSession <= kMaxSubscriptions / 2);
 // Sent notification messages kept per subscription for Republish until acknowledged.
 constexpr size_t kMaxRetransmissionQueue = 20;
 // Publishing interval range in milliseconds.
 constexpr double kMinPublishingIntervalMs = 50;
 constexpr double kMaxPublishingIntervalMs = 3600000;
 constexpr uint32_t kMaxKeepAliveCount = 10000;
+
+// Read and Write requests parked while they wait for devices, the toolkit requests they wait
+// for and the bytes of those requests, over all sessions and per session; no session takes
+// more than half of what all may hold (BadTooManyOperations).
+constexpr size_t kMaxParkedCalls = 1000;
+constexpr size_t kMaxParkedCallsPerSession = 50;
+constexpr size_t kMaxDeviceOperations = 40000;
+constexpr size_t kMaxDeviceOperationsPerSession = kMaxDeviceOperations / 2;
+constexpr size_t kMaxParkedBytes = 64 * 1024 * 1024;
+constexpr size_t kMaxParkedBytesPerSession = kMaxParkedBytes / 2;
+static_assert(kMaxParkedCallsPerSession <= kMaxParkedCalls / 2);
 
 // Operations per request (BadTooManyOperations).
 constexpr uint32_t kMaxNodesPerRead = 10000;

@@ -118,14 +118,13 @@ void UaNetwork::sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t
         if (it == connections_.end())
             return;
         Connection& c = *it->second;
-        if (!c.channel.sendMessage(requestId, typeId, body)) {
-            // Larger than the client takes: a fault says so instead.
-            Decoder header(body);
-            header.dateTime();
-            uint32_t handle = header.u32();
-            c.channel.sendMessage(requestId, TypeId::kServiceFault,
-                                  serviceFault(handle, Status::kBadResponseTooLarge));
-        }
+        // What goes instead when the response is larger than the client takes.
+        Decoder header(body);
+        header.dateTime();
+        uint32_t handle = header.u32();
+        std::string fault = serviceFault(handle, Status::kBadResponseTooLarge);
+        if (!c.channel.sendResponse(requestId, typeId, body, fault))
+            c.closeAfterSend = true;
         c.sendBuffer += c.channel.takeOutput();
     }
     wake();
@@ -136,8 +135,11 @@ void UaNetwork::requestDone(uint64_t connectionId, size_t requestBytes) {
         std::lock_guard lock(mutex_);
         queuedBytes_ -= std::min(queuedBytes_, requestBytes);
         auto it = connections_.find(connectionId);
-        if (it != connections_.end() && it->second->queuedRequests > 0)
-            --it->second->queuedRequests;
+        if (it != connections_.end()) {
+            Connection& c = *it->second;
+            c.queuedRequests -= std::min<size_t>(c.queuedRequests, 1);
+            c.queuedBytes -= std::min(c.queuedBytes, requestBytes);
+        }
     }
     wake();
 }
@@ -227,6 +229,9 @@ void UaNetwork::run() {
             std::lock_guard lock(mutex_);
             enforceRequestBudget();
             const bool readable = queuedBytes_ < Limits::kMaxBufferedRequestBytes;
+            size_t pendingSend = 0;
+            for (auto& [id, c] : connections_)
+                pendingSend += c->sendBuffer.size();
             auto now = SecureChannel::Clock::now();
             for (auto& [id, c] : connections_) {
                 if (c->channel.isExpired(now) ||
@@ -234,8 +239,15 @@ void UaNetwork::run() {
                     toClose.push_back(id);
                     continue;
                 }
+                // No connection holds more than its share of the request bytes, and clients
+                // that do not read their answers send no more requests while the answers
+                // waiting for all clients are over their budget.
+                bool withinShare =
+                    c->queuedBytes + c->channel.bufferedBytes() <
+                        Limits::kMaxBufferedRequestBytesPerChannel &&
+                    (pendingSend < Limits::kMaxPendingSendBytesTotal || c->sendBuffer.empty());
                 short events = 0;
-                if (readable && !c->closeAfterSend &&
+                if (readable && withinShare && !c->closeAfterSend &&
                     c->queuedRequests < Limits::kMaxQueuedRequestsPerChannel)
                     events |= POLLIN;
                 if (!c->sendBuffer.empty() || c->closeAfterSend)
@@ -271,8 +283,10 @@ void UaNetwork::run() {
                 if (keep && (fds[i].revents & POLLIN))
                     keep = readFrom(c, requests);
                 c.queuedRequests += requests.size();
-                for (const ServiceRequest& request : requests)
+                for (const ServiceRequest& request : requests) {
                     queuedBytes_ += request.body.size();
+                    c.queuedBytes += request.body.size();
+                }
                 if (keep)
                     keep = writeTo(c);
             }

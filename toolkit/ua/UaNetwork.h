@@ -51,6 +51,7 @@ private:
         SecureChannel channel;
         std::string sendBuffer;
         size_t queuedRequests = 0;
+        size_t queuedBytes = 0; // of requests handed to the handler and not yet served
         bool closeAfterSend = false;
     };
 

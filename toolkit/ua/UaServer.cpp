@@ -5,11 +5,19 @@
 #include "toolkit/ua/ServiceThreads.h"
 #include "toolkit/ua/UaNetwork.h"
 
+#include <malloc.h>
+
 namespace vorn::ua {
 namespace {
 
-// Service threads: enough that a few requests waiting for slow devices leave others served.
+// Service threads: enough that a few long requests leave others served; none waits for a
+// device.
 constexpr size_t kServiceThreadCount = 8;
+// Buffers from this size up (large client messages and their copies) are mapped on their own
+// and go back to the system once freed. Without a fixed threshold the allocator raises it
+// after the first such buffer, and every thread's heap then keeps megabytes that clients made
+// it take.
+constexpr int kOwnMappingFromBytes = 256 * 1024;
 
 BuildInfoText buildInfoOf(const SODaSEntry& entry, const UaServerSettings& settings) {
     const ServerStatusInfo& status = entry.getStatusInfo();
@@ -54,6 +62,7 @@ bool UaServer::start(std::string* error) {
     Parts& p = *parts_;
     if (p.network)
         return true;
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingFromBytes);
     std::unique_ptr<security::PkiStore> pki;
     bool secure = false;
     for (const security::EndpointSecurity& endpoint : settings_.endpoints)
@@ -108,8 +117,10 @@ uint16_t UaServer::port() const {
 }
 
 void UaServer::beginShutdown(const std::string& reason, uint32_t secondsTillShutdown) {
-    if (parts_->core)
-        parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+    if (!parts_->core)
+        return;
+    parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+    parts_->core->sessions.beginShutdown();
 }
 
 size_t UaServer::sessionCount() const {
@@ -123,9 +134,11 @@ void UaServer::stop() {
     p.stopped = true;
     entry_.setShutdownListener(nullptr);
     p.core->stopping.store(true);
-    // Network first (no new requests), then the service threads, then the sessions.
+    // Network first (no new requests), then the service threads, the calls waiting for
+    // devices, then the sessions.
     p.network->stop();
     p.threads->stop();
+    p.core->parked.stop();
     p.core->sessions.stop();
     p.sink.network = nullptr;
 }

@@ -1,7 +1,7 @@
 // Hostile clients against the real server while a well-behaved client keeps reading: cut
-// chunks, absurd lengths, sequence gaps, 1,000 half-open connections and a client that never
-// reads its responses. The good client must be served throughout and the server's memory
-// must stay bounded.
+// chunks, a chunk trickled byte by byte, absurd lengths, sequence gaps, answers larger than a
+// client takes, 1,000 half-open connections and a client that never reads its responses. The
+// good client must be served throughout and the server's memory must stay bounded.
 "use strict";
 
 const fs = require("fs");
@@ -20,7 +20,7 @@ function str(s) {
 function frame(type, body) {
     return Buffer.concat([Buffer.from(type), u32(8 + body.length), body]);
 }
-const hello = () => frame("HELF", Buffer.concat([u32(0), u32(65536), u32(65536), u32(0), u32(0), str("opc.tcp://127.0.0.1")]));
+const hello = (maxMessage = 0) => frame("HELF", Buffer.concat([u32(0), u32(65536), u32(65536), u32(maxMessage), u32(0), str("opc.tcp://127.0.0.1")]));
 const requestHeader = () => Buffer.concat([Buffer.from([0, 0]), Buffer.alloc(8), u32(1), u32(0), str(null), u32(0), Buffer.from([0, 0, 0])]);
 function open(sequence) {
     return frame("OPNF", Buffer.concat([u32(0), str("http://opcfoundation.org/UA/SecurityPolicy#None"), str(null), str(null),
@@ -90,6 +90,22 @@ async function main() {
     await h.sleep(500);
     const rssStart = rssKb(pid);
 
+    // A chunk trickled at one byte a second on an open channel.
+    const trickle = await raw(server.port);
+    trickle.socket.write(Buffer.concat([hello(), open(1)]));
+    await h.eventually(() => trickle.chunks.some((c) => c.type === "OPN"), 3000);
+    const trickleChannel = trickle.chunks.find((c) => c.type === "OPN").body.readUInt32LE(0);
+    const trickled = message(trickleChannel, 2, 2, 428, Buffer.concat([getEndpoints(), Buffer.alloc(200)]));
+    const trickleStart = Date.now();
+    let trickleClosedAfter = null;
+    trickle.socket.on("close", () => (trickleClosedAfter = Date.now() - trickleStart));
+    let trickledBytes = 0;
+    const trickler = setInterval(() => {
+        if (trickle.closed || trickledBytes >= trickled.length) return clearInterval(trickler);
+        trickle.socket.write(trickled.subarray(trickledBytes, trickledBytes + 1));
+        trickledBytes++;
+    }, 1000);
+
     // A chunk cut short and never finished, and a Hello cut short.
     const cut = await raw(server.port);
     cut.socket.write(Buffer.concat([hello(), Buffer.from("MSGF"), u32(100), Buffer.alloc(20)]));
@@ -114,6 +130,29 @@ async function main() {
     await h.eventually(() => gap.closed, 3000);
     check("a sequence gap gets BadSequenceNumberInvalid and a close",
         errorCode(gap) === 0x80880000 && gap.closed, errorCode(gap));
+
+    // A client that takes only small messages: a fault says the answer is too large, or, where
+    // even that does not fit, an Error message and a close; never silence.
+    for (const maxMessage of [100, 20]) {
+        const small = await raw(server.port);
+        small.socket.write(Buffer.concat([hello(maxMessage), open(1)]));
+        await h.eventually(() => small.chunks.some((c) => c.type === "OPN"), 3000);
+        const smallChannel = small.chunks.find((c) => c.type === "OPN").body.readUInt32LE(0);
+        small.socket.write(message(smallChannel, 2, 2, 428, getEndpoints()));
+        await h.eventually(() => small.chunks.some((c) => c.type === "MSG" || c.type === "ERR"), 3000);
+        const msg = small.chunks.find((c) => c.type === "MSG");
+        if (maxMessage === 100) {
+            // After the security header (16 bytes): ServiceFault 397, then time, handle, status.
+            check("a response beyond MaxMessageSize 100 becomes a ServiceFault BadResponseTooLarge",
+                !!msg && msg.body.readUInt16LE(18) === 397 && msg.body.readUInt32LE(32) === 0x80b90000,
+                msg && msg.body.toString("hex"));
+        } else {
+            await h.eventually(() => small.closed, 3000);
+            check("where not even the fault fits (MaxMessageSize 20), an Error BadResponseTooLarge and a close",
+                errorCode(small) === 0x80b90000 && small.closed, { code: errorCode(small), closed: small.closed });
+        }
+        small.socket.destroy();
+    }
 
     // 1,000 half-open connections.
     const halfOpen = [];
@@ -162,6 +201,12 @@ async function main() {
     check("memory stays bounded while it does not read", rssPeak - rssStart < 128 * 1024,
         { before: rssStart, peak: rssPeak });
     sink.socket.destroy();
+
+    await h.eventually(() => trickle.closed, Math.max(0, 45000 - (Date.now() - trickleStart)), 500);
+    clearInterval(trickler);
+    check("a chunk trickled at one byte a second closes its connection after about 30 s",
+        trickle.closed && trickleClosedAfter >= 29000 && trickleClosedAfter < 40000,
+        { closedAfterMs: trickleClosedAfter, bytes: trickledBytes });
 
     good.running = false;
     await reader;

@@ -162,6 +162,47 @@ TEST(SecureChannel, AResponseBeyondTheClientsChunkCountIsRefused) {
     EXPECT_TRUE(c.channel.sendMessage(5, TypeId::kReadResponse, std::string(100, 'y')));
 }
 
+TEST(SecureChannel, AResponseBeyondTheClientsMessageSizeGetsAFaultOrAnErrorNeverSilence) {
+    std::string response(400, 'r'); // a CreateSession response is larger than this
+    Encoder faultBody;
+    faultBody.dateTime(0);
+    faultBody.u32(3);
+    faultBody.statusCode(Status::kBadResponseTooLarge);
+    faultBody.u8(0);
+    faultBody.arrayLength(0);
+    faultBody.extensionObject({});
+    for (uint32_t maxMessage = 1; maxMessage <= 140; ++maxMessage) {
+        SecureChannel channel(42);
+        std::vector<ServiceRequest> requests;
+        Encoder e;
+        for (uint32_t v : {0u, 65536u, 65536u, maxMessage, 0u})
+            e.u32(v);
+        e.string("opc.tcp://127.0.0.1:4840");
+        ASSERT_TRUE(channel.receive(frame("HEL", 'F', e.bytes()), requests));
+        ASSERT_TRUE(channel.receive(open(1), requests));
+        channel.takeOutput();
+        bool open =
+            channel.sendResponse(9, TypeId::kCreateSessionResponse, response, faultBody.bytes());
+        auto chunks = chunksOf(channel.takeOutput());
+        ASSERT_EQ(chunks.size(), 1u) << maxMessage;
+        if (open) {
+            ASSERT_EQ(chunks[0].type, "MSG") << maxMessage;
+            Decoder d(chunks[0].body);
+            d.rawBytes(16);
+            EXPECT_EQ(d.nodeId(), NodeId(0, TypeId::kServiceFault)) << maxMessage;
+            d.dateTime();
+            EXPECT_EQ(d.u32(), 3u);
+            EXPECT_EQ(d.statusCode(), Status::kBadResponseTooLarge) << maxMessage;
+        } else {
+            EXPECT_EQ(chunks[0].type, "ERR") << maxMessage;
+            EXPECT_EQ(Decoder(chunks[0].body).u32(), Status::kBadResponseTooLarge);
+            EXPECT_TRUE(channel.isClosed());
+        }
+        // The fault fits from its size with its type's NodeId (4 bytes) on.
+        EXPECT_EQ(open, maxMessage >= 4 + faultBody.size()) << maxMessage;
+    }
+}
+
 TEST(SecureChannel, FaultyInputEndsWithAnErrorAndNoRequest) {
     struct Case {
         const char* what;
@@ -232,6 +273,27 @@ TEST(SecureChannel, ABytewiseTrickleIsAssembled) {
         ASSERT_TRUE(c.channel.receive(std::string_view(&b, 1), c.requests));
     ASSERT_EQ(c.requests.size(), 1u);
     EXPECT_EQ(c.requests[0].body, "abc");
+}
+
+TEST(SecureChannel, AChunkNotCompleteWithinItsBoundExpiresTheChannel) {
+    OpenChannel c;
+    std::string chunk = message(42, 1, 2, 9, typed(TypeId::kReadRequest, std::string(100, 'x')));
+    auto bound = std::chrono::milliseconds(Limits::kChunkTimeoutMs);
+    auto start = SecureChannel::Clock::now();
+    ASSERT_TRUE(c.channel.receive(chunk.substr(0, 10), c.requests));
+    EXPECT_FALSE(c.channel.isExpired(start + bound - std::chrono::seconds(1)));
+    EXPECT_TRUE(c.channel.isExpired(start + bound + std::chrono::seconds(1)));
+
+    // Completing it, with the start of the next chunk, starts the next chunk's bound.
+    std::string next = message(42, 1, 3, 10, typed(TypeId::kReadRequest, "y"));
+    ASSERT_TRUE(c.channel.receive(chunk.substr(10) + next.substr(0, 5), c.requests));
+    EXPECT_EQ(c.requests.size(), 1u);
+    auto nextStart = SecureChannel::Clock::now();
+    EXPECT_FALSE(c.channel.isExpired(nextStart + bound - std::chrono::seconds(1)));
+    EXPECT_TRUE(c.channel.isExpired(nextStart + bound + std::chrono::seconds(1)));
+    ASSERT_TRUE(c.channel.receive(next.substr(5), c.requests));
+    EXPECT_FALSE(c.channel.isExpired(nextStart + bound + std::chrono::seconds(1)))
+        << "nothing waits once the chunk is whole";
 }
 
 TEST(SecureChannel, ARenewedTokenReplacesTheOldOneOnceUsed) {

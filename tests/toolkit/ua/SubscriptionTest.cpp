@@ -183,3 +183,16 @@ TEST(Subscription, RevisedFiguresStayWithinTheLimits) {
     EXPECT_EQ(sub.publishingInterval, Limits::kMinPublishingIntervalMs);
     EXPECT_EQ(sub.maxKeepAliveCount, Limits::kMaxKeepAliveCount);
 }
+
+TEST(Subscription, NaNAndNegativeIntervalsAskForTheFastestRateInfinityForTheSlowest) {
+    Subscription sub;
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double fastest : {std::numeric_limits<double>::quiet_NaN(), -inf, -1.0, -4.3e9, 0.0}) {
+        sub.revise(fastest, 30, 3);
+        EXPECT_EQ(sub.publishingInterval, Limits::kMinPublishingIntervalMs) << fastest;
+    }
+    for (double slowest : {inf, 4.3e9}) {
+        sub.revise(slowest, 30, 3);
+        EXPECT_EQ(sub.publishingInterval, Limits::kMaxPublishingIntervalMs) << slowest;
+    }
+}
