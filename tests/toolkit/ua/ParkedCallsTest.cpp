@@ -183,7 +183,7 @@ struct Rig {
 
     uint32_t dispatch(uint64_t connectionId, uint32_t typeId, std::string body) {
         uint32_t id = ++lastRequestId;
-        dispatcher->dispatch(connectionId, ServiceRequest{id, typeId, std::move(body)});
+        dispatcher->dispatch(connectionId, ServiceRequest{id, typeId, std::move(body), nullptr});
         return id;
     }
 };
