@@ -3,8 +3,8 @@
 #include "apps/ShutdownSignals.h"
 #include "opc/CommandLine.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/QtMessageBox.h"
 #include "toolkit/SOCmnTrace.h"
-#include "ui/QtMessageBox.h"
 #include "ui/ServerMainWindow.h"
 #include "ui/WindowObserver.h"
 
@@ -46,9 +46,9 @@ int runServer(ServerKind kind, int argc, char** argv, ServerCore::TransportFacto
         qInstallMessageHandler(qtMessagesToTrace);
     }
     QApplication application(argc, argv);
-    std::unique_ptr<ui::QtMessageBox> windowBoxes;
+    std::unique_ptr<QtMessageBox> windowBoxes;
     if (!headless) {
-        windowBoxes = std::make_unique<ui::QtMessageBox>();
+        windowBoxes = std::make_unique<QtMessageBox>();
         installMessageBoxes(windowBoxes.get());
     }
 
