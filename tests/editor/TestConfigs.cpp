@@ -46,18 +46,6 @@ void addEveryRegisterType(EditorState& state, TreeNode& parent, const std::strin
     }
 }
 
-std::shared_ptr<clsPLC> tcpDevice(const std::string& name, const std::string& address, int id,
-                                  int timeout, int port) {
-    auto plc = std::make_shared<clsPLC>();
-    plc->setName(name);
-    plc->keyFromName();
-    plc->setAddress(address);
-    plc->setUI(static_cast<uint8_t>(id));
-    plc->setTimeout(timeout);
-    plc->setPort(static_cast<uint16_t>(port));
-    return plc;
-}
-
 std::shared_ptr<clsPLC> serialDevice(const std::string& name, int id, const std::string& com) {
     auto plc = std::make_shared<clsPLC>();
     plc->setName(name);
@@ -75,6 +63,18 @@ std::shared_ptr<clsPLC> serialDevice(const std::string& name, int id, const std:
 }
 
 } // namespace
+
+std::shared_ptr<clsPLC> tcpDevice(const std::string& name, const std::string& address, int id,
+                                  int timeout, int port) {
+    auto plc = std::make_shared<clsPLC>();
+    plc->setName(name);
+    plc->keyFromName();
+    plc->setAddress(address);
+    plc->setUI(static_cast<uint8_t>(id));
+    plc->setTimeout(timeout);
+    plc->setPort(static_cast<uint16_t>(port));
+    return plc;
+}
 
 void startNew(EditorState& state, const std::string& serverKind) {
     state.reset();

@@ -18,6 +18,8 @@ std::shared_ptr<clsItem> item(const std::string& parentKey, const std::string& n
                               const std::string& access = "READWRITE", int bit = 0,
                               int elements = 0, const std::string& comment = "");
 TreeNode& branch(EditorState& state, TreeNode& parent, const std::string& name);
+std::shared_ptr<clsPLC> tcpDevice(const std::string& name, const std::string& address, int id,
+                                  int timeout, int port);
 
 // Tarnvale: holding registers of every register data type, coils of both bit types, two
 // devices (one on TCP port 5020), nested branches.
