@@ -211,8 +211,9 @@ void frmEditing::buildToolbar() {
     Toolbar1_->setIconSize(QSize(24, 24));
     for (const ToolbarButton& button : kToolbarButtons) {
         QAction* command = action(button.command);
+        // The buttons show images only; their text is their tooltip ("find" has none).
         QAction* tool = Toolbar1_->addAction(toolbarImage(button.image ? button.image : button.key),
-                                             command->text().remove('&'));
+                                             button.tooltip);
         tool->setObjectName(button.key);
         tool->setToolTip(button.tooltip);
         // A button runs exactly its menu command.
