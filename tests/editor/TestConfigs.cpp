@@ -155,6 +155,28 @@ void buildRennickRoundTrip(EditorState& state) {
     addItem(state, r2, item(r2.key, "Fan", "coil:boolean", 9, "READWRITE", 0, 0, "fan on"));
 }
 
+void buildLargeConfiguration(EditorState& state, int itemsPerBranch) {
+    startNew(state, kTarnvale);
+    const char* types[] = {"holding register:signed 16 bit", "holding register:32 bit float",
+                           "coil:boolean", "input register:unsigned 16 bit array",
+                           "holding register:string"};
+    for (int d = 0; d < 10; ++d) {
+        TreeNode& device =
+            addDevice(state, tcpDevice("Unit" + std::to_string(d),
+                                       "10.0.0." + std::to_string(d + 1), d + 1, 1000, 502));
+        for (int b = 0; b < 10; ++b) {
+            TreeNode& line = branch(state, device, "Line" + std::to_string(b));
+            for (int s = 0; s < 10; ++s) {
+                TreeNode& cell = branch(state, line, "Cell" + std::to_string(s));
+                for (int i = 0; i < itemsPerBranch; ++i)
+                    addItem(state, cell,
+                            item(cell.key, "Tag" + std::to_string(i), types[i % 5], i * 2,
+                                 "READWRITE", 0, 4, "generated tag " + std::to_string(i)));
+            }
+        }
+    }
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -28,6 +28,10 @@ void buildTarnvaleRoundTrip(EditorState& state);
 // types, two devices on one port.
 void buildRennickRoundTrip(EditorState& state);
 
+// 10 Tarnvale devices, each with 10 branches of 10 sub-branches of `itemsPerBranch` items
+// (100,000 items at 100): the shape of the editor's import and export benchmark.
+void buildLargeConfiguration(EditorState& state, int itemsPerBranch);
+
 std::string readFile(const std::string& path);
 std::string dataPath(const std::string& name);
 
