@@ -5,6 +5,7 @@
 #include "ConfigFileRegistry.h"
 #include "ConfigImport.h"
 #include "EditorError.h"
+#include "StructureEdits.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -124,6 +125,90 @@ bool EditorSession::exitRequested() {
     return mayClose;
 }
 
+bool EditorSession::addDevice(std::shared_ptr<clsPLC> device) {
+    return runHandler("cmdApply_Click", [&] {
+        TreeNode& node = addNewDevice(state_, std::move(device));
+        showChanged(node, node);
+    });
+}
+
+bool EditorSession::replaceDevice(TreeNode& node, std::shared_ptr<clsPLC> device) {
+    return runHandler("cmdApply_Click", [&] {
+        editor::replaceDevice(state_, node, std::move(device));
+        showChanged(node, node);
+    });
+}
+
+bool EditorSession::addBranch(TreeNode& parent, const std::string& name) {
+    return runHandler("cmdOk_Click", [&] {
+        TreeNode& node = addNewBranch(state_, parent, name);
+        showChanged(node, node);
+    });
+}
+
+bool EditorSession::renameBranch(TreeNode& node, const std::string& name) {
+    return runHandler("cmdOk_Click", [&] {
+        editor::renameBranch(state_, node, name);
+        showChanged(node, node);
+    });
+}
+
+bool EditorSession::addModbusType(std::shared_ptr<clsModBusType> type) {
+    return runHandler("cmdOk_Click", [&] {
+        TreeNode& node = addNewModbusType(state_, std::move(type));
+        showChanged(node, *node.parent);
+    });
+}
+
+bool EditorSession::replaceModbusType(std::shared_ptr<clsModBusType> type) {
+    return runHandler("cmdOk_Click", [&] {
+        TreeNode* node = state_.tree.find(type->getName());
+        editor::replaceModbusType(state_, std::move(type));
+        showChanged(*node, *node->parent);
+    });
+}
+
+void EditorSession::deleteObject(bool listHasFocus,
+                                 const std::vector<std::string>& selectedRowKeys) {
+    runHandler("mnuDelete_Click", [&] {
+        TreeNode* selected = state_.tree.selected();
+        if (!selected)
+            return;
+        if (listHasFocus && selected->tag == kTagBranch) {
+            if (selectedRowKeys.empty() ||
+                ask("Are you sure you want to delete the selected items ?",
+                    MessageButtons::yesNo) != MessageAnswer::yes)
+                return;
+            for (const std::string& key : selectedRowKeys) {
+                if (TreeNode* item = state_.tree.find(key); item && item->tag == kTagItem)
+                    editor::deleteObject(state_, *item);
+            }
+            showChanged(*selected, *selected);
+            return;
+        }
+        const std::string& name = selected->text;
+        std::string question;
+        if (selected->tag == kTagPlc)
+            question = "Are you sure you want to delete " + name + "?";
+        else if (selected->tag == kTagBranch)
+            question = "Are you sure you want to delete " + name + " and all its items?";
+        else if (selected->tag == kTagItem)
+            question = "Are you sure you want to delete " + name + " ?";
+        else
+            return; // Modbus types, their folder and the root stay
+        if (ask(question, MessageButtons::yesNo) != MessageAnswer::yes)
+            return;
+        if (selected->tag == kTagPlc && !selected->children.empty()) {
+            showMessage("This unit is not empty", kEditorCaption, MessageIcon::none,
+                        MessageButtons::ok);
+            return;
+        }
+        TreeNode* parent = selected->parent;
+        editor::deleteObject(state_, *selected);
+        showChanged(*parent, *parent);
+    });
+}
+
 void EditorSession::nodeClick(TreeNode& node) {
     runHandler("TreeView1_NodeClick", [&] {
         fillListing(node);
@@ -219,6 +304,15 @@ void EditorSession::showNothing() {
     shown_ = false;
     enabling_ = noConfigurationEnabling();
     host_.configurationChanged();
+    host_.selectionChanged();
+}
+
+void EditorSession::showChanged(TreeNode& node, TreeNode& listed) {
+    state_.tree.ensureVisible(node);
+    host_.configurationChanged();
+    fillListing(listed);
+    enabling_ = enablingForNode(listed);
+    state_.tree.select(&node);
     host_.selectionChanged();
 }
 

@@ -65,6 +65,18 @@ public:
     // failed, and the user was told).
     bool exitRequested();
 
+    // Structure commands, applied by the dialogs once their checks passed; each reports its
+    // errors under the dialog's handler name and returns false then, with nothing changed.
+    bool addDevice(std::shared_ptr<clsPLC> device);
+    bool replaceDevice(TreeNode& node, std::shared_ptr<clsPLC> device);
+    bool addBranch(TreeNode& parent, const std::string& name);
+    bool renameBranch(TreeNode& node, const std::string& name);
+    bool addModbusType(std::shared_ptr<clsModBusType> type);
+    bool replaceModbusType(std::shared_ptr<clsModBusType> type);
+    // Delete Object, with its question: the selected rows' items when the list has the focus
+    // and a branch is selected, else the selected node.
+    void deleteObject(bool listHasFocus, const std::vector<std::string>& selectedRowKeys);
+
     void nodeClick(TreeNode& node);
     // A row of the list; nothing happens for a key without a node.
     void listRowClick(const std::string& key);
@@ -78,6 +90,9 @@ private:
     SaveOutcome saveAs();
     bool writeTo(const std::string& path);
     void showNothing();
+    // After a structure change: the tree again, `node` selected, the list and the enabling
+    // for `listed`.
+    void showChanged(TreeNode& node, TreeNode& listed);
     void fillListing(const TreeNode& node);
 
     SessionHost& host_;

@@ -90,6 +90,23 @@ QStringList ObjectListView::columnCaptions() const {
     return captions;
 }
 
+std::vector<std::string> ObjectListView::selectedKeys() const {
+    std::vector<std::string> keys;
+    if (currentWidget() == reportView_) {
+        for (int row = 0; row < reportView_->topLevelItemCount(); ++row) {
+            if (reportView_->topLevelItem(row)->isSelected())
+                keys.push_back(
+                    reportView_->topLevelItem(row)->data(0, kKeyRole).toString().toStdString());
+        }
+    } else {
+        for (int row = 0; row < iconView_->count(); ++row) {
+            if (iconView_->item(row)->isSelected())
+                keys.push_back(iconView_->item(row)->data(kKeyRole).toString().toStdString());
+        }
+    }
+    return keys;
+}
+
 int ObjectListView::columnWidth(int column) const {
     return reportView_->columnWidth(column);
 }

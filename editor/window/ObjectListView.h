@@ -35,6 +35,8 @@ public:
     // Column 0 is the row's text.
     QString cell(int row, int column) const;
     QStringList columnCaptions() const;
+    // Keys of the selected rows, in the list's order.
+    std::vector<std::string> selectedKeys() const;
     int columnWidth(int column) const;
     QListWidget* iconView() const { return iconView_; }
     QTreeWidget* reportView() const { return reportView_; }

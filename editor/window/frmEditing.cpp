@@ -6,7 +6,10 @@
 #include "editor/CommandHandler.h"
 #include "editor/ProductInfo.h"
 #include "frmAbout.h"
+#include "frmBranch.h"
 #include "frmFind.h"
+#include "frmModBus.h"
+#include "frmPLC.h"
 #include "frmSelect.h"
 
 #include <QApplication>
@@ -122,6 +125,10 @@ bool frmEditing::commandAvailable(int group) {
     switch (group) {
     case kGroupFile:
     case kGroupSaveClose:
+    case kGroupAddModbusType:
+    case kGroupAddBranch:
+    case kGroupAddUnit:
+    case kGroupDelete:
     case kGroupView:
     case kGroupFind:
         return true;
@@ -167,18 +174,24 @@ void frmEditing::buildMenus() {
             [this] { close(); });
 
     QMenu* objects = addMenu("&Objects", "mnuObjects");
-    addCommand(objects, "&Add ModBus Type", "mnuAddMBType", kGroupAddModbusType,
-               QKeySequence("Ctrl+T"));
+    connect(addCommand(objects, "&Add ModBus Type", "mnuAddMBType", kGroupAddModbusType,
+                       QKeySequence("Ctrl+T")),
+            &QAction::triggered, this, [this] { addModbusType(); });
     objects->addSeparator();
-    addCommand(objects, "Add &Unit", "mnuAddPlc", kGroupAddUnit, QKeySequence("Ctrl+P"));
-    addCommand(objects, "Add &Branch", "mnuAddBranch", kGroupAddBranch, QKeySequence("Ctrl+B"));
+    connect(addCommand(objects, "Add &Unit", "mnuAddPlc", kGroupAddUnit, QKeySequence("Ctrl+P")),
+            &QAction::triggered, this, [this] { addUnit(); });
+    connect(
+        addCommand(objects, "Add &Branch", "mnuAddBranch", kGroupAddBranch, QKeySequence("Ctrl+B")),
+        &QAction::triggered, this, [this] { addBranch(); });
     addCommand(objects, "Add &Item", "mnuAddItem", kGroupAddItem, QKeySequence("Ctrl+I"));
 
     QMenu* edit = addMenu("&Edit", "mnuEdit");
     addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C"));
     addCommand(edit, "Cu&t", "mnuCut", kGroupCut, QKeySequence("Ctrl+X"));
     addCommand(edit, "&Paste", "mnuPaste", kGroupPaste, QKeySequence("Ctrl+V"));
-    addCommand(edit, "&Delete Object", "mnuDelete", kGroupDelete, QKeySequence(Qt::Key_Delete));
+    connect(
+        addCommand(edit, "&Delete Object", "mnuDelete", kGroupDelete, QKeySequence(Qt::Key_Delete)),
+        &QAction::triggered, this, [this] { deleteObject(); });
     edit->addSeparator();
     addCommand(edit, "Paste Item names from Clipboard", "mnuPasteName", kGroupPasteNames);
     addCommand(edit, "Paste Item comments from Clipboard", "mnuPasteComment", kGroupPasteComments);
@@ -242,9 +255,8 @@ void frmEditing::buildCentralArea() {
             [this](QTreeWidgetItem* item) { onTreeCurrentChanged(item); });
     connect(TreeView1_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { onTreeClicked(item); });
-    connect(TreeView1_, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem*) {
-        // TreeView1_DblClick: the object dialogs open here once they exist.
-    });
+    connect(TreeView1_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { editNode(nodeOf(item)); });
 
     ListView1_ = new ObjectListView([](const std::string& key) { return listImage(key); },
                                     [](const std::string& key) { return treeImage(key); }, area);
@@ -464,8 +476,56 @@ void frmEditing::onListDoubleClicked(const QString& key) {
         TreeView1_->setCurrentItem(item);
         presenting_ = false;
         session_.state().tree.select(node);
-        // TreeView1_DblClick on that node: the object dialogs open here once they exist.
     });
+    editNode(session_.state().tree.find(key.toStdString()));
+}
+
+// TreeView1_DblClick: the node's own dialog, for a Modbus type, a unit or a branch.
+void frmEditing::editNode(TreeNode* node) {
+    if (!node || session_.importing())
+        return;
+    runHandler("TreeView1_DblClick", [&] {
+        if (node->tag == kTagDatatype) {
+            frmModBus dialog(session_, node->key, this);
+            dialog.exec();
+        } else if (node->tag == kTagPlc) {
+            frmPLC dialog(session_, node, this);
+            dialog.exec();
+        } else if (node->tag == kTagBranch) {
+            frmBranch dialog(session_, *node, true, this);
+            dialog.exec();
+        }
+    });
+}
+
+void frmEditing::addUnit() {
+    runHandler("EH_mnuAddplc_Click", [this] {
+        frmPLC dialog(session_, nullptr, this);
+        dialog.exec();
+    });
+}
+
+void frmEditing::addModbusType() {
+    runHandler("mnuAddMBType_Click", [this] {
+        frmModBus dialog(session_, "", this);
+        dialog.exec();
+    });
+}
+
+void frmEditing::addBranch() {
+    runHandler("EH_mnuAddbranch_Click", [this] {
+        TreeNode* selected = session_.state().tree.selected();
+        if (!selected || (selected->tag != kTagPlc && selected->tag != kTagBranch))
+            return;
+        frmBranch dialog(session_, *selected, false, this);
+        dialog.exec();
+    });
+}
+
+void frmEditing::deleteObject() {
+    QWidget* focus = QApplication::focusWidget();
+    const bool listHasFocus = focus && (focus == ListView1_ || ListView1_->isAncestorOf(focus));
+    session_.deleteObject(listHasFocus, ListView1_->selectedKeys());
 }
 
 void frmEditing::selectNode(TreeNode& node) {

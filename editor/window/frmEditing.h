@@ -46,8 +46,8 @@ public:
     frmAbout* aboutDialog() const;
     // The tree item showing `node`; null when there is none.
     QTreeWidgetItem* itemOf(const TreeNode* node) const;
-    // Whether a command of this group can run in this build of the window: the editing
-    // dialogs and operations come later and stay disabled until then.
+    // Whether a command of this group can run in this build of the window: adding items, the
+    // clipboard commands and the paste of names and comments come later and stay disabled.
     static bool commandAvailable(int group);
     // Selects `node` as a click on it does, and gives the tree the focus.
     void selectNode(TreeNode& node);
@@ -81,6 +81,11 @@ private:
     void onTreeCurrentChanged(QTreeWidgetItem* item);
     void onTreeClicked(QTreeWidgetItem* item);
     void onListDoubleClicked(const QString& key);
+    void editNode(TreeNode* node);
+    void addUnit();
+    void addModbusType();
+    void addBranch();
+    void deleteObject();
     void showFind();
     void showAbout();
     void setListMode(ListMode mode);

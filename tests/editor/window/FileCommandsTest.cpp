@@ -137,10 +137,10 @@ TEST(QuillmarWindow, NewAsksTheKindProposesTheProgramFolderAndEnablesTheFileComm
     EXPECT_TRUE(window.tree()->isVisible());
     EXPECT_TRUE(window.list()->isVisible());
     EXPECT_EQ(rig.enabledGroups(), (std::vector<int>{1, 2, 6, 12}));
-    EXPECT_EQ(
-        rig.enabledCommands(),
-        (QStringList{"close", "exit", "find", "mnuAbout", "mnuCloseCfg", "mnuExit", "mnuFind",
-                     "mnuNewCfg", "mnuOpenCfg", "mnuSaveAs", "mnuSaveCfg", "new", "open", "save"}));
+    EXPECT_EQ(rig.enabledCommands(),
+              (QStringList{"close", "exit", "find", "mnuAbout", "mnuAddPlc", "mnuCloseCfg",
+                           "mnuExit", "mnuFind", "mnuNewCfg", "mnuOpenCfg", "mnuSaveAs",
+                           "mnuSaveCfg", "new", "open", "plc", "save"}));
     EXPECT_TRUE(rig.messages().empty());
 }
 

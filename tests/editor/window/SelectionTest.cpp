@@ -6,6 +6,7 @@
 #include "editor/window/frmSelect.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,11 +111,15 @@ TEST(QuillmarSelection, RowClicksEnableByTheRowsNodeAndColumnClicksSortAsText) {
     rig.clickNode("");
     rig.clickRow("P2");
     EXPECT_EQ(rig.enabledGroups(), (std::vector<int>{1, 2, 4, 5, 10, 11, 12}));
-    // A double click on a row selects its node in the tree.
+    // A double click on a row selects its node in the tree and opens the unit's dialog.
+    bool unitDialog = false;
+    whenModal<QDialog>([](QDialog& dialog) { dialog.reject(); }, &unitDialog);
     QTreeWidget* report = rig.window->list()->reportView();
     const QPoint onP2 = report->visualItemRect(report->topLevelItem(1)).center();
     QTest::mousePress(report->viewport(), Qt::LeftButton, {}, onP2);
     QTest::mouseDClick(report->viewport(), Qt::LeftButton, {}, onP2);
+    settle(50);
+    EXPECT_TRUE(unitDialog);
     EXPECT_EQ(rig.selectedKey(), "P2");
     EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "P2");
 }

@@ -59,6 +59,18 @@ void WindowRig::clickNode(const std::string& key) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
+void WindowRig::doubleClickNode(const std::string& key) {
+    QTreeWidgetItem* item = window->itemOf(&node(key));
+    ASSERT_NE(item, nullptr) << key;
+    QTreeWidget* tree = window->tree();
+    tree->scrollToItem(item);
+    const QPoint at = tree->visualItemRect(item).center();
+    // A double click follows a press, as from a real mouse.
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
 void WindowRig::clickRow(const QString& key) {
     QTreeWidget* report = window->list()->reportView();
     for (int row = 0; row < report->topLevelItemCount(); ++row) {

@@ -8,7 +8,10 @@
 #include "editor/window/frmEditing.h"
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -42,6 +45,8 @@ struct WindowRig {
     // A mouse click on the node's tree item, and on a row of the list.
     void clickNode(const std::string& key);
     void clickRow(const QString& key);
+    // A double click on the node's tree item.
+    void doubleClickNode(const std::string& key);
     // The names of the enabled menu entries and toolbar buttons, sorted.
     QStringList enabledCommands() const;
     std::vector<int> enabledGroups() const;
@@ -58,7 +63,26 @@ struct WindowRig {
 // 10 ms.
 void answerKindDialog(std::optional<std::string> kind, bool* seen = nullptr, int attempts = 200);
 
+// Runs `act` on the next modal dialog of type T once it is up (looked for every 10 ms, at
+// most 2 s); `seen` is set when it came.
+template <class T>
+void whenModal(std::function<void(T&)> act, bool* seen = nullptr, int attempts = 200);
+
 // Processes events for `ms` milliseconds.
 void settle(int ms);
+
+template <class T> void whenModal(std::function<void(T&)> act, bool* seen, int attempts) {
+    QTimer::singleShot(10, [act, seen, attempts] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (attempts > 0)
+                whenModal<T>(act, seen, attempts - 1);
+            return;
+        }
+        if (seen)
+            *seen = true;
+        act(*dialog);
+    });
+}
 
 } // namespace vorn::editor::test
