@@ -83,6 +83,16 @@ TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
     EXPECT_EQ(rig.listRows(), QStringList{"New Plc 0"});
     EXPECT_FALSE(rig.window->session().state().configSaved);
 
+    // The first branch of a new configuration is proposed as NewBranch0.
+    QString branchProposed;
+    whenModal<frmBranch>([&](frmBranch& dialog) {
+        branchProposed = dialog.nameText()->text();
+        press(dialog, "cmdOk");
+    });
+    rig.window->action("branch")->trigger();
+    EXPECT_EQ(branchProposed, "NewBranch0");
+    EXPECT_TRUE(rig.window->session().state().branches.contains("New Plc 0.NewBranch0"));
+
     // 255 is refused with its message and the dialog stays open.
     EXPECT_FALSE(addUnit(rig, [](frmPLC& dialog) { type(dialog, "txtUI", "255"); }));
     EXPECT_EQ(rig.messages().back(), "UI identifier must be between 0 and 254.");
