@@ -4,11 +4,11 @@
 #include "engine/DeviceStatusLog.h"
 #include "platform/MessageBox.h"
 #include "platform/ServiceManager.h"
+#include "platform/qt/QtMessageBox.h"
 #include "server/CommandLine.h"
 #include "server/ConfigCheck.h"
 #include "server/LongOptions.h"
 #include "toolkit/SOCmnTrace.h"
-#include "ui/QtMessageBox.h"
 #include "ui/ServerMainWindow.h"
 #include "ui/WindowObserver.h"
 
@@ -78,9 +78,9 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         qInstallMessageHandler(qtMessagesToTrace);
     }
     QApplication application(argc, argv);
-    std::unique_ptr<ui::QtMessageBox> windowBoxes;
+    std::unique_ptr<QtMessageBox> windowBoxes;
     if (!headless) {
-        windowBoxes = std::make_unique<ui::QtMessageBox>();
+        windowBoxes = std::make_unique<QtMessageBox>();
         installMessageBoxes(windowBoxes.get());
     }
 

@@ -3,6 +3,7 @@
 #include "EditorError.h"
 #include "EditorState.h"
 #include "FileText.h"
+#include "NameRules.h"
 #include "fileformat/ConfigFormat.h"
 
 #include <cerrno>
@@ -16,21 +17,9 @@
 namespace vorn::editor {
 namespace {
 
-bool isNameStart(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-}
-
-bool isNameChar(unsigned char c) {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-// A branch is written as an element named after it, so its name must be an XML name, and not
-// "tag", which every reader would take for an item.
+// A branch is written as an element named after it.
 void checkBranchName(const std::string& name) {
-    bool valid = !name.empty() && isNameStart(static_cast<unsigned char>(name[0]));
-    for (size_t i = 1; valid && i < name.size(); ++i)
-        valid = isNameChar(static_cast<unsigned char>(name[i]));
-    if (!valid || equalsNoCase(name, "tag"))
+    if (!isWritableBranchName(name))
         throw EditorError(kErrInvalidValue, "Invalid property value: branch name \"" + name +
                                                 "\" cannot be written as an XML element name");
 }

@@ -22,7 +22,7 @@ void EditorState::startConfiguration(const std::string& path) {
 }
 
 void EditorState::countersFromCollections() {
-    auto next = [](size_t count) { return static_cast<int16_t>(count + 1); };
+    auto next = [](size_t count) { return static_cast<int32_t>(count + 1); };
     deviceCounter = next(devices.size());
     branchCounter = next(branches.size());
     itemCounter = next(items.size());

@@ -29,13 +29,14 @@ struct EditorState {
     KeyedCollection<clsModBusType> modbusTypes;
     NodeTree tree;
 
-    int16_t deviceCounter = 0;
-    int16_t branchCounter = 0;
-    int16_t itemCounter = 0;
-    int16_t typeCounter = 0;
+    // 32 bits: a file may hold far more than 32,767 objects of a kind.
+    int32_t deviceCounter = 0;
+    int32_t branchCounter = 0;
+    int32_t itemCounter = 0;
+    int32_t typeCounter = 0;
 
     std::vector<std::shared_ptr<clsItem>> itemClipboard; // slot 0 unused
-    int16_t copyCounter = 1;
+    int32_t copyCounter = 1;
 
     bool editDevice = false;
     bool editBranch = false;

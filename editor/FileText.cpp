@@ -108,7 +108,11 @@ int32_t toLong(const std::string& text, const std::string& what) {
 }
 
 uint16_t toPort(const std::string& text, const std::string& what) {
-    return toRange<uint16_t>(text, what, 0, 65535);
+    return toRange<uint16_t>(text, what, 1, 65535);
+}
+
+int32_t toMilliseconds(const std::string& text, const std::string& what) {
+    return toRange<int32_t>(text, what, 0, 2147483647.0);
 }
 
 bool equalsNoCase(const std::string& a, const char* b) {

@@ -26,7 +26,10 @@ std::string fileAttribute(const std::string& utf8);
 uint8_t toByte(const std::string& text, const std::string& what);
 int16_t toInteger(const std::string& text, const std::string& what);
 int32_t toLong(const std::string& text, const std::string& what);
+// A TCP port, 1..65535.
 uint16_t toPort(const std::string& text, const std::string& what);
+// A time in milliseconds, 0..2147483647.
+int32_t toMilliseconds(const std::string& text, const std::string& what);
 
 // ASCII case-insensitive equality, for element names.
 bool equalsNoCase(const std::string& a, const char* b);

@@ -47,6 +47,28 @@ public:
         return *found;
     }
 
+    // Puts `object` under `newKey` in the place of the entry under `oldKey`, so the order of the
+    // collection (and of the saved file) stays. Throws EditorError (5) when `oldKey` is not
+    // held, (457) when `newKey` is another entry's; the collection is then unchanged.
+    void replace(const std::string& oldKey, const std::string& newKey, std::shared_ptr<T> object) {
+        auto it = index_.find(oldKey);
+        if (it == index_.end())
+            throw EditorError(kErrInvalidArgument,
+                              "Invalid procedure call or argument: no element with key " + oldKey);
+        if (newKey.empty())
+            throw EditorError(kErrInvalidArgument, "Invalid procedure call or argument: empty key");
+        if (newKey != oldKey && contains(newKey))
+            throw EditorError(kErrDuplicateCollectionKey,
+                              "This key is already associated with an element of this "
+                              "collection: " +
+                                  newKey);
+        auto entry = it->second;
+        index_.erase(it);
+        entry->first = newKey;
+        entry->second = std::move(object);
+        index_.emplace(newKey, entry);
+    }
+
     bool remove(const std::string& key) {
         auto it = index_.find(key);
         if (it == index_.end())

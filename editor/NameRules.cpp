@@ -1,6 +1,7 @@
 #include "NameRules.h"
 
 #include "EditorError.h"
+#include "FileText.h"
 #include "NodeTree.h"
 #include "platform/MessageBox.h"
 
@@ -24,15 +25,49 @@ bool CheckDuplNames(const std::string& tag, const std::string& name, const NodeT
     return true;
 }
 
-bool CheckNameChars(const std::string& name) {
+std::optional<std::string> nameCharsProblem(const std::string& name, bool blankAllowed) {
     for (char refused : {' ', '.', ',', ':', ';', '\\', '/', '|'}) {
-        if (name.find(refused) != std::string::npos) {
-            showMessage(std::string("Character (") + refused + ") not acceptable in string " + name,
-                        kEditorCaption, MessageIcon::none, MessageButtons::ok);
-            return false;
-        }
+        if (refused == ' ' && blankAllowed)
+            continue;
+        if (name.find(refused) != std::string::npos)
+            return std::string("Character (") + refused + ") not acceptable in string " + name;
+    }
+    return std::nullopt;
+}
+
+bool CheckNameChars(const std::string& name) {
+    if (std::optional<std::string> problem = nameCharsProblem(name)) {
+        showMessage(*problem, kEditorCaption, MessageIcon::none, MessageButtons::ok);
+        return false;
     }
     return true;
+}
+
+namespace {
+
+bool isNameStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+
+bool isNameChar(unsigned char c) {
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+} // namespace
+
+bool isWritableBranchName(const std::string& name) {
+    bool valid = !name.empty() && isNameStart(static_cast<unsigned char>(name[0]));
+    for (size_t i = 1; valid && i < name.size(); ++i)
+        valid = isNameChar(static_cast<unsigned char>(name[i]));
+    return valid && !equalsNoCase(name, "tag");
+}
+
+std::optional<std::string> keyTakenProblem(const NodeTree& tree, const std::string& key,
+                                           const TreeNode* self) {
+    const TreeNode* holder = tree.find(key);
+    if (holder && holder != self)
+        return std::string("Name already existing. Please use a different name");
+    return std::nullopt;
 }
 
 int NumericKeyFilter(int keyAscii) {

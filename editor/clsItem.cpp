@@ -53,7 +53,7 @@ void clsItem::SetByXml(const DomNode& element, const std::string& parentKey) {
     sKey = parentKey + "." + sName;
 }
 
-void clsItem::SetByCopy(const clsItem& source, const std::string& parentKey, int16_t copyCounter) {
+void clsItem::SetByCopy(const clsItem& source, const std::string& parentKey, int32_t copyCounter) {
     sName = source.sName;
     sComment = source.sComment;
     sDataType = source.sDataType;

@@ -26,7 +26,7 @@ public:
     void SetByXml(const DomNode& element, const std::string& parentKey);
     // Makes this item a copy of `source` placed under `parentKey`; beside its source the copy
     // is named with "_" and `copyCounter` appended.
-    void SetByCopy(const clsItem& source, const std::string& parentKey, int16_t copyCounter);
+    void SetByCopy(const clsItem& source, const std::string& parentKey, int32_t copyCounter);
     std::string getParentKey() const { return parentKeyOf(sKey); }
     void AddToListView(ListView& list, bool withIndex) const;
     // The "tag" block at `level` tabs, with line ends.

@@ -25,7 +25,8 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
         const std::string context = "PLC " + name_;
         address_ = requiredAttribute(element, "address", context);
         ui_ = toByte(requiredAttribute(element, "id", context), "id of " + context);
-        timeout_ = toLong(requiredAttribute(element, "timeout", context), "timeout of " + context);
+        timeout_ =
+            toMilliseconds(requiredAttribute(element, "timeout", context), "timeout of " + context);
         if (auto port = optionalAttribute(element, "port"))
             port_ = toPort(*port, "port of " + context);
     } else {
@@ -65,9 +66,9 @@ void clsPLC::applySerialSetting(const std::string& element, const std::string& v
     else if (equalsNoCase(element, "FLOWCONTROL"))
         flowCtl_ = value;
     else if (equalsNoCase(element, "TIMEOUT"))
-        timeout_ = toLong(value, "timeout of " + context);
+        timeout_ = toMilliseconds(value, "timeout of " + context);
     else if (equalsNoCase(element, "SILENT"))
-        silent_ = toLong(value, "silent of " + context);
+        silent_ = toMilliseconds(value, "silent of " + context);
 }
 
 void clsPLC::AddToListView(ListView& list) const {

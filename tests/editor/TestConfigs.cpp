@@ -46,18 +46,6 @@ void addEveryRegisterType(EditorState& state, TreeNode& parent, const std::strin
     }
 }
 
-std::shared_ptr<clsPLC> tcpDevice(const std::string& name, const std::string& address, int id,
-                                  int timeout, int port) {
-    auto plc = std::make_shared<clsPLC>();
-    plc->setName(name);
-    plc->keyFromName();
-    plc->setAddress(address);
-    plc->setUI(static_cast<uint8_t>(id));
-    plc->setTimeout(timeout);
-    plc->setPort(static_cast<uint16_t>(port));
-    return plc;
-}
-
 std::shared_ptr<clsPLC> serialDevice(const std::string& name, int id, const std::string& com) {
     auto plc = std::make_shared<clsPLC>();
     plc->setName(name);
@@ -75,6 +63,18 @@ std::shared_ptr<clsPLC> serialDevice(const std::string& name, int id, const std:
 }
 
 } // namespace
+
+std::shared_ptr<clsPLC> tcpDevice(const std::string& name, const std::string& address, int id,
+                                  int timeout, int port) {
+    auto plc = std::make_shared<clsPLC>();
+    plc->setName(name);
+    plc->keyFromName();
+    plc->setAddress(address);
+    plc->setUI(static_cast<uint8_t>(id));
+    plc->setTimeout(timeout);
+    plc->setPort(static_cast<uint16_t>(port));
+    return plc;
+}
 
 void startNew(EditorState& state, const std::string& serverKind) {
     state.reset();
@@ -153,6 +153,28 @@ void buildRennickRoundTrip(EditorState& state) {
 
     TreeNode& r2 = addDevice(state, serialDevice("R2", 2, "COM1"));
     addItem(state, r2, item(r2.key, "Fan", "coil:boolean", 9, "READWRITE", 0, 0, "fan on"));
+}
+
+void buildLargeConfiguration(EditorState& state, int itemsPerBranch) {
+    startNew(state, format::kTarnvaleName);
+    const char* types[] = {"holding register:signed 16 bit", "holding register:32 bit float",
+                           "coil:boolean", "input register:unsigned 16 bit array",
+                           "holding register:string"};
+    for (int d = 0; d < 10; ++d) {
+        TreeNode& device =
+            addDevice(state, tcpDevice("Unit" + std::to_string(d),
+                                       "10.0.0." + std::to_string(d + 1), d + 1, 1000, 502));
+        for (int b = 0; b < 10; ++b) {
+            TreeNode& line = branch(state, device, "Line" + std::to_string(b));
+            for (int s = 0; s < 10; ++s) {
+                TreeNode& cell = branch(state, line, "Cell" + std::to_string(s));
+                for (int i = 0; i < itemsPerBranch; ++i)
+                    addItem(state, cell,
+                            item(cell.key, "Tag" + std::to_string(i), types[i % 5], i * 2,
+                                 "READWRITE", 0, 4, "generated tag " + std::to_string(i)));
+            }
+        }
+    }
 }
 
 std::string readFile(const std::string& path) {

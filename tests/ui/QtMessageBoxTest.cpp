@@ -1,4 +1,4 @@
-#include "ui/QtMessageBox.h"
+#include "platform/qt/QtMessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -35,7 +35,7 @@ void answerNextBox(SeenBox& seen, QMessageBox::StandardButton press) {
 TEST(QtMessageBox, ShowsARealBoxOwnedByTheWindowAndReturnsTheButtonPressed) {
     QMainWindow owner;
     owner.show();
-    ui::QtMessageBox boxes;
+    QtMessageBox boxes;
     SeenBox seen;
     answerNextBox(seen, QMessageBox::No);
     EXPECT_EQ(boxes.show(&owner, "Overwrite?", "Quillmar", MessageIcon::question,

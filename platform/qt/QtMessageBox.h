@@ -5,7 +5,7 @@
 
 #include "platform/MessageBox.h"
 
-namespace vorn::ui {
+namespace vorn {
 
 class QtMessageBox : public MessageBoxService {
 public:
@@ -13,4 +13,4 @@ public:
                        MessageIcon icon, MessageButtons buttons) override;
 };
 
-} // namespace vorn::ui
+} // namespace vorn

@@ -5,7 +5,7 @@
 #include <QThread>
 #include <QWidget>
 
-namespace vorn::ui {
+namespace vorn {
 namespace {
 
 QMessageBox::Icon qtIcon(MessageIcon icon) {
@@ -69,4 +69,4 @@ MessageAnswer QtMessageBox::show(void* owner, const std::string& text, const std
     return answerOf(box.exec(), buttons);
 }
 
-} // namespace vorn::ui
+} // namespace vorn

@@ -1,0 +1,161 @@
+#include "frmPLC.h"
+
+#include "editor/EditorError.h"
+#include "editor/EditorSession.h"
+#include "fileformat/ConfigFormat.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vorn::editor {
+namespace {
+
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+void setChoice(QComboBox* box, const std::string& value) {
+    const int index = box->findText(text(value));
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    else if (box->isEditable())
+        box->setEditText(text(value));
+}
+
+} // namespace
+
+frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
+    : QDialog(parent), session_(session), edited_(edited), serverKind_(session.state().serverKind) {
+    setObjectName("frmPLC");
+    setWindowTitle("Unit Properties");
+    setModal(true);
+    const bool tcp = serverKind_ != format::kRennickName;
+    form_ = new QFormLayout;
+    txtName_ = addLine("Unit Name", "txtName", true);
+    txtAddress_ = addLine("IP Address", "txtAddress", tcp);
+    txtTcpPort_ = addLine("TCP Port", "txtTcpPort", tcp);
+    txtUI_ = addLine("ModBus Unit Identifier", "txtUI", true);
+    txtPort_ = addLine("Port Name (COMx)", "txtPort", !tcp);
+    cmbBaud_ = addChoice("Baud rate (b/s)", "cmbBaud", baudChoices(), false, !tcp);
+    cmbParity_ = addChoice("Parity", "cmbParity", parityChoices(), false, !tcp);
+    // Data and stop bits side by side, both accepting typed text.
+    cmbData_ = new QComboBox(this);
+    cmbStop_ = new QComboBox(this);
+    for (auto [box, name, items] : {std::tuple{cmbData_, "cmbData", &dataBitsChoices()},
+                                    std::tuple{cmbStop_, "cmbStop", &stopBitsChoices()}}) {
+        box->setObjectName(name);
+        box->setEditable(true);
+        for (const std::string& item : *items)
+            box->addItem(text(item));
+        box->setEnabled(!tcp);
+    }
+    auto* bits = new QHBoxLayout;
+    bits->addWidget(cmbData_);
+    bits->addWidget(cmbStop_);
+    auto* bitsLabel = new QLabel("Data e Stop bits", this);
+    bitsLabel->setEnabled(!tcp);
+    form_->addRow(bitsLabel, bits);
+    cmbFlow_ = addChoice("Flow Control", "cmbFlow", flowChoices(), false, !tcp);
+    txtTimeout_ = addLine("Communication Timeout (ms)", "txtTimeout", true);
+    txtSilent_ = addLine("Silent interval (ms)", "txtSilent", !tcp);
+
+    auto* cmdOk = new QPushButton("Ok", this);
+    cmdOk->setObjectName("cmdOk");
+    cmdOk->setDefault(true);
+    auto* cmdCancel = new QPushButton("Quit", this);
+    cmdCancel->setObjectName("cmdCancel");
+    connect(cmdOk, &QPushButton::clicked, this, [this] { apply(); });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form_);
+    layout->addLayout(buttons);
+
+    const clsPLC* device = edited ? session.state().devices.find(edited->key).get() : nullptr;
+    setFields(device ? fieldsOf(*device, serverKind_)
+                     : newDeviceFields(serverKind_, session.state().deviceCounter));
+}
+
+QLineEdit* frmPLC::addLine(const char* label, const char* name, bool used) {
+    auto* line = new QLineEdit(this);
+    line->setObjectName(name);
+    auto* caption = new QLabel(label, this);
+    caption->setEnabled(used);
+    line->setEnabled(used);
+    form_->addRow(caption, line);
+    return line;
+}
+
+QComboBox* frmPLC::addChoice(const char* label, const char* name,
+                             const std::vector<std::string>& items, bool editable, bool used) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(name);
+    box->setEditable(editable);
+    for (const std::string& item : items)
+        box->addItem(text(item));
+    auto* caption = new QLabel(label, this);
+    caption->setEnabled(used);
+    box->setEnabled(used);
+    form_->addRow(caption, box);
+    return box;
+}
+
+DeviceFields frmPLC::fields() const {
+    DeviceFields fields;
+    fields.name = txtName_->text().toStdString();
+    fields.ui = txtUI_->text().toStdString();
+    fields.timeout = txtTimeout_->text().toStdString();
+    if (serverKind_ == format::kRennickName) {
+        fields.com = txtPort_->text().toStdString();
+        fields.baud = cmbBaud_->currentText().toStdString();
+        fields.parity = cmbParity_->currentText().toStdString();
+        fields.dataBits = cmbData_->currentText().toStdString();
+        fields.stopBits = cmbStop_->currentText().toStdString();
+        fields.flow = cmbFlow_->currentText().toStdString();
+        fields.silent = txtSilent_->text().toStdString();
+    } else {
+        fields.address = txtAddress_->text().toStdString();
+        fields.tcpPort = txtTcpPort_->text().toStdString();
+    }
+    return fields;
+}
+
+void frmPLC::setFields(const DeviceFields& fields) {
+    txtName_->setText(text(fields.name));
+    txtUI_->setText(text(fields.ui));
+    txtTimeout_->setText(text(fields.timeout));
+    txtAddress_->setText(text(fields.address));
+    txtTcpPort_->setText(text(fields.tcpPort));
+    txtPort_->setText(text(fields.com));
+    txtSilent_->setText(text(fields.silent));
+    setChoice(cmbBaud_, fields.baud);
+    setChoice(cmbParity_, fields.parity);
+    setChoice(cmbData_, fields.dataBits);
+    setChoice(cmbStop_, fields.stopBits);
+    setChoice(cmbFlow_, fields.flow);
+}
+
+void frmPLC::apply() {
+    const DeviceFields entered = fields();
+    const clsPLC* device = edited_ ? session_.state().devices.find(edited_->key).get() : nullptr;
+    if (auto problem = deviceFieldsProblem(entered, serverKind_, session_.state(), device)) {
+        showMessage(*problem, kEditorCaption, MessageIcon::none, MessageButtons::ok, this);
+        return;
+    }
+    auto made = deviceFromFields(entered, serverKind_);
+    const bool applied =
+        edited_ ? session_.replaceDevice(*edited_, made) : session_.addDevice(made);
+    if (applied)
+        accept();
+}
+
+} // namespace vorn::editor

@@ -1,0 +1,84 @@
+// Renders Quillmar's main window with a sample configuration opened, its list in report view
+// and in large-icon view, and the unit dialog of each server kind and the Modbus type dialog,
+// to PNG files in the folder given (default /tmp), to look at them on a real X server:
+//   xvfb-run -a quillmar_screenshots /tmp
+#include "ScriptedFileDialogs.h"
+#include "editor/EditorSession.h"
+#include "editor/window/frmEditing.h"
+#include "editor/window/frmModBus.h"
+#include "editor/window/frmPLC.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+#include <filesystem>
+
+using namespace vorn;
+using namespace vorn::editor;
+
+namespace {
+
+void settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? argv[1] : "/tmp";
+    const std::string sample =
+        std::filesystem::canonical(std::string(EDITOR_TEST_DATA) + "/roundtrip_tarnvale.xml")
+            .string();
+    const std::string scratch =
+        (std::filesystem::temp_directory_path() / "quillmar-shots").string();
+    std::filesystem::create_directories(scratch);
+
+    ScriptedMessageBox boxes;
+    ScopedMessageBoxes useBoxes(boxes);
+    test::ScriptedFileDialogs dialogs;
+    dialogs.queue(sample);
+    frmEditing window(dialogs, scratch, Registry(scratch + "/registry.ini"));
+    window.show();
+    window.action("mnuOpenCfg")->trigger();
+    if (TreeNode* pumps = window.session().state().tree.find("P1.Pumps"))
+        window.selectNode(*pumps);
+    settle(300);
+    const QString report = folder + "/quillmar-report.png";
+    window.grab().save(report);
+
+    window.action("mnuIcon")->trigger();
+    settle(300);
+    const QString icons = folder + "/quillmar-icons.png";
+    window.grab().save(icons);
+
+    QStringList shots{report, icons};
+    auto shoot = [&](QWidget& dialog, const QString& name) {
+        dialog.show();
+        settle(200);
+        shots << folder + "/" + name;
+        dialog.grab().save(shots.last());
+        dialog.close();
+    };
+    frmPLC tcpUnit(window.session(), window.session().state().tree.find("P2"), &window);
+    shoot(tcpUnit, "quillmar-unit-tarnvale.png");
+    frmModBus type(window.session(), "holding register", &window);
+    shoot(type, "quillmar-modbus-type.png");
+
+    const std::string rennick =
+        std::filesystem::canonical(std::string(EDITOR_TEST_DATA) + "/roundtrip_rennick.xml")
+            .string();
+    dialogs.queue(rennick);
+    window.action("mnuOpenCfg")->trigger();
+    frmPLC serialUnit(window.session(), nullptr, &window);
+    shoot(serialUnit, "quillmar-unit-rennick.png");
+
+    for (const QString& shot : shots)
+        std::printf("%s\n", qPrintable(shot));
+    std::filesystem::remove_all(scratch);
+    return 0;
+}

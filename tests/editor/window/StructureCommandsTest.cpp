@@ -1,0 +1,306 @@
+// Adding, editing and deleting units, Modbus types and branches through their dialogs.
+#include "TestConfigs.h"
+#include "WindowRig.h"
+#include "editor/ConfigImport.h"
+#include "fileformat/ConfigFormat.h"
+#include "editor/window/frmBranch.h"
+#include "editor/window/frmModBus.h"
+#include "editor/window/frmPLC.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::editor;
+using namespace vorn::editor::test;
+
+namespace {
+
+template <class T> T* child(QWidget& dialog, const char* name) {
+    T* found = dialog.findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void press(QWidget& dialog, const char* button) {
+    child<QPushButton>(dialog, button)->click();
+}
+
+void type(QWidget& dialog, const char* field, const QString& text) {
+    QLineEdit* line = child<QLineEdit>(dialog, field);
+    line->clear();
+    QTest::keyClicks(line, text);
+}
+
+void newConfiguration(WindowRig& rig, const char* kind) {
+    answerKindDialog(std::string(kind));
+    rig.window->action("new")->trigger();
+}
+
+// Opens the unit dialog with Add Unit, lets `fill` change it, presses Ok; when the dialog is
+// still open afterwards it is closed with Quit. True when it accepted.
+bool addUnit(WindowRig& rig, std::function<void(frmPLC&)> fill) {
+    bool accepted = false;
+    whenModal<frmPLC>([&](frmPLC& dialog) {
+        fill(dialog);
+        press(dialog, "cmdOk");
+        accepted = !dialog.isVisible();
+        if (!accepted)
+            press(dialog, "cmdCancel");
+    });
+    rig.clickNode("");
+    rig.window->action("plc")->trigger();
+    return accepted;
+}
+
+} // namespace
+
+TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
+    WindowRig rig;
+    newConfiguration(rig, format::kTarnvaleName);
+    QString proposed;
+    bool tcpFieldsOnly = false;
+    EXPECT_TRUE(addUnit(rig, [&](frmPLC& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Unit Properties");
+        proposed = child<QLineEdit>(dialog, "txtName")->text();
+        tcpFieldsOnly = child<QLineEdit>(dialog, "txtAddress")->isEnabled() &&
+                        child<QLineEdit>(dialog, "txtTcpPort")->isEnabled() &&
+                        !child<QLineEdit>(dialog, "txtPort")->isEnabled() &&
+                        !child<QComboBox>(dialog, "cmbBaud")->isEnabled() &&
+                        !child<QLineEdit>(dialog, "txtSilent")->isEnabled();
+        type(dialog, "txtUI", "254");
+    }));
+    EXPECT_EQ(proposed, "New Plc 0");
+    EXPECT_TRUE(tcpFieldsOnly);
+    EXPECT_EQ(rig.window->session().state().devices.item("New Plc 0").getUI(), 254);
+    EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "New Plc 0");
+    EXPECT_EQ(rig.listRows(), QStringList{"New Plc 0"});
+    EXPECT_FALSE(rig.window->session().state().configSaved);
+
+    // The first branch of a new configuration is proposed as NewBranch0.
+    QString branchProposed;
+    whenModal<frmBranch>([&](frmBranch& dialog) {
+        branchProposed = dialog.nameText()->text();
+        press(dialog, "cmdOk");
+    });
+    rig.window->action("branch")->trigger();
+    EXPECT_EQ(branchProposed, "NewBranch0");
+    EXPECT_TRUE(rig.window->session().state().branches.contains("New Plc 0.NewBranch0"));
+
+    // 255 is refused with its message and the dialog stays open.
+    EXPECT_FALSE(addUnit(rig, [](frmPLC& dialog) { type(dialog, "txtUI", "255"); }));
+    EXPECT_EQ(rig.messages().back(), "UI identifier must be between 0 and 254.");
+    // Two units at different addresses may both use 1.
+    EXPECT_TRUE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "A");
+        type(dialog, "txtAddress", "10.0.0.1");
+    }));
+    EXPECT_TRUE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "B");
+        type(dialog, "txtAddress", "10.0.0.2");
+    }));
+    EXPECT_FALSE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "C");
+        type(dialog, "txtAddress", "10.0.0.2");
+    }));
+    EXPECT_EQ(rig.messages().back(), "UI already existing. Please use a different one");
+    for (const char* name : {"P.1", "", "ModBus"}) {
+        EXPECT_FALSE(addUnit(rig, [name](frmPLC& dialog) { type(dialog, "txtName", name); }));
+    }
+    EXPECT_EQ(rig.window->session().state().devices.size(), 3u);
+}
+
+TEST(QuillmarUnits, SerialUnitsShareTheirLineSettings) {
+    WindowRig rig;
+    newConfiguration(rig, format::kRennickName);
+    bool serialFieldsOnly = false;
+    EXPECT_TRUE(addUnit(rig, [&](frmPLC& dialog) {
+        serialFieldsOnly = !child<QLineEdit>(dialog, "txtAddress")->isEnabled() &&
+                           child<QLineEdit>(dialog, "txtPort")->isEnabled() &&
+                           child<QComboBox>(dialog, "cmbData")->isEditable();
+        type(dialog, "txtName", "R1");
+    }));
+    EXPECT_TRUE(serialFieldsOnly);
+    EXPECT_FALSE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "R2");
+        type(dialog, "txtUI", "2");
+        child<QComboBox>(dialog, "cmbBaud")->setCurrentText("19200");
+    }));
+    EXPECT_EQ(rig.messages().back(), "Plc R1 has the same port but different Baud Rate");
+    EXPECT_TRUE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "R2");
+        type(dialog, "txtUI", "2");
+        type(dialog, "txtPort", "COM2");
+        child<QComboBox>(dialog, "cmbBaud")->setCurrentText("19200");
+    }));
+    EXPECT_EQ(rig.window->session().state().devices.item("R2").getBaud(), 19200);
+}
+
+TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
+    WindowRig rig;
+    rig.open(rig.writeSample());
+    whenModal<frmPLC>([](frmPLC& dialog) {
+        type(dialog, "txtName", "Press");
+        press(dialog, "cmdOk");
+    });
+    rig.doubleClickNode("P1");
+    settle(50);
+    const EditorState& state = rig.window->session().state();
+    ASSERT_TRUE(state.devices.contains("Press"));
+    EXPECT_TRUE(state.items.contains("Press.Pumps.Valves.Open"));
+    EXPECT_EQ(state.devices.begin()->first, "Press");
+
+    rig.dialogs.queue(rig.dir.file("renamed.xml"));
+    rig.window->action("mnuSaveAs")->trigger();
+    EditorState reopened;
+    reopened.startConfiguration(rig.dir.file("renamed.xml"));
+    ASSERT_TRUE(ImportXML(reopened, rig.dir.file("renamed.xml")));
+    EXPECT_EQ(reopened.devices.begin()->first, "Press");
+    EXPECT_EQ(reopened.items.size(), state.items.size());
+    EXPECT_TRUE(reopened.items.contains("Press.Pumps.T15"));
+}
+
+TEST(QuillmarTypes, TheTypeDialogProposesStandardCodesAndLocksTheKindWhenEditing) {
+    WindowRig rig;
+    newConfiguration(rig, format::kTarnvaleName);
+    rig.clickNode("ModBus");
+    auto addType = [&](std::function<void(frmModBus&)> fill) {
+        bool accepted = false;
+        whenModal<frmModBus>([&](frmModBus& dialog) {
+            fill(dialog);
+            press(dialog, "cmdOk");
+            accepted = !dialog.isVisible();
+            if (!accepted)
+                press(dialog, "cmdCancel");
+        });
+        rig.window->action("modbus")->trigger();
+        return accepted;
+    };
+    auto pick = [](frmModBus& dialog, const char* kind) {
+        QComboBox* kinds = child<QComboBox>(dialog, "cmbMBType");
+        kinds->setCurrentText(kind);
+        emit kinds->textActivated(kind);
+    };
+    EXPECT_FALSE(addType([](frmModBus&) {}));
+    EXPECT_EQ(rig.messages().back(), "Check Read Function code");
+
+    bool writeDisabled = false;
+    EXPECT_TRUE(addType([&](frmModBus& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "ModBus Data Type Properties");
+        pick(dialog, "input register");
+        EXPECT_EQ(child<QLineEdit>(dialog, "txtReadCode")->text(), "4");
+        writeDisabled = !child<QLineEdit>(dialog, "txtWriteCode")->isEnabled() &&
+                        !child<QCheckBox>(dialog, "chkSingle")->isEnabled() &&
+                        child<QLineEdit>(dialog, "txtWriteCode")->text().isEmpty();
+    }));
+    EXPECT_TRUE(writeDisabled);
+    const EditorState& state = rig.window->session().state();
+    EXPECT_EQ(state.modbusTypes.item("input register").getWriteCode(), 0);
+    EXPECT_EQ(state.modbusTypes.item("input register").getSingleWrCode(), 0);
+    EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "input register");
+    EXPECT_EQ(rig.listRows(), QStringList{"input register"}); // the folder's contents
+
+    EXPECT_TRUE(addType([&](frmModBus& dialog) {
+        pick(dialog, "holding register");
+        child<QCheckBox>(dialog, "chkSingle")->click();
+    }));
+    EXPECT_EQ(state.modbusTypes.item("holding register").getWriteCode(), 16);
+    EXPECT_EQ(state.modbusTypes.item("holding register").getSingleWrCode(), 0);
+    EXPECT_TRUE(addType([&](frmModBus& dialog) { pick(dialog, "coil"); }));
+    EXPECT_FALSE(addType([&](frmModBus& dialog) { pick(dialog, "coil"); }));
+    EXPECT_EQ(rig.messages().back(), "ModBus type already existing");
+
+    // Editing holding register: the box comes back unticked and the kind cannot change.
+    bool unticked = false, kindLocked = false;
+    whenModal<frmModBus>([&](frmModBus& dialog) {
+        unticked = !child<QCheckBox>(dialog, "chkSingle")->isChecked() &&
+                   child<QLineEdit>(dialog, "txtSingleCode")->text().isEmpty();
+        kindLocked = !child<QComboBox>(dialog, "cmbMBType")->isEnabled();
+        type(dialog, "txtReadCode", "4");
+        press(dialog, "cmdOk");
+    });
+    rig.doubleClickNode("holding register");
+    settle(50);
+    EXPECT_TRUE(unticked);
+    EXPECT_TRUE(kindLocked);
+    EXPECT_EQ(state.modbusTypes.item("holding register").getReadCode(), 4);
+    EXPECT_EQ(state.modbusTypes.size(), 3u);
+}
+
+TEST(QuillmarBranches, NewBranchesAreProposedNumberedAndRenamesReKeyTheirItems) {
+    WindowRig rig;
+    rig.open(rig.writeSample());
+    QString proposed;
+    whenModal<frmBranch>([&](frmBranch& dialog) {
+        proposed = dialog.nameText()->text();
+        type(dialog, "txtBranchName", "1st");
+        press(dialog, "cmdOk");
+        type(dialog, "txtBranchName", "Level"); // an item beside it
+        press(dialog, "cmdOk");
+        type(dialog, "txtBranchName", "Tanks");
+        press(dialog, "cmdOk");
+    });
+    rig.clickNode("P1");
+    rig.window->action("branch")->trigger();
+    EXPECT_EQ(proposed, "NewBranch5"); // four branches in the file, plus 1
+    ASSERT_EQ(rig.messages().size(), 2u);
+    EXPECT_EQ(rig.messages()[1], "Name already existing. Please use a different name");
+    EXPECT_TRUE(rig.window->session().state().branches.contains("P1.Tanks"));
+    EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "Tanks");
+
+    whenModal<frmBranch>([&](frmBranch& dialog) {
+        type(dialog, "txtBranchName", "Valve_Bank");
+        press(dialog, "cmdOk");
+    });
+    rig.doubleClickNode("P1.Pumps.Valves");
+    settle(50);
+    const EditorState& state = rig.window->session().state();
+    EXPECT_TRUE(state.items.contains("P1.Pumps.Valve_Bank.Open"));
+    EXPECT_FALSE(state.items.contains("P1.Pumps.Valves.Open"));
+    EXPECT_TRUE(state.tree.contains("P1.Pumps.Valve_Bank.States"));
+}
+
+TEST(QuillmarDelete, AUnitThatIsNotEmptyStaysAndABranchGoesWithEverythingBelow) {
+    WindowRig rig;
+    rig.open(rig.writeSample());
+    rig.clickNode("P1");
+    rig.boxes.queueAnswer(MessageAnswer::yes);
+    rig.window->action("delete")->trigger();
+    EXPECT_EQ(rig.messages(), (std::vector<std::string>{"Are you sure you want to delete P1?",
+                                                        "This unit is not empty"}));
+    EXPECT_TRUE(rig.window->session().state().devices.contains("P1"));
+
+    rig.boxes.clear();
+    rig.clickNode("P1.Pumps");
+    rig.boxes.queueAnswer(MessageAnswer::yes);
+    rig.window->action("mnuDelete")->trigger();
+    EXPECT_EQ(rig.messages(),
+              std::vector<std::string>{"Are you sure you want to delete Pumps and all its items?"});
+    const EditorState& state = rig.window->session().state();
+    EXPECT_FALSE(state.tree.contains("P1.Pumps"));
+    EXPECT_FALSE(state.items.contains("P1.Pumps.T1"));
+    EXPECT_FALSE(state.branches.contains("P1.Pumps.Valves"));
+    EXPECT_EQ(rig.window->itemOf(&rig.node("P1"))->childCount(), 1); // Level
+    EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "P1");
+    EXPECT_EQ(rig.listRows(), QStringList{"P1"});
+
+    // Items selected in a branch's list go together after one question.
+    rig.boxes.clear();
+    rig.clickNode("P2.Drives");
+    QTreeWidget* report = rig.window->list()->reportView();
+    report->setFocus();
+    report->selectAll();
+    rig.boxes.queueAnswer(MessageAnswer::yes);
+    rig.window->action("delete")->trigger();
+    EXPECT_EQ(rig.messages(),
+              std::vector<std::string>{"Are you sure you want to delete the selected items ?"});
+    EXPECT_FALSE(state.items.contains("P2.Drives.MY_MOTOR"));
+    EXPECT_TRUE(state.items.contains("P2.Drives.Hall.MOTOR_1"));
+    EXPECT_EQ(rig.window->list()->rowCount(), 0);
+}
