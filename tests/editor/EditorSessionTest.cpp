@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct ScriptedHost : SessionHost {
-    std::optional<std::string> kind = std::string(format::kTarnvaleName);
+    std::optional<std::string> kind = std::string(vorn::format::kTarnvaleName);
     std::string openPath;
     std::string saveAsPath;
     std::vector<std::string> calls;
@@ -100,10 +100,10 @@ TEST_F(EditorSessionTest, NewAsksTheKindAndClosingThatDialogChangesNothing) {
     EXPECT_FALSE(session_->configurationShown());
     EXPECT_EQ(groupsOf(session_->enabling()), (std::vector<int>{1}));
 
-    host_.kind = format::kRennickName;
+    host_.kind = vorn::format::kRennickName;
     session_->newConfiguration();
     EXPECT_EQ(session_->currentPath(), dir_ + "/Rennick.xml");
-    EXPECT_EQ(session_->state().serverKind, format::kRennickName);
+    EXPECT_EQ(session_->state().serverKind, vorn::format::kRennickName);
     EXPECT_TRUE(session_->state().configOpen);
     EXPECT_FALSE(session_->state().configSaved);
     EXPECT_EQ(session_->state().tree.root()->text, dir_ + "/Rennick.xml");
@@ -115,7 +115,7 @@ TEST_F(EditorSessionTest, NewAsksTheKindAndClosingThatDialogChangesNothing) {
     host_.kind.reset();
     session_->newConfiguration();
     EXPECT_EQ(texts(), std::vector<std::string>{"Do you want to save active configuration?"});
-    EXPECT_EQ(session_->state().serverKind, format::kRennickName);
+    EXPECT_EQ(session_->state().serverKind, vorn::format::kRennickName);
     EXPECT_TRUE(session_->state().configOpen);
 }
 
@@ -125,7 +125,7 @@ TEST_F(EditorSessionTest, SaveWritesTheFileStoresThePathAndSaysSo) {
     const std::string path = dir_ + "/Tarnvale.xml";
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(texts(), std::vector<std::string>{path + " saved"});
-    EXPECT_EQ(registeredPath(format::kTarnvaleName), path);
+    EXPECT_EQ(registeredPath(vorn::format::kTarnvaleName), path);
     EXPECT_TRUE(session_->state().configSaved);
 }
 
@@ -167,7 +167,7 @@ TEST_F(EditorSessionTest, OverwriteNoLeadsToSaveAsAndCancelStopsTheCommandThatAs
     EXPECT_TRUE(texts().empty());
     EXPECT_EQ(session_->currentPath(), dir_ + "/other.xml");
     EXPECT_EQ(session_->state().tree.root()->text, dir_ + "/other.xml");
-    EXPECT_EQ(registeredPath(format::kTarnvaleName), dir_ + "/other.xml");
+    EXPECT_EQ(registeredPath(vorn::format::kTarnvaleName), dir_ + "/other.xml");
     EXPECT_EQ(readFile(path), "old");
 }
 

@@ -25,12 +25,12 @@ std::string problem(const DeviceFields& fields, const std::string& kind, const E
 
 std::shared_ptr<clsPLC> serialUnit(const std::string& name, int id, const std::string& com,
                                    int baud) {
-    DeviceFields fields = newDeviceFields(format::kRennickName, 0);
+    DeviceFields fields = newDeviceFields(vorn::format::kRennickName, 0);
     fields.name = name;
     fields.ui = std::to_string(id);
     fields.com = com;
     fields.baud = std::to_string(baud);
-    return deviceFromFields(fields, format::kRennickName);
+    return deviceFromFields(fields, vorn::format::kRennickName);
 }
 
 } // namespace
@@ -51,13 +51,13 @@ TEST(NumericText, NumbersAsTypedAndTheirLeadingNumber) {
 }
 
 TEST(DeviceForm, NewUnitsAreProposedWithTheirDefaults) {
-    DeviceFields tcp = newDeviceFields(format::kTarnvaleName, 0);
+    DeviceFields tcp = newDeviceFields(vorn::format::kTarnvaleName, 0);
     EXPECT_EQ(tcp.name, "New Plc 0");
     EXPECT_EQ(tcp.ui, "1");
     EXPECT_EQ(tcp.timeout, "2000");
     EXPECT_EQ(tcp.address, "192.168.0.1");
     EXPECT_EQ(tcp.tcpPort, "502");
-    DeviceFields serial = newDeviceFields(format::kRennickName, 7);
+    DeviceFields serial = newDeviceFields(vorn::format::kRennickName, 7);
     EXPECT_EQ(serial.name, "New Plc 7");
     EXPECT_EQ(serial.com + serial.baud + serial.parity + serial.dataBits + serial.stopBits +
                   serial.flow + serial.silent,
@@ -68,46 +68,49 @@ TEST(DeviceForm, NewUnitsAreProposedWithTheirDefaults) {
 
 TEST(DeviceForm, IdentifierRulesAndUniquenessPerConnection) {
     EditorState state;
-    startNew(state, format::kTarnvaleName);
+    startNew(state, vorn::format::kTarnvaleName);
     auto first = tcpDevice("P1", "10.0.0.1", 1, 1000, 502);
     addDevice(state, first);
     addDevice(state, tcpDevice("P2", "10.0.0.1", 2, 1000, 502));
 
-    DeviceFields fields = newDeviceFields(format::kTarnvaleName, 3);
+    DeviceFields fields = newDeviceFields(vorn::format::kTarnvaleName, 3);
     fields.ui = "254";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "ok");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "ok");
     fields.ui = "255";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "UI identifier must be between 0 and 254.");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+              "UI identifier must be between 0 and 254.");
     fields.ui = "-1";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "UI identifier must be between 0 and 254.");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+              "UI identifier must be between 0 and 254.");
     fields.ui = "abc";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "UI identifier is not valid.");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "UI identifier is not valid.");
 
     // Identifier 1 is free at another address, taken on P1's connection.
     fields.ui = "1";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "ok");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "ok");
     fields.address = "10.0.0.1";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "UI already existing. Please use a different one");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+              "UI already existing. Please use a different one");
     fields.tcpPort = "5020";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "ok");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "ok");
 
     // Editing P1 without changing its identifier passes; changing it to P2's fails.
-    DeviceFields edit = fieldsOf(*first, format::kTarnvaleName);
-    EXPECT_EQ(problem(edit, format::kTarnvaleName, state, first.get()), "ok");
+    DeviceFields edit = fieldsOf(*first, vorn::format::kTarnvaleName);
+    EXPECT_EQ(problem(edit, vorn::format::kTarnvaleName, state, first.get()), "ok");
     edit.ui = "2";
-    EXPECT_EQ(problem(edit, format::kTarnvaleName, state, first.get()),
+    EXPECT_EQ(problem(edit, vorn::format::kTarnvaleName, state, first.get()),
               "UI already existing. Please use a different one");
 }
 
 TEST(DeviceForm, NamesAddressesAndNumbersTheFilesCannotCarryAreRefused) {
     EditorState state;
-    startNew(state, format::kTarnvaleName);
+    startNew(state, vorn::format::kTarnvaleName);
     addModbusType(state, modbusType("coil", 1, 15, 5));
     addDevice(state, tcpDevice("P1", "10.0.0.1", 1, 1000, 502));
     auto refusedName = [&](const std::string& name) {
-        DeviceFields fields = newDeviceFields(format::kTarnvaleName, 1);
+        DeviceFields fields = newDeviceFields(vorn::format::kTarnvaleName, 1);
         fields.name = name;
-        return problem(fields, format::kTarnvaleName, state);
+        return problem(fields, vorn::format::kTarnvaleName, state);
     };
     EXPECT_EQ(refusedName(""), "Name field is empty.");
     EXPECT_EQ(refusedName("P.1"), "Character (.) not acceptable in string P.1");
@@ -117,27 +120,30 @@ TEST(DeviceForm, NamesAddressesAndNumbersTheFilesCannotCarryAreRefused) {
     EXPECT_EQ(refusedName("coil"), "Name already existing. Please use a different name");
     EXPECT_EQ(refusedName("P1"), "Name already existing. Please use a different name");
 
-    DeviceFields fields = newDeviceFields(format::kTarnvaleName, 1);
+    DeviceFields fields = newDeviceFields(vorn::format::kTarnvaleName, 1);
     fields.timeout = "-1";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "Timeout must be between 0 and 2147483647.");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+              "Timeout must be between 0 and 2147483647.");
     fields.timeout = "x";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "Timeout value is not valid.");
-    fields = newDeviceFields(format::kTarnvaleName, 1);
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "Timeout value is not valid.");
+    fields = newDeviceFields(vorn::format::kTarnvaleName, 1);
     fields.address = "";
-    EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "Address field is empty.");
+    EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "Address field is empty.");
     for (const char* address : {"10.0.0", "10.0.0.1x", "10.0.0.256", "plc.local"}) {
         fields.address = address;
-        EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "Address is not a valid IPv4 address.")
+        EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+                  "Address is not a valid IPv4 address.")
             << address;
     }
     fields.address = "10.0.0.9";
     for (const char* port : {"0", "65536", "x", ""}) {
         fields.tcpPort = port;
-        EXPECT_EQ(problem(fields, format::kTarnvaleName, state), "TCP port must be between 1 and 65535.")
+        EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
+                  "TCP port must be between 1 and 65535.")
             << port;
     }
     fields.tcpPort = "5020";
-    auto device = deviceFromFields(fields, format::kTarnvaleName);
+    auto device = deviceFromFields(fields, vorn::format::kTarnvaleName);
     EXPECT_EQ(device->getPort(), 5020);
     EXPECT_EQ(device->getAddress(), "10.0.0.9");
     EXPECT_EQ(device->sKey(), "New Plc 1");
@@ -146,13 +152,13 @@ TEST(DeviceForm, NamesAddressesAndNumbersTheFilesCannotCarryAreRefused) {
 
 TEST(DeviceForm, SerialPortsAndLineSettings) {
     EditorState state;
-    startNew(state, format::kRennickName);
+    startNew(state, vorn::format::kRennickName);
     addDevice(state, serialUnit("R1", 1, "COM1", 9600));
     auto serialProblem = [&](auto change) {
-        DeviceFields fields = newDeviceFields(format::kRennickName, 2);
+        DeviceFields fields = newDeviceFields(vorn::format::kRennickName, 2);
         fields.ui = "2";
         change(fields);
-        return problem(fields, format::kRennickName, state);
+        return problem(fields, vorn::format::kRennickName, state);
     };
     EXPECT_EQ(serialProblem([](DeviceFields& f) { f.com = "com1"; }),
               "Invalid Port name. It must begin with \"COM\"");
@@ -195,7 +201,7 @@ TEST(DeviceForm, SerialPortsAndLineSettings) {
 
 TEST(ModbusTypeForm, KindsProposeTheirCodesAndTheChecksRunInOrder) {
     EditorState state;
-    startNew(state, format::kTarnvaleName);
+    startNew(state, vorn::format::kTarnvaleName);
     addModbusType(state, modbusType("coil", 1, 15, 5));
 
     ModbusTypeFields inputRegister = fieldsForKind("input register");

@@ -177,7 +177,7 @@ TEST(NodeListing, RowsSortAsTextOnAnyColumnWithoutRegardToCase) {
 
 TEST(FindNode, MatchesTheBeginningOfTheTextWithoutRegardToCaseInDisplayOrder) {
     EditorState state;
-    startNew(state, format::kTarnvaleName);
+    startNew(state, vorn::format::kTarnvaleName);
     TreeNode& p1 = addDevice(state, tcpDevice("P1", "10.0.0.1", 1, 1000, 502));
     TreeNode& drives = branch(state, p1, "Drives");
     addItem(state, drives, item(drives.key, "MY_MOTOR", "coil:boolean", 1));
@@ -203,7 +203,7 @@ TEST(ConfigFileRegistry, StoresThePathUnderTheServerKindsKeyAndIsSilentOnFailure
         (std::filesystem::temp_directory_path() / "editor-registry-XXXXXX").string();
     const std::string dir = ::mkdtemp(pattern.data());
     Registry registry(dir + "/registry.ini");
-    storeConfigFilePath(registry, format::kRennickName, "/srv/plant/Rennick.xml");
+    storeConfigFilePath(registry, vorn::format::kRennickName, "/srv/plant/Rennick.xml");
     // Read as the servers read it.
     EXPECT_EQ(registry.readString("SOFTWARE\\VornAutomation\\Rennick", "ConfigFile"),
               "/srv/plant/Rennick.xml");
@@ -212,7 +212,7 @@ TEST(ConfigFileRegistry, StoresThePathUnderTheServerKindsKeyAndIsSilentOnFailure
     ScriptedMessageBox boxes;
     ScopedMessageBoxes scope(boxes);
     Registry unwritable(dir + "/registry.ini/inside-a-file.ini");
-    storeConfigFilePath(unwritable, format::kTarnvaleName, "/x.xml");
+    storeConfigFilePath(unwritable, vorn::format::kTarnvaleName, "/x.xml");
     EXPECT_TRUE(boxes.shown().empty());
     std::filesystem::remove_all(dir);
 }
@@ -237,7 +237,7 @@ TEST(CommandHandler, AnErrorEndsTheHandlerWithTheStandardMessageNamingIt) {
 
 TEST(EditorState, CountersOfAFileWithFortyThousandItemsDoNotWrap) {
     EditorState state;
-    startNew(state, format::kTarnvaleName);
+    startNew(state, vorn::format::kTarnvaleName);
     TreeNode& p1 = addDevice(state, tcpDevice("P1", "10.0.0.1", 1, 1000, 502));
     for (int i = 0; i < 40000; ++i)
         addItem(state, p1, item(p1.key, "T" + std::to_string(i), "coil:boolean", i % 65536));

@@ -1,8 +1,8 @@
 // The main window's start-up and file commands, driven like a user on the offscreen platform.
 #include "TestConfigs.h"
 #include "WindowRig.h"
-#include "fileformat/ConfigFormat.h"
 #include "editor/window/frmFind.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <QAction>
 #include <QMenu>
@@ -124,7 +124,7 @@ TEST(QuillmarWindow, NewAsksTheKindProposesTheProgramFolderAndEnablesTheFileComm
     EXPECT_EQ(rig.enabledCommands(), kNoConfigurationCommands);
     EXPECT_FALSE(window.tree()->isVisible());
 
-    answerKindDialog(std::string(format::kTarnvaleName));
+    answerKindDialog(std::string(vorn::format::kTarnvaleName));
     window.action("mnuNewCfg")->trigger();
     const std::string path = rig.dir.file("Tarnvale.xml");
     EXPECT_EQ(window.session().currentPath(), path);
@@ -198,7 +198,7 @@ TEST(QuillmarWindow, OpenFillsTreeAndListAndARejectedFileLeavesNothingToOverwrit
 TEST(QuillmarWindow, SaveOverAnExistingFileAsksAndNoLeadsToSaveAsCancelStopsNewAndClose) {
     WindowRig rig;
     frmEditing& window = *rig.window;
-    answerKindDialog(std::string(format::kTarnvaleName));
+    answerKindDialog(std::string(vorn::format::kTarnvaleName));
     window.action("new")->trigger();
     const std::string path = rig.dir.write("Tarnvale.xml", "old");
 
@@ -240,7 +240,7 @@ TEST(QuillmarWindow, SaveOverAnExistingFileAsksAndNoLeadsToSaveAsCancelStopsNewA
               (std::vector<std::string>{"File " + path + " already existing. Overwrite?",
                                         path + " saved"}));
     EXPECT_NE(readFile(path).find("<VornModBusTcpIpCfg>"), std::string::npos);
-    EXPECT_EQ(rig.registeredPath(format::kTarnvaleName), path);
+    EXPECT_EQ(rig.registeredPath(vorn::format::kTarnvaleName), path);
     EXPECT_TRUE(window.session().state().configSaved);
 
     // Save As to another name: the root shows it, the registry follows, no box.
@@ -249,7 +249,7 @@ TEST(QuillmarWindow, SaveOverAnExistingFileAsksAndNoLeadsToSaveAsCancelStopsNewA
     window.action("mnuSaveAs")->trigger();
     EXPECT_TRUE(rig.messages().empty());
     EXPECT_EQ(window.tree()->topLevelItem(0)->text(0).toStdString(), rig.dir.file("plant.xml"));
-    EXPECT_EQ(rig.registeredPath(format::kTarnvaleName), rig.dir.file("plant.xml"));
+    EXPECT_EQ(rig.registeredPath(vorn::format::kTarnvaleName), rig.dir.file("plant.xml"));
 
     // Close of a saved configuration asks nothing and leaves only New, Open, Exit, About.
     rig.boxes.clear();
@@ -269,7 +269,7 @@ TEST(QuillmarWindow, ASaveIntoAReadOnlyFolderShowsTheStandardErrorAndChangesNoth
     }
     frmEditing window(rig.dialogs, locked, Registry());
     window.show();
-    answerKindDialog(std::string(format::kRennickName));
+    answerKindDialog(std::string(vorn::format::kRennickName));
     window.action("new")->trigger();
     window.action("save")->trigger();
     ASSERT_EQ(rig.messages().size(), 1u);
@@ -294,7 +294,7 @@ TEST(QuillmarWindow, ASaveIntoAReadOnlyFolderShowsTheStandardErrorAndChangesNoth
 TEST(QuillmarWindow, ExitWithUnsavedChangesNoClosesWithoutSavingAndClosesTheFindDialog) {
     WindowRig rig;
     frmEditing& window = *rig.window;
-    answerKindDialog(std::string(format::kTarnvaleName));
+    answerKindDialog(std::string(vorn::format::kTarnvaleName));
     window.action("new")->trigger();
     window.action("find")->trigger();
     ASSERT_NE(window.findDialog(), nullptr);

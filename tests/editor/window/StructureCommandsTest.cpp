@@ -2,10 +2,10 @@
 #include "TestConfigs.h"
 #include "WindowRig.h"
 #include "editor/ConfigImport.h"
-#include "fileformat/ConfigFormat.h"
 #include "editor/window/frmBranch.h"
 #include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -63,7 +63,7 @@ bool addUnit(WindowRig& rig, std::function<void(frmPLC&)> fill) {
 
 TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
     WindowRig rig;
-    newConfiguration(rig, format::kTarnvaleName);
+    newConfiguration(rig, vorn::format::kTarnvaleName);
     QString proposed;
     bool tcpFieldsOnly = false;
     EXPECT_TRUE(addUnit(rig, [&](frmPLC& dialog) {
@@ -118,7 +118,7 @@ TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
 
 TEST(QuillmarUnits, SerialUnitsShareTheirLineSettings) {
     WindowRig rig;
-    newConfiguration(rig, format::kRennickName);
+    newConfiguration(rig, vorn::format::kRennickName);
     bool serialFieldsOnly = false;
     EXPECT_TRUE(addUnit(rig, [&](frmPLC& dialog) {
         serialFieldsOnly = !child<QLineEdit>(dialog, "txtAddress")->isEnabled() &&
@@ -168,7 +168,7 @@ TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
 
 TEST(QuillmarTypes, TheTypeDialogProposesStandardCodesAndLocksTheKindWhenEditing) {
     WindowRig rig;
-    newConfiguration(rig, format::kTarnvaleName);
+    newConfiguration(rig, vorn::format::kTarnvaleName);
     rig.clickNode("ModBus");
     auto addType = [&](std::function<void(frmModBus&)> fill) {
         bool accepted = false;

@@ -3,8 +3,8 @@
 #include "TestConfigs.h"
 #include "editor/ConfigExport.h"
 #include "editor/ModelInsert.h"
-#include "fileformat/ConfigFormat.h"
 #include "editor/window/frmSelect.h"
+#include "fileformat/ConfigFormat.h"
 
 #include <QAction>
 #include <QApplication>
@@ -149,7 +149,9 @@ void answerKindDialogWithin(std::optional<std::string> kind, bool* seen, int att
             dialog->reject();
             return;
         }
-        dialog->findChild<QRadioButton*>(*kind == format::kRennickName ? "optRTU" : "optTcpip")->click();
+        dialog
+            ->findChild<QRadioButton*>(*kind == vorn::format::kRennickName ? "optRTU" : "optTcpip")
+            ->click();
         dialog->findChild<QPushButton*>("cmdOk")->click();
     });
 }
