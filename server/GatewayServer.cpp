@@ -70,16 +70,42 @@ void GatewayServer::setTestTool(bool on) {
     entry_->setTimingParameter(on ? 1000 : 50);
 }
 
+bool GatewayServer::pollsPerConnection() const {
+    auto mode = registry_.readString(profileOf(identity_.kind).registryKey, "PollingMode");
+    return mode && *mode == "perConnection";
+}
+
+modbus::CommThread* GatewayServer::engine() {
+    if (workers_ && workers_->count() > 0)
+        return &workers_->engine(0);
+    return engine_.get();
+}
+
+modbus::EngineQueues& GatewayServer::queues() {
+    if (workers_ && workers_->count() > 0)
+        return workers_->queues(0);
+    return queues_;
+}
+
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
-    ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
+    const bool serialLines = identity_.kind == ServerKind::rennick;
+    if (pollsPerConnection())
+        workers_ = std::make_unique<modbus::ConnectionWorkers>(serialLines);
+    ConfigLoader loader(identity_.kind, config_,
+                        workers_ ? modbusTagFactory(*workers_) : modbusTagFactory(queues_),
+                        registry_);
     loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
 
-    transport_ = makeTransport_(config_);
-    engine_ = std::make_unique<modbus::CommThread>(
-        config_, queues_, *transport_, observer,
-        modbus::EngineSettings{identity_.kind == ServerKind::rennick,
-                               errorTextPath(identity_.errorTextFile)});
-    engine_->start();
+    const modbus::EngineSettings engineSettings{serialLines,
+                                                errorTextPath(identity_.errorTextFile)};
+    if (workers_) {
+        workers_->start(config_, makeTransport_, observer, engineSettings);
+    } else {
+        transport_ = makeTransport_(config_);
+        engine_ = std::make_unique<modbus::CommThread>(config_, queues_, *transport_, observer,
+                                                       engineSettings);
+        engine_->start();
+    }
     if (!entry_->start()) {
         error = "the toolkit entry did not start";
         return false;
@@ -131,6 +157,8 @@ void GatewayServer::shutdown() {
     getEventPool().pushEvent(std::move(shutdownEvent));
     if (engine_)
         engine_->stop();
+    if (workers_)
+        workers_->stop();
     if (uaServer_)
         uaServer_->stop();
     entry_->terminate();
