@@ -116,7 +116,7 @@ function passTimes(log, from, to, units) {
 async function monitorAll(url, ids, intervalMs) {
     const { opcua } = h;
     const { client, session } = await h.connect(url, { requestedSessionTimeout: 600000 });
-    const counter = { notifications: 0, client, session };
+    const counter = { notifications: 0, withValue: new Set(), client, session };
     for (let i = 0; i < ids.length; i += 10000) {
         const sub = await session.createSubscription2({ requestedPublishingInterval: intervalMs,
             requestedLifetimeCount: 600, requestedMaxKeepAliveCount: 20,
@@ -127,7 +127,11 @@ async function monitorAll(url, ids, intervalMs) {
                     .map((nodeId) => ({ nodeId, attributeId: opcua.AttributeIds.Value })),
                 { samplingInterval: intervalMs, queueSize: 1, discardOldest: true },
                 opcua.TimestampsToReturn.Both);
-            group.on("changed", () => counter.notifications++);
+            const offset = j;
+            group.on("changed", (item, dataValue, index) => {
+                counter.notifications++;
+                if (dataValue.statusCode.isGood()) counter.withValue.add(offset + index);
+            });
         }
     }
     return counter;
