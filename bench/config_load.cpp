@@ -1,6 +1,7 @@
 // Loads a generated configuration of 100 devices with 1,000 tags each (in ten branches) the
 // way a server does at start, and reports the load time and the process's peak memory.
 //   config_load [devices] [tags-per-device]
+#include "bench/common/GeneratedPlant.h"
 #include "config/ConfigLoader.h"
 #include "server/ModbusTag.h"
 
@@ -16,39 +17,6 @@
 using namespace vorn;
 
 namespace {
-
-const char* const kTypes[] = {
-    "HREGISTER VT_I2", "HREGISTER VT_R4",       "IREGISTER VT_UI2",  "COIL",
-    "INPUTSTATUS",     "HREGISTER VT_I4 ARRAY", "HREGISTER VT_BSTR", "HREGISTER VT_BOOL"};
-
-std::string generate(int devices, int tagsPerDevice) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<VornModBusTcpIpCfg>\r\n"
-                      "\t<MODBUS>\r\n\t\t<DATATYPE name=\"HREGISTER\" readcode = \"3\" "
-                      "writecode=\"16\" singlewrcode=\"6\"/>\r\n\t</MODBUS>\r\n\t<OPC_DA>\r\n";
-    for (int d = 0; d < devices; ++d) {
-        xml += "\t\t<PLC name=\"PLC" + std::to_string(d) + "\" address = \"127.0.0." +
-               std::to_string(d % 250 + 1) + "\" id=\"1\" timeout=\"1000\">\r\n\t\t\t<tags>\r\n";
-        for (int t = 0; t < tagsPerDevice; ++t) {
-            if (t % 100 == 0)
-                xml += "\t\t\t\t<Area" + std::to_string(t / 100) + ">\r\n";
-            xml += "\t\t\t\t\t<tag>\r\n\t\t\t\t\t\t<name>Tag" + std::to_string(t) +
-                   "</name>\r\n\t\t\t\t\t\t<comment>generated tag</comment>\r\n"
-                   "\t\t\t\t\t\t<address>" +
-                   std::to_string(t * 2) +
-                   "</address>\r\n"
-                   "\t\t\t\t\t\t<datatype>" +
-                   kTypes[t % 8] +
-                   "</datatype>\r\n"
-                   "\t\t\t\t\t\t<accessrights>READWRITE</accessrights>\r\n"
-                   "\t\t\t\t\t\t<databit>3</databit>\r\n\t\t\t\t\t\t<elements>4</elements>\r\n"
-                   "\t\t\t\t\t</tag>\r\n";
-            if (t % 100 == 99 || t + 1 == tagsPerDevice)
-                xml += "\t\t\t\t</Area" + std::to_string(t / 100) + ">\r\n";
-        }
-        xml += "\t\t\t</tags>\r\n\t\t</PLC>\r\n";
-    }
-    return xml + "\t</OPC_DA>\r\n</VornModBusTcpIpCfg>\r\n";
-}
 
 size_t countTags(const SODaSNode& node) {
     size_t count = node.leafCount();
@@ -66,7 +34,7 @@ int main(int argc, char** argv) {
     // The file is written by a child process, so that this process's peak is the loader's.
     pid_t writer = fork();
     if (writer == 0) {
-        std::ofstream(path, std::ios::binary) << generate(devices, tagsPerDevice);
+        std::ofstream(path, std::ios::binary) << bench::generatePlant({devices, tagsPerDevice});
         _exit(0);
     }
     int status = 0;

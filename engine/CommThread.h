@@ -53,6 +53,8 @@ public:
     void start();
     // Signals the stop event and waits for the cycle under way to end.
     void stop();
+    // Signals the stop event only (stopping several threads at once).
+    void requestStop() { stopEvent_.set(); }
     bool isStopping() const { return stopEvent_.isSet(); }
     bool isRunning() const { return running_.load(); }
 

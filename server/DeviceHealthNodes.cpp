@@ -72,7 +72,8 @@ const HealthVariable kVariables[] = {
      }},
 };
 
-void addDevices(AddressSpace& space, uint16_t ns, const modbus::CommThread& engine) {
+void addDevices(AddressSpace& space, uint16_t ns,
+                const std::vector<const modbus::CommThread*>& engines) {
     const NodeId folderId = NodeId::ofString(ns, kDeviceHealthFolder);
     space.add(namedNode(ns, kDeviceHealthFolder, kDeviceHealthFolder, NodeClass::kObject,
                         ObjectType::kFolderType));
@@ -80,42 +81,47 @@ void addDevices(AddressSpace& space, uint16_t ns, const modbus::CommThread& engi
     space.addReference(folderId, RefType::kHasTypeDefinition, NodeId(0, ObjectType::kFolderType));
 
     std::set<std::string> taken;
-    const auto& devices = engine.devices();
-    for (size_t position = 0; position < devices.size(); ++position) {
-        const std::string& name = devices[position].device->name;
-        // Two devices may share a name (they share one branch of tags); their health differs.
-        std::string key = name;
-        for (int n = 2; !taken.insert(key).second; ++n)
-            key = name + "#" + std::to_string(n);
-        const std::string objectPath = std::string(kDeviceHealthFolder) + "." + key;
-        const NodeId objectId = NodeId::ofString(ns, objectPath);
-        space.add(namedNode(ns, objectPath, key, NodeClass::kObject, ObjectType::kBaseObjectType));
-        space.addReference(folderId, RefType::kOrganizes, objectId);
-        space.addReference(objectId, RefType::kHasTypeDefinition,
-                           NodeId(0, ObjectType::kBaseObjectType));
+    for (const modbus::CommThread* engine : engines) {
+        const auto& devices = engine->devices();
+        for (size_t position = 0; position < devices.size(); ++position) {
+            const std::string& name = devices[position].device->name;
+            // Two devices may share a name (they share one branch of tags); their health differs.
+            std::string key = name;
+            for (int n = 2; !taken.insert(key).second; ++n)
+                key = name + "#" + std::to_string(n);
+            const std::string objectPath = std::string(kDeviceHealthFolder) + "." + key;
+            const NodeId objectId = NodeId::ofString(ns, objectPath);
+            space.add(
+                namedNode(ns, objectPath, key, NodeClass::kObject, ObjectType::kBaseObjectType));
+            space.addReference(folderId, RefType::kOrganizes, objectId);
+            space.addReference(objectId, RefType::kHasTypeDefinition,
+                               NodeId(0, ObjectType::kBaseObjectType));
 
-        const modbus::DeviceHealth* health = &engine.health(position);
-        for (const HealthVariable& v : kVariables) {
-            Node variable = namedNode(ns, objectPath + "." + v.name, v.name, NodeClass::kVariable,
-                                      ObjectType::kBaseDataVariableType);
-            variable.dataType = v.dataType;
-            variable.accessLevel = 0x01; // read only
-            variable.value = [health, read = v.read] { return read(health->snapshot()); };
-            const NodeId variableId = variable.id;
-            space.add(std::move(variable));
-            space.addReference(objectId, RefType::kHasComponent, variableId);
-            space.addReference(variableId, RefType::kHasTypeDefinition,
-                               NodeId(0, ObjectType::kBaseDataVariableType));
+            const modbus::DeviceHealth* health = &engine->health(position);
+            for (const HealthVariable& v : kVariables) {
+                Node variable = namedNode(ns, objectPath + "." + v.name, v.name,
+                                          NodeClass::kVariable, ObjectType::kBaseDataVariableType);
+                variable.dataType = v.dataType;
+                variable.accessLevel = 0x01; // read only
+                variable.value = [health, read = v.read] { return read(health->snapshot()); };
+                const NodeId variableId = variable.id;
+                space.add(std::move(variable));
+                space.addReference(objectId, RefType::kHasComponent, variableId);
+                space.addReference(variableId, RefType::kHasTypeDefinition,
+                                   NodeId(0, ObjectType::kBaseDataVariableType));
+            }
         }
     }
 }
 
 } // namespace
 
-ua::ExtraNodes deviceHealthNodes(const modbus::CommThread& engine,
+ua::ExtraNodes deviceHealthNodes(std::vector<const modbus::CommThread*> engines,
                                  const std::string& applicationUri) {
     return {applicationUri + ":health",
-            [&engine](AddressSpace& space, uint16_t ns) { addDevices(space, ns, engine); }};
+            [engines = std::move(engines)](AddressSpace& space, uint16_t ns) {
+                addDevices(space, ns, engines);
+            }};
 }
 
 } // namespace vorn

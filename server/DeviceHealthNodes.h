@@ -9,14 +9,15 @@
 #include "toolkit/ua/AddressSpace.h"
 
 #include <string>
+#include <vector>
 
 namespace vorn {
 
 inline constexpr const char* kDeviceHealthFolder = "DeviceHealth";
 
-// The nodes of `engine`'s devices (the engine outlives the OPC UA server). The namespace URI
-// is `applicationUri` + ":health".
-ua::ExtraNodes deviceHealthNodes(const modbus::CommThread& engine,
+// The nodes of the devices of `engines` (one, or one per connection; they outlive the OPC UA
+// server). The namespace URI is `applicationUri` + ":health".
+ua::ExtraNodes deviceHealthNodes(std::vector<const modbus::CommThread*> engines,
                                  const std::string& applicationUri);
 
 } // namespace vorn

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace vorn {
@@ -87,8 +88,37 @@ void GatewayServer::setTestTool(bool on) {
     entry_->setTimingParameter(on ? 1000 : 50);
 }
 
+bool GatewayServer::pollsPerConnection() const {
+    auto mode = registry_.readString(profileOf(identity_.kind).registryKey, "PollingMode");
+    return mode && *mode == "perConnection";
+}
+
+modbus::CommThread* GatewayServer::engine() {
+    if (workers_ && workers_->count() > 0)
+        return &workers_->engine(0);
+    return engine_.get();
+}
+
+modbus::EngineQueues& GatewayServer::queues() {
+    if (workers_ && workers_->count() > 0)
+        return workers_->queues(0);
+    return queues_;
+}
+
+std::vector<const modbus::CommThread*> GatewayServer::engines() const {
+    std::vector<const modbus::CommThread*> all;
+    if (workers_)
+        for (size_t i = 0; i < workers_->count(); ++i)
+            all.push_back(&workers_->engine(i));
+    else if (engine_)
+        all.push_back(engine_.get());
+    return all;
+}
+
 ConfigSearch GatewayServer::loadConfiguration(void* owner) {
-    ConfigLoader loader(identity_.kind, config_, modbusTagFactory(queues_), registry_);
+    ConfigLoader loader(identity_.kind, config_,
+                        workers_ ? modbusTagFactory(*workers_) : modbusTagFactory(queues_),
+                        registry_);
     loader.setConfigPath(configPath_);
     ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
     summaryLine_ = loader.summary().describe(identity_.programName);
@@ -96,6 +126,9 @@ ConfigSearch GatewayServer::loadConfiguration(void* owner) {
 }
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+    const bool serialLines = identity_.kind == ServerKind::rennick;
+    if (pollsPerConnection())
+        workers_ = std::make_unique<modbus::ConnectionWorkers>(serialLines);
     const ConfigSearch search = loadConfiguration(owner);
     if (config_.devices.isEmpty()) {
         // The server is about to end: say where it looked, so the operator knows what to fix.
@@ -106,13 +139,25 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
             getSOCmnTrace().trace(TraceLevel::error, "CFG", "  " + place);
     }
 
-    transport_ = makeTransport_(config_);
-    engine_ = std::make_unique<modbus::CommThread>(
-        config_, queues_, *transport_, observer,
-        modbus::EngineSettings{identity_.kind == ServerKind::rennick,
-                               errorTextPath(identity_.errorTextFile)});
-    engine_->setOutcomeListener(outcomeListener_);
-    engine_->start();
+    const modbus::EngineSettings engineSettings{serialLines,
+                                                errorTextPath(identity_.errorTextFile)};
+    if (workers_) {
+        // Several workers report at once: the listener (status lines, health) hears one at a
+        // time.
+        modbus::OutcomeListener serialised;
+        if (outcomeListener_)
+            serialised = [this](const PlcDevice& device, int code, const std::string& text) {
+                std::lock_guard lock(outcomeMutex_);
+                outcomeListener_(device, code, text);
+            };
+        workers_->start(config_, makeTransport_, observer, engineSettings, serialised);
+    } else {
+        transport_ = makeTransport_(config_);
+        engine_ = std::make_unique<modbus::CommThread>(config_, queues_, *transport_, observer,
+                                                       engineSettings);
+        engine_->setOutcomeListener(outcomeListener_);
+        engine_->start();
+    }
     if (!entry_->start()) {
         error = "the toolkit entry did not start";
         return false;
@@ -134,12 +179,15 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
                                 identity_.programName, host, settings, error))
         return false;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
-    settings.extraNodes.push_back(deviceHealthNodes(*engine_, settings.applicationUri));
+    settings.extraNodes.push_back(deviceHealthNodes(engines(), settings.applicationUri));
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
     if (!uaServer_->start(&error)) {
         error = "the OPC UA endpoint did not start: " + error;
         return false;
     }
+    // Parsing a large file leaves tens of megabytes freed but still held by the allocator;
+    // the server runs for months, so they go back to the system now.
+    malloc_trim(0);
     return true;
 }
 
@@ -166,6 +214,8 @@ void GatewayServer::shutdown() {
     getEventPool().pushEvent(std::move(shutdownEvent));
     if (engine_)
         engine_->stop();
+    if (workers_)
+        workers_->stop();
     if (uaServer_)
         uaServer_->stop();
     entry_->terminate();

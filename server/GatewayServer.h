@@ -6,6 +6,7 @@
 #include "config/ConfigLoader.h"
 #include "config/ServerConfig.h"
 #include "engine/CommThread.h"
+#include "engine/ConnectionWorkers.h"
 #include "modbus/ModbusTransport.h"
 #include "platform/Registry.h"
 #include "server/ServerEventHandler.h"
@@ -15,7 +16,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace vorn {
 
@@ -67,8 +70,14 @@ public:
     // the communication thread and lets go of the devices. Safe to call more than once.
     void shutdown();
 
-    modbus::CommThread* engine() { return engine_.get(); }
-    modbus::EngineQueues& queues() { return queues_; }
+    // The communication thread and its queues; polling per connection: the first worker's.
+    modbus::CommThread* engine();
+    modbus::EngineQueues& queues();
+    // Every polling engine: one, or one per connection.
+    std::vector<const modbus::CommThread*> engines() const;
+    // The registry value "PollingMode": "perConnection" gives every TCP connection and serial
+    // line a polling thread of its own; anything else (default "single") one for all devices.
+    bool pollsPerConnection() const;
     const ServerConfig& config() const { return config_; }
     // The OPC UA port from the registry value "OpcUaPort" (0: any free port), else the kind's
     // default.
@@ -88,10 +97,12 @@ private:
     ServerConfig config_;
     std::unique_ptr<modbus::ModbusTransport> transport_;
     std::unique_ptr<modbus::CommThread> engine_;
+    std::unique_ptr<modbus::ConnectionWorkers> workers_; // polling per connection
     std::unique_ptr<ua::UaServer> uaServer_;
     std::string configPath_;
     std::string summaryLine_; // devices, tags, skipped elements, file
     modbus::OutcomeListener outcomeListener_;
+    std::mutex outcomeMutex_; // per-connection workers report one at a time
     bool shutDown_ = false;
 };
 

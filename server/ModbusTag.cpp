@@ -56,4 +56,10 @@ ConfigLoader::TagFactory modbusTagFactory(modbus::EngineQueues& queues) {
     };
 }
 
+ConfigLoader::TagFactory modbusTagFactory(modbus::ConnectionWorkers& workers) {
+    return [&workers](const TagConfig& config) -> SOCmnPointer<SODaSTag> {
+        return makeObject<ModbusTag>(config, workers.queuesFor(*config.device));
+    };
+}
+
 } // namespace vorn

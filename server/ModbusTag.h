@@ -3,6 +3,7 @@
 #pragma once
 
 #include "config/ConfigLoader.h"
+#include "engine/ConnectionWorkers.h"
 #include "engine/EngineQueues.h"
 #include "engine/PolledTag.h"
 
@@ -27,5 +28,7 @@ bool testToolMode();
 
 // The tag factory the configuration loader uses: tags that queue on `queues`.
 ConfigLoader::TagFactory modbusTagFactory(modbus::EngineQueues& queues);
+// Polling per connection: each tag queues on the worker of its device's connection.
+ConfigLoader::TagFactory modbusTagFactory(modbus::ConnectionWorkers& workers);
 
 } // namespace vorn

@@ -2,6 +2,8 @@
 
 #include "toolkit/SODaSRequest.h"
 
+#include <algorithm>
+
 namespace vorn {
 
 void SODaSProperty::setConstantValue(const Variant& value) {
@@ -16,25 +18,33 @@ Variant SODaSProperty::getConstantValue() const {
 
 SODaSTag::SODaSTag() : cache_(makeObject<SODaSCache>()) {}
 
+namespace {
+
+bool precedes(const SOCmnPointer<SODaSProperty>& property, uint32_t id) {
+    return property->getPropertyId() < id;
+}
+
+} // namespace
+
 SOCmnPointer<SODaSProperty> SODaSTag::addProperty(uint32_t id, const std::string& name) {
     std::lock_guard lock(mutex_);
-    auto& slot = properties_[id];
-    if (!slot)
-        slot = makeObject<SODaSProperty>(id, name);
-    return slot;
+    auto at = std::lower_bound(properties_.begin(), properties_.end(), id, precedes);
+    if (at == properties_.end() || (*at)->getPropertyId() != id)
+        at = properties_.insert(at, makeObject<SODaSProperty>(id, name));
+    return *at;
 }
 
 SOCmnPointer<SODaSProperty> SODaSTag::getProperty(uint32_t id) const {
     std::lock_guard lock(mutex_);
-    auto it = properties_.find(id);
-    return it == properties_.end() ? nullptr : it->second;
+    auto at = std::lower_bound(properties_.begin(), properties_.end(), id, precedes);
+    return at == properties_.end() || (*at)->getPropertyId() != id ? nullptr : *at;
 }
 
 std::vector<uint32_t> SODaSTag::getPropertyIds() const {
     std::lock_guard lock(mutex_);
     std::vector<uint32_t> ids;
-    for (const auto& [id, property] : properties_)
-        ids.push_back(id);
+    for (const auto& property : properties_)
+        ids.push_back(property->getPropertyId());
     return ids;
 }
 

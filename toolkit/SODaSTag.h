@@ -8,8 +8,8 @@
 #include "toolkit/SODaSNode.h"
 
 #include <cstdint>
-#include <map>
 #include <mutex>
+#include <vector>
 
 namespace vorn {
 
@@ -69,7 +69,9 @@ private:
     VARTYPE nativeDatatype_ = VT_EMPTY;
     uint8_t deviceIOMode_ = kDeviceIOModeCache;
     mutable std::mutex mutex_;
-    std::map<uint32_t, SOCmnPointer<SODaSProperty>> properties_;
+    // Ascending ids. A tag has one or two properties, and a server holds 100,000s of tags: a
+    // sorted vector costs a fraction of a map's nodes.
+    std::vector<SOCmnPointer<SODaSProperty>> properties_;
     SOCmnPointer<SODaSCache> cache_;
 };
 

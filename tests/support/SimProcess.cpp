@@ -1,5 +1,6 @@
 #include "SimProcess.h"
 
+#include <sstream>
 #include <stdexcept>
 
 namespace vorn::test {
@@ -22,10 +23,18 @@ std::string SimProcess::host() const {
 }
 
 int SimProcess::port() const {
+    return ports().front();
+}
+
+std::vector<int> SimProcess::ports() const {
     auto colon = where_.rfind(':');
     if (colon == std::string::npos)
         throw std::logic_error("the simulator serves no TCP port: " + where_);
-    return std::stoi(where_.substr(colon + 1));
+    std::vector<int> ports;
+    std::istringstream list(where_.substr(colon + 1));
+    for (std::string port; std::getline(list, port, ',');)
+        ports.push_back(std::stoi(port));
+    return ports;
 }
 
 SimExit runSimulatorToExit(const std::string& simulatorPath,

@@ -26,8 +26,9 @@ public:
 
     // What followed "listening ": "ADDRESS:PORT" for TCP, the device path for RTU.
     const std::string& where() const { return where_; }
-    std::string host() const; // TCP only
-    int port() const;         // TCP only
+    std::string host() const;       // TCP only
+    int port() const;               // TCP only: the first port served
+    std::vector<int> ports() const; // TCP only: every port served, in the order given
 
     ChildProcess& process() { return process_; }
 

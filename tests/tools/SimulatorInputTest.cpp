@@ -51,6 +51,9 @@ TEST(SimulatorInput, BadOptionsAreRefused) {
         {"--tcp", "127.0.0.1:0", "--rtu", "/dev/null"},
         {"--tcp", "127.0.0.1:99999"},
         {"--tcp", "localhost:0"},
+        {"--tcp", "127.0.0.1:15030-15020"}, // a range runs upwards
+        {"--tcp", "127.0.0.1:1-2000"},      // more devices than one process serves
+        {"--tcp", "127.0.0.1:0,"},
         {"--tcp", "127.0.0.1:0", "--set", "hr:1=ABC"}, // strings must be quoted
         {"--tcp", "127.0.0.1:0", "--set", "hr:1"},
         {"--tcp", "127.0.0.1:0", "--unit", "1", "--exception", "2:3:2"},

@@ -312,6 +312,58 @@ TEST_F(SimulatorTcp, WritesTheReadyFileWithTheActualPort) {
     EXPECT_GT(sim_->port(), 0);
 }
 
+TEST_F(SimulatorTcp, ServesOneDevicePerPortFromOneProcess) {
+    sim_ = std::make_unique<SimProcess>(
+        MODBUS_SIM_PATH,
+        std::vector<std::string>{"--tcp", "127.0.0.1:0,0,0", "--unit", "1", "--unit", "2", "--unit",
+                                 "3", "--set", "hr:5=42", "--silent", "2", "--log", logPath()});
+    const std::vector<int> ports = sim_->ports();
+    ASSERT_EQ(ports.size(), 3u) << sim_->where();
+    EXPECT_EQ(std::set<int>(ports.begin(), ports.end()).size(), 3u) << sim_->where();
+
+    // Unit 2 on the second port stays silent; the devices on the other ports answer meanwhile.
+    auto silent = ModbusClient::tcp(sim_->host(), ports[1], 2);
+    silent.setResponseTimeout(1500ms);
+    std::thread waiting([&] { EXPECT_THROW(silent.readHolding(5, 1), std::runtime_error); });
+    std::this_thread::sleep_for(100ms);
+    for (int device : {0, 2}) {
+        auto client = ModbusClient::tcp(sim_->host(), ports[device], device + 1);
+        EXPECT_EQ(client.readHolding(5, 1), std::vector<uint16_t>{42}) << "port " << ports[device];
+    }
+    waiting.join();
+    auto requests = readRequestLog(logPath());
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].unit, 2);
+    EXPECT_LT(gapBetween(requests[0], requests[2]), 1000ms) << "answers waited for the silent one";
+}
+
+TEST_F(SimulatorTcp, ServesAPortRange) {
+    // A range of free ports cannot be known in advance: take one the system just gave out and
+    // retry with another when the port after it is taken meanwhile.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int first = 0;
+        {
+            SimProcess probe(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0"});
+            first = probe.port();
+            probe.stop();
+        }
+        if (first >= 65535)
+            continue;
+        try {
+            SimProcess range(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:" + std::to_string(first) + "-" +
+                                                            std::to_string(first + 1)});
+            EXPECT_EQ(range.ports(), (std::vector<int>{first, first + 1}));
+            auto client = ModbusClient::tcp(range.host(), first + 1, 1);
+            EXPECT_EQ(client.readHolding(0, 1), std::vector<uint16_t>{0});
+            EXPECT_EQ(range.stop(), 0);
+            return;
+        } catch (const std::runtime_error&) {
+            // a port of the range was in use: try another
+        }
+    }
+    FAIL() << "no free pair of ports found";
+}
+
 TEST_F(SimulatorTcp, ChangingValuesMoveWithTime) {
     start({"--unit", "1", "--set", "hr:0=10", "--counter", "hr:0", "--ramp", "ir:5", "--sine",
            "hr:30", "--toggle", "coil:0"});

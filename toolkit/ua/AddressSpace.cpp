@@ -13,11 +13,14 @@ AddressSpace::AddressSpace(SODaSEntry& entry, const ServerInfo& info,
     for (const ExtraNodes& extra : extraNodes)
         if (extra.build)
             extra.build(*this, ++namespaceIndex);
+    // The space is read-only from here on: the room vectors kept for growing is waste.
+    for (Node& node : nodes_)
+        node.references.shrink_to_fit();
 }
 
 const Node* AddressSpace::find(const NodeId& id) const {
-    auto it = nodes_.find(id);
-    return it == nodes_.end() ? nullptr : &it->second;
+    auto it = index_.find(&id);
+    return it == index_.end() ? nullptr : it->second;
 }
 
 bool AddressSpace::isSubtypeOf(uint32_t type, uint32_t base) const {
@@ -34,20 +37,37 @@ bool AddressSpace::isSubtypeOf(uint32_t type, uint32_t base) const {
 }
 
 Node& AddressSpace::add(Node node) {
-    NodeId id = node.id;
-    auto [it, inserted] = nodes_.emplace(id, std::move(node));
-    return it->second;
+    // The first node of an id stays, as a second add of it is a building mistake.
+    if (auto it = index_.find(&node.id); it != index_.end())
+        return *it->second;
+    Node& added = nodes_.emplace_back(std::move(node));
+    index_.emplace(&added.id, &added);
+    return added;
+}
+
+Node& AddressSpace::at(const NodeId& id) {
+    if (auto it = index_.find(&id); it != index_.end())
+        return *it->second;
+    Node node;
+    node.id = id;
+    return add(std::move(node));
 }
 
 void AddressSpace::addReference(const NodeId& source, uint32_t type, const NodeId& target) {
-    auto from = nodes_.find(source);
-    auto to = nodes_.find(target);
-    if (from == nodes_.end() || to == nodes_.end())
+    auto from = index_.find(&source);
+    auto to = index_.find(&target);
+    if (from == index_.end() || to == index_.end())
         return;
-    from->second.references.push_back({type, true, target});
-    to->second.references.push_back({type, false, source});
+    from->second->references.push_back({type, true, target});
+    to->second->references.push_back({type, false, source});
     if (type == RefType::kHasSubtype && source.ns == 0 && target.ns == 0)
         supertype_[target.numeric] = source.numeric;
+}
+
+void AddressSpace::addForwardReference(const NodeId& source, uint32_t type, const NodeId& target) {
+    auto from = index_.find(&source);
+    if (from != index_.end() && index_.count(&target) != 0)
+        from->second->references.push_back({type, true, target});
 }
 
 } // namespace vorn::ua

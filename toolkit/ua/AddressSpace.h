@@ -10,6 +10,7 @@
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/UaTypes.h"
 
+#include <deque>
 #include <functional>
 #include <unordered_map>
 #include <vector>
@@ -39,8 +40,7 @@ struct Node {
     std::vector<uint32_t> arrayDimensions;
     uint8_t accessLevel = 0x01;
     std::function<Variant()> value; // standard variables
-    SOCmnPointer<SODaSTag> tag;     // toolkit tags
-    std::string itemId;
+    SOCmnPointer<SODaSTag> tag;     // toolkit tags; the item ID is the NodeId's text
 
     // Types.
     bool isAbstract = false;
@@ -62,21 +62,38 @@ class AddressSpace {
 public:
     AddressSpace(SODaSEntry& entry, const ServerInfo& info,
                  const std::vector<ExtraNodes>& extraNodes = {});
+    AddressSpace(const AddressSpace&) = delete; // the index points into the nodes
+    AddressSpace& operator=(const AddressSpace&) = delete;
 
     const Node* find(const NodeId& id) const;
     // True when `type` is `base` or one of its subtypes (HasSubtype, namespace 0).
     bool isSubtypeOf(uint32_t type, uint32_t base) const;
-    size_t size() const { return nodes_.size(); }
+    size_t size() const { return index_.size(); }
 
     // For building: adds a node and the inverse of each of its references on the target.
     Node& add(Node node);
     void addReference(const NodeId& source, uint32_t type, const NodeId& target);
+    // A reference held by its source only: a type definition shared by thousands of tags
+    // would otherwise carry one inverse reference per tag.
+    void addForwardReference(const NodeId& source, uint32_t type, const NodeId& target);
 
 private:
     void addStandardNodes(const ServerInfo& info);
     void addTagNodes(SODaSNameSpaceRoot& root);
 
-    std::unordered_map<NodeId, Node, NodeIdHash> nodes_;
+    // The node, created on first use (building only).
+    Node& at(const NodeId& id);
+
+    // Nodes stay where they are created; the index keys each by its own id, so that an
+    // item ID is stored once per node rather than again in the key.
+    struct IdPointerHash {
+        size_t operator()(const NodeId* id) const { return NodeIdHash()(*id); }
+    };
+    struct IdPointerEqual {
+        bool operator()(const NodeId* a, const NodeId* b) const { return *a == *b; }
+    };
+    std::deque<Node> nodes_;
+    std::unordered_map<const NodeId*, Node*, IdPointerHash, IdPointerEqual> index_;
     std::unordered_map<uint32_t, uint32_t> supertype_;
 };
 

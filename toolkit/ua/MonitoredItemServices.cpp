@@ -139,7 +139,7 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
         item.node = node;
         item.mode = MonitoringMode::kDisabled;
         if (node->tag && r.attributeId == AttributeId::kValue)
-            item.item = session.client->addItem(*sub->group, node->itemId);
+            item.item = session.client->addItem(*sub->group, node->id.text);
         auto& stored = sub->items.emplace(item.id, std::move(item)).first->second;
         ++serverItems;
         ++sessionItems;

@@ -25,7 +25,7 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
         addReference(NodeId(0, source), type, NodeId(0, target));
     };
     auto typed = [&](uint32_t id, uint32_t typeDefinition) {
-        nodes_[NodeId(0, id)].typeDefinition = typeDefinition;
+        at(NodeId(0, id)).typeDefinition = typeDefinition;
         ref(id, RefType::kHasTypeDefinition, typeDefinition);
     };
     auto folder = [&](uint32_t id, const std::string& name, uint32_t parent) {
@@ -156,7 +156,7 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
     };
     variable(kServerArray, "ServerArray", kServer, RefType::kHasProperty, kString, 1,
              [status] { return Variant::array(BuiltinType::kString, {status->applicationUri()}); });
-    nodes_[NodeId(0, kServerArray)].arrayDimensions = {0};
+    at(NodeId(0, kServerArray)).arrayDimensions = {0};
     variable(kNamespaceArray, "NamespaceArray", kServer, RefType::kHasProperty, kString, 1,
              [status] {
                  std::vector<Scalar> uris{std::string("http://opcfoundation.org/UA/"),
@@ -165,7 +165,7 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
                      uris.push_back(more);
                  return Variant::array(BuiltinType::kString, std::move(uris));
              });
-    nodes_[NodeId(0, kNamespaceArray)].arrayDimensions = {0};
+    at(NodeId(0, kNamespaceArray)).arrayDimensions = {0};
     variable(kServerStatus, "ServerStatus", kServer, RefType::kHasComponent, kServerStatusDataType,
              -1, [status] {
                  return Variant::scalar(BuiltinType::kExtensionObject, status->serverStatus());

@@ -22,7 +22,6 @@ Node namedNode(const std::string& itemId, const std::string& name, uint32_t node
     node.nodeClass = nodeClass;
     node.browseName = QualifiedName{kTagNamespace, name};
     node.displayName = LocalizedText{"", name};
-    node.itemId = itemId;
     return node;
 }
 
@@ -65,8 +64,8 @@ void AddressSpace::addTagNodes(SODaSNameSpaceRoot& root) {
             variable.tag = tag;
             add(std::move(variable));
             addReference(tagNodeId(itemId), RefType::kOrganizes, tagNodeId(tagItemId));
-            addReference(tagNodeId(tagItemId), RefType::kHasTypeDefinition,
-                         NodeId(0, ObjectType::kBaseDataVariableType));
+            addForwardReference(tagNodeId(tagItemId), RefType::kHasTypeDefinition,
+                                NodeId(0, ObjectType::kBaseDataVariableType));
         }
         auto children = next.branch->getBranches();
         for (auto it = children.rbegin(); it != children.rend(); ++it)

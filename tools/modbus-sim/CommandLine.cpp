@@ -12,6 +12,8 @@ namespace modbus_sim {
 namespace {
 
 constexpr int kMaxDelayMs = 600000;
+// One process stands in for a plant of devices, but not for more than it has descriptors for.
+constexpr std::size_t kMaxTcpPorts = 1000;
 // Addresses a device on a serial line may have; 0 is the broadcast address.
 constexpr int kFirstRtuUnit = 1;
 constexpr int kLastRtuUnit = 247;
@@ -37,12 +39,34 @@ int parseBaudRate(std::string_view text) {
     return baud;
 }
 
+// "PORT", "FIRST-LAST" or a comma-separated list of either.
+std::vector<int> parsePorts(std::string_view text) {
+    std::vector<int> ports;
+    while (true) {
+        auto comma = text.find(',');
+        std::string_view item = text.substr(0, comma);
+        auto dash = item.find('-');
+        if (dash == std::string_view::npos) {
+            ports.push_back(parseNumber(item, 0, 65535, "TCP port"));
+        } else {
+            int first = parseNumber(item.substr(0, dash), 1, 65535, "first TCP port");
+            int last = parseNumber(item.substr(dash + 1), first, 65535, "last TCP port");
+            for (int port = first; port <= last; ++port)
+                ports.push_back(port);
+        }
+        if (ports.size() > kMaxTcpPorts)
+            throw SyntaxError("more than " + std::to_string(kMaxTcpPorts) + " TCP ports");
+        if (comma == std::string_view::npos)
+            return ports;
+        text = text.substr(comma + 1);
+    }
+}
+
 TcpEndpoint parseTcpEndpoint(std::string_view text) {
     auto colon = text.rfind(':');
     if (colon == std::string_view::npos || colon == 0)
         throw SyntaxError("bad --tcp '" + std::string(text) + "' (expected ADDRESS:PORT)");
-    TcpEndpoint endpoint{std::string(text.substr(0, colon)),
-                         parseNumber(text.substr(colon + 1), 0, 65535, "TCP port")};
+    TcpEndpoint endpoint{std::string(text.substr(0, colon)), parsePorts(text.substr(colon + 1))};
     in_addr ignored{};
     if (inet_pton(AF_INET, endpoint.address.c_str(), &ignored) != 1)
         throw SyntaxError("bad IPv4 address '" + endpoint.address + "' (expected e.g. 127.0.0.1)");
@@ -194,13 +218,15 @@ SimOptions parseCommandLine(int argc, char** argv) {
 }
 
 const char* usageText() {
-    return R"(usage: modbus-sim (--tcp ADDRESS:PORT | --rtu DEVICE [--baud N] [--format 8N1])
+    return R"(usage: modbus-sim (--tcp ADDRESS:PORTS | --rtu DEVICE [--baud N] [--format 8N1])
                   [--unit N]... [--values FILE]... [--set [UNIT:]TABLE:ADDR[..LAST]=VALUE]...
                   [--counter|--ramp|--sine|--toggle [UNIT:]TABLE:ADDR]...
                   [--exception UNIT:FUNCTION:CODE]... [--silent UNIT]... [--delay-ms [UNIT:]MS]...
                   [--log FILE] [--ready-file FILE]
 Tables: hr (holding registers), ir (input registers), coil, di (discrete inputs).
-Port 0 picks a free port; the line "listening ADDRESS:PORT" on stdout gives the one in use.
+PORTS: a port, a range FIRST-LAST, or a comma-separated list of them, one device per port.
+Port 0 picks a free port; the line "listening ADDRESS:PORT[,PORT...]" on stdout gives the ports
+in use, in the order given.
 See tools/modbus-sim/README.md for the values file, the request log and the exit codes.
 )";
 }

@@ -13,7 +13,9 @@ namespace modbus_sim {
 
 struct TcpEndpoint {
     std::string address; // IPv4, numeric
-    int port = 0;        // 0: any free port, reported once listening
+    // One listening socket per port, each a device of its own on the wire (they share the
+    // units' data). 0: any free port, reported once listening.
+    std::vector<int> ports;
 };
 
 struct SerialSettings {

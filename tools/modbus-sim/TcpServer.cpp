@@ -25,34 +25,46 @@ std::runtime_error systemError(const std::string& what) {
 TcpServer::TcpServer(const TcpEndpoint& endpoint, DeviceImage& image, const FaultSwitches& faults,
                      RequestLog& log)
     : image_(image), handler_(Transport::Tcp, image, faults, log) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(endpoint.port));
-    if (inet_pton(AF_INET, endpoint.address.c_str(), &address.sin_addr) != 1)
-        throw std::runtime_error("bad IPv4 address '" + endpoint.address + "'");
-
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listenFd_ < 0)
-        throw systemError("socket");
-    int on = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, kListenBacklog) != 0) {
-        auto error = systemError("cannot listen on " + endpoint.address + ":" +
-                                 std::to_string(endpoint.port));
-        ::close(listenFd_);
-        throw error;
+    try {
+        for (int port : endpoint.ports)
+            listenOn(endpoint.address, port);
+    } catch (...) {
+        for (int fd : listenFds_)
+            ::close(fd);
+        throw;
     }
-    socklen_t length = sizeof address;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    where_ = endpoint.address + ":" + std::to_string(ntohs(address.sin_port));
 
     // The context only frames and answers requests; the sockets are ours.
-    context_ = modbus_new_tcp(endpoint.address.c_str(), ntohs(address.sin_port));
+    context_ = modbus_new_tcp(endpoint.address.c_str(), endpoint.ports.front());
     if (context_ == nullptr) {
-        ::close(listenFd_);
+        for (int fd : listenFds_)
+            ::close(fd);
         throw systemError("modbus_new_tcp");
     }
+}
+
+void TcpServer::listenOn(const std::string& host, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1)
+        throw std::runtime_error("bad IPv4 address '" + host + "'");
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        throw systemError("socket");
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, kListenBacklog) != 0) {
+        auto error = systemError("cannot listen on " + host + ":" + std::to_string(port));
+        ::close(fd);
+        throw error;
+    }
+    listenFds_.push_back(fd);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    where_ += (where_.empty() ? host + ":" : ",") + std::to_string(ntohs(address.sin_port));
 }
 
 TcpServer::~TcpServer() {
@@ -60,7 +72,8 @@ TcpServer::~TcpServer() {
         ::close(client.fd);
     modbus_set_socket(context_, -1);
     modbus_free(context_);
-    ::close(listenFd_);
+    for (int fd : listenFds_)
+        ::close(fd);
 }
 
 void TcpServer::run(Generators& generators, const ShutdownSignal& shutdown) {
@@ -75,7 +88,9 @@ void TcpServer::run(Generators& generators, const ShutdownSignal& shutdown) {
         };
         if (!generators.empty())
             wakeBy(generators.nextUpdate());
-        fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        fds.clear();
+        for (int fd : listenFds_)
+            fds.push_back(pollfd{fd, POLLIN, 0});
         for (const Link& client : clients_) {
             fds.push_back(pollfd{client.fd, POLLIN, 0});
             if (auto due = handler_.nextDue(client))
@@ -85,9 +100,11 @@ void TcpServer::run(Generators& generators, const ShutdownSignal& shutdown) {
         if (shutdown.wait(fds, deadline) < 0)
             throw systemError("poll");
 
-        // fds[1..] follow clients_ in order; clients accepted below are polled next round.
+        // The listening sockets come first, then clients_ in order; clients accepted below are
+        // polled next round.
+        const std::size_t listening = listenFds_.size();
         auto client = clients_.begin();
-        for (std::size_t i = 1; i < fds.size(); ++i) {
+        for (std::size_t i = listening; i < fds.size(); ++i) {
             auto next = std::next(client);
             bool open = true;
             if (fds[i].revents != 0)
@@ -100,19 +117,21 @@ void TcpServer::run(Generators& generators, const ShutdownSignal& shutdown) {
             }
             client = next;
         }
-        if (fds[0].revents & POLLIN)
-            acceptClients();
+        for (std::size_t i = 0; i < listening; ++i)
+            if (fds[i].revents & POLLIN)
+                acceptClients(fds[i].fd);
     }
 }
 
-void TcpServer::acceptClients() {
+void TcpServer::acceptClients(int listenFd) {
+    const std::size_t maxClients = kMaxClients * listenFds_.size();
     for (;;) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             return; // EAGAIN: no more waiting; other errors are the client's loss
-        if (clients_.size() >= kMaxClients) {
+        if (clients_.size() >= maxClients) {
             std::fprintf(stderr, "modbus-sim: %zu clients connected already, refused one\n",
-                         kMaxClients);
+                         maxClients);
             ::close(fd);
             continue;
         }

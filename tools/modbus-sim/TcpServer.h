@@ -1,4 +1,5 @@
-// Modbus TCP: one listening socket and up to kMaxClients connections, served from one poll loop.
+// Modbus TCP: one listening socket per port and up to kMaxClients connections per port, served
+// from one poll loop.
 #pragma once
 
 #include "CommandLine.h"
@@ -8,6 +9,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 namespace modbus_sim {
 
@@ -22,13 +24,14 @@ public:
     TcpServer(const TcpServer&) = delete;
     TcpServer& operator=(const TcpServer&) = delete;
 
-    // "ADDRESS:PORT" with the port actually bound.
+    // "ADDRESS:PORT[,PORT...]" with the ports actually bound, in the order given.
     std::string where() const { return where_; }
     // Serves until a shutdown signal arrives.
     void run(Generators& generators, const ShutdownSignal& shutdown);
 
 private:
-    void acceptClients();
+    void listenOn(const std::string& address, int port);
+    void acceptClients(int listenFd);
     // Reads one request; false when the connection has to be closed.
     bool receive(Link& client);
     void close(Link& client);
@@ -36,7 +39,7 @@ private:
     DeviceImage& image_;
     RequestHandler handler_;
     modbus_t* context_ = nullptr;
-    int listenFd_ = -1;
+    std::vector<int> listenFds_;
     std::string where_;
     std::list<Link> clients_;
 };

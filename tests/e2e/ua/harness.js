@@ -207,7 +207,8 @@ function waitForExit(child, ms) {
 }
 
 module.exports = {
-    opcua, check, finish, finishQuietly, limitRuntime, startSimulator, refusedPort, tag, device, writeConfig,
+    opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, refusedPort, tag, device,
+    writeConfig, DATATYPES,
     startServer, makeClient, connect, sleep, eventually, waitForExit, scratch,
     hostPath: process.argv[2], simPath: process.argv[3],
 };
