@@ -15,10 +15,11 @@ using namespace vorn::test;
 
 namespace {
 
-// Measured with the 8,000 tags of the plant below: loader 834, address space 737 bytes per tag
+// Measured with the 8,000 tags of the plant below: loader 957, address space 737 bytes per tag
 // (882 and 934 before the address space dropped its copies of item IDs and the tags their
-// property maps). The budgets leave room for allocator differences, not for a new per-tag cost.
-constexpr double kLoaderBytesPerTag = 900;
+// property maps; the loader's 957 include the root's index of item IDs, which lets names hold
+// "."). The budgets leave room for allocator differences, not for a new per-tag cost.
+constexpr double kLoaderBytesPerTag = 1000;
 constexpr double kAddressSpaceBytesPerTag = 800;
 
 constexpr int kDevices = 8;
