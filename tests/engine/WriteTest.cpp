@@ -104,19 +104,30 @@ TEST(Writes, TablesThatCannotBeWrittenFailTheWrite) {
 
 TEST(Writes, ABlockWithAOneRegisterHoleKeepsTheDevicesValueOfTheHole) {
     EngineRig rig;
-    // Replies come after 300 ms: while the engine waits for one, both writes queue up.
+    // Replies come after 600 ms: while the engine waits for one, both writes queue up.
     SimDevice& sim =
-        rig.addSimulator({"--unit", "1", "--set", "hr:11=0x7777", "--delay-ms", "300"});
+        rig.addSimulator({"--unit", "1", "--set", "hr:11=0x7777", "--delay-ms", "600"});
     rig.start("", plcFor(sim, "P1",
                          tagElement("Low", "HREGISTER VT_I2", "10") +
                              tagElement("Hole", "HREGISTER VT_UI2", "11") +
                              tagElement("High", "HREGISTER VT_I2", "12") +
                              tagElement("Other", "HREGISTER VT_I2", "100")));
     std::thread busy([&] { rig.client().readFromDevice("P1.Other", kWait); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the read is on the wire
+    // The writes are queued only once the read is on the wire, so they meet in one cycle.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    auto readOnTheWire = [&] {
+        for (const LoggedRequest& r : sim.requests())
+            if (r.function == 3 && r.start == 100)
+                return true;
+        return false;
+    };
+    while (!readOnTheWire() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::vector<HRESULT> results(2, E_FAIL);
     std::thread low(
         [&] { results[0] = rig.client().write("P1.Low", Variant::i2(1), kWait).result; });
+    // Lower address first: a block grows towards higher addresses as writes join it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::thread high(
         [&] { results[1] = rig.client().write("P1.High", Variant::i2(2), kWait).result; });
     busy.join();
@@ -132,6 +143,10 @@ TEST(Writes, ABlockWithAOneRegisterHoleKeepsTheDevicesValueOfTheHole) {
             EXPECT_EQ((*r.data)[at + 1], 0x77) << "the hole carries the device's own value";
         }
     }
-    EXPECT_TRUE(joined) << "both writes went out in one block over the hole";
+    std::string wire;
+    for (const LoggedRequest& r : sim.requests())
+        wire += " fc" + std::to_string(r.function) + "@" + std::to_string(r.start) + "/" +
+                std::to_string(r.count);
+    EXPECT_TRUE(joined) << "both writes went out in one block over the hole:" << wire;
     EXPECT_EQ(rig.client().readFromDevice("P1.Hole", kWait).value, Variant::ui2(0x7777));
 }
