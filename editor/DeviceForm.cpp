@@ -1,38 +1,18 @@
 #include "DeviceForm.h"
 
+#include "ConnectionText.h"
 #include "EditorState.h"
 #include "NameRules.h"
 #include "NumericText.h"
 #include "fileformat/ConfigFormat.h"
 
-#include <arpa/inet.h>
-
 namespace vorn::editor {
 namespace {
 
 constexpr long long kMaxLong = 2147483647;
-constexpr int kMaxComPort = 255;
-
-// Dotted IPv4 as the servers take it: four decimal numbers 0..255.
-bool isIpv4Address(const std::string& text) {
-    in_addr parsed{};
-    return ::inet_pton(AF_INET, text.c_str(), &parsed) == 1;
-}
 
 std::string decimal(long long value) {
     return std::to_string(value);
-}
-
-// The COM port number: "COM" followed by a whole number 1..255 and nothing else.
-std::optional<int> comNumber(const std::string& com) {
-    const std::string rest = com.size() > 3 ? com.substr(3) : std::string();
-    if (rest.empty() || rest.find_first_not_of("0123456789") != std::string::npos ||
-        rest.size() > 3)
-        return std::nullopt;
-    const int number = std::stoi(rest);
-    if (number < 1 || number > kMaxComPort)
-        return std::nullopt;
-    return number;
 }
 
 // The connection a Tarnvale unit talks on: its address and TCP port.
@@ -112,7 +92,7 @@ std::optional<std::string> serialProblem(const DeviceFields& fields, const Edito
         return std::string("Invalid Port name. It must begin with \"COM\"");
     if (!isNumeric(fields.com.substr(3)))
         return std::string("Invalid Port name. Missing port number.");
-    if (!comNumber(fields.com))
+    if (!comPortNumber(fields.com))
         return std::string("Invalid Port name. The port number must be a whole number from 1 to "
                            "255.");
     if (fields.silent.empty())
@@ -207,7 +187,8 @@ std::optional<std::string> deviceFieldsProblem(const DeviceFields& fields,
         return std::string("Timeout value is not valid.");
     if (!wholeValueIn(fields.timeout, 0, kMaxLong))
         return std::string("Timeout must be between 0 and 2147483647.");
-    if (auto problem = serverKind == format::kRennickName ? serialProblem(fields, state) : tcpProblem(fields))
+    if (auto problem =
+            serverKind == format::kRennickName ? serialProblem(fields, state) : tcpProblem(fields))
         return problem;
     return keyProblem(fields, state, edited);
 }
@@ -229,8 +210,8 @@ std::shared_ptr<clsPLC> deviceFromFields(const DeviceFields& fields,
         device->setFlowCtl(fields.flow);
     } else {
         device->setAddress(fields.address);
-        device->setPort(
-            static_cast<uint16_t>(wholeValue(fields.tcpPort).value_or(format::kDefaultModbusTcpPort)));
+        device->setPort(static_cast<uint16_t>(
+            wholeValue(fields.tcpPort).value_or(format::kDefaultModbusTcpPort)));
     }
     return device;
 }

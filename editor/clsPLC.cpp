@@ -1,5 +1,6 @@
 #include "clsPLC.h"
 
+#include "ConnectionText.h"
 #include "EditorError.h"
 #include "ElementValues.h"
 #include "FileText.h"
@@ -11,6 +12,20 @@ namespace {
 
 std::string quoted(const std::string& value) {
     return "\"" + value + "\"";
+}
+
+// The servers skip a unit whose address or COM port they cannot open, so such a file is
+// refused here rather than shown as if it would run.
+void checkAddress(const std::string& address, const std::string& context) {
+    if (!isIpv4Address(address))
+        throw EditorError(kErrInvalidValue, "Invalid property value: address of " + context +
+                                                " \"" + address + "\" is not an IPv4 address");
+}
+
+void checkComPort(const std::string& com, const std::string& context) {
+    if (!comPortNumber(com))
+        throw EditorError(kErrInvalidValue, "Invalid property value: com of " + context + " \"" +
+                                                com + "\" is not COM1 to COM255");
 }
 
 std::string settingLine(const char* element, const std::string& value) {
@@ -29,6 +44,7 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
             toMilliseconds(requiredAttribute(element, "timeout", context), "timeout of " + context);
         if (auto port = optionalAttribute(element, "port"))
             port_ = toPort(*port, "port of " + context);
+        checkAddress(address_, context);
     } else {
         // Settings come in any order; missing ones keep their value, except the name, which
         // is the device's key.
@@ -41,6 +57,7 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
                 continue;
             applySerialSetting(child.name(), elementText(child), context);
         }
+        checkComPort(com_, context);
     }
     if (name_.empty())
         throw EditorError(kErrMissingValue, "Missing value: PLC without a name");

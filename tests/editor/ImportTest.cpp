@@ -302,6 +302,55 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
     }
 }
 
+std::string rennick(const std::string& com) {
+    return "<VornModBusRTUCfg><OPC_DA><PLC><name>R</name><com>" + com +
+           "</com></PLC></OPC_DA></VornModBusRTUCfg>";
+}
+
+// The servers open an address written as a dotted quad and a port written COM1..COM255 and
+// skip any other unit; the reader refuses such a file whole, as it does port 0.
+TEST_F(ImportTest, ConnectionsTheServersCannotOpenAreRefused) {
+    for (const std::string address : {"10.0.0", "10.0.0.7x", "10.0.0.256", "plc.local", ""}) {
+        boxes_.clear();
+        EXPECT_FALSE(importText(
+            tarnvale("", "name=\"D\" address=\"" + address + "\" id=\"1\" timeout=\"100\"")))
+            << address;
+        ASSERT_EQ(messages().size(), 1u) << address;
+        EXPECT_EQ(messages()[0], " Error n. 380  Invalid property value: address of PLC D \"" +
+                                     address + "\" is not an IPv4 address in ImportXML");
+        EXPECT_TRUE(state_.devices.empty()) << address;
+        expectEveryObjectHasItsNode();
+    }
+    for (const std::string com : {"com1", "COM", "COM0", "COM256", "COM1.5", "COM 1", ""}) {
+        boxes_.clear();
+        EXPECT_FALSE(importText(rennick(com))) << com;
+        ASSERT_EQ(messages().size(), 1u) << com;
+        EXPECT_EQ(messages()[0], " Error n. 380  Invalid property value: com of PLC R \"" + com +
+                                     "\" is not COM1 to COM255 in ImportXML");
+        EXPECT_TRUE(state_.devices.empty()) << com;
+        expectEveryObjectHasItsNode();
+    }
+}
+
+TEST_F(ImportTest, ConnectionsAtTheEdgesOfWhatTheServersOpenAreRead) {
+    for (const std::string address : {"0.0.0.0", "10.0.0.7", "255.255.255.255"}) {
+        boxes_.clear();
+        EXPECT_TRUE(importText(
+            tarnvale("", "name=\"D\" address=\"" + address + "\" id=\"1\" timeout=\"100\"")))
+            << address;
+        EXPECT_TRUE(messages().empty()) << address;
+        ASSERT_NE(state_.devices.find("D"), nullptr) << address;
+        EXPECT_EQ(state_.devices.find("D")->getAddress(), address);
+    }
+    for (const std::string com : {"COM1", "COM12", "COM255"}) {
+        boxes_.clear();
+        EXPECT_TRUE(importText(rennick(com))) << com;
+        EXPECT_TRUE(messages().empty()) << com;
+        ASSERT_NE(state_.devices.find("R"), nullptr) << com;
+        EXPECT_EQ(state_.devices.find("R")->getCom(), com);
+    }
+}
+
 TEST_F(ImportTest, MissingFileIsReported) {
     EXPECT_FALSE(import((dir_ / "nowhere.xml").string()));
     ASSERT_EQ(messages().size(), 1u);
