@@ -59,6 +59,44 @@ bool addUnit(WindowRig& rig, std::function<void(frmPLC&)> fill) {
     return accepted;
 }
 
+// Every object of the collections has the node of its key and kind, and every node of the tree
+// (but the root and the Modbus types folder) has its object.
+void expectObjectsAndNodesInStep(const EditorState& state) {
+    auto hasObject = [&](const TreeNode& node) {
+        if (node.tag == kTagPlc)
+            return state.devices.contains(node.key);
+        if (node.tag == kTagBranch)
+            return state.branches.contains(node.key);
+        if (node.tag == kTagItem)
+            return state.items.contains(node.key);
+        if (node.tag == kTagDatatype)
+            return state.modbusTypes.contains(node.key);
+        return node.tag == kTagModbus;
+    };
+    size_t reachable = 1; // the root
+    std::vector<const TreeNode*> pending{state.tree.root()};
+    while (!pending.empty()) {
+        const TreeNode* node = pending.back();
+        pending.pop_back();
+        for (const TreeNode* below : node->children) {
+            EXPECT_TRUE(hasObject(*below)) << below->key << " (" << below->tag << ")";
+            ++reachable;
+            pending.push_back(below);
+        }
+    }
+    EXPECT_EQ(reachable, state.tree.size()) << "nodes outside the tree";
+    auto expectNodes = [&](const auto& collection, const char* tag) {
+        for (const auto& [key, object] : collection) {
+            const TreeNode* node = state.tree.find(key);
+            EXPECT_TRUE(node && node->tag == tag) << key << " has no " << tag << " node";
+        }
+    };
+    expectNodes(state.devices, kTagPlc);
+    expectNodes(state.branches, kTagBranch);
+    expectNodes(state.items, kTagItem);
+    expectNodes(state.modbusTypes, kTagDatatype);
+}
+
 } // namespace
 
 TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
@@ -112,6 +150,7 @@ TEST(QuillmarUnits, TheUnitDialogProposesChecksAndAddsForBothKinds) {
     EXPECT_EQ(rig.messages().back(), "UI already existing. Please use a different one");
     for (const char* name : {"P.1", "", "ModBus"}) {
         EXPECT_FALSE(addUnit(rig, [name](frmPLC& dialog) { type(dialog, "txtName", name); }));
+        expectObjectsAndNodesInStep(rig.window->session().state());
     }
     EXPECT_EQ(rig.window->session().state().devices.size(), 3u);
 }
@@ -164,6 +203,69 @@ TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
     EXPECT_EQ(reopened.devices.begin()->first, "Press");
     EXPECT_EQ(reopened.items.size(), state.items.size());
     EXPECT_TRUE(reopened.items.contains("Press.Pumps.T15"));
+}
+
+// Each entry a file could not carry or the servers would skip is refused with a message and
+// leaves the objects and their nodes as they were.
+TEST(QuillmarRefusals, RefusedEntriesLeaveEveryObjectWithItsNode) {
+    WindowRig rig;
+    rig.open(rig.writeSample());
+    const EditorState& state = rig.window->session().state();
+    const size_t devices = state.devices.size();
+    const size_t branches = state.branches.size();
+    const size_t nodes = state.tree.size();
+    auto expectRefused = [&](const std::string& what, size_t messagesBefore) {
+        EXPECT_EQ(rig.messages().size(), messagesBefore + 1) << what;
+        EXPECT_EQ(state.devices.size(), devices) << what;
+        EXPECT_EQ(state.branches.size(), branches) << what;
+        EXPECT_EQ(state.tree.size(), nodes) << what;
+        expectObjectsAndNodesInStep(state);
+    };
+
+    struct UnitCase {
+        const char* field;
+        const char* text;
+        const char* message; // empty where the name rules word it
+    };
+    const UnitCase units[] = {
+        {"txtName", "P.1", ""},
+        {"txtName", "", "Name field is empty."},
+        {"txtName", "ModBus", "Name already existing. Please use a different name"},
+        {"txtName", "coil", "Name already existing. Please use a different name"},
+        {"txtTcpPort", "0", "TCP port must be between 1 and 65535."},
+        {"txtTimeout", "-1", "Timeout must be between 0 and 2147483647."},
+        {"txtAddress", "10.0.0garbage", "Address is not a valid IPv4 address."},
+        {"txtAddress", "10.0.0", "Address is not a valid IPv4 address."},
+    };
+    for (const UnitCase& unit : units) {
+        const size_t before = rig.messages().size();
+        EXPECT_FALSE(addUnit(rig, [&](frmPLC& dialog) {
+            if (std::string(unit.field) != "txtName")
+                type(dialog, "txtName", "Fresh");
+            type(dialog, unit.field, unit.text);
+        })) << unit.text;
+        expectRefused(std::string(unit.field) + " " + unit.text, before);
+        if (*unit.message) {
+            EXPECT_EQ(rig.messages().back(), unit.message) << unit.text;
+        }
+    }
+
+    // "Level" is an item of P1, so a branch of that name would share its key.
+    for (const char* name : {"1st", "tag", "TAG", "Level"}) {
+        const size_t before = rig.messages().size();
+        bool refused = false;
+        whenModal<frmBranch>([&](frmBranch& dialog) {
+            type(dialog, "txtBranchName", name);
+            press(dialog, "cmdOk");
+            refused = dialog.isVisible();
+            if (refused)
+                press(dialog, "cmdCancel");
+        });
+        rig.clickNode("P1");
+        rig.window->action("branch")->trigger();
+        EXPECT_TRUE(refused) << name;
+        expectRefused(std::string("branch ") + name, before);
+    }
 }
 
 TEST(QuillmarTypes, TheTypeDialogProposesStandardCodesAndLocksTheKindWhenEditing) {
@@ -251,6 +353,7 @@ TEST(QuillmarBranches, NewBranchesAreProposedNumberedAndRenamesReKeyTheirItems) 
     EXPECT_EQ(proposed, "NewBranch5"); // four branches in the file, plus 1
     ASSERT_EQ(rig.messages().size(), 2u);
     EXPECT_EQ(rig.messages()[1], "Name already existing. Please use a different name");
+    expectObjectsAndNodesInStep(rig.window->session().state());
     EXPECT_TRUE(rig.window->session().state().branches.contains("P1.Tanks"));
     EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "Tanks");
 
