@@ -11,9 +11,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -203,6 +206,33 @@ TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
     EXPECT_EQ(reopened.devices.begin()->first, "Press");
     EXPECT_EQ(reopened.items.size(), state.items.size());
     EXPECT_TRUE(reopened.items.contains("Press.Pumps.T15"));
+
+    // The command-line checker reads the saved file as the editor does.
+    QProcess check;
+    check.start(QUILLMAR_CHECK, {"--check", QString::fromStdString(rig.dir.file("renamed.xml"))});
+    ASSERT_TRUE(check.waitForFinished(10000));
+    EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(check.readAllStandardOutput()).split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(),
+              QString("server %1: %2 modbus types, %3 devices, %4 branches, %5 items")
+                  .arg(QString::fromStdString(state.serverKind))
+                  .arg(state.modbusTypes.size())
+                  .arg(state.devices.size())
+                  .arg(state.branches.size())
+                  .arg(state.items.size()));
+    const QStringList devices = lines.filter(QRegularExpression("^device "));
+    ASSERT_FALSE(devices.isEmpty());
+    EXPECT_EQ(devices.first(),
+              QString("device Press id %1").arg(state.devices.item("Press").getUI()));
+    EXPECT_EQ(lines.filter(QRegularExpression("^item Press\\.")).size(),
+              static_cast<qsizetype>(
+                  std::count_if(state.items.begin(), state.items.end(), [](const auto& entry) {
+                      return entry.first.rfind("Press.", 0) == 0;
+                  })));
+    EXPECT_FALSE(lines.filter(QRegularExpression("^item Press\\.Pumps\\.T15 ")).isEmpty());
+    EXPECT_TRUE(lines.filter(QRegularExpression("^item P1\\.")).isEmpty());
 }
 
 // Each entry a file could not carry or the servers would skip is refused with a message and
