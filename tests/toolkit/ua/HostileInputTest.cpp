@@ -19,6 +19,7 @@
 using namespace vorn;
 using namespace vorn::ua;
 using vorn::ua::test::frame;
+using vorn::ua::test::helloMessage;
 
 namespace {
 
@@ -57,14 +58,6 @@ SOCmnPointer<SODaSEntry> entryWithTags() {
     }
     entry->start();
     return entry;
-}
-
-std::string helloMessage() {
-    Encoder e;
-    for (uint32_t v : {0u, 65536u, 65536u, 0u, 0u})
-        e.u32(v);
-    e.string("opc.tcp://127.0.0.1:4840");
-    return frame("HEL", 'F', e.bytes());
 }
 
 void requestHeader(Encoder& e, const NodeId& token, uint32_t handle) {
@@ -405,7 +398,7 @@ TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
         SecureTestClient client(policy, mode, identity, serverCertificate);
         std::vector<ServiceRequest> requests;
         uint64_t connection = static_cast<uint64_t>(round) + 1;
-        bool open = channel.receive(SecureTestClient::hello(), requests);
+        bool open = channel.receive(helloMessage(), requests);
         channel.takeOutput(); // the Acknowledge
         std::string opening = client.open(0);
         open = open && channel.receive(fuzz.pick(8) ? opening : fuzz.mutate(opening), requests);

@@ -18,4 +18,13 @@ inline std::string frame(const char* type, char chunk, const std::string& body) 
     return e.bytes();
 }
 
+// A Hello with 64 KiB buffers both ways, no message or chunk limits, for a loopback endpoint.
+inline std::string helloMessage() {
+    Encoder e;
+    for (uint32_t v : {0u, 65536u, 65536u, 0u, 0u})
+        e.u32(v);
+    e.string("opc.tcp://127.0.0.1:4840");
+    return frame("HEL", 'F', e.bytes());
+}
+
 } // namespace vorn::ua::test

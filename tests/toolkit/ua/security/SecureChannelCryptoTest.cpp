@@ -40,7 +40,7 @@ struct Server {
 // Opens a channel; the status of the refusal, or 0 with `requests` taken.
 uint32_t openChannel(SecureChannel& channel, SecureTestClient& client) {
     std::vector<ServiceRequest> requests;
-    EXPECT_TRUE(channel.receive(SecureTestClient::hello(), requests));
+    EXPECT_TRUE(channel.receive(helloMessage(), requests));
     channel.takeOutput();
     bool open = channel.receive(client.open(0), requests);
     std::string out = channel.takeOutput();

@@ -35,14 +35,6 @@ public:
         : policy_(policy), mode_(mode), identity_(std::move(identity)),
           server_(std::move(serverCertificate)) {}
 
-    static std::string hello() {
-        Encoder e;
-        for (uint32_t v : {0u, 65536u, 65536u, 0u, 0u})
-            e.u32(v);
-        e.string("opc.tcp://127.0.0.1:4840");
-        return frame("HEL", 'F', e.bytes());
-    }
-
     // requestType 0 issues, 1 renews.
     std::string open(uint32_t requestType) {
         clientNonce_ = security::randomBytes(security::SecurityPolicy::kNonceLength);
