@@ -39,6 +39,34 @@ std::string serialPlc(const std::string& name, const std::string& port, int unit
                      tags);
 }
 
+// Device A on COM1 and device B on COM2, one holding register each, polled by the real engine
+// over the RTU transport; the caller stops the engine.
+struct TwoLineEngine {
+    TwoLineEngine(const ScratchDir& dir, const Registry& registry) : log(dir.path()) {
+        entry->setCreator(makeObject<ModbusCreator>().get());
+        ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
+        loader.loadConfiguration(
+            dir.write(
+                "Rennick.xml",
+                rtuConfig("",
+                          serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
+                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
+            *entry->getNameSpaceRoot());
+        transport = std::make_unique<modbus::RtuTransport>(config.serialPorts, registry, log);
+        engine = std::make_unique<modbus::CommThread>(config, queues, *transport, observer,
+                                                      modbus::EngineSettings{true, ""});
+        engine->start();
+    }
+
+    SOCmnPointer<SODaSEntry> entry = makeObject<SODaSEntry>();
+    modbus::EngineQueues queues;
+    ServerConfig config;
+    modbus::CommLog log;
+    std::unique_ptr<modbus::RtuTransport> transport;
+    RecordingObserver observer;
+    std::unique_ptr<modbus::CommThread> engine;
+};
+
 } // namespace
 
 TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
@@ -51,47 +79,32 @@ TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
     registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", silent.line.endA());
     registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
 
-    auto entry = makeObject<SODaSEntry>();
-    entry->setCreator(makeObject<ModbusCreator>().get());
-    modbus::EngineQueues queues;
-    ServerConfig config;
-    ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
-    loader.loadConfiguration(
-        dir.write(
-            "Rennick.xml",
-            rtuConfig("", serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
-                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
-        *entry->getNameSpaceRoot());
-    modbus::CommLog log(dir.path());
-    modbus::RtuTransport transport(config.serialPorts, registry, log);
-    RecordingObserver observer;
-    modbus::CommThread engine(config, queues, transport, observer, {true, ""});
-    engine.start();
+    TwoLineEngine rig(dir, registry);
 
     {
-        DaClient client(*entry);
+        DaClient client(*rig.entry);
         auto group = client.addGroup("g", 100);
         for (const char* id : {"A.T", "B.T"})
             client.setActive(*client.addItem(*group, id), true);
-        EXPECT_TRUE(observer.waitFor(
+        EXPECT_TRUE(rig.observer.waitFor(
             [](const auto& r) {
                 return r.size() >= 2 && r[0] == RecordingObserver::Report{4, "A"} &&
                        r[1] == RecordingObserver::Report{0, "B"};
             },
             5000))
-            << observer.reports().size();
+            << rig.observer.reports().size();
         EXPECT_TRUE(EngineRig::eventually(
             [&] { return client.readFromCache("B.T").value == Variant::i2(42); }, 3000));
         EXPECT_EQ(client.readFromCache("A.T").quality, 0x18);
         EXPECT_TRUE(EngineRig::eventually(
             [&] {
-                auto r = observer.reports();
+                auto r = rig.observer.reports();
                 return std::count(r.begin(), r.end(), RecordingObserver::Report{4, "A"}) >= 2;
             },
             5000))
             << "after the line is rebuilt the failing device is tried again";
     }
-    engine.stop();
+    rig.engine->stop();
 }
 
 TEST(SerialEngine, ADamagedReplyOnOneLineLeavesTheOtherLinesOpen) {
@@ -113,39 +126,24 @@ TEST(SerialEngine, ADamagedReplyOnOneLineLeavesTheOtherLinesOpen) {
         }
     });
 
-    auto entry = makeObject<SODaSEntry>();
-    entry->setCreator(makeObject<ModbusCreator>().get());
-    modbus::EngineQueues queues;
-    ServerConfig config;
-    ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
-    loader.loadConfiguration(
-        dir.write(
-            "Rennick.xml",
-            rtuConfig("", serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
-                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
-        *entry->getNameSpaceRoot());
-    modbus::CommLog log(dir.path());
-    modbus::RtuTransport transport(config.serialPorts, registry, log);
-    RecordingObserver observer;
-    modbus::CommThread engine(config, queues, transport, observer, {true, ""});
-    engine.start();
+    TwoLineEngine rig(dir, registry);
     {
-        DaClient client(*entry);
+        DaClient client(*rig.entry);
         auto group = client.addGroup("g", 100);
         for (const char* id : {"A.T", "B.T"})
             client.setActive(*client.addItem(*group, id), true);
         EXPECT_TRUE(EngineRig::eventually(
             [&] {
-                auto r = observer.reports();
+                auto r = rig.observer.reports();
                 return std::count(r.begin(), r.end(), RecordingObserver::Report{49, "A"}) >= 3;
             },
             8000))
             << "A's damaged replies are reported";
         EXPECT_EQ(client.readFromCache("B.T").value, Variant::i2(42));
     }
-    engine.stop();
+    rig.engine->stop();
     answering_ = false;
     deviceA.join();
-    EXPECT_EQ(transport.openCount("COM2"), 1u) << "B's line was never closed";
-    EXPECT_EQ(transport.openCount("COM1"), 1u) << "a damaged reply does not close the line";
+    EXPECT_EQ(rig.transport->openCount("COM2"), 1u) << "B's line was never closed";
+    EXPECT_EQ(rig.transport->openCount("COM1"), 1u) << "a damaged reply does not close the line";
 }
