@@ -11,17 +11,21 @@
 namespace vorn::editor {
 namespace {
 
-void tell(const std::string& text) {
-    showMessage(text, kEditorCaption, MessageIcon::none, MessageButtons::ok);
-}
-
 bool mayHoldItems(const TreeNode* node) {
     return node && (node->tag == kTagPlc || node->tag == kTagBranch);
 }
 
+} // namespace
+
+ItemEdits::ItemEdits(EditorState& state) : state_(state) {}
+
+void ItemEdits::tell(const std::string& text) const {
+    showMessage(text, kEditorCaption, MessageIcon::none, MessageButtons::ok, owner_);
+}
+
 // A name that breaks keys or the file: the dialog's filter keeps these out of typed and pasted
 // text, this guards every other way in. Blanks stay allowed: the proposed "New Item N" has one.
-bool nameIsUsable(const std::string& name) {
+bool ItemEdits::nameIsUsable(const std::string& name) const {
     if (auto problem = nameCharsProblem(name, true)) {
         tell(*problem);
         return false;
@@ -30,17 +34,13 @@ bool nameIsUsable(const std::string& name) {
 }
 
 // A branch of the same name under the same parent would share the item's key.
-bool keyIsFree(const EditorState& state, const std::string& key, const TreeNode* self) {
-    if (auto problem = keyTakenProblem(state.tree, key, self)) {
+bool ItemEdits::keyIsFree(const std::string& key, const TreeNode* self) const {
+    if (auto problem = keyTakenProblem(state_.tree, key, self)) {
         tell(*problem);
         return false;
     }
     return true;
 }
-
-} // namespace
-
-ItemEdits::ItemEdits(EditorState& state) : state_(state) {}
 
 ItemEdits::ItemEdits(EditorState& state, TreeNode& itemNode) : state_(state), edited_(&itemNode) {
     if (itemNode.tag != kTagItem || !state.items.contains(itemNode.key))
@@ -78,7 +78,7 @@ bool ItemEdits::addNew(const ItemFields& fields) {
     if (!CheckDuplNames(kTagItem, fields.name, state_.tree, false) || !nameIsUsable(fields.name))
         return false;
     const std::string key = MakeKey(fields.name, *parent, false);
-    if (!keyIsFree(state_, key, nullptr))
+    if (!keyIsFree(key, nullptr))
         return false;
     auto item = std::make_shared<clsItem>();
     SetByForm(*item, fields, key);
@@ -100,7 +100,7 @@ bool ItemEdits::modify(const ItemFields& fields) {
         (!CheckDuplNames(kTagItem, fields.name, state_.tree, true) || !nameIsUsable(fields.name)))
         return false;
     const std::string newKey = MakeKey(fields.name, node, true);
-    if (!keyIsFree(state_, newKey, &node))
+    if (!keyIsFree(newKey, &node))
         return false;
     auto item = std::make_shared<clsItem>();
     SetByForm(*item, fields, newKey);

@@ -20,6 +20,8 @@ public:
     // Modifying the item of `itemNode`.
     ItemEdits(EditorState& state, TreeNode& itemNode);
 
+    // The window that owns the boxes the checks show (null: none).
+    void setOwner(void* owner) { owner_ = owner; }
     bool modifying() const { return edited_ != nullptr; }
     // The item being modified as the collection holds it now: after a modification this is
     // the new object, under its new key, so a second modification changes it again.
@@ -44,10 +46,14 @@ public:
 private:
     bool addNew(const ItemFields& fields);
     bool modify(const ItemFields& fields);
+    void tell(const std::string& text) const;
+    bool nameIsUsable(const std::string& name) const;
+    bool keyIsFree(const std::string& key, const TreeNode* self) const;
 
     EditorState& state_;
     TreeNode* edited_ = nullptr;
     bool mayClose_ = false;
+    void* owner_ = nullptr;
 };
 
 } // namespace vorn::editor
