@@ -338,3 +338,26 @@ TEST(QuillmarItems, AddItemIsOfferedOnUnitsAndBranchesOnly) {
     // Copy, Cut and Paste stay off in this window.
     EXPECT_FALSE(rig.enabledCommands().contains("mnuCopy"));
 }
+
+TEST(QuillmarItems, ATypedModbusTypeOffersNothingAndEscapeLeaves) {
+    WindowRig rig;
+    rig.open(rig.writeSample());
+    bool closedByEscape = false;
+    withAddDialog(rig, "P2", [&](frmItems& dialog) {
+        pick(dialog, "cmbModbusType", "holding register");
+        pick(dialog, "cmbDataType", "signed 16 bit");
+        QComboBox* modbusTypes = child<QComboBox>(dialog, "cmbModbusType");
+        modbusTypes->lineEdit()->selectAll();
+        QTest::keyClicks(modbusTypes->lineEdit(), "coil");
+        EXPECT_EQ(child<QComboBox>(dialog, "cmbDataType")->count(), 0);
+        type(dialog, "txtAddress", "5");
+        press(dialog, "cmdOk");
+        EXPECT_TRUE(dialog.isVisible());
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        closedByEscape = !dialog.isVisible();
+    });
+    EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(rig.messages(), std::vector<std::string>{"Data Type field is empty."});
+    EXPECT_FALSE(
+        stateOf(rig).items.contains("P2.New Item " + std::to_string(stateOf(rig).itemCounter)));
+}
