@@ -8,6 +8,7 @@
 #include "frmAbout.h"
 #include "frmBranch.h"
 #include "frmFind.h"
+#include "frmItems.h"
 #include "frmModBus.h"
 #include "frmPLC.h"
 #include "frmSelect.h"
@@ -127,6 +128,7 @@ bool frmEditing::commandAvailable(int group) {
     case kGroupSaveClose:
     case kGroupAddModbusType:
     case kGroupAddBranch:
+    case kGroupAddItem:
     case kGroupAddUnit:
     case kGroupDelete:
     case kGroupView:
@@ -183,7 +185,8 @@ void frmEditing::buildMenus() {
     connect(
         addCommand(objects, "Add &Branch", "mnuAddBranch", kGroupAddBranch, QKeySequence("Ctrl+B")),
         &QAction::triggered, this, [this] { addBranch(); });
-    addCommand(objects, "Add &Item", "mnuAddItem", kGroupAddItem, QKeySequence("Ctrl+I"));
+    connect(addCommand(objects, "Add &Item", "mnuAddItem", kGroupAddItem, QKeySequence("Ctrl+I")),
+            &QAction::triggered, this, [this] { addItem(); });
 
     QMenu* edit = addMenu("&Edit", "mnuEdit");
     addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C"));
@@ -494,6 +497,8 @@ void frmEditing::editNode(TreeNode* node) {
         } else if (node->tag == kTagBranch) {
             frmBranch dialog(session_, *node, true, this);
             dialog.exec();
+        } else if (node->tag == kTagItem) {
+            editItem(*node);
         }
     });
 }

@@ -46,7 +46,7 @@ public:
     frmAbout* aboutDialog() const;
     // The tree item showing `node`; null when there is none.
     QTreeWidgetItem* itemOf(const TreeNode* node) const;
-    // Whether a command of this group can run in this build of the window: adding items, the
+    // Whether a command of this group can run in this build of the window: the
     // clipboard commands and the paste of names and comments come later and stay disabled.
     static bool commandAvailable(int group);
     // Selects `node` as a click on it does, and gives the tree the focus.
@@ -85,6 +85,8 @@ private:
     void addUnit();
     void addModbusType();
     void addBranch();
+    void addItem();
+    void editItem(TreeNode& node);
     void deleteObject();
     void showFind();
     void showAbout();

@@ -1,15 +1,20 @@
 // Renders Quillmar's main window with a sample configuration opened, its list in report view
-// and in large-icon view, and the unit dialog of each server kind and the Modbus type dialog,
-// to PNG files in the folder given (default /tmp), to look at them on a real X server:
+// and in large-icon view, the unit dialog of each server kind, the Modbus type dialog and the
+// item dialog with its group panel open, to PNG files in the folder given (default /tmp), to look
+// at them on a real X server:
 //   xvfb-run -a quillmar_screenshots /tmp
 #include "ScriptedFileDialogs.h"
 #include "editor/EditorSession.h"
 #include "editor/window/frmEditing.h"
+#include "editor/window/frmItems.h"
 #include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -68,6 +73,20 @@ int main(int argc, char** argv) {
     shoot(tcpUnit, "quillmar-unit-tarnvale.png");
     frmModBus type(window.session(), "holding register", &window);
     shoot(type, "quillmar-modbus-type.png");
+
+    // A group of signed 32-bit items about to be added below P1.Pumps.
+    window.session().state().tree.select(window.session().state().tree.find("P1.Pumps"));
+    frmItems items(window.session().state(), nullptr, nullptr, &window);
+    items.findChild<QLineEdit*>("txtItemName")->setText("Flow_1");
+    items.findChild<QLineEdit*>("txtComment")->setText("flow meter 1");
+    auto* modbusTypes = items.findChild<QComboBox*>("cmbModbusType");
+    modbusTypes->setCurrentIndex(modbusTypes->findText("holding register"));
+    items.findChild<QComboBox*>("cmbDataType")->setCurrentText("signed 32 bit");
+    items.findChild<QLineEdit*>("txtAddress")->setText("200");
+    items.findChild<QComboBox*>("cmbAccessRight")->setCurrentText("READ");
+    items.findChild<QPushButton*>("cmdGroup")->click();
+    items.findChild<QLineEdit*>("txtNumbItems")->setText("20");
+    shoot(items, "quillmar-item-group.png");
 
     const std::string rennick =
         std::filesystem::canonical(std::string(EDITOR_TEST_DATA) + "/roundtrip_rennick.xml")

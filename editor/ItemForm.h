@@ -1,0 +1,96 @@
+// The item dialog without its widgets: the texts of its fields, the data types and access
+// rights each Modbus type offers, which fields apply to a data type, the checks run on OK in
+// their order with their messages, the item the fields make, and the next item that "Add and
+// Increment" prepares.
+#pragma once
+
+#include "clsItem.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorn::editor {
+
+// Field limits of the dialog.
+inline constexpr int kItemNameMaxLength = 100;
+inline constexpr int kItemCommentMaxLength = 70;
+inline constexpr int kGroupCountMaxLength = 4;
+
+// The dialog's fields as shown (txtItemName, txtComment, txtAddress, cmbModbusType,
+// cmbDataType, cmbBit, txtElements, cmbAccessRight), the choices of the two lists that depend
+// on the Modbus type, and whether the bit number and the number of elements apply.
+struct ItemFields {
+    std::string name;
+    std::string comment;
+    std::string address;
+    std::string modbusType;
+    std::string dataType;
+    std::string bit = "0";
+    std::string elements = "0";
+    std::string accessRight;
+    std::vector<std::string> dataTypeChoices;
+    std::vector<std::string> accessRightChoices;
+    bool bitEnabled = false;
+    bool elementsEnabled = false;
+};
+
+// "0" to "15".
+const std::vector<std::string>& bitChoices();
+// By the Modbus type's name: the fifteen data types inside registers, the two bit data types
+// otherwise; only "READ" for the input kinds.
+const std::vector<std::string>& dataTypesFor(const std::string& modbusType);
+const std::vector<std::string>& accessRightsFor(const std::string& modbusType);
+
+// "New Item N" when the dialog opens; "New_Item_N" for the items "Add and Increment" prepares.
+std::string newItemName(int32_t itemCounter);
+std::string nextItemName(int32_t itemCounter);
+
+// A Modbus type picked from the list: its data types and access rights are offered, none of
+// them chosen yet.
+void pickModbusType(ItemFields& fields, const std::string& modbusType);
+// A Modbus type typed instead of picked: nothing is offered, so the checks stop at the data
+// type.
+void typeModbusType(ItemFields& fields, const std::string& text);
+void pickDataType(ItemFields& fields, const std::string& dataType);
+// Which fields apply: the bit number for bits inside registers, the number of elements for
+// arrays and strings. A field that does not apply shows "0".
+void applyDataTypeRule(ItemFields& fields);
+
+// A stored data type ("holding register:signed 16 bit", "coil:boolean array") split into the
+// Modbus type and the data type the dialog shows.
+struct SplitDataType {
+    std::string modbusType;
+    std::string dataType;
+};
+SplitDataType splitDataType(const std::string& stored);
+
+// The fields of a new item, and those of an existing one for modifying.
+ItemFields newItemFields(int32_t itemCounter);
+ItemFields fieldsOf(const clsItem& item);
+
+// CheckFields: the first check that fails, with its message; none when the fields make an
+// item.
+std::optional<std::string> CheckFields(const ItemFields& fields);
+
+// Fills `item` from checked fields, keyed `key`.
+void SetByForm(clsItem& item, const ItemFields& fields, const std::string& key);
+
+// After an item was added: the next item's name, an empty comment, and the address (and bit)
+// right after the added item. Modbus type, data type, elements and access right stay.
+void prepareNextItem(ItemFields& fields, int32_t itemCounter);
+
+// The number of items of "Add Group....": none when the text is not a number of at most four
+// characters ("Number of items is not valid.").
+std::optional<long long> groupCount(const std::string& text);
+
+// Key filters of the text boxes: the typed character when the box accepts it, else 0.
+// Names take letters, digits, "-", "_" and Backspace.
+int itemNameKeyFilter(int keyAscii);
+// What a filter lets through of a text inserted at once (pasted or dropped): every character
+// is filtered as if typed, and control characters are never inserted.
+std::string filteredText(const std::string& text, int (*filter)(int));
+
+} // namespace vorn::editor

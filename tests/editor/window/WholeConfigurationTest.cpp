@@ -1,0 +1,444 @@
+// A whole configuration made in Quillmar's window as a new user makes it, through the dialogs
+// only, saved with Save As; then the real server finds it through the registry value Quillmar
+// wrote, polls the device simulator and shows every tag Good, with the simulator's values, to
+// a real OPC UA client. Tarnvale over TCP, Rennick over a pseudo-terminal pair.
+#include "ChildProcess.h"
+#include "PtyPair.h"
+#include "ScopedEnv.h"
+#include "SimProcess.h"
+#include "WindowRig.h"
+#include "editor/window/frmBranch.h"
+#include "editor/window/frmItems.h"
+#include "editor/window/frmModBus.h"
+#include "editor/window/frmPLC.h"
+#include "fileformat/ConfigFormat.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::editor;
+using namespace vorn::editor::test;
+using namespace std::chrono_literals;
+using vorn::test::ChildProcess;
+using vorn::test::PtyPair;
+using vorn::test::ScopedEnv;
+using vorn::test::SimProcess;
+
+namespace {
+
+constexpr int kGroupSize = 20;
+// The Modbus TCP port of the first unit; another is taken when something else listens there.
+constexpr const char* kPreferredTcpPort = "1502";
+
+// ---- Driving the dialogs --------------------------------------------------------------------
+
+template <class T> T& child(QWidget& dialog, const char* name) {
+    T* found = dialog.findChild<T*>(name);
+    if (!found)
+        throw std::runtime_error(std::string("no control ") + name);
+    return *found;
+}
+
+void press(QWidget& dialog, const char* button) {
+    child<QPushButton>(dialog, button).click();
+}
+
+void type(QWidget& dialog, const char* field, const QString& text) {
+    QLineEdit& line = child<QLineEdit>(dialog, field);
+    line.clear();
+    QTest::keyClicks(&line, text);
+}
+
+void pick(QWidget& dialog, const char* list, const QString& entry) {
+    QComboBox& combo = child<QComboBox>(dialog, list);
+    const int index = combo.findText(entry);
+    if (index < 0)
+        throw std::runtime_error(std::string(list) + " offers no " + entry.toStdString());
+    combo.setCurrentIndex(index);
+}
+
+// Runs `act` on the dialog T that `command` opens; true when the dialog came up and `act`
+// closed it (a dialog still open is left with its cancel button and counts as a failure).
+template <class T>
+bool throughDialog(WindowRig& rig, const char* command, std::function<void(T&)> act) {
+    bool closed = false;
+    bool seen = false;
+    whenModal<T>(
+        [&](T& dialog) {
+            try {
+                act(dialog);
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << error.what();
+            }
+            closed = !dialog.isVisible();
+            if (!closed)
+                press(dialog, "cmdCancel");
+        },
+        &seen);
+    rig.window->action(command)->trigger();
+    EXPECT_TRUE(seen) << command << " opened no dialog";
+    EXPECT_TRUE(closed) << command << ": " << (rig.messages().empty() ? "" : rig.messages().back());
+    return seen && closed;
+}
+
+void newConfiguration(WindowRig& rig, const char* kind) {
+    answerKindDialog(std::string(kind));
+    rig.window->action("new")->trigger();
+}
+
+void addModbusType(WindowRig& rig, const QString& kind) {
+    rig.clickNode("ModBus");
+    throughDialog<frmModBus>(rig, "modbus", [&](frmModBus& dialog) {
+        QComboBox& kinds = child<QComboBox>(dialog, "cmbMBType");
+        kinds.setCurrentText(kind);
+        emit kinds.textActivated(kind);
+        press(dialog, "cmdOk");
+    });
+}
+
+void addUnit(WindowRig& rig, std::function<void(frmPLC&)> fill) {
+    rig.clickNode("");
+    throughDialog<frmPLC>(rig, "plc", [&](frmPLC& dialog) {
+        fill(dialog);
+        press(dialog, "cmdOk");
+    });
+}
+
+void addBranch(WindowRig& rig, const std::string& parentKey, const QString& name) {
+    rig.clickNode(parentKey);
+    throughDialog<frmBranch>(rig, "branch", [&](frmBranch& dialog) {
+        type(dialog, "txtBranchName", name);
+        press(dialog, "cmdOk");
+    });
+}
+
+// One item as typed into the item dialog, and the value the client must read for it: the
+// text of the probe's "value" field.
+struct ItemEntry {
+    QString name;
+    QString modbusType;
+    QString dataType;
+    QString address;
+    QString bit;      // empty: the bit number does not apply
+    QString elements; // empty: the number of elements does not apply
+    std::string expected;
+};
+
+void fillItem(frmItems& dialog, const ItemEntry& item) {
+    type(dialog, "txtItemName", item.name);
+    type(dialog, "txtComment", "about " + item.name);
+    pick(dialog, "cmbModbusType", item.modbusType);
+    pick(dialog, "cmbDataType", item.dataType);
+    type(dialog, "txtAddress", item.address);
+    if (!item.bit.isEmpty())
+        pick(dialog, "cmbBit", item.bit);
+    if (!item.elements.isEmpty())
+        type(dialog, "txtElements", item.elements);
+    pick(dialog, "cmbAccessRight", "READ");
+}
+
+// Adds the items below `parentKey` in one visit of the item dialog: "Add and Increment" for
+// all but the last, "Add and Exit" for the last.
+void addItems(WindowRig& rig, const std::string& parentKey, const std::vector<ItemEntry>& items) {
+    rig.clickNode(parentKey);
+    throughDialog<frmItems>(rig, "item", [&](frmItems& dialog) {
+        for (size_t at = 0; at < items.size(); ++at) {
+            fillItem(dialog, items[at]);
+            press(dialog, at + 1 < items.size() ? "cmdAdd" : "cmdOk");
+        }
+    });
+}
+
+// "Add Group...." with `count` items from `first` on, then "Exit"; the keys of the items the
+// group added, in tree order.
+std::vector<std::string> addGroup(WindowRig& rig, const std::string& parentKey,
+                                  const ItemEntry& first, int count) {
+    const size_t before = rig.node(parentKey).children.size();
+    rig.clickNode(parentKey);
+    throughDialog<frmItems>(rig, "item", [&](frmItems& dialog) {
+        fillItem(dialog, first);
+        press(dialog, "cmdGroup");
+        type(dialog, "txtNumbItems", QString::number(count));
+        press(dialog, "cmdOkNumber");
+        press(dialog, "cmdCancel");
+    });
+    std::vector<std::string> keys;
+    const auto& children = rig.node(parentKey).children;
+    for (size_t at = before; at < children.size(); ++at)
+        keys.push_back(children[at]->key);
+    return keys;
+}
+
+// Names pasted from a clipboard column: the group's items are renamed from a column of names,
+// as a user pastes them from a spreadsheet. Paste Item names comes with the clipboard
+// commands; until the window has it, the group keeps the names "Add and Increment" gave it.
+// Returns the keys of the group's items after the renaming, in the same order.
+std::vector<std::string> renameFromClipboardColumn(WindowRig& rig,
+                                                   const std::vector<std::string>& groupKeys) {
+    (void)rig;
+    return groupKeys;
+}
+
+void saveAs(WindowRig& rig, const std::string& path) {
+    rig.dialogs.queue(path);
+    rig.window->action("mnuSaveAs")->trigger();
+}
+
+// ---- The server and the client --------------------------------------------------------------
+
+// The OPC UA endpoint a server reports in its "listening opc.tcp://host:port" line.
+std::string endpointOf(ChildProcess& server) {
+    while (auto line = server.readLine(15s)) {
+        const auto at = line->rfind(':');
+        if (line->find("listening opc.tcp://") != std::string::npos && at != std::string::npos)
+            return "opc.tcp://127.0.0.1:" + line->substr(at + 1);
+    }
+    return {};
+}
+
+// What a node-opcua client reads, after waiting for Good at most 8 s per tag: one JSON line per
+// item ID.
+std::vector<std::string> readThroughClient(const std::string& endpoint,
+                                           const std::vector<std::string>& itemIds,
+                                           const std::string& home) {
+    ScopedEnv quietHome("HOME", home.c_str());
+    std::vector<std::string> arguments{PROBE_SCRIPT, endpoint};
+    for (const std::string& id : itemIds)
+        arguments.push_back("wait-good:" + id + ":8000");
+    ChildProcess node("/usr/bin/node", arguments);
+    std::vector<std::string> lines;
+    while (auto line = node.readLine(30s)) {
+        if (!line->empty() && (*line)[0] == '{')
+            lines.push_back(*line);
+    }
+    node.waitForExit(5s);
+    return lines;
+}
+
+// The text after "value": up to the closing brace of the line.
+std::string valueText(const std::string& line) {
+    const auto at = line.find("\"value\":");
+    if (at == std::string::npos || line.size() < at + 9)
+        return {};
+    return line.substr(at + 8, line.size() - at - 9);
+}
+
+// Every tag Good with its value; numbers with a fraction compared to six digits.
+void expectServed(const std::vector<std::string>& lines, const std::vector<std::string>& ids,
+                  const std::vector<std::string>& expected, const std::string& serverErrors) {
+    ASSERT_EQ(lines.size(), ids.size()) << serverErrors;
+    for (size_t at = 0; at < ids.size(); ++at) {
+        EXPECT_NE(lines[at].find("\"status\":\"Good\""), std::string::npos) << lines[at];
+        const std::string got = valueText(lines[at]);
+        if (expected[at].find('.') != std::string::npos && expected[at][0] != '"') {
+            EXPECT_NEAR(std::atof(got.c_str()), std::atof(expected[at].c_str()), 1e-5) << ids[at];
+        } else {
+            EXPECT_EQ(got, expected[at]) << ids[at];
+        }
+    }
+}
+
+// The float whose bits are 0x41484148, whichever word comes first.
+std::string repeatedWordFloat() {
+    const uint32_t bits = 0x41484148u;
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return std::to_string(static_cast<double>(value));
+}
+
+// Item IDs and the values expected for them.
+struct Expectations {
+    std::vector<std::string> ids;
+    std::vector<std::string> values;
+    void add(const std::string& parentKey, const std::vector<ItemEntry>& items) {
+        for (const ItemEntry& item : items) {
+            ids.push_back(parentKey + "." + item.name.toStdString());
+            values.push_back(item.expected);
+        }
+    }
+};
+
+// The simulator serving `ports` ("1502,0"); none when it cannot listen there.
+std::unique_ptr<SimProcess> startSimulator(const std::string& ports,
+                                           std::vector<std::string> values) {
+    std::vector<std::string> arguments{"--tcp", "127.0.0.1:" + ports, "--unit", "1", "--unit", "2"};
+    arguments.insert(arguments.end(), values.begin(), values.end());
+    try {
+        return std::make_unique<SimProcess>(MODBUS_SIM_PATH, arguments);
+    } catch (const std::runtime_error&) {
+        return nullptr;
+    }
+}
+
+// Values of the group's registers: 10 * n + 1 for the n-th, on unit 2 from register 100.
+std::vector<std::string> groupValues() {
+    std::vector<std::string> values;
+    for (int n = 0; n < kGroupSize; ++n) {
+        values.push_back("--set");
+        values.push_back("2:hr:" + std::to_string(100 + n) + "=" + std::to_string(10 * n + 1));
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) {
+    std::vector<std::string> values{
+        "--set", "1:hr:0=1234",        "--set", "1:hr:2..3=0x0101",   "--set", "1:hr:4=8",
+        "--set", "1:hr:10=\"ABCDEF\"", "--set", "1:hr:20=5",          "--set", "1:hr:21=-6",
+        "--set", "1:hr:22=7",          "--set", "1:hr:30..31=0x4148", "--set", "1:coil:0=1",
+        "--set", "1:coil:8=1",         "--set", "1:coil:10=1",        "--set", "1:coil:11=1",
+        "--set", "1:di:5=1",           "--set", "1:ir:0=-5"};
+    for (const std::string& group : groupValues())
+        values.push_back(group);
+    std::unique_ptr<SimProcess> device =
+        startSimulator(std::string(kPreferredTcpPort) + ",0", values);
+    if (!device)
+        device = startSimulator("0,0", values);
+    ASSERT_NE(device, nullptr) << "the device simulator did not start";
+    const std::vector<int> ports = device->ports();
+    ASSERT_EQ(ports.size(), 2u);
+
+    WindowRig rig;
+    Registry(rig.registryPath())
+        .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
+    newConfiguration(rig, vorn::format::kTarnvaleName);
+    for (const char* kind : {"holding register", "coil", "input register", "input status"})
+        addModbusType(rig, kind);
+    addUnit(rig, [&](frmPLC& dialog) {
+        type(dialog, "txtName", "Press");
+        type(dialog, "txtAddress", "127.0.0.1");
+        type(dialog, "txtTcpPort", QString::number(ports[0]));
+        type(dialog, "txtUI", "1");
+    });
+    addUnit(rig, [&](frmPLC& dialog) {
+        type(dialog, "txtName", "Mixer");
+        type(dialog, "txtAddress", "127.0.0.1");
+        type(dialog, "txtTcpPort", QString::number(ports[1]));
+        type(dialog, "txtUI", "2");
+    });
+    addBranch(rig, "Press", "Line");
+
+    const std::vector<ItemEntry> line{
+        {"Level", "holding register", "signed 16 bit", "0", "", "", "1234"},
+        {"Total", "holding register", "unsigned 32 bit", "2", "", "", "16843009"},
+        {"Ready", "holding register", "boolean", "4", "3", "", "true"},
+        {"Recipe", "holding register", "string", "10", "", "6", "\"ABCDEF\""},
+        {"Speeds", "holding register", "signed 16 bit array", "20", "", "3",
+         "{\"0\":5,\"1\":-6,\"2\":7}"},
+        {"Flow", "holding register", "32 bit float", "30", "", "", repeatedWordFloat()},
+    };
+    const std::vector<ItemEntry> direct{
+        {"Motor", "coil", "boolean", "0", "", "", "true"},
+        {"Valves", "coil", "boolean array", "8", "", "4", "[true,false,true,true]"},
+        {"Door", "input status", "boolean", "5", "", "", "true"},
+        {"Pressure", "input register", "signed 16 bit", "0", "", "", "-5"},
+    };
+    addItems(rig, "Press.Line", line);
+    addItems(rig, "Press", direct);
+    std::vector<std::string> group = addGroup(
+        rig, "Mixer", {"Dose", "holding register", "signed 16 bit", "100", "", "", ""}, kGroupSize);
+    ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
+    group = renameFromClipboardColumn(rig, group);
+
+    const std::string path = rig.dir.file("Plant.xml");
+    saveAs(rig, path);
+    ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
+    EXPECT_EQ(rig.registeredPath(vorn::format::kTarnvaleName), path);
+    EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
+
+    Expectations expected;
+    expected.add("Press.Line", line);
+    expected.add("Press", direct);
+    for (size_t n = 0; n < group.size(); ++n) {
+        expected.ids.push_back(group[n]);
+        expected.values.push_back(std::to_string(10 * n + 1));
+    }
+
+    // The server finds the file through the registry Quillmar wrote to.
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ChildProcess server(TARNVALE_PATH, {});
+    const std::string endpoint = endpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
+                 expected.values, server.errorOutput());
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
+TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
+    WindowRig rig;
+    std::filesystem::create_directories(rig.dir.file("line"));
+    PtyPair serialLine(rig.dir.file("line"));
+    std::vector<std::string> arguments{"--rtu",    serialLine.endB(),
+                                       "--baud",   "9600",
+                                       "--format", "8N1",
+                                       "--unit",   "1",
+                                       "--set",    "hr:0=321",
+                                       "--set",    "hr:1=4",
+                                       "--set",    "hr:10=\"MOTOR\"",
+                                       "--set",    "hr:20=11",
+                                       "--set",    "hr:21=12",
+                                       "--set",    "coil:3=1",
+                                       "--set",    "ir:7=-42"};
+    for (int n = 0; n < kGroupSize; ++n) {
+        arguments.push_back("--set");
+        arguments.push_back("hr:" + std::to_string(200 + n) + "=" + std::to_string(10 * n + 1));
+    }
+    SimProcess device(MODBUS_SIM_PATH, arguments);
+    Registry registry(rig.registryPath());
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", serialLine.endA());
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick", "OpcUaPort", "0");
+
+    newConfiguration(rig, vorn::format::kRennickName);
+    for (const char* kind : {"holding register", "coil", "input register"})
+        addModbusType(rig, kind);
+    addUnit(rig, [&](frmPLC& dialog) {
+        type(dialog, "txtName", "Drive");
+        type(dialog, "txtPort", "COM1");
+        type(dialog, "txtUI", "1");
+    });
+    addBranch(rig, "Drive", "Motor");
+    const std::vector<ItemEntry> motor{
+        {"Speed", "holding register", "signed 16 bit", "0", "", "", "321"},
+        {"Fault", "holding register", "boolean", "1", "2", "", "true"},
+        {"Label", "holding register", "string", "10", "", "5", "\"MOTOR\""},
+        {"Limits", "holding register", "signed 16 bit array", "20", "", "2", "{\"0\":11,\"1\":12}"},
+        {"Run", "coil", "boolean", "3", "", "", "true"},
+        {"Torque", "input register", "signed 16 bit", "7", "", "", "-42"},
+    };
+    addItems(rig, "Drive.Motor", motor);
+    std::vector<std::string> group =
+        addGroup(rig, "Drive", {"Setpoint", "holding register", "signed 16 bit", "200", "", "", ""},
+                 kGroupSize);
+    ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
+    group = renameFromClipboardColumn(rig, group);
+
+    const std::string path = rig.dir.file("Drives.xml");
+    saveAs(rig, path);
+    ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
+    EXPECT_EQ(rig.registeredPath(vorn::format::kRennickName), path);
+    EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
+
+    Expectations expected;
+    expected.add("Drive.Motor", motor);
+    for (size_t n = 0; n < group.size(); ++n) {
+        expected.ids.push_back(group[n]);
+        expected.values.push_back(std::to_string(10 * n + 1));
+    }
+
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = endpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
+                 expected.values, server.errorOutput());
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
