@@ -128,9 +128,14 @@ bool frmEditing::commandAvailable(int group) {
     case kGroupAddModbusType:
     case kGroupAddBranch:
     case kGroupAddUnit:
+    case kGroupCopy:
+    case kGroupCut:
+    case kGroupPaste:
     case kGroupDelete:
     case kGroupView:
     case kGroupFind:
+    case kGroupPasteNames:
+    case kGroupPasteComments:
         return true;
     default:
         return false;
@@ -186,15 +191,21 @@ void frmEditing::buildMenus() {
     addCommand(objects, "Add &Item", "mnuAddItem", kGroupAddItem, QKeySequence("Ctrl+I"));
 
     QMenu* edit = addMenu("&Edit", "mnuEdit");
-    addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C"));
-    addCommand(edit, "Cu&t", "mnuCut", kGroupCut, QKeySequence("Ctrl+X"));
-    addCommand(edit, "&Paste", "mnuPaste", kGroupPaste, QKeySequence("Ctrl+V"));
+    connect(addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C")),
+            &QAction::triggered, this, [this] { clipboard_->copy(); });
+    connect(addCommand(edit, "Cu&t", "mnuCut", kGroupCut, QKeySequence("Ctrl+X")),
+            &QAction::triggered, this, [this] { clipboard_->cut(); });
+    connect(addCommand(edit, "&Paste", "mnuPaste", kGroupPaste, QKeySequence("Ctrl+V")),
+            &QAction::triggered, this, [this] { clipboard_->paste(); });
     connect(
         addCommand(edit, "&Delete Object", "mnuDelete", kGroupDelete, QKeySequence(Qt::Key_Delete)),
         &QAction::triggered, this, [this] { deleteObject(); });
     edit->addSeparator();
-    addCommand(edit, "Paste Item names from Clipboard", "mnuPasteName", kGroupPasteNames);
-    addCommand(edit, "Paste Item comments from Clipboard", "mnuPasteComment", kGroupPasteComments);
+    connect(addCommand(edit, "Paste Item names from Clipboard", "mnuPasteName", kGroupPasteNames),
+            &QAction::triggered, this, [this] { clipboard_->pasteNames(); });
+    connect(addCommand(edit, "Paste Item comments from Clipboard", "mnuPasteComment",
+                       kGroupPasteComments),
+            &QAction::triggered, this, [this] { clipboard_->pasteComments(); });
 
     QMenu* view = addMenu("&View", "mnuView");
     connect(addCommand(view, "&Icon", "mnuIcon", kGroupView), &QAction::triggered, this,
@@ -269,6 +280,10 @@ void frmEditing::buildCentralArea() {
             [this](const QString& key) { onListDoubleClicked(key); });
     connect(ListView1_, &ObjectListView::columnClicked, this,
             [this](int column) { session_.columnClick(static_cast<size_t>(column)); });
+
+    clipboard_ = std::make_unique<WindowClipboard>(
+        session_, *TreeView1_, *ListView1_,
+        [](const QTreeWidgetItem* item) { return nodeOf(item); }, this);
 
     pnlImpStat_ = new QFrame(area);
     pnlImpStat_->setObjectName("pnlImpStat");
