@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace vorn::editor {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 constexpr int kColumnTwips[] = {3000, 400, 3000};
 constexpr int kTwipsPerInch = 1440;
 constexpr int kMaxShownRows = 15;
+const char* const kArrow = "<---";
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
@@ -37,10 +39,15 @@ frmReplace::frmReplace(QWidget* parent) : QDialog(parent) {
     Grid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1_->setSelectionMode(QAbstractItemView::NoSelection);
     Grid1_->setWordWrap(false);
+    Grid1_->setFocusPolicy(Qt::NoFocus);
     const int dpi = logicalDpiX();
     int gridWidth = 2 * Grid1_->frameWidth();
     for (int column = 0; column < 3; ++column) {
-        const int width = (kColumnTwips[column] * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+        int width = (kColumnTwips[column] * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+        // The arrow stays readable whatever the font: the cells have margins a grid of the
+        // original size did not.
+        if (column == 1)
+            width = std::max(width, Grid1_->fontMetrics().horizontalAdvance(kArrow) + 16);
         Grid1_->setColumnWidth(column, width);
         gridWidth += width;
     }
@@ -77,16 +84,19 @@ void frmReplace::fill(const ReplacePlan& plan) {
     Grid1_->setRowCount(static_cast<int>(plan.rows.size()));
     for (int row = 0; row < static_cast<int>(plan.rows.size()); ++row) {
         Grid1_->setItem(row, 0, cell(text(plan.rows[row].current)));
-        QTableWidgetItem* arrow = cell("<---");
+        QTableWidgetItem* arrow = cell(kArrow);
         arrow->setTextAlignment(Qt::AlignCenter);
         Grid1_->setItem(row, 1, arrow);
         Grid1_->setItem(row, 2, cell(text(plan.rows[row].replacement)));
     }
-    // Tall enough for a handful of rows; more scroll.
-    const int shown = std::min<int>(std::max<int>(Grid1_->rowCount(), 3), kMaxShownRows);
+    // Every row while there are few; more scroll.
+    const int shown = std::min<int>(std::max<int>(Grid1_->rowCount(), 1), kMaxShownRows);
     Grid1_->setMinimumHeight(Grid1_->horizontalHeader()->sizeHint().height() +
                              shown * Grid1_->verticalHeader()->defaultSectionSize() +
                              2 * Grid1_->frameWidth());
+    // A short list gets no empty space below it; a long one may be enlarged with the dialog.
+    if (Grid1_->rowCount() <= kMaxShownRows)
+        Grid1_->setMaximumHeight(Grid1_->minimumHeight());
     adjustSize();
 }
 
