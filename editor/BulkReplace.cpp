@@ -37,21 +37,24 @@ const TreeNode* rowsParent(const EditorState& state) {
 std::optional<std::string> namesProblem(const EditorState& state,
                                         const std::vector<std::string>& names,
                                         const std::vector<std::string>& selectedKeys) {
+    // Sets, not nested loops: the clipboard may hold any number of lines.
     const std::set<std::string> renamed(selectedKeys.begin(), selectedKeys.end());
+    std::set<std::string> keptNames;
+    if (const TreeNode* parent = rowsParent(state)) {
+        for (const TreeNode* sibling : parent->children) {
+            if (!renamed.count(sibling->key))
+                keptNames.insert(sibling->text);
+        }
+    }
     std::set<std::string> seen;
-    const TreeNode* parent = rowsParent(state);
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
         if (name.empty())
             return "Line " + std::to_string(i + 1) + " of the clipboard holds no name";
         if (!seen.insert(name).second)
             return "Name " + name + " appears twice in the clipboard";
-        if (!parent)
-            continue;
-        for (const TreeNode* sibling : parent->children) {
-            if (sibling->text == name && !renamed.count(sibling->key))
-                return std::string(kNameExistingMessage);
-        }
+        if (keptNames.count(name))
+            return std::string(kNameExistingMessage);
     }
     return std::nullopt;
 }

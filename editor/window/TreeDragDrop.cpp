@@ -18,6 +18,14 @@ TreeDragDrop::TreeDragDrop(QTreeWidget& tree, NodeOf nodeOf, DropHandler onDrop)
     tree_.setAcceptDrops(true);
     tree_.viewport()->setAcceptDrops(true);
     tree_.viewport()->installEventFilter(this);
+    connect(tree_.model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { forget(); });
+    connect(tree_.model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { forget(); });
+}
+
+void TreeDragDrop::forget() {
+    highlight(nullptr);
+    source_ = nullptr;
+    ++generation_;
 }
 
 QTreeWidgetItem* TreeDragDrop::itemAt(const QPoint& position) const {
@@ -84,7 +92,11 @@ bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
         drop->accept();
         // Handled once the drag has ended: the handler may rebuild the tree and ask the user.
         QMetaObject::invokeMethod(
-            this, [this, source, target, copy] { onDrop_(*source, *target, copy); },
+            this,
+            [this, source, target, copy, generation = generation_] {
+                if (generation == generation_)
+                    onDrop_(*source, *target, copy);
+            },
             Qt::QueuedConnection);
         return true;
     }
@@ -101,12 +113,15 @@ void TreeDragDrop::startDrag() {
             break;
         }
     }
+    if (!item) {
+        source_ = nullptr;
+        return;
+    }
     auto* mime = new QMimeData;
     mime->setData(kMimeType, QByteArray::fromStdString(source_->key));
     auto* drag = new QDrag(&tree_);
     drag->setMimeData(mime);
-    if (item)
-        drag->setPixmap(item->icon(0).pixmap(32, 32));
+    drag->setPixmap(item->icon(0).pixmap(32, 32));
     drag->exec(copy_ ? Qt::CopyAction : Qt::MoveAction);
     highlight(nullptr);
     source_ = nullptr;

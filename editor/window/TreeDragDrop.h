@@ -36,6 +36,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The tree's items are about to be rebuilt or removed: the drag and the highlight end.
+    void forget();
     void startDrag();
     void highlight(QTreeWidgetItem* item);
     QTreeWidgetItem* itemAt(const QPoint& position) const;
@@ -47,6 +49,7 @@ private:
     bool copy_ = false;
     QPoint pressedAt_;
     QTreeWidgetItem* highlighted_ = nullptr;
+    int generation_ = 0; // counts forget(): a queued drop from before a rebuild is dropped
 };
 
 } // namespace vorn::editor

@@ -184,6 +184,14 @@ TEST(QuillmarDragDrop, CtrlDraggingABranchToAnotherUnitCopiesItsWholeSubtree) {
     EXPECT_TRUE(rig.window->itemOf(&rig.node("V.A"))->isExpanded());
     EXPECT_TRUE(rig.messages().empty());
 
+    // A drag whose source went away with a rebuilt tree ends; a drop queued before it is lost.
+    QTest::mousePress(tree->viewport(), Qt::RightButton, {},
+                      tree->visualItemRect(rig.window->itemOf(&rig.node("V.A"))).center());
+    ASSERT_EQ(drag.source(), &rig.node("V.A"));
+    rig.window->session().showChanged(rig.node("V"), rig.node("V"));
+    EXPECT_EQ(drag.source(), nullptr);
+    QTest::mouseRelease(tree->viewport(), Qt::RightButton);
+
     // Later edits of the copy leave the source alone.
     ScriptedClipboard clipboard;
     UseClipboard use(rig, clipboard);
