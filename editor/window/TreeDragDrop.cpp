@@ -14,10 +14,11 @@ namespace vorn::editor {
 const char* const TreeDragDrop::kMimeType = "application/x-quillmar-node";
 
 TreeDragDrop::TreeDragDrop(QTreeWidget& tree, NodeOf nodeOf, DropHandler onDrop)
-    : QObject(&tree), tree_(tree), nodeOf_(std::move(nodeOf)), onDrop_(std::move(onDrop)) {
+    : QObject(&tree), tree_(tree), viewport_(tree.viewport()), nodeOf_(std::move(nodeOf)),
+      onDrop_(std::move(onDrop)) {
     tree_.setAcceptDrops(true);
-    tree_.viewport()->setAcceptDrops(true);
-    tree_.viewport()->installEventFilter(this);
+    viewport_->setAcceptDrops(true);
+    viewport_->installEventFilter(this);
     connect(tree_.model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { forget(); });
     connect(tree_.model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { forget(); });
 }
@@ -33,7 +34,7 @@ QTreeWidgetItem* TreeDragDrop::itemAt(const QPoint& position) const {
 }
 
 bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != tree_.viewport())
+    if (watched != viewport_)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:

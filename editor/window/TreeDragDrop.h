@@ -43,6 +43,7 @@ private:
     QTreeWidgetItem* itemAt(const QPoint& position) const;
 
     QTreeWidget& tree_;
+    QWidget* viewport_; // kept: the tree is no scroll area any more while it is destroyed
     NodeOf nodeOf_;
     DropHandler onDrop_;
     TreeNode* source_ = nullptr;
