@@ -10,7 +10,9 @@
 #include "fileformat/ConfigFormat.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
@@ -135,6 +137,27 @@ TEST(QuillmarClipboard, CutAndPasteBackGivesSpeed_0AndARefusedCutDeletesNothing)
     rig.window->action("paste")->trigger();
     EXPECT_TRUE(stateOf(rig).items.contains("U.A.Speed_0"));
     EXPECT_EQ(rig.window->itemOf(&rig.node("U.A.Speed_0"))->text(0), "Speed_0");
+
+    // The keyboard: Ctrl+C on an item of the tree, Ctrl+V on a branch.
+    focusNode(rig, "U.A.Temp");
+    QTest::keyClick(rig.window->tree(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(stateOf(rig).itemClipboard.size(), 1u);
+    EXPECT_EQ(stateOf(rig).itemClipboard[0]->sName, "Temp");
+    focusNode(rig, "V.A2");
+    QTest::keyClick(rig.window->tree(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(stateOf(rig).items.contains("V.A2.Temp"));
+}
+
+TEST(QuillmarReplace, TheSystemClipboardIsReadAndClearedAfterANamesPaste) {
+    WindowRig rig;
+    openPlant(rig);
+    QGuiApplication::clipboard()->setText("Main_Pump\nSupply_Fan\n");
+    selectRows(rig, "V.A2", {"V.A2.Fan", "V.A2.Pump"});
+    whenModal<frmReplace>([](frmReplace& dialog) { dialog.yesButton()->click(); });
+    rig.window->action("mnuPasteName")->trigger();
+    EXPECT_TRUE(stateOf(rig).items.contains("V.A2.Main_Pump"));
+    EXPECT_TRUE(stateOf(rig).items.contains("V.A2.Supply_Fan"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
 }
 
 TEST(QuillmarDragDrop, CtrlDraggingABranchToAnotherUnitCopiesItsWholeSubtree) {
