@@ -82,6 +82,9 @@ public:
     void listRowClick(const std::string& key);
     // Sorts the list by `column` (0 = the first column), ascending, as text.
     void columnClick(size_t column);
+    // After a structure change: the tree again, `node` selected, the list and the enabling
+    // for `listed`. The clipboard commands use it too.
+    void showChanged(TreeNode& node, TreeNode& listed);
 
 private:
     // The question before a configuration is replaced or closed; false when the command stops.
@@ -90,9 +93,6 @@ private:
     SaveOutcome saveAs();
     bool writeTo(const std::string& path);
     void showNothing();
-    // After a structure change: the tree again, `node` selected, the list and the enabling
-    // for `listed`.
-    void showChanged(TreeNode& node, TreeNode& listed);
     void fillListing(const TreeNode& node);
 
     SessionHost& host_;

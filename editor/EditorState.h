@@ -35,7 +35,7 @@ struct EditorState {
     int32_t itemCounter = 0;
     int32_t typeCounter = 0;
 
-    std::vector<std::shared_ptr<clsItem>> itemClipboard; // slot 0 unused
+    std::vector<std::shared_ptr<clsItem>> itemClipboard; // what Copy or Cut took, in order
     int32_t copyCounter = 1;
 
     bool editDevice = false;

@@ -122,23 +122,6 @@ QTreeWidgetItem* frmEditing::itemOf(const TreeNode* node) const {
     return it == items_.end() ? nullptr : it->second;
 }
 
-bool frmEditing::commandAvailable(int group) {
-    switch (group) {
-    case kGroupFile:
-    case kGroupSaveClose:
-    case kGroupAddModbusType:
-    case kGroupAddBranch:
-    case kGroupAddItem:
-    case kGroupAddUnit:
-    case kGroupDelete:
-    case kGroupView:
-    case kGroupFind:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QAction* frmEditing::addCommand(QMenu* menu, const char* caption, const char* name, int group,
                                 const QKeySequence& shortcut) {
     QAction* command = menu->addAction(caption);
@@ -189,15 +172,21 @@ void frmEditing::buildMenus() {
             &QAction::triggered, this, [this] { addItem(); });
 
     QMenu* edit = addMenu("&Edit", "mnuEdit");
-    addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C"));
-    addCommand(edit, "Cu&t", "mnuCut", kGroupCut, QKeySequence("Ctrl+X"));
-    addCommand(edit, "&Paste", "mnuPaste", kGroupPaste, QKeySequence("Ctrl+V"));
+    connect(addCommand(edit, "&Copy", "mnuCopy", kGroupCopy, QKeySequence("Ctrl+C")),
+            &QAction::triggered, this, [this] { clipboard_->copy(); });
+    connect(addCommand(edit, "Cu&t", "mnuCut", kGroupCut, QKeySequence("Ctrl+X")),
+            &QAction::triggered, this, [this] { clipboard_->cut(); });
+    connect(addCommand(edit, "&Paste", "mnuPaste", kGroupPaste, QKeySequence("Ctrl+V")),
+            &QAction::triggered, this, [this] { clipboard_->paste(); });
     connect(
         addCommand(edit, "&Delete Object", "mnuDelete", kGroupDelete, QKeySequence(Qt::Key_Delete)),
         &QAction::triggered, this, [this] { deleteObject(); });
     edit->addSeparator();
-    addCommand(edit, "Paste Item names from Clipboard", "mnuPasteName", kGroupPasteNames);
-    addCommand(edit, "Paste Item comments from Clipboard", "mnuPasteComment", kGroupPasteComments);
+    connect(addCommand(edit, "Paste Item names from Clipboard", "mnuPasteName", kGroupPasteNames),
+            &QAction::triggered, this, [this] { clipboard_->pasteNames(); });
+    connect(addCommand(edit, "Paste Item comments from Clipboard", "mnuPasteComment",
+                       kGroupPasteComments),
+            &QAction::triggered, this, [this] { clipboard_->pasteComments(); });
 
     QMenu* view = addMenu("&View", "mnuView");
     connect(addCommand(view, "&Icon", "mnuIcon", kGroupView), &QAction::triggered, this,
@@ -273,6 +262,10 @@ void frmEditing::buildCentralArea() {
     connect(ListView1_, &ObjectListView::columnClicked, this,
             [this](int column) { session_.columnClick(static_cast<size_t>(column)); });
 
+    clipboard_ = std::make_unique<WindowClipboard>(
+        session_, *TreeView1_, *ListView1_,
+        [](const QTreeWidgetItem* item) { return nodeOf(item); }, this);
+
     pnlImpStat_ = new QFrame(area);
     pnlImpStat_->setObjectName("pnlImpStat");
     static_cast<QFrame*>(pnlImpStat_)->setFrameShape(QFrame::StyledPanel);
@@ -321,7 +314,7 @@ void frmEditing::resizeEvent(QResizeEvent* event) {
 void frmEditing::applyEnabling() {
     const CommandEnabling& enabling = session_.enabling();
     for (auto& [group, command] : groupActions_)
-        command->setEnabled(enabling.enabled(group) && commandAvailable(group));
+        command->setEnabled(enabling.enabled(group));
     // A menu is enabled when any of its entries is; Exit and About never are disabled.
     auto anyEnabled = [](QMenu* menu) {
         for (QAction* entry : menu->actions()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ObjectListView.h"
+#include "WindowClipboard.h"
 #include "editor/EditorSession.h"
 #include "editor/ResizeRecords.h"
 
@@ -44,11 +45,10 @@ public:
     QMenu* menu(const QString& objectName) const;
     frmFind* findDialog() const;
     frmAbout* aboutDialog() const;
+    // Copy, Cut, Paste, the tree's drag and drop and the pastes from the system clipboard.
+    WindowClipboard& clipboard() { return *clipboard_; }
     // The tree item showing `node`; null when there is none.
     QTreeWidgetItem* itemOf(const TreeNode* node) const;
-    // Whether a command of this group can run in this build of the window: the
-    // clipboard commands and the paste of names and comments come later and stay disabled.
-    static bool commandAvailable(int group);
     // Selects `node` as a click on it does, and gives the tree the focus.
     void selectNode(TreeNode& node);
     // How often the import redraws its progress at most.
@@ -106,6 +106,7 @@ private:
     std::unordered_map<const TreeNode*, QTreeWidgetItem*> items_;
     QPointer<frmFind> findDialog_;
     QPointer<frmAbout> aboutDialog_;
+    std::unique_ptr<WindowClipboard> clipboard_;
     ResizeRecords resizeRecords_;
     int designWidth_ = 0;
     int designHeight_ = 0;

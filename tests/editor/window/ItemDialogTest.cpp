@@ -335,8 +335,6 @@ TEST(QuillmarItems, AddItemIsOfferedOnUnitsAndBranchesOnly) {
         rig.clickNode(other);
         EXPECT_FALSE(rig.enabledCommands().contains("mnuAddItem")) << other;
     }
-    // Copy, Cut and Paste stay off in this window.
-    EXPECT_FALSE(rig.enabledCommands().contains("mnuCopy"));
 }
 
 TEST(QuillmarItems, ATypedModbusTypeOffersNothingAndEscapeLeaves) {

@@ -1,14 +1,16 @@
 // Renders Quillmar's main window with a sample configuration opened, its list in report view
-// and in large-icon view, the unit dialog of each server kind, the Modbus type dialog and the
-// item dialog with its group panel open, to PNG files in the folder given (default /tmp), to look
-// at them on a real X server:
+// and in large-icon view, the unit dialog of each server kind, the Modbus type dialog, the
+// item dialog with its group panel open and the replace grid of a names paste for three items,
+// to PNG files in the folder given (default /tmp), to look at them on a real X server:
 //   xvfb-run -a quillmar_screenshots /tmp
 #include "ScriptedFileDialogs.h"
+#include "editor/BulkReplace.h"
 #include "editor/EditorSession.h"
 #include "editor/window/frmEditing.h"
 #include "editor/window/frmItems.h"
 #include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
+#include "editor/window/frmReplace.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -87,6 +89,18 @@ int main(int argc, char** argv) {
     items.findChild<QPushButton*>("cmdGroup")->click();
     items.findChild<QLineEdit*>("txtNumbItems")->setText("20");
     shoot(items, "quillmar-item-group.png");
+
+    // Three names pasted over T1 to T3 of P1.Pumps (the branch selected above).
+    if (TreeNode* pumps = window.session().state().tree.find("P1.Pumps"))
+        window.selectNode(*pumps);
+    const ReplacePlan names = planReplace(window.session().state(), ReplaceField::name,
+                                          "Pump_Speed\r\nPump_Flow\r\nTank_Level\r\n",
+                                          {"P1.Pumps.T1", "P1.Pumps.T2", "P1.Pumps.T3"});
+    if (names.refusal)
+        std::fprintf(stderr, "replace grid: %s\n", names.refusal->c_str());
+    frmReplace replace(&window);
+    replace.fill(names);
+    shoot(replace, "quillmar-replace-names.png");
 
     const std::string rennick =
         std::filesystem::canonical(std::string(EDITOR_TEST_DATA) + "/roundtrip_rennick.xml")
