@@ -1,8 +1,10 @@
 // A whole configuration made in Quillmar's window as a new user makes it, through the dialogs
-// only, saved with Save As; then the real server finds it through the registry value Quillmar
-// wrote, polls the device simulator and shows every tag Good, with the simulator's values, to
-// a real OPC UA client. Tarnvale over TCP, Rennick over a pseudo-terminal pair.
+// only (and a column of names pasted over a group of items), saved with Save As; then the real
+// server finds it through the registry value Quillmar wrote, polls the device simulator and shows
+// every tag Good, with the simulator's values, to a real OPC UA client. Tarnvale over TCP, Rennick
+// over a pseudo-terminal pair.
 #include "ChildProcess.h"
+#include "ClipboardColumn.h"
 #include "PtyPair.h"
 #include "ScopedEnv.h"
 #include "SimProcess.h"
@@ -22,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace vorn;
 using namespace vorn::editor;
@@ -177,14 +180,32 @@ std::vector<std::string> addGroup(WindowRig& rig, const std::string& parentKey,
     return keys;
 }
 
-// Names pasted from a clipboard column: the group's items are renamed from a column of names,
-// as a user pastes them from a spreadsheet. Paste Item names comes with the clipboard
-// commands; until the window has it, the group keeps the names "Add and Increment" gave it.
-// Returns the keys of the group's items after the renaming, in the same order.
-std::vector<std::string> renameFromClipboardColumn(WindowRig& rig,
+// Names pasted from a clipboard column: the group's items, alone in their branch, get the names
+// of a column copied from a spreadsheet through Paste Item names and the replace grid. Returns
+// the keys of the group's items after the renaming, in the same order.
+std::vector<std::string> renameFromClipboardColumn(WindowRig& rig, const std::string& branchKey,
+                                                   const std::string& prefix,
                                                    const std::vector<std::string>& groupKeys) {
-    (void)rig;
-    return groupKeys;
+    std::vector<std::string> column;
+    for (size_t n = 1; n <= groupKeys.size(); ++n)
+        column.push_back(prefix + (n < 10 ? "0" : "") + std::to_string(n));
+    // The grid shows "current <--- new" per item, in the list's order.
+    std::map<std::string, std::string> newNameOf;
+    for (const QString& row : pasteNamesFromColumn(rig, branchKey, groupKeys, column)) {
+        const QStringList sides = row.split(" <--- ");
+        if (sides.size() == 2)
+            newNameOf[sides[0].toStdString()] = sides[1].toStdString();
+    }
+    EXPECT_EQ(newNameOf.size(), groupKeys.size()) << "the replace grid did not list the group";
+    std::vector<std::string> renamed;
+    for (const std::string& key : groupKeys) {
+        const std::string name = key.substr(key.rfind('.') + 1);
+        const std::string newKey = branchKey + "." + newNameOf[name];
+        EXPECT_NE(rig.window->session().state().tree.find(newKey), nullptr) << newKey;
+        EXPECT_EQ(rig.window->session().state().tree.find(key), nullptr) << key;
+        renamed.push_back(newKey);
+    }
+    return renamed;
 }
 
 void saveAs(WindowRig& rig, const std::string& path) {
@@ -326,6 +347,7 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
         type(dialog, "txtUI", "2");
     });
     addBranch(rig, "Press", "Line");
+    addBranch(rig, "Mixer", "Dosing");
 
     const std::vector<ItemEntry> line{
         {"Level", "holding register", "signed 16 bit", "0", "", "", "1234"},
@@ -344,10 +366,11 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
     };
     addItems(rig, "Press.Line", line);
     addItems(rig, "Press", direct);
-    std::vector<std::string> group = addGroup(
-        rig, "Mixer", {"Dose", "holding register", "signed 16 bit", "100", "", "", ""}, kGroupSize);
+    std::vector<std::string> group =
+        addGroup(rig, "Mixer.Dosing",
+                 {"Dose", "holding register", "signed 16 bit", "100", "", "", ""}, kGroupSize);
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
-    group = renameFromClipboardColumn(rig, group);
+    group = renameFromClipboardColumn(rig, "Mixer.Dosing", "Dose_", group);
 
     const std::string path = rig.dir.file("Plant.xml");
     saveAs(rig, path);
@@ -406,6 +429,7 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
         type(dialog, "txtUI", "1");
     });
     addBranch(rig, "Drive", "Motor");
+    addBranch(rig, "Drive", "Setpoints");
     const std::vector<ItemEntry> motor{
         {"Speed", "holding register", "signed 16 bit", "0", "", "", "321"},
         {"Fault", "holding register", "boolean", "1", "2", "", "true"},
@@ -416,10 +440,10 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
     };
     addItems(rig, "Drive.Motor", motor);
     std::vector<std::string> group =
-        addGroup(rig, "Drive", {"Setpoint", "holding register", "signed 16 bit", "200", "", "", ""},
-                 kGroupSize);
+        addGroup(rig, "Drive.Setpoints",
+                 {"Setpoint", "holding register", "signed 16 bit", "200", "", "", ""}, kGroupSize);
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
-    group = renameFromClipboardColumn(rig, group);
+    group = renameFromClipboardColumn(rig, "Drive.Setpoints", "Setpoint_", group);
 
     const std::string path = rig.dir.file("Drives.xml");
     saveAs(rig, path);
