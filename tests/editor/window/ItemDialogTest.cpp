@@ -1,5 +1,6 @@
 // The item dialog driven like a user: adding one item, one after the other and as a group,
 // modifying, and what the text boxes let through.
+#include "DialogDriving.h"
 #include "WindowRig.h"
 #include "editor/window/frmItems.h"
 #include "fileformat/ConfigFormat.h"
@@ -20,29 +21,6 @@ using namespace vorn::editor;
 using namespace vorn::editor::test;
 
 namespace {
-
-template <class T> T* child(QWidget& dialog, const char* name) {
-    T* found = dialog.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-void press(QWidget& dialog, const char* button) {
-    child<QPushButton>(dialog, button)->click();
-}
-
-void type(QWidget& dialog, const char* field, const QString& text) {
-    QLineEdit* line = child<QLineEdit>(dialog, field);
-    line->clear();
-    QTest::keyClicks(line, text);
-}
-
-void pick(QWidget& dialog, const char* list, const QString& entry) {
-    QComboBox* combo = child<QComboBox>(dialog, list);
-    const int index = combo->findText(entry);
-    ASSERT_GE(index, 0) << list << ": " << entry.toStdString();
-    combo->setCurrentIndex(index);
-}
 
 QString textOf(QWidget& dialog, const char* name) {
     if (auto* line = dialog.findChild<QLineEdit*>(name))

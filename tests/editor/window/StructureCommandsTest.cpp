@@ -1,4 +1,5 @@
 // Adding, editing and deleting units, Modbus types and branches through their dialogs.
+#include "DialogDriving.h"
 #include "TestConfigs.h"
 #include "WindowRig.h"
 #include "editor/ConfigImport.h"
@@ -24,22 +25,6 @@ using namespace vorn::editor;
 using namespace vorn::editor::test;
 
 namespace {
-
-template <class T> T* child(QWidget& dialog, const char* name) {
-    T* found = dialog.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-void press(QWidget& dialog, const char* button) {
-    child<QPushButton>(dialog, button)->click();
-}
-
-void type(QWidget& dialog, const char* field, const QString& text) {
-    QLineEdit* line = child<QLineEdit>(dialog, field);
-    line->clear();
-    QTest::keyClicks(line, text);
-}
 
 void newConfiguration(WindowRig& rig, const char* kind) {
     answerKindDialog(std::string(kind));
