@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <unordered_map>
+#include <utility>
 
 namespace vorn::modbus {
 namespace {
@@ -42,6 +43,7 @@ void CommThread::start() {
         device.index = ++index;
         devices_.push_back(std::move(device));
         health_.push_back(std::make_unique<DeviceHealth>());
+        failing_.push_back(false);
     }
     config_.devices.unlock();
     running_.store(true);
@@ -88,6 +90,8 @@ void CommThread::run() {
             code = pollOnce(code, taken);
             report(code, taken);
             previous = code;
+            if (std::exchange(passedOver_, false))
+                continue; // nothing was sent: nothing to pace
             if (stopEvent_.wait(kCycleWaitMs))
                 break;
         }
@@ -268,6 +272,14 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     if (block.members.empty())
         return code;
     if (block.updateRate == 0 || ticksSince(block.lastTransfer) <= block.updateRate) {
+        if (settings_.holdUntilDue && block.updateRate != 0) {
+            if (!anyBlockDue()) {
+                device.rotation =
+                    (device.rotation == 0 ? device.pollBlocks.size() : device.rotation) - 1;
+                return code; // the same block is looked at again next cycle
+            }
+            passedOver_ = true;
+        }
         block.visited = true;
         return code;
     }
@@ -284,6 +296,15 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     block.lastTransfer = getTickCount();
     block.visited = true;
     return code;
+}
+
+bool CommThread::anyBlockDue() const {
+    for (const EngineDevice& device : devices_)
+        for (const auto& block : device.pollBlocks)
+            if (!block->members.empty() && block->updateRate != 0 &&
+                ticksSince(block->lastTransfer) > block->updateRate)
+                return true;
+    return false;
 }
 
 void CommThread::markDevice(EngineDevice& device, int code) {
@@ -307,8 +328,15 @@ void CommThread::recordOutcome(size_t position, int code) {
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);
         health.recordFailure(static_cast<uint32_t>(code), text);
+        failing_[position] = true;
     } else if (polledRoundTripMs_) {
         health.recordSuccess(*polledRoundTripMs_, std::chrono::system_clock::now());
+        // The listener is shared by every polling thread: a transfer that works after others
+        // that worked changes nothing it shows.
+        const bool recovered = failing_[position];
+        failing_[position] = false;
+        if (!recovered)
+            return;
     } else {
         return; // nothing was sent: the device's state is unchanged
     }
