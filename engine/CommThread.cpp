@@ -52,6 +52,7 @@ void CommThread::start() {
 
 void CommThread::stop() {
     stopEvent_.set();
+    queues_.wake();
     transport_.stop(); // a device wait must not hold the stop, whatever its timeout
     if (thread_.joinable())
         thread_.join();
@@ -92,6 +93,12 @@ void CommThread::run() {
             previous = code;
             if (std::exchange(passedOver_, false))
                 continue; // nothing was sent: nothing to pace
+            if (const uint32_t hold = std::exchange(holdMs_, 0)) {
+                // The last transfer was paced already; a client's request or the stop ends
+                // this wait early.
+                queues_.waitForArrival(hold);
+                continue;
+            }
             if (stopEvent_.wait(kCycleWaitMs))
                 break;
         }
@@ -273,9 +280,10 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
         return code;
     if (block.updateRate == 0 || ticksSince(block.lastTransfer) <= block.updateRate) {
         if (settings_.holdUntilDue && block.updateRate != 0) {
-            if (!anyBlockDue()) {
+            if (const uint32_t untilDue = msUntilNextDue()) {
                 device.rotation =
                     (device.rotation == 0 ? device.pollBlocks.size() : device.rotation) - 1;
+                holdMs_ = untilDue;
                 return code; // the same block is looked at again next cycle
             }
             passedOver_ = true;
@@ -298,13 +306,21 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     return code;
 }
 
-bool CommThread::anyBlockDue() const {
+uint32_t CommThread::msUntilNextDue() const {
+    const uint32_t now = getTickCount(); // once: this runs over every block
+    uint32_t first = 0;
     for (const EngineDevice& device : devices_)
-        for (const auto& block : device.pollBlocks)
-            if (!block->members.empty() && block->updateRate != 0 &&
-                ticksSince(block->lastTransfer) > block->updateRate)
-                return true;
-    return false;
+        for (const auto& block : device.pollBlocks) {
+            if (block->members.empty() || block->updateRate == 0)
+                continue;
+            const uint32_t elapsed = now - block->lastTransfer;
+            if (elapsed > block->updateRate)
+                return 0;
+            const uint32_t left = block->updateRate - elapsed + 1; // due once past the rate
+            if (first == 0 || left < first)
+                first = left;
+        }
+    return first;
 }
 
 void CommThread::markDevice(EngineDevice& device, int code) {

@@ -35,10 +35,11 @@ struct EngineSettings {
     bool serialLine = false;
     std::string errorTextPath; // the error-text file beside the program
     // Polling per connection: when the block in turn is not due yet and no other block of this
-    // thread is, the next cycle takes the same block again instead of passing it over until
-    // the next pass; when another block is due, the block is passed over without the cycle's
-    // wait, as nothing went on the wire. A block is then read as soon as its rate has passed,
-    // not up to a whole pass later.
+    // thread is, the thread waits until the first block is due (or a client's request comes)
+    // and takes the same block again, instead of passing it over until the next pass; when
+    // another block is due, the block is passed over without the cycle's wait, as nothing went
+    // on the wire. A block is then read as soon as its rate has passed, not up to a whole pass
+    // later.
     bool holdUntilDue = false;
 };
 
@@ -61,7 +62,10 @@ public:
     // Signals the stop event and waits for the cycle under way to end.
     void stop();
     // Signals the stop event only (stopping several threads at once).
-    void requestStop() { stopEvent_.set(); }
+    void requestStop() {
+        stopEvent_.set();
+        queues_.wake();
+    }
     bool isStopping() const { return stopEvent_.isSet(); }
     bool isRunning() const { return running_.load(); }
 
@@ -97,8 +101,9 @@ private:
     void markDevice(EngineDevice& device, int code);
     // Counts the poll's outcome in the device's health and tells the listener.
     void recordOutcome(size_t position, int code);
-    // Whether any block of this thread's devices is due for a poll now.
-    bool anyBlockDue() const;
+    // Milliseconds until the first block of this thread's devices is due for a poll; 0 when
+    // one is due now or none has a rate.
+    uint32_t msUntilNextDue() const;
 
     ServerConfig& config_;
     EngineQueues& queues_;
@@ -114,6 +119,7 @@ private:
     OutcomeListener onOutcome_;
     std::optional<double> polledRoundTripMs_; // a poll transfer took place this cycle
     bool passedOver_ = false;   // holdUntilDue: this cycle passed a block over, sending nothing
+    uint32_t holdMs_ = 0;       // holdUntilDue: nothing is due for this long
     size_t polled_ = 0;         // position of the polled device in devices_
     uint16_t currentIndex_ = 0; // index of the transport's current device, 0 = none
     int lastSentCode_ = 0;

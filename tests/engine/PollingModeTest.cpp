@@ -409,3 +409,28 @@ TEST(PerConnectionPolling, ABlockWaitingForItsRateDoesNotHoldUpADueBlockOnItsCon
     EXPECT_LT(gaps[gaps.size() / 2], 150ms);
     EXPECT_LT(gaps.back(), 400ms);
 }
+
+// With nothing due for seconds the thread waits, but a client's request or the stop ends the
+// wait at once.
+TEST(PerConnectionPolling, AClientsWriteAndTheStopEndTheWaitForASlowBlock) {
+    ScratchDir dir;
+    const std::string log = dir.file("requests.log");
+    SimProcess sim(MODBUS_SIM_PATH,
+                   {"--tcp", "127.0.0.1:0", "--unit", "1", "--set", "hr:10=5", "--log", log});
+    PlantServer server(ServerKind::tarnvale, true, dir,
+                       tcpConfig("", tcpPlc("P", sim.ports()[0], 1, i2("T", 10))),
+                       Registry(dir.file("registry.ini")));
+    server.activate({"P.T"}, 60000); // its block is first due a minute after it was made
+    std::this_thread::sleep_for(500ms);
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_for(300ms);
+        const auto begin = Clock::now();
+        EXPECT_EQ(server.client().write("P.T", Variant::i2(int16_t(40 + round)), 3000).result,
+                  S_OK);
+        EXPECT_LT(Clock::now() - begin, 500ms) << "round " << round;
+        ReadResult read = server.client().readFromDevice("P.T", 3000);
+        EXPECT_EQ(read.value, Variant::i2(int16_t(40 + round)));
+        EXPECT_LT(Clock::now() - begin, 1000ms) << "round " << round;
+    }
+    EXPECT_LT(server.stop(), 2s);
+}
