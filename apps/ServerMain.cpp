@@ -120,7 +120,10 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
     int exitCode = 0;
     if (core.start(observer, &window, error)) {
         observer.watchEngine(*core.engine());
-        window.attachEngine(*core.engine(), core.queues());
+        std::vector<ui::EngineSource> engines;
+        for (const GatewayServer::PollingEngine& polling : core.pollingEngines())
+            engines.push_back({polling.engine, &polling.queues->engineLock()});
+        window.attachEngines(std::move(engines));
         if (commLog)
             window.attachCommLog(*commLog);
         ShutdownSignals shutdownSignals(window);

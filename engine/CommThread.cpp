@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <unordered_map>
+#include <utility>
 
 namespace vorn::modbus {
 namespace {
@@ -42,6 +43,7 @@ void CommThread::start() {
         device.index = ++index;
         devices_.push_back(std::move(device));
         health_.push_back(std::make_unique<DeviceHealth>());
+        failing_.push_back(false);
     }
     config_.devices.unlock();
     running_.store(true);
@@ -50,6 +52,7 @@ void CommThread::start() {
 
 void CommThread::stop() {
     stopEvent_.set();
+    queues_.wake();
     transport_.stop(); // a device wait must not hold the stop, whatever its timeout
     if (thread_.joinable())
         thread_.join();
@@ -88,6 +91,14 @@ void CommThread::run() {
             code = pollOnce(code, taken);
             report(code, taken);
             previous = code;
+            if (std::exchange(passedOver_, false))
+                continue; // nothing was sent: nothing to pace
+            if (const uint32_t hold = std::exchange(holdMs_, 0)) {
+                // The last transfer was paced already; a client's request or the stop ends
+                // this wait early.
+                queues_.waitForArrival(hold);
+                continue;
+            }
             if (stopEvent_.wait(kCycleWaitMs))
                 break;
         }
@@ -268,6 +279,15 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     if (block.members.empty())
         return code;
     if (block.updateRate == 0 || ticksSince(block.lastTransfer) <= block.updateRate) {
+        if (settings_.holdUntilDue && block.updateRate != 0) {
+            if (const uint32_t untilDue = msUntilNextDue()) {
+                device.rotation =
+                    (device.rotation == 0 ? device.pollBlocks.size() : device.rotation) - 1;
+                holdMs_ = untilDue;
+                return code; // the same block is looked at again next cycle
+            }
+            passedOver_ = true;
+        }
         block.visited = true;
         return code;
     }
@@ -284,6 +304,23 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     block.lastTransfer = getTickCount();
     block.visited = true;
     return code;
+}
+
+uint32_t CommThread::msUntilNextDue() const {
+    const uint32_t now = getTickCount(); // once: this runs over every block
+    uint32_t first = 0;
+    for (const EngineDevice& device : devices_)
+        for (const auto& block : device.pollBlocks) {
+            if (block->members.empty() || block->updateRate == 0)
+                continue;
+            const uint32_t elapsed = now - block->lastTransfer;
+            if (elapsed > block->updateRate)
+                return 0;
+            const uint32_t left = block->updateRate - elapsed + 1; // due once past the rate
+            if (first == 0 || left < first)
+                first = left;
+        }
+    return first;
 }
 
 void CommThread::markDevice(EngineDevice& device, int code) {
@@ -307,8 +344,15 @@ void CommThread::recordOutcome(size_t position, int code) {
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);
         health.recordFailure(static_cast<uint32_t>(code), text);
+        failing_[position] = true;
     } else if (polledRoundTripMs_) {
         health.recordSuccess(*polledRoundTripMs_, std::chrono::system_clock::now());
+        // The listener is shared by every polling thread: a transfer that works after others
+        // that worked changes nothing it shows.
+        const bool recovered = failing_[position];
+        failing_[position] = false;
+        if (!recovered)
+            return;
     } else {
         return; // nothing was sent: the device's state is unchanged
     }

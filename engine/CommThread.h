@@ -23,8 +23,9 @@
 
 namespace vorn::modbus {
 
-// Hears the outcome of every poll transfer of a device (code 0: it worked; otherwise the
-// error and its wording). Called on the communication thread: it must return quickly.
+// Hears every failed poll transfer of a device (the error and its wording) and the first one
+// that works again after failures (code 0), not each of the many that simply work. Called on
+// the communication thread: it must return quickly.
 using OutcomeListener =
     std::function<void(const PlcDevice& device, int code, const std::string& text)>;
 
@@ -33,6 +34,13 @@ struct EngineSettings {
     // after every communication error, and a device is selected even without poll blocks.
     bool serialLine = false;
     std::string errorTextPath; // the error-text file beside the program
+    // Polling per connection: when the block in turn is not due yet and no other block of this
+    // thread is, the thread waits until the first block is due (or a client's request comes)
+    // and takes the same block again, instead of passing it over until the next pass; when
+    // another block is due, the block is passed over without the cycle's wait, as nothing went
+    // on the wire. A block is then read as soon as its rate has passed, not up to a whole pass
+    // later.
+    bool holdUntilDue = false;
 };
 
 class CommThread {
@@ -54,7 +62,10 @@ public:
     // Signals the stop event and waits for the cycle under way to end.
     void stop();
     // Signals the stop event only (stopping several threads at once).
-    void requestStop() { stopEvent_.set(); }
+    void requestStop() {
+        stopEvent_.set();
+        queues_.wake();
+    }
     bool isStopping() const { return stopEvent_.isSet(); }
     bool isRunning() const { return running_.load(); }
 
@@ -90,6 +101,9 @@ private:
     void markDevice(EngineDevice& device, int code);
     // Counts the poll's outcome in the device's health and tells the listener.
     void recordOutcome(size_t position, int code);
+    // Milliseconds until the first block of this thread's devices is due for a poll; 0 when
+    // one is due now or none has a rate.
+    uint32_t msUntilNextDue() const;
 
     ServerConfig& config_;
     EngineQueues& queues_;
@@ -101,10 +115,13 @@ private:
     ErrorTextTable errorTexts_;
     std::vector<EngineDevice> devices_;
     std::vector<std::unique_ptr<DeviceHealth>> health_; // parallel to devices_
+    std::vector<bool> failing_; // parallel to devices_: the last poll outcome was a failure
     OutcomeListener onOutcome_;
     std::optional<double> polledRoundTripMs_; // a poll transfer took place this cycle
-    size_t polled_ = 0;                       // position of the polled device in devices_
-    uint16_t currentIndex_ = 0;               // index of the transport's current device, 0 = none
+    bool passedOver_ = false;   // holdUntilDue: this cycle passed a block over, sending nothing
+    uint32_t holdMs_ = 0;       // holdUntilDue: nothing is due for this long
+    size_t polled_ = 0;         // position of the polled device in devices_
+    uint16_t currentIndex_ = 0; // index of the transport's current device, 0 = none
     int lastSentCode_ = 0;
     PlcDevice* lastSentDevice_ = nullptr;
     bool transportNotStarted_ = false;

@@ -44,12 +44,14 @@ void ConnectionWorkers::start(const ServerConfig& config, const TransportFactory
         workers_.push_back(std::make_unique<Worker>());
         polling_.push_back(workers_.back().get());
     }
+    EngineSettings workerSettings = settings;
+    workerSettings.holdUntilDue = true;
     for (Worker* worker : polling_) {
         worker->config->modbusTypes = config.modbusTypes;
         worker->config->serialPorts = config.serialPorts;
         worker->transport = makeTransport(*worker->config);
         worker->engine = std::make_unique<CommThread>(*worker->config, *worker->queues,
-                                                      *worker->transport, observer, settings);
+                                                      *worker->transport, observer, workerSettings);
         worker->engine->setOutcomeListener(onOutcome);
     }
     for (Worker* worker : polling_)

@@ -2,21 +2,49 @@
 
 #include "toolkit/SODaSCache.h"
 
+#include <chrono>
+
 namespace vorn::modbus {
 
 void EngineQueues::appendWrite(QueuedRequest entry) {
-    std::lock_guard lock(lock_);
-    writes_.push_back(std::move(entry));
+    {
+        std::lock_guard lock(lock_);
+        writes_.push_back(std::move(entry));
+        woken_ = true;
+    }
+    arrival_.notify_one();
 }
 
 void EngineQueues::appendDeviceRead(QueuedRequest entry) {
-    std::lock_guard lock(lock_);
-    deviceReads_.push_back(std::move(entry));
+    {
+        std::lock_guard lock(lock_);
+        deviceReads_.push_back(std::move(entry));
+        woken_ = true;
+    }
+    arrival_.notify_one();
 }
 
 void EngineQueues::appendActivation(ActivationChange change) {
-    std::lock_guard lock(lock_);
-    activations_.push_back(std::move(change));
+    {
+        std::lock_guard lock(lock_);
+        activations_.push_back(std::move(change));
+        woken_ = true;
+    }
+    arrival_.notify_one();
+}
+
+void EngineQueues::wake() {
+    {
+        std::lock_guard lock(lock_);
+        woken_ = true;
+    }
+    arrival_.notify_one();
+}
+
+void EngineQueues::waitForArrival(uint32_t timeoutMs) {
+    std::unique_lock lock(lock_);
+    arrival_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return woken_; });
+    woken_ = false;
 }
 
 EngineQueues::Lengths EngineQueues::lengths() {

@@ -6,6 +6,7 @@
 #include "engine/PolledTag.h"
 #include "toolkit/SODaSRequest.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <utility>
@@ -51,8 +52,16 @@ public:
     // Completes what is still queued with a failure (at shutdown), so no client waits on it.
     void failAll();
 
+    // The communication thread's wait while nothing is due: ends when something is queued,
+    // when wake() is called, or after `timeoutMs`.
+    void waitForArrival(uint32_t timeoutMs);
+    // Ends a waitForArrival now or, when none is under way, the next one (at stop).
+    void wake();
+
 private:
     std::mutex lock_;
+    std::condition_variable arrival_;
+    bool woken_ = false;
     std::vector<QueuedRequest> writes_;
     std::vector<QueuedRequest> deviceReads_;
     std::vector<ActivationChange> activations_;

@@ -115,6 +115,16 @@ std::vector<const modbus::CommThread*> GatewayServer::engines() const {
     return all;
 }
 
+std::vector<GatewayServer::PollingEngine> GatewayServer::pollingEngines() {
+    std::vector<PollingEngine> all;
+    if (workers_)
+        for (size_t i = 0; i < workers_->count(); ++i)
+            all.push_back({&workers_->engine(i), &workers_->queues(i)});
+    else if (engine_)
+        all.push_back({engine_.get(), &queues_});
+    return all;
+}
+
 ConfigSearch GatewayServer::loadConfiguration(void* owner) {
     ConfigLoader loader(identity_.kind, config_,
                         workers_ ? modbusTagFactory(*workers_) : modbusTagFactory(queues_),

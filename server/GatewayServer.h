@@ -75,6 +75,12 @@ public:
     modbus::EngineQueues& queues();
     // Every polling engine: one, or one per connection.
     std::vector<const modbus::CommThread*> engines() const;
+    // The same engines with the queues each is fed from (and whose lock guards its blocks).
+    struct PollingEngine {
+        const modbus::CommThread* engine;
+        modbus::EngineQueues* queues;
+    };
+    std::vector<PollingEngine> pollingEngines();
     // The registry value "PollingMode": "perConnection" gives every TCP connection and serial
     // line a polling thread of its own; anything else (default "single") one for all devices.
     bool pollsPerConnection() const;

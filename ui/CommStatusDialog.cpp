@@ -39,7 +39,10 @@ QString text(const std::string& value) {
 
 CommStatusDialog::CommStatusDialog(const modbus::CommThread& engine, modbus::EngineQueues& queues,
                                    QWidget* parent)
-    : QDialog(parent), reader_(engine, queues.engineLock()), tree_(new QTreeWidget(this)),
+    : CommStatusDialog(std::vector<EngineSource>{{&engine, &queues.engineLock()}}, parent) {}
+
+CommStatusDialog::CommStatusDialog(std::vector<EngineSource> engines, QWidget* parent)
+    : QDialog(parent), reader_(std::move(engines)), tree_(new QTreeWidget(this)),
       list_(new QTreeWidget(this)) {
     setWindowTitle("Communication Status");
     setModal(true);

@@ -28,6 +28,8 @@ public:
 
     CommStatusDialog(const modbus::CommThread& engine, modbus::EngineQueues& queues,
                      QWidget* parent = nullptr);
+    // Polling per connection: the devices of every worker.
+    explicit CommStatusDialog(std::vector<EngineSource> engines, QWidget* parent = nullptr);
 
     QTreeWidget* networkTree() const { return tree_; }
     QTreeWidget* tagList() const { return list_; }

@@ -23,27 +23,37 @@ TagStatus statusOf(const modbus::PolledTag& tag) {
 
 std::vector<DeviceStatus> EngineStatusReader::devices() const {
     std::vector<DeviceStatus> result;
-    std::lock_guard lock(engineLock_);
-    for (const modbus::EngineDevice& device : engine_.devices()) {
-        DeviceStatus status{device.device->name, {}};
-        for (const auto& block : device.pollBlocks)
-            status.blocks.push_back(
-                {block.get(), blockLabel(block->kind, block->start, block->length)});
-        result.push_back(std::move(status));
+    for (const EngineSource& source : engines_) {
+        std::lock_guard lock(*source.engineLock);
+        for (const modbus::EngineDevice& device : source.engine->devices()) {
+            DeviceStatus status{device.device->name, {}};
+            for (const auto& block : device.pollBlocks)
+                status.blocks.push_back(
+                    {block.get(), blockLabel(block->kind, block->start, block->length)});
+            result.push_back(std::move(status));
+        }
     }
     return result;
 }
 
 std::optional<std::vector<TagStatus>>
 EngineStatusReader::tags(size_t device, const modbus::PollBlock* block) const {
-    std::lock_guard lock(engineLock_);
-    const auto& devices = engine_.devices();
-    if (device >= devices.size() || !devices[device].owns(block))
-        return std::nullopt;
-    std::vector<TagStatus> result;
-    for (const modbus::PolledTag* tag : block->members)
-        result.push_back(statusOf(*tag));
-    return result;
+    // An engine's device list is fixed once it runs, so positions stay valid.
+    for (const EngineSource& source : engines_) {
+        const auto& devices = source.engine->devices();
+        if (device >= devices.size()) {
+            device -= devices.size();
+            continue;
+        }
+        std::lock_guard lock(*source.engineLock);
+        if (!devices[device].owns(block))
+            return std::nullopt;
+        std::vector<TagStatus> result;
+        for (const modbus::PolledTag* tag : block->members)
+            result.push_back(statusOf(*tag));
+        return result;
+    }
+    return std::nullopt;
 }
 
 } // namespace vorn::ui

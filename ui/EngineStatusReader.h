@@ -1,7 +1,8 @@
-// What the status dialog shows of the running engine, copied out under the engine lock: the
+// What the status dialog shows of the running engines, copied out under each engine's lock: the
 // devices with their poll blocks, and a block's member tags with value and quality texts.
-// Blocks are told apart by identity; a block pointer is only followed after the device has
-// been seen to still own it.
+// Polling per connection runs several engines; their devices are shown together, one engine's
+// after another. Blocks are told apart by identity; a block pointer is only followed after the
+// device has been seen to still own it.
 #pragma once
 
 #include <cstddef>
@@ -38,20 +39,27 @@ struct TagStatus {
 // Shown in the Value column while a tag's cache has no value yet.
 inline constexpr const char* kNoValueText = "(none)";
 
+// A running engine and the lock its blocks are read under (its queues' engine lock).
+struct EngineSource {
+    const modbus::CommThread* engine;
+    std::mutex* engineLock;
+};
+
 class EngineStatusReader {
 public:
+    explicit EngineStatusReader(std::vector<EngineSource> engines) : engines_(std::move(engines)) {}
     EngineStatusReader(const modbus::CommThread& engine, std::mutex& engineLock)
-        : engine_(engine), engineLock_(engineLock) {}
+        : EngineStatusReader(std::vector<EngineSource>{{&engine, &engineLock}}) {}
 
-    // Every device of the engine, in the engine's (configuration) order.
+    // Every device of every engine, each engine's in its (configuration) order; a device's
+    // position in this list names it in tags().
     std::vector<DeviceStatus> devices() const;
     // The member tags of `block` on the device at `device`; nothing when the device no
     // longer owns that block.
     std::optional<std::vector<TagStatus>> tags(size_t device, const modbus::PollBlock* block) const;
 
 private:
-    const modbus::CommThread& engine_;
-    std::mutex& engineLock_;
+    std::vector<EngineSource> engines_;
 };
 
 } // namespace vorn::ui

@@ -65,8 +65,11 @@ void ServerMainWindow::syncLogCheckMark() {
 
 void ServerMainWindow::attachEngine(const modbus::CommThread& engine,
                                     modbus::EngineQueues& queues) {
-    engine_ = &engine;
-    queues_ = &queues;
+    attachEngines({{&engine, &queues.engineLock()}});
+}
+
+void ServerMainWindow::attachEngines(std::vector<EngineSource> engines) {
+    engines_ = std::move(engines);
 }
 
 void ServerMainWindow::attachCommLog(modbus::CommLog& log) {
@@ -77,12 +80,12 @@ void ServerMainWindow::attachCommLog(modbus::CommLog& log) {
 void ServerMainWindow::showCommStatus(int code, const PlcDevice* device) {
     std::vector<const PlcDevice*> devices;
     ErrorTextLookup lookup;
-    if (engine_) {
-        // The engine's device list is fixed once it has started.
-        for (const modbus::EngineDevice& engineDevice : engine_->devices())
+    // An engine's device list is fixed once it has started.
+    for (const EngineSource& source : engines_)
+        for (const modbus::EngineDevice& engineDevice : source.engine->devices())
             devices.push_back(engineDevice.device.get());
-        lookup = [engine = engine_](int c) { return engine->errorText(c); };
-    }
+    if (!engines_.empty()) // every worker reads the same error-text file
+        lookup = [engine = engines_.front().engine](int c) { return engine->errorText(c); };
     view_->setText(QString::fromStdString(ui::statusText(devices, code, device, lookup)));
 }
 
@@ -97,9 +100,9 @@ QString ServerMainWindow::statusText() const {
 }
 
 void ServerMainWindow::openCommStatus() {
-    if (!engine_ || !queues_)
+    if (engines_.empty())
         return;
-    CommStatusDialog dialog(*engine_, *queues_, this);
+    CommStatusDialog dialog(engines_, this);
     dialog.exec();
 }
 

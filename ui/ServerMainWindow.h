@@ -6,6 +6,7 @@
 
 #include "config/PlcDevice.h"
 #include "config/ServerProfile.h"
+#include "ui/EngineStatusReader.h"
 
 #include <QMainWindow>
 
@@ -34,6 +35,9 @@ public:
     // The running engine: its devices give the status lines, its error texts their wording,
     // and the status dialog reads its blocks under the engine lock of `queues`.
     void attachEngine(const modbus::CommThread& engine, modbus::EngineQueues& queues);
+    // Polling per connection: every worker, whose devices all get their lines, in the
+    // workers' order.
+    void attachEngines(std::vector<EngineSource> engines);
     // The serial server's communication log, switched by "Log on File".
     void attachCommLog(modbus::CommLog& log);
 
@@ -59,8 +63,7 @@ private:
     const ServerKind kind_;
     StatusTextView* view_;
     QAction* logOnFile_ = nullptr; // serial server only
-    const modbus::CommThread* engine_ = nullptr;
-    modbus::EngineQueues* queues_ = nullptr;
+    std::vector<EngineSource> engines_;
     modbus::CommLog* commLog_ = nullptr;
 };
 

@@ -72,6 +72,11 @@ std::string CommLog::formatLine(const std::tm& time, std::string_view prefix,
 }
 
 void CommLog::appendLine(const std::string& line) {
+    std::lock_guard lock(writing_);
+    appendLocked(line);
+}
+
+void CommLog::appendLocked(const std::string& line) {
     int fd = openLog(currentPath());
     if (fd < 0)
         return;
@@ -97,9 +102,12 @@ void CommLog::logTransaction(std::span<const uint8_t> request, std::span<const u
     if (!enabled())
         return;
     const std::tm now = clock_();
-    appendLine(
-        formatLine(now, "TX:", request.first(std::min(request.size(), kLoggedRequestBytes))));
-    appendLine(formatLine(now, "RX:", reply));
+    const std::string sent =
+        formatLine(now, "TX:", request.first(std::min(request.size(), kLoggedRequestBytes)));
+    const std::string received = formatLine(now, "RX:", reply);
+    std::lock_guard lock(writing_);
+    appendLocked(sent);
+    appendLocked(received);
 }
 
 } // namespace vorn::modbus

@@ -2,12 +2,15 @@
 // reply received ("RX:") in "Log.err", which is moved to "Log.bak" once it has grown past
 // 1,000,000 bytes. Off at start; the main window flips it, the communication thread writes.
 // A line that cannot be written is lost quietly: logging never disturbs communication.
+// Several communication threads may share one log (one per serial line): a transaction's two
+// lines and the move to the backup happen under one lock, so lines never mix.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,16 +40,20 @@ public:
     std::string currentPath() const { return folder_ + "Log.err"; }
     std::string backupPath() const { return folder_ + "Log.bak"; }
 
-    // One transaction when the switch is on: the first bytes of the request, then the reply.
+    // One transaction when the switch is on: the first bytes of the request, then the reply,
+    // the two lines together. Any thread.
     void logTransaction(std::span<const uint8_t> request, std::span<const uint8_t> reply);
 
     // "5 Dec 2026 09:05:03. TX: 11 3 0 0 0 2 c6 9b \r\n" for the given time, prefix and bytes.
     static std::string formatLine(const std::tm& time, std::string_view prefix,
                                   std::span<const uint8_t> bytes);
-    // Appends a line, first moving a log grown past the limit to the backup.
+    // Appends a line, first moving a log grown past the limit to the backup. Any thread.
     void appendLine(const std::string& line);
 
 private:
+    void appendLocked(const std::string& line);
+
+    std::mutex writing_; // one writer at a time: appending, rotating
     std::string folder_; // empty or ending in '/'
     LocalClock clock_;
     std::atomic<bool> enabled_{false};

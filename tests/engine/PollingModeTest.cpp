@@ -333,3 +333,104 @@ TEST(PerConnectionPolling, StopEndsWithinTenSecondsWhileEveryDeviceTimesOut) {
     // Six threads each in a 3 s timeout: stopped one after the other this would take up to 18 s.
     EXPECT_LT(server.stop(), 10s);
 }
+
+namespace {
+
+// The gaps between consecutive reads of one block (unit and start), from the log's records
+// after `skip` of them, sorted.
+std::vector<std::chrono::milliseconds> readGaps(const std::string& log, int unit, int start,
+                                                size_t skip) {
+    std::vector<LoggedRequest> reads;
+    for (const LoggedRequest& r : readRequestLog(log))
+        if (r.unit == unit && r.function == 3 && r.start == start)
+            reads.push_back(r);
+    std::vector<std::chrono::milliseconds> gaps;
+    for (size_t i = skip + 1; i < reads.size(); ++i)
+        gaps.push_back(gapBetween(reads[i - 1], reads[i]));
+    std::sort(gaps.begin(), gaps.end());
+    return gaps;
+}
+
+} // namespace
+
+// Twenty blocks take about 110 ms to go round at 5 ms a cycle, less than their 150 ms rate: a
+// block not due when its turn comes is read once its rate has passed, not a whole pass later.
+TEST(PerConnectionPolling, ABlockIsReadOnceItsRateHasPassedNotAWholePassLater) {
+    ScratchDir dir;
+    const std::string log = dir.file("requests.log");
+    SimProcess sim(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:0", "--unit", "1", "--log", log});
+    std::string tags;
+    std::vector<std::string> ids;
+    for (int block = 0; block < 20; ++block) {
+        const std::string name = "A" + std::to_string(block);
+        tags += tagElement(name, "HREGISTER VT_I2 ARRAY", std::to_string(block * 10),
+                           "<elements>2</elements>"); // an array is a block of its own
+        ids.push_back("P." + name);
+    }
+    {
+        PlantServer server(ServerKind::tarnvale, true, dir,
+                           tcpConfig("", tcpPlc("P", sim.ports()[0], 1, tags)),
+                           Registry(dir.file("registry.ini")));
+        server.activate(ids, 150);
+        std::this_thread::sleep_for(3500ms);
+    }
+    const auto gaps = readGaps(log, 1, 0, 3);
+    ASSERT_GE(gaps.size(), 8u);
+    EXPECT_LT(gaps[gaps.size() / 2], 185ms) << "a pass of ~110 ms is waited out twice";
+    EXPECT_GE(gaps.front(), 145ms) << "read more often than its rate";
+}
+
+// Two devices on one connection share a thread: the slow device's block waiting for its rate
+// must not keep the fast device's due block waiting.
+TEST(PerConnectionPolling, ABlockWaitingForItsRateDoesNotHoldUpADueBlockOnItsConnection) {
+    ScratchDir dir;
+    const std::string log = dir.file("requests.log");
+    SimProcess sim(MODBUS_SIM_PATH,
+                   {"--tcp", "127.0.0.1:0", "--unit", "1", "--unit", "2", "--log", log});
+    std::string slowTags;
+    std::vector<std::string> slowIds;
+    for (int block = 0; block < 5; ++block) {
+        const std::string name = "A" + std::to_string(block);
+        slowTags += tagElement(name, "HREGISTER VT_I2 ARRAY", std::to_string(block * 10),
+                               "<elements>2</elements>");
+        slowIds.push_back("Slow." + name);
+    }
+    {
+        PlantServer server(ServerKind::tarnvale, true, dir,
+                           tcpConfig("", tcpPlc("Slow", sim.ports()[0], 1, slowTags) +
+                                             tcpPlc("Fast", sim.ports()[0], 2, i2("T", 500))),
+                           Registry(dir.file("registry.ini")));
+        server.activate(slowIds, 3000);
+        server.activate({"Fast.T"}, 100);
+        std::this_thread::sleep_for(3500ms);
+    }
+    const auto gaps = readGaps(log, 2, 500, 3);
+    ASSERT_GE(gaps.size(), 10u) << "the fast device was kept waiting";
+    EXPECT_LT(gaps[gaps.size() / 2], 150ms);
+    EXPECT_LT(gaps.back(), 400ms);
+}
+
+// With nothing due for seconds the thread waits, but a client's request or the stop ends the
+// wait at once.
+TEST(PerConnectionPolling, AClientsWriteAndTheStopEndTheWaitForASlowBlock) {
+    ScratchDir dir;
+    const std::string log = dir.file("requests.log");
+    SimProcess sim(MODBUS_SIM_PATH,
+                   {"--tcp", "127.0.0.1:0", "--unit", "1", "--set", "hr:10=5", "--log", log});
+    PlantServer server(ServerKind::tarnvale, true, dir,
+                       tcpConfig("", tcpPlc("P", sim.ports()[0], 1, i2("T", 10))),
+                       Registry(dir.file("registry.ini")));
+    server.activate({"P.T"}, 60000); // its block is first due a minute after it was made
+    std::this_thread::sleep_for(500ms);
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_for(300ms);
+        const auto begin = Clock::now();
+        EXPECT_EQ(server.client().write("P.T", Variant::i2(int16_t(40 + round)), 3000).result,
+                  S_OK);
+        EXPECT_LT(Clock::now() - begin, 500ms) << "round " << round;
+        ReadResult read = server.client().readFromDevice("P.T", 3000);
+        EXPECT_EQ(read.value, Variant::i2(int16_t(40 + round)));
+        EXPECT_LT(Clock::now() - begin, 1000ms) << "round " << round;
+    }
+    EXPECT_LT(server.stop(), 2s);
+}

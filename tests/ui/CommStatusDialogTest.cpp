@@ -92,6 +92,44 @@ TEST(CommStatusDialog, BlocksAreLabelledAndTagsShowTheirValuesAndQualities) {
     EXPECT_TRUE(rowsOf(dialog).empty()) << "refresh without a block keeps the list empty";
 }
 
+// Polling per connection: each connection's worker has its own engine; the dialog shows the
+// devices and blocks of all of them and lists the tags of any worker's block.
+TEST(CommStatusDialog, EveryWorkersDevicesAndBlocksAreShown) {
+    EngineRig first;
+    startPlant(first);
+    EngineRig second;
+    SimDevice& sim = second.addSimulator({"--unit", "1", "--set", "hr:7=42"});
+    second.start("", plcFor(sim, "Kiln", tagElement("Heat", "HREGISTER VT_I2", "7")));
+    auto group = second.client().addGroup("kiln", 100);
+    auto heat = activate(second, *group, "Kiln.Heat");
+    ASSERT_TRUE(EngineRig::eventually(
+        [&] { return second.client().readFromCache("Kiln.Heat").quality == Quality::kGood; },
+        5000));
+
+    CommStatusDialog dialog({{first.engine(), &first.queues().engineLock()},
+                             {second.engine(), &second.queues().engineLock()}});
+    QTreeWidget& tree = *dialog.networkTree();
+    EXPECT_EQ(childTexts(*tree.topLevelItem(0)), (Texts{"Kiln", "P1"}));
+    EXPECT_EQ(childTexts(*findItem(tree, "Kiln")), Texts{"HREG7-LEN1"});
+    EXPECT_EQ(childTexts(*findItem(tree, "P1")),
+              (Texts{"COIL0-LEN2", "HREG100-LEN10", "INPUT0-LEN16"}));
+
+    const std::string good = qualityText(Quality::kGood);
+    select(dialog, "HREG7-LEN1");
+    EXPECT_EQ(rowsOf(dialog), (Rows{{"Heat", {"42", good}}}));
+    select(dialog, "COIL0-LEN2");
+    EXPECT_EQ(rowsOf(dialog), (Rows{{"Run", {"TRUE", good}}, {"Stop", {"FALSE", good}}}));
+
+    // The second worker's block goes when its tag leaves; refresh drops it from the tree.
+    select(dialog, "HREG7-LEN1");
+    second.client().setActive(*heat, false);
+    ASSERT_TRUE(EngineRig::eventually([&] { return second.pollBlocks().empty(); }, 3000));
+    pressRefresh(dialog);
+    EXPECT_TRUE(childTexts(*findItem(tree, "Kiln")).empty());
+    EXPECT_TRUE(rowsOf(dialog).empty());
+    EXPECT_EQ(childTexts(*findItem(tree, "P1")).size(), 3u);
+}
+
 TEST(CommStatusDialog, DevicesAppearInNameOrderAndWithoutBlocksAsLeaves) {
     EngineRig rig;
     SimDevice& sim = rig.addSimulator();

@@ -82,6 +82,22 @@ TEST(MainWindow, AnErrorStandsOnItsDevicesLineAndCodeZeroBlanksEveryLine) {
     EXPECT_EQ(window.statusText(), "\n\n\n") << "a device not in the list blanks every line";
 }
 
+TEST(MainWindow, PollingPerConnectionEveryWorkersDevicesHaveTheirLines) {
+    EngineRig first;
+    startThreeDevices(first);
+    EngineRig second;
+    SimDevice& sim = second.addSimulator();
+    second.start("", plcFor(sim, "P4", tagElement("T", "HREGISTER VT_I2", "1")));
+    ServerMainWindow window(ServerKind::tarnvale);
+    window.attachEngines({{first.engine(), &first.queues().engineLock()},
+                          {second.engine(), &second.queues().engineLock()}});
+
+    window.showCommStatus(4, engineDevice(second, 0));
+    EXPECT_EQ(window.statusText(), "\n\n\nNo answer on P4\n");
+    window.showCommStatus(4, engineDevice(first, 1));
+    EXPECT_EQ(window.statusText(), "\nNo answer on P2\n\n\n");
+}
+
 TEST(MainWindow, TheStatusLineIsDrawnCentredBelowTheTopMargin) {
     EngineRig rig;
     startThreeDevices(rig);

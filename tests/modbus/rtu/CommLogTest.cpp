@@ -4,11 +4,13 @@
 #include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 
 namespace vorn::test {
 namespace {
@@ -103,6 +105,72 @@ TEST(CommLog, ALogGrownPastTheLimitMovesToTheBackup) {
         EXPECT_EQ(contentOf(log.currentPath()), line) << backupBefore;
         EXPECT_EQ(contentOf(log.backupPath()), atLimit + "b") << backupBefore;
     }
+}
+
+// Each serial line's thread logs into the one log: lines must stay whole, a transaction's TX
+// and RX lines together, while the log moves to the backup under them.
+TEST(CommLog, LinesOfManyThreadsStayWholeAndPairedWhileTheLogRotates) {
+    ScratchDir scratch;
+    modbus::CommLog log(scratch.path(), [] { return localTime(2026, 3, 1, 0, 0, 0); });
+    log.setEnabled(true);
+    constexpr int kThreads = 8;
+    constexpr int kTransactions = 400;
+    constexpr size_t kReplyBytes = 200; // about 640 bytes a transaction: two moves at least
+    std::vector<std::thread> lines;
+    for (int t = 0; t < kThreads; ++t)
+        lines.emplace_back([&log, t] {
+            for (int n = 0; n < kTransactions; ++n) {
+                const auto tag = static_cast<uint8_t>(t);
+                const auto high = static_cast<uint8_t>(n >> 8);
+                const auto low = static_cast<uint8_t>(n & 0xFF);
+                Bytes reply(kReplyBytes, tag);
+                reply[1] = high;
+                reply[2] = low;
+                log.logTransaction(Bytes{tag, high, low, 3, 0, 0, 0, 2, 0xAA}, reply);
+            }
+        });
+    for (std::thread& thread : lines)
+        thread.join();
+
+    const std::string stamp = "1 Mar 2026 00:00:00. ";
+    auto bytesAfter = [&](const std::string& line, const std::string& prefix) {
+        Bytes bytes;
+        if (line.rfind(stamp + prefix + " ", 0) != 0)
+            return bytes;
+        std::istringstream hex(line.substr(stamp.size() + prefix.size() + 1));
+        for (unsigned value; hex >> std::hex >> value;)
+            bytes.push_back(static_cast<uint8_t>(value));
+        return bytes;
+    };
+    ASSERT_TRUE(std::filesystem::exists(log.backupPath()));
+    size_t pairs = 0;
+    for (const std::string& path : {log.backupPath(), log.currentPath()}) {
+        const std::string content = contentOf(path);
+        ASSERT_FALSE(content.empty()) << path;
+        ASSERT_EQ(content.substr(content.size() - 2), "\r\n") << path;
+        std::vector<std::string> text;
+        for (size_t from = 0, end; from < content.size(); from = end + 2) {
+            end = content.find("\r\n", from);
+            text.push_back(content.substr(from, end - from));
+        }
+        ASSERT_EQ(text.size() % 2, 0u) << path;
+        for (size_t i = 0; i < text.size(); i += 2) {
+            const Bytes sent = bytesAfter(text[i], "TX:");
+            const Bytes received = bytesAfter(text[i + 1], "RX:");
+            ASSERT_EQ(sent.size(), modbus::CommLog::kLoggedRequestBytes) << path << ':' << i;
+            ASSERT_EQ(received.size(), kReplyBytes) << path << ':' << i + 1;
+            EXPECT_EQ(Bytes(received.begin(), received.begin() + 3),
+                      Bytes(sent.begin(), sent.begin() + 3))
+                << path << ':' << i;
+            EXPECT_EQ(std::count(received.begin() + 3, received.end(), sent[0]),
+                      static_cast<long>(kReplyBytes - 3))
+                << path << ':' << i + 1;
+            ++pairs;
+        }
+    }
+    EXPECT_LE(std::filesystem::file_size(log.currentPath()),
+              static_cast<uintmax_t>(modbus::CommLog::rotationBytes) + 2000);
+    EXPECT_GT(pairs, 1000u);
 }
 
 TEST(CommLog, ALogThatCannotBeWrittenLosesTheLineQuietly) {
