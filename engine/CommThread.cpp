@@ -236,13 +236,15 @@ void CommThread::selectForClients(EngineDevice& device) {
 }
 
 int CommThread::selectDevice(EngineDevice& device) {
-    int code = ErrorCode::kSuccess;
-    if (settings_.serialLine || !device.pollBlocks.empty())
-        code = transport_.selectDevice(device.index);
-    else
-        transport_.releaseDevice(device.index); // nothing to poll: let its connection go
-    currentIndex_ = device.index;
-    return code;
+    if (settings_.serialLine || !device.pollBlocks.empty()) {
+        currentIndex_ = device.index;
+        return transport_.selectDevice(device.index);
+    }
+    // Nothing to poll: let its connection go. The device is then not the current one, so once
+    // a client activates its tags it is selected, and connected, before its first poll.
+    transport_.releaseDevice(device.index);
+    currentIndex_ = 0;
+    return ErrorCode::kSuccess;
 }
 
 int CommThread::chooseDevice(int previousCode) {

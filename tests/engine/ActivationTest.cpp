@@ -165,3 +165,22 @@ TEST(Activation, ADeviceWithoutActiveTagsIsPassedOverAndItsConnectionClosed) {
         EngineRig::eventually([&] { return polled.requests().size() >= before + 3; }, 3000));
     EXPECT_EQ(idle.requests().size(), 1u) << "B saw only the client's read";
 }
+
+TEST(Activation, ADeviceWhoseTagsAreActivatedLateIsConnectedBeforeItsFirstPoll) {
+    for (bool holdUntilDue : {false, true}) {
+        EngineRig rig;
+        rig.holdUntilDue = holdUntilDue;
+        SimDevice& sim = rig.addSimulator();
+        rig.start("", plcFor(sim, "P1", tagElement("T", "HREGISTER VT_I2", "1")));
+        // Idle cycles: the device has nothing to poll, so its connection is let go.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto group = rig.client().addGroup("g", 200);
+        activeItem(rig, *group, "P1.T");
+        ASSERT_TRUE(EngineRig::eventually(
+            [&] { return rig.tag("P1.T")->getCache()->snapshot().quality == 0xC0; }, 3000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto reports = rig.observer.reports();
+        EXPECT_TRUE(reports.empty())
+            << "hold until due " << holdUntilDue << ": first report code " << reports.front().code;
+    }
+}

@@ -69,9 +69,10 @@ void EngineRig::start(const std::string& datatypes, const std::string& devices,
     auto root = entry_->getNameSpaceRoot();
     root->setTreeDelimiter('.');
     loader.loadConfiguration(path, *root);
-    engine_ = std::make_unique<modbus::CommThread>(
-        config_, queues_, transport_, reportTo ? *reportTo : observer,
-        modbus::EngineSettings{false, dir.file("Tarnvale.dat")});
+    modbus::EngineSettings settings{false, dir.file("Tarnvale.dat")};
+    settings.holdUntilDue = holdUntilDue;
+    engine_ = std::make_unique<modbus::CommThread>(config_, queues_, transport_,
+                                                   reportTo ? *reportTo : observer, settings);
     engine_->start();
     client_ = std::make_unique<DaClient>(*entry_);
 }

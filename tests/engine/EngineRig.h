@@ -69,6 +69,8 @@ public:
 
     ScratchDir dir;
     RecordingObserver observer;
+    // Set before start(): the engine paces as a per-connection worker does.
+    bool holdUntilDue = false;
     std::vector<std::unique_ptr<SimDevice>> sims;
     modbus::CommThread* engine() { return engine_.get(); }
     modbus::EngineQueues& queues() { return queues_; }
