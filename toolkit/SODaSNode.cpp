@@ -187,6 +187,10 @@ SOCmnPointer<SODaSNode> SODaSNameSpaceRoot::findNode(const std::string& path) co
     return SOCmnPointer<SODaSNode>::share(dynamic_cast<SODaSNode*>(elementOf(path)));
 }
 
+SOCmnPointer<SODaSElement> SODaSNameSpaceRoot::findElement(const std::string& itemId) const {
+    return SOCmnPointer<SODaSElement>::share(elementOf(itemId));
+}
+
 SOCmnPointer<SODaSTag> SODaSNameSpaceRoot::findTag(const std::string& itemId) const {
     return SOCmnPointer<SODaSTag>::share(dynamic_cast<SODaSTag*>(elementOf(itemId)));
 }

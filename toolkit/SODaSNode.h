@@ -105,6 +105,8 @@ public:
 
     // The tag of an item ID, or null.
     SOCmnPointer<SODaSTag> findTag(const std::string& itemId) const;
+    // The branch or tag of an item ID, or null.
+    SOCmnPointer<SODaSElement> findElement(const std::string& itemId) const;
     // The branch of a path of branch names ("" is the root itself), or null.
     SOCmnPointer<SODaSNode> findNode(const std::string& path) const;
 

@@ -15,12 +15,12 @@ using namespace vorn::test;
 
 namespace {
 
-// Measured with the 8,000 tags of the plant below: loader 957, address space 737 bytes per tag
-// (882 and 934 before the address space dropped its copies of item IDs and the tags their
-// property maps; the loader's 957 include the root's index of item IDs, which lets names hold
-// "."). The budgets leave room for allocator differences, not for a new per-tag cost.
+// Measured with the 8,000 tags of the plant below: loader 957, address space 8 bytes per tag
+// (the address space makes its tag nodes from the toolkit's tree when asked; what it keeps is
+// the folders' place under Objects and their type references). The budgets leave room for
+// allocator differences, not for a new per-tag cost.
 constexpr double kLoaderBytesPerTag = 1000;
-constexpr double kAddressSpaceBytesPerTag = 800;
+constexpr double kAddressSpaceBytesPerTag = 24;
 
 constexpr int kDevices = 8;
 constexpr int kTagsPerDevice = 1000;
@@ -91,5 +91,5 @@ TEST(TagMemory, EachLayerKeepsItsTagsWithinTheirByteBudget) {
     EXPECT_LE(spaceBytes / tags, kAddressSpaceBytesPerTag) << "OPC UA address space";
     // Not a cost of zero either: a layer that measures nothing is a test that measures wrong.
     EXPECT_GT(loaded / tags, 100);
-    EXPECT_GT(spaceBytes / tags, 100);
+    EXPECT_GT(spaceBytes, 0);
 }

@@ -50,7 +50,7 @@ std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
     size_t device = 0;
     for (const ReadValueId& r : nodes) {
         DataValue result;
-        const Node* node = core.space.find(r.nodeId);
+        NodePtr node = core.space.find(r.nodeId);
         if (!node) {
             result = statusOnly(Status::kBadNodeIdUnknown);
         } else if (!r.dataEncoding.name.empty()) {
@@ -139,7 +139,7 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     ParkedCalls::Requests devices;
     std::vector<SODaSTag*> deviceTags;
     for (const ReadValueId& r : nodes) {
-        const Node* node = core.space.find(r.nodeId);
+        NodePtr node = core.space.find(r.nodeId);
         if (node && isDeviceRead(*node, r, maxAge))
             deviceTags.push_back(node->tag.get());
     }
@@ -201,7 +201,7 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
     Writes writes;
     for (size_t i = 0; i < count; ++i) {
         const WriteValue& w = nodes[i];
-        const Node* node = core.space.find(w.nodeId);
+        NodePtr node = core.space.find(w.nodeId);
         if (!node) {
             results[i] = Status::kBadNodeIdUnknown;
             continue;
