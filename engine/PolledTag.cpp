@@ -22,8 +22,7 @@ PolledTag::PolledTag(const TagConfig& config)
     setAccessRights(config.accessRights);
     setNativeDatatype(config.nativeType);
     setDeviceIOMode(kDeviceIOModeRequest);
-    addProperty(kPropertyItemDescription)
-        ->setConstantValue(Variant::bstrFromUtf8(config.description));
+    setDescription(config.description);
     getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements),
                                    Quality::kUncertain);
 }
