@@ -1,5 +1,9 @@
 #include "PolledTag.h"
 
+#include "toolkit/StripedLock.h"
+
+#include <algorithm>
+
 namespace vorn::modbus {
 namespace {
 
@@ -25,6 +29,27 @@ PolledTag::PolledTag(const TagConfig& config)
     setDescription(config.description);
     getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements),
                                    Quality::kUncertain);
+}
+
+void ActiveItems::add(SODaSItem* item) {
+    std::lock_guard guard(stripedLock(this));
+    items_.push_back(item);
+}
+
+bool ActiveItems::removeObject(SODaSItem* item) {
+    std::lock_guard guard(stripedLock(this));
+    auto at = std::find(items_.begin(), items_.end(), item);
+    if (at == items_.end())
+        return false;
+    items_.erase(at);
+    if (items_.empty())
+        items_.shrink_to_fit(); // a tag no client watches keeps nothing
+    return true;
+}
+
+size_t ActiveItems::getCount() const {
+    std::lock_guard guard(stripedLock(this));
+    return items_.size();
 }
 
 TagShape PolledTag::shape() const {
