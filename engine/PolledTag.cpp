@@ -33,23 +33,33 @@ PolledTag::PolledTag(const TagConfig& config)
 
 void ActiveItems::add(SODaSItem* item) {
     std::lock_guard guard(stripedLock(this));
-    items_.push_back(item);
+    if (!first_ && more_.empty())
+        first_ = item;
+    else
+        more_.push_back(item);
 }
 
 bool ActiveItems::removeObject(SODaSItem* item) {
     std::lock_guard guard(stripedLock(this));
-    auto at = std::find(items_.begin(), items_.end(), item);
-    if (at == items_.end())
-        return false;
-    items_.erase(at);
-    if (items_.empty())
-        items_.shrink_to_fit(); // a tag no client watches keeps nothing
+    if (first_ && first_ == item) {
+        // The next in order takes the first place.
+        first_ = more_.empty() ? nullptr : more_.front();
+        if (!more_.empty())
+            more_.erase(more_.begin());
+    } else {
+        auto at = std::find(more_.begin(), more_.end(), item);
+        if (at == more_.end())
+            return false;
+        more_.erase(at);
+    }
+    if (more_.empty())
+        more_.shrink_to_fit(); // a tag watched by one item or none keeps nothing
     return true;
 }
 
 size_t ActiveItems::getCount() const {
     std::lock_guard guard(stripedLock(this));
-    return items_.size();
+    return (first_ ? 1 : 0) + more_.size();
 }
 
 TagShape PolledTag::shape() const {

@@ -29,7 +29,9 @@ public:
     bool isEmpty() const { return getCount() == 0; }
 
 private:
-    std::vector<SODaSItem*> items_; // no allocation while empty
+    // Mostly one item watches a tag: it is held inline, and only further ones in the vector.
+    SODaSItem* first_ = nullptr;
+    std::vector<SODaSItem*> more_; // no allocation while at most one item is active
 };
 
 class PolledTag : public SODaSTag {

@@ -31,13 +31,13 @@ struct MonitoredItem {
     uint32_t attributeId = 0;
     uint32_t mode = MonitoringMode::kReporting;
     uint32_t timestampsToReturn = 2;
+    bool reported = false;      // here, in the room the fields above leave
     const Node* node = nullptr; // the node whose attribute is sampled; null for a tag's value
     std::shared_ptr<const Node> heldNode; // keeps `node` when it was made for the lookup
     SOCmnPointer<SODaSItem> item;         // toolkit item of a tag's value; null otherwise
     // What was last reported: the cache's change count (tags), or the encoded value and status.
     uint64_t lastChangeCount = UINT64_MAX;
     std::string lastReported;
-    bool reported = false;
 };
 
 // A notification message kept for Republish.
