@@ -37,6 +37,18 @@ void SODaSTag::setDescription(std::string description) {
     hasDescription_ = true;
 }
 
+bool SODaSTag::getDescription(std::string& description) const {
+    std::lock_guard guard(lock());
+    auto at = std::lower_bound(properties_.begin(), properties_.end(), kPropertyItemDescription,
+                               precedes);
+    if (at != properties_.end() && (*at)->getPropertyId() == kPropertyItemDescription) {
+        description = (*at)->getConstantValue().toUtf8();
+        return true;
+    }
+    description = description_;
+    return hasDescription_;
+}
+
 SOCmnPointer<SODaSProperty> SODaSTag::addProperty(uint32_t id, const std::string& name) {
     std::lock_guard guard(lock());
     auto at = std::lower_bound(properties_.begin(), properties_.end(), id, precedes);

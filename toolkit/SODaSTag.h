@@ -60,6 +60,9 @@ public:
     // plant has one, and a property object apiece would cost more than the tag. getProperty
     // makes a property holding it; addProperty(101) turns it into a stored property.
     void setDescription(std::string description);
+    // The item description as UTF-8 (of the stored property when there is one); false when the
+    // tag has none. Cheaper than getProperty for a reader that wants only the text.
+    bool getDescription(std::string& description) const;
 
     SOCmnPointer<SODaSCache> getCache() const;
     void setCache(SODaSCache* cache);

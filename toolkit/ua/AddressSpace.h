@@ -34,7 +34,7 @@ struct Node {
     uint32_t nodeClass = 0;
     QualifiedName browseName;
     LocalizedText displayName;
-    LocalizedText description;
+    LocalizedText description; // tags: read from the tag when asked for
     std::vector<Reference> references;
     uint32_t typeDefinition = 0; // objects and variables
 

@@ -138,7 +138,8 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     // Only the request is kept while it waits: the answer is made once the devices answered.
     ParkedCalls::Requests devices;
     std::vector<SODaSTag*> deviceTags;
-    for (const ReadValueId& r : nodes) {
+    // Only maxAge 0 reads devices; a tag's node is made at each lookup, so spare it otherwise.
+    for (const ReadValueId& r : maxAge == 0 ? nodes : std::vector<ReadValueId>()) {
         NodePtr node = core.space.find(r.nodeId);
         if (node && isDeviceRead(*node, r, maxAge))
             deviceTags.push_back(node->tag.get());

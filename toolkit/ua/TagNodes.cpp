@@ -27,12 +27,13 @@ NodeId parentOf(const SODaSElement& element) {
     return tagNodeId(parent->getItemID());
 }
 
-Node namedNode(const NodeId& id, const std::string& name, uint32_t nodeClass) {
-    Node node;
-    node.id = id;
-    node.nodeClass = nodeClass;
-    node.browseName = QualifiedName{kTagNamespace, name};
-    node.displayName = LocalizedText{"", name};
+// Made in place: a Read of 1,000 tags makes 1,000 nodes.
+std::shared_ptr<Node> namedNode(const NodeId& id, const std::string& name, uint32_t nodeClass) {
+    auto node = std::make_shared<Node>();
+    node->id = id;
+    node->nodeClass = nodeClass;
+    node->browseName = QualifiedName{kTagNamespace, name};
+    node->displayName = LocalizedText{"", name};
     return node;
 }
 
@@ -66,7 +67,7 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     if (!element || !element->getParentBranch())
         return nullptr;
     if (auto* branch = dynamic_cast<SODaSNode*>(element.get())) {
-        auto folder = std::make_shared<Node>(namedNode(id, branch->getName(), NodeClass::kObject));
+        auto folder = namedNode(id, branch->getName(), NodeClass::kObject);
         folder->typeDefinition = ObjectType::kFolderType;
         folder->branch = SOCmnPointer<SODaSNode>::share(branch);
         return folder;
@@ -74,7 +75,7 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     auto* tag = dynamic_cast<SODaSTag*>(element.get());
     if (!tag || tag->getParentBranch()->isRoot())
         return nullptr;
-    auto variable = std::make_shared<Node>(namedNode(id, tag->getName(), NodeClass::kVariable));
+    auto variable = namedNode(id, tag->getName(), NodeClass::kVariable);
     VARTYPE native = tag->getNativeDatatype();
     variable->typeDefinition = ObjectType::kBaseDataVariableType;
     variable->dataType = dataTypeOf(native);
@@ -82,8 +83,7 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     if (native & VT_ARRAY)
         variable->arrayDimensions = {static_cast<uint32_t>(tag->getCache()->getValue().size())};
     variable->accessLevel = static_cast<uint8_t>(tag->getAccessRights() & kAccessRightsMask);
-    if (auto property = tag->getProperty(kPropertyItemDescription))
-        variable->description = LocalizedText{"", property->getConstantValue().toUtf8()};
+    // The description is read from the tag only when asked for (AttributeReader).
     variable->tag = SOCmnPointer<SODaSTag>::share(tag);
     return variable;
 }
