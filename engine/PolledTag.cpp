@@ -1,5 +1,9 @@
 #include "PolledTag.h"
 
+#include "toolkit/StripedLock.h"
+
+#include <algorithm>
+
 namespace vorn::modbus {
 namespace {
 
@@ -22,10 +26,40 @@ PolledTag::PolledTag(const TagConfig& config)
     setAccessRights(config.accessRights);
     setNativeDatatype(config.nativeType);
     setDeviceIOMode(kDeviceIOModeRequest);
-    addProperty(kPropertyItemDescription)
-        ->setConstantValue(Variant::bstrFromUtf8(config.description));
+    setDescription(config.description);
     getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements),
                                    Quality::kUncertain);
+}
+
+void ActiveItems::add(SODaSItem* item) {
+    std::lock_guard guard(stripedLock(this));
+    if (!first_ && more_.empty())
+        first_ = item;
+    else
+        more_.push_back(item);
+}
+
+bool ActiveItems::removeObject(SODaSItem* item) {
+    std::lock_guard guard(stripedLock(this));
+    if (first_ && first_ == item) {
+        // The next in order takes the first place.
+        first_ = more_.empty() ? nullptr : more_.front();
+        if (!more_.empty())
+            more_.erase(more_.begin());
+    } else {
+        auto at = std::find(more_.begin(), more_.end(), item);
+        if (at == more_.end())
+            return false;
+        more_.erase(at);
+    }
+    if (more_.empty())
+        more_.shrink_to_fit(); // a tag watched by one item or none keeps nothing
+    return true;
+}
+
+size_t ActiveItems::getCount() const {
+    std::lock_guard guard(stripedLock(this));
+    return (first_ ? 1 : 0) + more_.size();
 }
 
 TagShape PolledTag::shape() const {

@@ -4,12 +4,12 @@
 
 #include "config/TagConfig.h"
 #include "modbus/TagShape.h"
-#include "toolkit/SOCmnList.h"
 #include "toolkit/SODaSGroup.h"
 #include "toolkit/SODaSTag.h"
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 namespace vorn::modbus {
 
@@ -17,6 +17,22 @@ struct PollBlock;
 
 // Where a tag stands with the poll blocks: never placed, member of one, or taken out.
 enum class BlockState : uint8_t { neverPlaced = 0, member = 1, takenOut = 2 };
+
+// The items of clients that want a tag polled. Every tag holds one, so its lock is a striped
+// one (toolkit/StripedLock.h) rather than a mutex apiece; each call locks for itself.
+class ActiveItems {
+public:
+    void add(SODaSItem* item);
+    // Removes the first entry of `item`; false when there is none.
+    bool removeObject(SODaSItem* item);
+    size_t getCount() const;
+    bool isEmpty() const { return getCount() == 0; }
+
+private:
+    // Mostly one item watches a tag: it is held inline, and only further ones in the vector.
+    SODaSItem* first_ = nullptr;
+    std::vector<SODaSItem*> more_; // no allocation while at most one item is active
+};
 
 class PolledTag : public SODaSTag {
 public:
@@ -38,7 +54,7 @@ public:
 
     // Items of clients that want the tag polled; changed only by the item activation hook.
     // The items are not counted: an item leaves the list before it is released.
-    SOCmnListHeader<SODaSItem*>& activeItems() { return activeItems_; }
+    ActiveItems& activeItems() { return activeItems_; }
 
 private:
     SOCmnPointer<PlcDevice> device_;
@@ -46,7 +62,7 @@ private:
     const uint16_t bitNumber_;
     const uint8_t kind_;
     std::atomic<uint16_t> elements_;
-    SOCmnListHeader<SODaSItem*> activeItems_;
+    ActiveItems activeItems_;
 };
 
 } // namespace vorn::modbus

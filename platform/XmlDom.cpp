@@ -134,14 +134,24 @@ const std::vector<size_t>& DomDocument::lineStarts() const {
     indexed_ = true;
     std::string fileText;
     if (!path_.empty()) {
-        std::ifstream file(path_, std::ios::binary);
-        fileText.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        // Read in one piece: a large plant's file has millions of lines.
+        std::ifstream file(path_, std::ios::binary | std::ios::ate);
+        const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
+        fileText.resize(size > 0 ? static_cast<size_t>(size) : 0);
+        file.seekg(0);
+        if (!file.read(fileText.data(), static_cast<std::streamsize>(fileText.size())))
+            fileText.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
     }
     const std::string& text = path_.empty() ? text_ : fileText;
     lineStarts_.push_back(0);
+    if (!latin1_) {
+        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+            lineStarts_.push_back(at + 1);
+        return lineStarts_;
+    }
     size_t offset = 0;
     for (char c : text) {
-        offset += latin1_ && static_cast<unsigned char>(c) >= 0x80 ? 2 : 1;
+        offset += static_cast<unsigned char>(c) >= 0x80 ? 2 : 1;
         if (c == '\n')
             lineStarts_.push_back(offset);
     }

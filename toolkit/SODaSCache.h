@@ -29,7 +29,9 @@ public:
     uint64_t changeCount() const;
 
 private:
-    mutable std::mutex mutex_;
+    // Striped (toolkit/StripedLock.h): one cache per tag, held only for a copy.
+    std::mutex& lock() const;
+
     CacheSnapshot state_;
 };
 

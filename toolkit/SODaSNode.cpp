@@ -164,27 +164,90 @@ void SODaSNameSpaceRoot::setTreeDelimiter(char delimiter) {
         indexAdded(*leaf);
 }
 
+namespace {
+
+// FNV-1a over the item ID's bytes from the last to the first, so that an element can be hashed
+// walking up from itself to the root, without building its item ID.
+constexpr uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+
+void mixBackwards(uint64_t& hash, std::string_view bytes) {
+    for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
+        hash ^= static_cast<unsigned char>(*it);
+        hash *= kFnvPrime;
+    }
+}
+
+// The element's parent below the root, or null when the element hangs right below the root.
+const SODaSElement* upper(const SODaSElement& element) {
+    const SODaSNode* parent = element.getParentBranch();
+    return parent && !parent->isRoot() ? parent : nullptr;
+}
+
+} // namespace
+
+size_t SODaSNameSpaceRoot::ItemIdHash::operator()(std::string_view itemId) const noexcept {
+    uint64_t hash = kFnvOffset;
+    mixBackwards(hash, itemId);
+    return static_cast<size_t>(hash);
+}
+
+size_t SODaSNameSpaceRoot::ItemIdHash::operator()(const SODaSElement* element) const noexcept {
+    const std::string_view delimiter(&root->delimiter_, 1);
+    uint64_t hash = kFnvOffset;
+    for (const SODaSElement* at = element; at; at = upper(*at)) {
+        if (at != element)
+            mixBackwards(hash, delimiter);
+        mixBackwards(hash, at->getName());
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool SODaSNameSpaceRoot::ItemIdEqual::operator()(const SODaSElement* a,
+                                                 const SODaSElement* b) const {
+    return a == b || a->getItemID() == b->getItemID();
+}
+
+bool SODaSNameSpaceRoot::ItemIdEqual::operator()(std::string_view itemId,
+                                                 const SODaSElement* element) const noexcept {
+    for (const SODaSElement* at = element;;) {
+        const std::string& name = at->getName();
+        if (itemId.size() < name.size() || itemId.substr(itemId.size() - name.size()) != name)
+            return false;
+        itemId.remove_suffix(name.size());
+        at = upper(*at);
+        if (!at)
+            return itemId.empty();
+        if (itemId.empty() || itemId.back() != root->delimiter_)
+            return false;
+        itemId.remove_suffix(1);
+    }
+}
+
 bool SODaSNameSpaceRoot::isItemIdTaken(const std::string& itemId) const {
     std::lock_guard lock(indexMutex_);
-    return byItemId_.count(itemId) != 0;
+    return byItemId_.find(std::string_view(itemId)) != byItemId_.end();
 }
 
 void SODaSNameSpaceRoot::claimItemId(SODaSElement& element) {
-    std::string id = element.getItemID();
     std::lock_guard lock(indexMutex_);
-    byItemId_.emplace(std::move(id), &element);
+    byItemId_.insert(&element);
 }
 
 SODaSElement* SODaSNameSpaceRoot::elementOf(const std::string& itemId) const {
     std::lock_guard lock(indexMutex_);
-    auto it = byItemId_.find(itemId);
-    return it == byItemId_.end() ? nullptr : it->second;
+    auto it = byItemId_.find(std::string_view(itemId));
+    return it == byItemId_.end() ? nullptr : *it;
 }
 
 SOCmnPointer<SODaSNode> SODaSNameSpaceRoot::findNode(const std::string& path) const {
     if (path.empty())
         return SOCmnPointer<SODaSNode>::share(const_cast<SODaSNameSpaceRoot*>(this));
     return SOCmnPointer<SODaSNode>::share(dynamic_cast<SODaSNode*>(elementOf(path)));
+}
+
+SOCmnPointer<SODaSElement> SODaSNameSpaceRoot::findElement(const std::string& itemId) const {
+    return SOCmnPointer<SODaSElement>::share(elementOf(itemId));
 }
 
 SOCmnPointer<SODaSTag> SODaSNameSpaceRoot::findTag(const std::string& itemId) const {

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace vorn {
@@ -105,6 +106,8 @@ public:
 
     // The tag of an item ID, or null.
     SOCmnPointer<SODaSTag> findTag(const std::string& itemId) const;
+    // The branch or tag of an item ID, or null.
+    SOCmnPointer<SODaSElement> findElement(const std::string& itemId) const;
     // The branch of a path of branch names ("" is the root itself), or null.
     SOCmnPointer<SODaSNode> findNode(const std::string& path) const;
 
@@ -115,10 +118,30 @@ private:
     void claimItemId(SODaSElement& element);
     SODaSElement* elementOf(const std::string& itemId) const;
 
+    // The index keeps no item IDs, one pointer per element: an element is hashed and compared
+    // by the names on its path, joined by the delimiter, which are fixed once it is in the tree.
+    struct ItemIdHash {
+        using is_transparent = void;
+        const SODaSNameSpaceRoot* root;
+        size_t operator()(std::string_view itemId) const noexcept;
+        size_t operator()(const SODaSElement* element) const noexcept;
+    };
+    struct ItemIdEqual {
+        using is_transparent = void;
+        const SODaSNameSpaceRoot* root;
+        bool operator()(const SODaSElement* a, const SODaSElement* b) const;
+        bool operator()(std::string_view itemId, const SODaSElement* element) const noexcept;
+        bool operator()(const SODaSElement* element, std::string_view itemId) const noexcept {
+            return (*this)(itemId, element);
+        }
+    };
+
     char delimiter_ = '.';
     std::string refused_;
     mutable std::mutex indexMutex_;
-    std::unordered_map<std::string, SODaSElement*> byItemId_; // the tree holds the elements
+    // The tree holds the elements.
+    std::unordered_set<SODaSElement*, ItemIdHash, ItemIdEqual> byItemId_{0, ItemIdHash{this},
+                                                                         ItemIdEqual{this}};
 };
 
 } // namespace vorn

@@ -56,6 +56,13 @@ public:
     SOCmnPointer<SODaSProperty> addProperty(uint32_t id, const std::string& name = {});
     SOCmnPointer<SODaSProperty> getProperty(uint32_t id) const;
     std::vector<uint32_t> getPropertyIds() const;
+    // The item description (property 101, UTF-8) kept as the tag's own text: every tag of a
+    // plant has one, and a property object apiece would cost more than the tag. getProperty
+    // makes a property holding it; addProperty(101) turns it into a stored property.
+    void setDescription(std::string description);
+    // The item description as UTF-8 (of the stored property when there is one); false when the
+    // tag has none. Cheaper than getProperty for a reader that wants only the text.
+    bool getDescription(std::string& description) const;
 
     SOCmnPointer<SODaSCache> getCache() const;
     void setCache(SODaSCache* cache);
@@ -65,10 +72,15 @@ public:
     virtual void handleRequest(SODaSRequest& request);
 
 private:
+    // A lock shared by a few tags (striped by address): a server holds 100,000s of tags, and
+    // what it guards is held only for a copy.
+    std::mutex& lock() const;
+
     uint32_t accessRights_ = 0;
     VARTYPE nativeDatatype_ = VT_EMPTY;
     uint8_t deviceIOMode_ = kDeviceIOModeCache;
-    mutable std::mutex mutex_;
+    bool hasDescription_ = false;
+    std::string description_;
     // Ascending ids. A tag has one or two properties, and a server holds 100,000s of tags: a
     // sorted vector costs a fraction of a map's nodes.
     std::vector<SOCmnPointer<SODaSProperty>> properties_;

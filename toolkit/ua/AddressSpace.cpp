@@ -18,9 +18,20 @@ AddressSpace::AddressSpace(SODaSEntry& entry, const ServerInfo& info,
         node.references.shrink_to_fit();
 }
 
-const Node* AddressSpace::find(const NodeId& id) const {
+NodePtr AddressSpace::find(const NodeId& id) const {
+    if (id.ns == kTagNamespace && id.kind == NodeId::Kind::string)
+        return makeTagNode(id);
     auto it = index_.find(&id);
-    return it == index_.end() ? nullptr : it->second;
+    if (it == index_.end())
+        return nullptr;
+    // Shares no count: stored nodes live as long as the space.
+    return NodePtr(std::shared_ptr<const Node>(), it->second);
+}
+
+std::vector<Reference> AddressSpace::referencesOf(const Node& node) const {
+    if (node.id.ns == kTagNamespace && (node.branch || node.tag))
+        return tagReferencesOf(node);
+    return node.references;
 }
 
 bool AddressSpace::isSubtypeOf(uint32_t type, uint32_t base) const {

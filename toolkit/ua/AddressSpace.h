@@ -1,8 +1,11 @@
 // The nodes clients browse: the standard nodes of namespace 0 (folders, the Server object with
 // its status, the type trees) and, in namespace 1, the toolkit's name space as device folders,
-// branch folders and tag variables with NodeId ns=1;s=<item ID>. Built once at start from the
-// toolkit's tree, which never changes while the server runs; read-only afterwards, so any
-// thread may read it without a lock.
+// branch folders and tag variables with NodeId ns=1;s=<item ID>. The standard and extra nodes
+// are built once at start; the nodes of namespace 1 are not stored but made when asked for,
+// from the toolkit's tree (which never changes while the server runs): a large plant's
+// 100,000s of tags would otherwise each keep a second copy of their item ID, name,
+// description and references here. Read-only after start, so any thread may read it without
+// a lock.
 #pragma once
 
 #include "toolkit/SODaSEntry.h"
@@ -12,6 +15,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -30,7 +34,7 @@ struct Node {
     uint32_t nodeClass = 0;
     QualifiedName browseName;
     LocalizedText displayName;
-    LocalizedText description;
+    LocalizedText description; // tags: read from the tag when asked for
     std::vector<Reference> references;
     uint32_t typeDefinition = 0; // objects and variables
 
@@ -41,6 +45,7 @@ struct Node {
     uint8_t accessLevel = 0x01;
     std::function<Variant()> value; // standard variables
     SOCmnPointer<SODaSTag> tag;     // toolkit tags; the item ID is the NodeId's text
+    SOCmnPointer<SODaSNode> branch; // toolkit branches (folders of namespace 1)
 
     // Types.
     bool isAbstract = false;
@@ -49,6 +54,10 @@ struct Node {
 };
 
 class AddressSpace;
+
+// A node found: either one the space stores (held without a count, as the space outlives every
+// lookup) or one made for the lookup from the toolkit's tree, which the holder owns.
+using NodePtr = std::shared_ptr<const Node>;
 
 // Nodes a server program shows beside the toolkit's name space, in a namespace of their own
 // (appended to the NamespaceArray after the tags' namespace; `build` receives its index).
@@ -65,9 +74,13 @@ public:
     AddressSpace(const AddressSpace&) = delete; // the index points into the nodes
     AddressSpace& operator=(const AddressSpace&) = delete;
 
-    const Node* find(const NodeId& id) const;
+    NodePtr find(const NodeId& id) const;
+    // The node's references in browse order: those stored, or for the toolkit's branches and
+    // tags those of their place in the tree.
+    std::vector<Reference> referencesOf(const Node& node) const;
     // True when `type` is `base` or one of its subtypes (HasSubtype, namespace 0).
     bool isSubtypeOf(uint32_t type, uint32_t base) const;
+    // The nodes stored (namespace 0 and the extra namespaces).
     size_t size() const { return index_.size(); }
 
     // For building: adds a node and the inverse of each of its references on the target.
@@ -80,6 +93,8 @@ public:
 private:
     void addStandardNodes(const ServerInfo& info);
     void addTagNodes(SODaSNameSpaceRoot& root);
+    NodePtr makeTagNode(const NodeId& id) const;
+    std::vector<Reference> tagReferencesOf(const Node& node) const;
 
     // The node, created on first use (building only).
     Node& at(const NodeId& id);
@@ -95,6 +110,7 @@ private:
     std::deque<Node> nodes_;
     std::unordered_map<const NodeId*, Node*, IdPointerHash, IdPointerEqual> index_;
     std::unordered_map<uint32_t, uint32_t> supertype_;
+    SOCmnPointer<SODaSNameSpaceRoot> root_; // namespace 1; null without a name space
 };
 
 } // namespace vorn::ua

@@ -15,6 +15,12 @@ DataValue valueOf(Variant v) {
     return dv;
 }
 
+// A tag's item description; none when the tag has no description property.
+LocalizedText tagDescription(const SODaSTag& tag) {
+    std::string text;
+    return tag.getDescription(text) ? LocalizedText{"", std::move(text)} : LocalizedText{};
+}
+
 DataValue scalarValue(uint8_t type, Scalar s) {
     return valueOf(Variant::scalar(type, std::move(s)));
 }
@@ -108,7 +114,8 @@ DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timesta
     case kDisplayName:
         return scalarValue(BuiltinType::kLocalizedText, node.displayName);
     case kDescription:
-        return scalarValue(BuiltinType::kLocalizedText, node.description);
+        return scalarValue(BuiltinType::kLocalizedText,
+                           node.tag ? tagDescription(*node.tag) : node.description);
     case kWriteMask:
     case kUserWriteMask:
         return scalarValue(BuiltinType::kUInt32, uint64_t(0));

@@ -50,7 +50,7 @@ std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
     size_t device = 0;
     for (const ReadValueId& r : nodes) {
         DataValue result;
-        const Node* node = core.space.find(r.nodeId);
+        NodePtr node = core.space.find(r.nodeId);
         if (!node) {
             result = statusOnly(Status::kBadNodeIdUnknown);
         } else if (!r.dataEncoding.name.empty()) {
@@ -138,8 +138,9 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     // Only the request is kept while it waits: the answer is made once the devices answered.
     ParkedCalls::Requests devices;
     std::vector<SODaSTag*> deviceTags;
-    for (const ReadValueId& r : nodes) {
-        const Node* node = core.space.find(r.nodeId);
+    // Only maxAge 0 reads devices; a tag's node is made at each lookup, so spare it otherwise.
+    for (const ReadValueId& r : maxAge == 0 ? nodes : std::vector<ReadValueId>()) {
+        NodePtr node = core.space.find(r.nodeId);
         if (node && isDeviceRead(*node, r, maxAge))
             deviceTags.push_back(node->tag.get());
     }
@@ -201,7 +202,7 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
     Writes writes;
     for (size_t i = 0; i < count; ++i) {
         const WriteValue& w = nodes[i];
-        const Node* node = core.space.find(w.nodeId);
+        NodePtr node = core.space.find(w.nodeId);
         if (!node) {
             results[i] = Status::kBadNodeIdUnknown;
             continue;

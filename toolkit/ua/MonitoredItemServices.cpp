@@ -105,7 +105,7 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(count);
     for (const CreateRequest& r : requests) {
-        const Node* node = core.space.find(r.nodeId);
+        NodePtr node = core.space.find(r.nodeId);
         StatusCode status = Status::kGood;
         if (!node)
             status = Status::kBadNodeIdUnknown;
@@ -133,13 +133,15 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
         MonitoredItem item;
         item.id = ++sub->lastItemId;
         item.clientHandle = r.parameters.clientHandle;
-        item.nodeId = r.nodeId;
         item.attributeId = r.attributeId;
         item.timestampsToReturn = timestamps;
-        item.node = node;
         item.mode = MonitoringMode::kDisabled;
         if (node->tag && r.attributeId == AttributeId::kValue)
             item.item = session.client->addItem(*sub->group, node->id.text);
+        if (!item.item) {
+            item.node = node.get();
+            item.heldNode = std::move(node);
+        }
         auto& stored = sub->items.emplace(item.id, std::move(item)).first->second;
         ++serverItems;
         ++sessionItems;

@@ -56,7 +56,7 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
     Encoder notes;
     uint32_t count = 0;
     for (auto& [id, monitored] : items) {
-        if (monitored.mode != MonitoringMode::kReporting || !monitored.node)
+        if (monitored.mode != MonitoringMode::kReporting || (!monitored.node && !monitored.item))
             continue;
         if (maxNotificationsPerPublish && count >= maxNotificationsPerPublish) {
             moreNotifications = true;

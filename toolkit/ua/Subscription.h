@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,19 +23,21 @@ namespace MonitoringMode {
 constexpr uint32_t kDisabled = 0, kSampling = 1, kReporting = 2;
 } // namespace MonitoringMode
 
+// A server holds one per monitored tag, 100,000s with a large plant: a tag's value is read
+// through its toolkit item alone, without a node or a copy of its node id.
 struct MonitoredItem {
     uint32_t id = 0;
     uint32_t clientHandle = 0;
-    NodeId nodeId;
     uint32_t attributeId = 0;
     uint32_t mode = MonitoringMode::kReporting;
     uint32_t timestampsToReturn = 2;
-    const Node* node = nullptr;
-    SOCmnPointer<SODaSItem> item; // toolkit item of a tag's value; null otherwise
+    bool reported = false;      // here, in the room the fields above leave
+    const Node* node = nullptr; // the node whose attribute is sampled; null for a tag's value
+    std::shared_ptr<const Node> heldNode; // keeps `node` when it was made for the lookup
+    SOCmnPointer<SODaSItem> item;         // toolkit item of a tag's value; null otherwise
     // What was last reported: the cache's change count (tags), or the encoded value and status.
     uint64_t lastChangeCount = UINT64_MAX;
     std::string lastReported;
-    bool reported = false;
 };
 
 // A notification message kept for Republish.

@@ -28,7 +28,7 @@ struct BrowseDescription {
 };
 
 bool isReferenceType(const AddressSpace& space, const NodeId& id) {
-    const Node* node = space.find(id);
+    NodePtr node = space.find(id);
     return node && node->nodeClass == NodeClass::kReferenceType && id.ns == 0 &&
            id.kind == NodeId::Kind::numeric;
 }
@@ -117,7 +117,7 @@ ServiceResponse browse(ServiceContext& core, Session& session, ServiceCall& call
     encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
     out.arrayLength(count);
     for (const BrowseDescription& d : descriptions) {
-        const Node* node = space.find(d.nodeId);
+        NodePtr node = space.find(d.nodeId);
         if (!node) {
             encodeBrowseResult(out, Status::kBadNodeIdUnknown, {}, {}, 0);
             continue;
@@ -131,13 +131,13 @@ ServiceResponse browse(ServiceContext& core, Session& session, ServiceCall& call
             continue;
         }
         std::vector<std::string> references;
-        for (const Reference& ref : node->references) {
+        for (const Reference& ref : space.referencesOf(*node)) {
             if ((d.direction == kForward && !ref.isForward) ||
                 (d.direction == kInverse && ref.isForward))
                 continue;
             if (!referenceMatches(space, ref, d.referenceTypeId, d.includeSubtypes))
                 continue;
-            const Node* target = space.find(ref.target);
+            NodePtr target = space.find(ref.target);
             if (!target || (d.nodeClassMask && !(target->nodeClass & d.nodeClassMask)))
                 continue;
             references.push_back(encodeReference(ref, *target, d.resultMask));
@@ -242,11 +242,11 @@ ServiceResponse translateBrowsePaths(ServiceContext& core, ServiceCall& call) {
                 e.referenceTypeId.isNull() ? NodeId(0, RefType::kHierarchical) : e.referenceTypeId;
             std::vector<NodeId> next;
             for (const NodeId& id : current) {
-                for (const Reference& ref : space.find(id)->references) {
+                for (const Reference& ref : space.referencesOf(*space.find(id))) {
                     if (ref.isForward == e.isInverse ||
                         !referenceMatches(space, ref, type, e.includeSubtypes))
                         continue;
-                    const Node* target = space.find(ref.target);
+                    NodePtr target = space.find(ref.target);
                     if (target && target->browseName == e.targetName &&
                         std::find(next.begin(), next.end(), target->id) == next.end())
                         next.push_back(target->id);
