@@ -4,6 +4,7 @@
 #include "RequestLogRecords.h"
 #include "ScopedEnv.h"
 #include "ScratchDir.h"
+#include "ServerEndpoint.h"
 #include "SimProcess.h"
 #include "platform/Registry.h"
 
@@ -31,16 +32,6 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
-// The port of a "Rennick: listening opc.tcp://host:port" line.
-std::string endpointOf(ChildProcess& server) {
-    while (auto line = server.readLine(15s)) {
-        const auto at = line->rfind(':');
-        if (line->find("listening opc.tcp://") != std::string::npos && at != std::string::npos)
-            return "opc.tcp://127.0.0.1:" + line->substr(at + 1);
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
@@ -64,7 +55,7 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
 
     ChildProcess server(RENNICK_PATH, {});
-    const std::string endpoint = endpointOf(server);
+    const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
 
     auto results =

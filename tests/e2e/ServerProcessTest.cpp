@@ -2,6 +2,7 @@
 #include "ConfigFiles.h"
 #include "ScopedEnv.h"
 #include "ScratchDir.h"
+#include "ServerEndpoint.h"
 #include "SimProcess.h"
 #include "platform/Registry.h"
 
@@ -104,14 +105,7 @@ namespace {
 
 // Runs the OPC UA probe once against the server's endpoint (connect, read, disconnect).
 bool probeOnce(ChildProcess& server, const std::string& home) {
-    std::string endpoint;
-    while (auto line = server.readLine(15s)) {
-        const auto at = line->rfind(':');
-        if (line->find("listening opc.tcp://") != std::string::npos) {
-            endpoint = "opc.tcp://127.0.0.1:" + line->substr(at + 1);
-            break;
-        }
-    }
+    const std::string endpoint = opcUaEndpointOf(server);
     if (endpoint.empty())
         return false;
     ScopedEnv quietHome("HOME", home.c_str());

@@ -7,6 +7,7 @@
 #include "ClipboardColumn.h"
 #include "PtyPair.h"
 #include "ScopedEnv.h"
+#include "ServerEndpoint.h"
 #include "SimProcess.h"
 #include "WindowRig.h"
 #include "editor/window/frmBranch.h"
@@ -31,6 +32,7 @@ using namespace vorn::editor;
 using namespace vorn::editor::test;
 using namespace std::chrono_literals;
 using vorn::test::ChildProcess;
+using vorn::test::opcUaEndpointOf;
 using vorn::test::PtyPair;
 using vorn::test::ScopedEnv;
 using vorn::test::SimProcess;
@@ -215,16 +217,6 @@ void saveAs(WindowRig& rig, const std::string& path) {
 
 // ---- The server and the client --------------------------------------------------------------
 
-// The OPC UA endpoint a server reports in its "listening opc.tcp://host:port" line.
-std::string endpointOf(ChildProcess& server) {
-    while (auto line = server.readLine(15s)) {
-        const auto at = line->rfind(':');
-        if (line->find("listening opc.tcp://") != std::string::npos && at != std::string::npos)
-            return "opc.tcp://127.0.0.1:" + line->substr(at + 1);
-    }
-    return {};
-}
-
 // What a node-opcua client reads, after waiting for Good at most 8 s per tag: one JSON line per
 // item ID.
 std::vector<std::string> readThroughClient(const std::string& endpoint,
@@ -389,7 +381,7 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
     // The server finds the file through the registry Quillmar wrote to.
     ScopedEnv headless("VORN_HEADLESS", "1");
     ChildProcess server(TARNVALE_PATH, {});
-    const std::string endpoint = endpointOf(server);
+    const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
     expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
                  expected.values, server.errorOutput());
@@ -460,7 +452,7 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
 
     ScopedEnv headless("VORN_HEADLESS", "1");
     ChildProcess server(RENNICK_PATH, {});
-    const std::string endpoint = endpointOf(server);
+    const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
     expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
                  expected.values, server.errorOutput());
