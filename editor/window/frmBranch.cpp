@@ -1,14 +1,13 @@
 #include "frmBranch.h"
 
+#include "DialogButtons.h"
 #include "editor/EditorError.h"
 #include "editor/EditorSession.h"
 #include "editor/StructureEdits.h"
 #include "platform/MessageBox.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vorn::editor {
@@ -22,21 +21,10 @@ frmBranch::frmBranch(EditorSession& session, TreeNode& node, bool rename, QWidge
     txtBranchName_->setObjectName("txtBranchName");
     txtBranchName_->setText(rename ? QString::fromStdString(node.text)
                                    : "NewBranch" + QString::number(session.state().branchCounter));
-    auto* cmdOk = new QPushButton("Ok", this);
-    cmdOk->setObjectName("cmdOk");
-    cmdOk->setDefault(true);
-    auto* cmdCancel = new QPushButton("Cancel", this);
-    cmdCancel->setObjectName("cmdCancel");
-    connect(cmdOk, &QPushButton::clicked, this, [this] { apply(); });
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Branch name:", this));
     layout->addWidget(txtBranchName_);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(*this, "Cancel", [this] { apply(); }));
 }
 
 void frmBranch::apply() {

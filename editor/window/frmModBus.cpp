@@ -1,5 +1,6 @@
 #include "frmModBus.h"
 
+#include "DialogButtons.h"
 #include "editor/EditorError.h"
 #include "editor/EditorSession.h"
 #include "platform/MessageBox.h"
@@ -7,10 +8,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vorn::editor {
@@ -45,22 +44,11 @@ frmModBus::frmModBus(EditorSession& session, const std::string& editedName, QWid
     form->addRow("Read function Code", txtReadCode_);
     form->addRow("Write Function Code", txtWriteCode_);
     form->addRow(chkSingle_, txtSingleCode_);
-    auto* cmdOk = new QPushButton("Ok", this);
-    cmdOk->setObjectName("cmdOk");
-    cmdOk->setDefault(true);
-    auto* cmdCancel = new QPushButton("Exit", this);
-    cmdCancel->setObjectName("cmdCancel");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Enter ModBus data Type properties:", this));
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(*this, "Exit", [this] { apply(); }));
 
-    connect(cmdOk, &QPushButton::clicked, this, [this] { apply(); });
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(chkSingle_, &QCheckBox::toggled, this, [this](bool ticked) { singleToggled(ticked); });
 
     if (const auto type = session.state().modbusTypes.find(editedName)) {

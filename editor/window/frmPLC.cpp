@@ -1,5 +1,6 @@
 #include "frmPLC.h"
 
+#include "DialogButtons.h"
 #include "editor/EditorError.h"
 #include "editor/EditorSession.h"
 #include "fileformat/ConfigFormat.h"
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vorn::editor {
@@ -65,20 +65,9 @@ frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
     txtTimeout_ = addLine("Communication Timeout (ms)", "txtTimeout", true);
     txtSilent_ = addLine("Silent interval (ms)", "txtSilent", !tcp);
 
-    auto* cmdOk = new QPushButton("Ok", this);
-    cmdOk->setObjectName("cmdOk");
-    cmdOk->setDefault(true);
-    auto* cmdCancel = new QPushButton("Quit", this);
-    cmdCancel->setObjectName("cmdCancel");
-    connect(cmdOk, &QPushButton::clicked, this, [this] { apply(); });
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form_);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(*this, "Quit", [this] { apply(); }));
 
     const clsPLC* device = edited ? session.state().devices.find(edited->key).get() : nullptr;
     setFields(device ? fieldsOf(*device, serverKind_)
