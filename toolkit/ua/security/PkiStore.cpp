@@ -1,5 +1,7 @@
 #include "PkiStore.h"
 
+#include "toolkit/ua/security/HexText.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -81,16 +83,6 @@ std::vector<Bytes> filesIn(const fs::path& folder) {
             files.push_back(std::move(bytes));
     }
     return files;
-}
-
-std::string hex(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 0xF]);
-    }
-    return out;
 }
 
 } // namespace
@@ -177,7 +169,8 @@ StatusCode PkiStore::checkClientCertificate(const Certificate& certificate) cons
 
 void PkiStore::reject(const Certificate& certificate) const {
     std::lock_guard lock(rejectMutex_);
-    fs::path path = root_ / "rejected" / "certs" / (hex(certificate.thumbprint()) + ".der");
+    fs::path path =
+        root_ / "rejected" / "certs" / (toHex(certificate.thumbprint(), HexDigits::upper) + ".der");
     std::error_code ec;
     if (!fs::exists(path, ec))
         (void)writeFile(path, certificate.der(), false);

@@ -1,6 +1,7 @@
 #include "UserAccounts.h"
 
 #include "toolkit/ua/security/Crypto.h"
+#include "toolkit/ua/security/HexText.h"
 #include "toolkit/ua/security/SecurityPolicy.h"
 
 #include <cctype>
@@ -14,30 +15,6 @@ constexpr uint32_t kMaxIterations = 10000000; // a stored figure beyond this is 
 constexpr size_t kSaltLength = 16;
 constexpr size_t kHashLength = 32;
 constexpr std::string_view kScheme = "pbkdf2-sha256";
-
-std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 0xF]);
-    }
-    return out;
-}
-
-std::optional<std::string> unhex(std::string_view text) {
-    if (text.size() % 2)
-        return std::nullopt;
-    std::string out;
-    for (size_t i = 0; i < text.size(); i += 2) {
-        unsigned value = 0;
-        auto [end, error] = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
-        if (error != std::errc() || end != text.data() + i + 2)
-            return std::nullopt;
-        out.push_back(static_cast<char>(value));
-    }
-    return out;
-}
 
 struct ParsedHash {
     uint32_t iterations = 0;
@@ -58,8 +35,8 @@ std::optional<ParsedHash> parseHash(std::string_view text) {
     std::string_view count = next();
     auto [end, error] =
         std::from_chars(count.data(), count.data() + count.size(), parsed.iterations);
-    auto salt = unhex(next());
-    auto hash = unhex(next());
+    auto salt = fromHex(next());
+    auto hash = fromHex(next());
     if (error != std::errc() || end != count.data() + count.size() || parsed.iterations == 0 ||
         parsed.iterations > kMaxIterations || !salt || !hash || hash->empty())
         return std::nullopt;
@@ -89,8 +66,8 @@ std::string hashPassword(std::string_view password) {
     std::string hash = pbkdf2Sha256(password, salt, kIterations, kHashLength);
     if (hash.empty())
         return {};
-    return std::string(kScheme) + "$" + std::to_string(kIterations) + "$" + hex(salt) + "$" +
-           hex(hash);
+    return std::string(kScheme) + "$" + std::to_string(kIterations) + "$" + toHex(salt) + "$" +
+           toHex(hash);
 }
 
 bool passwordMatches(std::string_view password, std::string_view passwordHash) {

@@ -4,6 +4,7 @@
 #include "toolkit/ua/security/SecurityPolicy.h"
 
 #include "toolkit/ua/security/ChunkSecurity.h"
+#include "toolkit/ua/security/HexText.h"
 
 #include <gtest/gtest.h>
 #include <openssl/core_names.h>
@@ -15,23 +16,6 @@ using namespace std::string_literals;
 using namespace vorn::ua::security;
 
 namespace {
-
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 0xF]);
-    }
-    return out;
-}
-
-std::string unhex(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 // OpenSSL's own TLS 1.2 PRF, label empty: an implementation independent of ours.
 std::string opensslPrf(const std::string& secret, const std::string& seed, size_t length) {
@@ -58,15 +42,15 @@ TEST(KeyDerivation, PSha256MatchesTheTls12PrfForEveryLength) {
     const std::string secret = randomBytes(32);
     const std::string seed = randomBytes(32);
     for (size_t length : {1u, 31u, 32u, 33u, 64u, 80u, 96u, 200u})
-        EXPECT_EQ(hex(pSha256(secret, seed, length)), hex(opensslPrf(secret, seed, length)))
+        EXPECT_EQ(toHex(pSha256(secret, seed, length)), toHex(opensslPrf(secret, seed, length)))
             << length;
 }
 
 TEST(KeyDerivation, PSha256GivesThePublishedTls12Vector) {
     // The TLS 1.2 PRF (SHA-256) test vector: label "test label" precedes the seed.
-    std::string secret = unhex("9bbe436ba940f017b17652849a71db35");
-    std::string seed = "test label" + unhex("a0ba9f936cda311827a6f796ffd5198c");
-    EXPECT_EQ(hex(pSha256(secret, seed, 100)),
+    std::string secret = fromHex("9bbe436ba940f017b17652849a71db35").value();
+    std::string seed = "test label" + fromHex("a0ba9f936cda311827a6f796ffd5198c").value();
+    EXPECT_EQ(toHex(pSha256(secret, seed, 100)),
               "e3f229ba727be17b8d122620557cd453c2aab21d07c3d495329b52d4e61edb5a6b301791e90d35c9c9"
               "a46b4e14baf9af0fa022f7077def17abfd3797c0564bab4fbc91666e9def9b97fce34f796789baa48082"
               "d122ee42c5a72e5a5110fff70187347b66");
