@@ -8,7 +8,6 @@
 "use strict";
 
 const fs = require("fs");
-const net = require("net");
 const path = require("path");
 const { spawn } = require("child_process");
 const p = require("../scale/plant.js");
@@ -21,20 +20,10 @@ const SECONDS = Number(process.argv[6] || 20);
 const WARM_UP_MS = 15000;
 const NODE_RED = path.join(__dirname, "node_modules", "node-red", "red.js");
 
-function freePort() {
-    return new Promise((resolve) => {
-        const s = net.createServer();
-        s.listen(0, "127.0.0.1", () => {
-            const port = s.address().port;
-            s.close(() => resolve(port));
-        });
-    });
-}
-
 async function startNodeRed(ports) {
     const userDir = fs.mkdtempSync(path.join(h.scratch, "node-red-"));
-    const uaPort = await freePort();
-    const httpPort = await freePort();
+    const uaPort = await h.freePort();
+    const httpPort = await h.freePort();
     fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(flow(ports, TAGS, uaPort)));
     // Runtime only: no editor, no credentials file to encrypt.
     fs.writeFileSync(path.join(userDir, "settings.js"),

@@ -8,7 +8,6 @@
 "use strict";
 
 const path = require("path");
-const net = require("net");
 const e2e = path.join(__dirname, "..", "..", "tests", "e2e", "ua", "harness.js");
 const h = require(e2e);
 const { opcua } = h;
@@ -66,16 +65,6 @@ async function measure(url) {
     return { readsPerSecond, notificationsPerSecond };
 }
 
-function freePort() {
-    return new Promise((resolve) => {
-        const s = net.createServer();
-        s.listen(0, "127.0.0.1", () => {
-            const port = s.address().port;
-            s.close(() => resolve(port));
-        });
-    });
-}
-
 async function main() {
     // The gateway: ten simulated devices of 1,000 ramping registers each.
     let devices = "";
@@ -99,7 +88,7 @@ async function main() {
     gateway.child.kill("SIGTERM");
     await h.waitForExit(gateway.child, 12000);
 
-    const port = await freePort();
+    const port = await h.freePort();
     const { spawn } = require("child_process");
     const reference = spawn(process.execPath, [path.join(__dirname, "node_server.js"), String(port),
         String(DEVICES), String(TAGS), SECURE ? "secure" : "none"], { stdio: ["ignore", "pipe", "inherit"], env: { ...process.env, NODE_PATH: process.env.NODE_PATH || "" } });

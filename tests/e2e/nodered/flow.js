@@ -67,7 +67,7 @@ async function main() {
     const outDir = path.join(h.scratch, "out");
     fs.mkdirSync(userDir, { recursive: true });
     fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(flowFor(server.url, outDir), null, 1));
-    const uiPort = await h.refusedPort(); // a free port for Node-RED's own HTTP server
+    const uiPort = await h.freePort(); // for Node-RED's own HTTP server
     fs.writeFileSync(path.join(userDir, "settings.js"), `module.exports = {
         uiPort: ${uiPort}, uiHost: "127.0.0.1", flowFile: "flows.json", credentialSecret: false,
         disableEditor: true, httpAdminRoot: false, httpNodeRoot: false,

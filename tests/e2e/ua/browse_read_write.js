@@ -41,7 +41,7 @@ async function main() {
     const sim1 = await h.startSimulator(h.simPath, "sim1", ["--set", "hr:0=1234", "--set", "hr:50=9",
         "--set", 'hr:20="ABCDE"', "--set", "coil:0=1"]);
     const sim2 = await h.startSimulator(h.simPath, "sim2", ["--set", "hr:0=77"]);
-    const dead = await h.refusedPort();
+    const dead = await h.freePort();
     const p1Tags = TAGS.filter((t) => t[0].startsWith("P1.") && t[0] !== "P1.Other");
     const pumps = p1Tags.filter((t) => t[0].startsWith("P1.Pumps.")).map(leaf).join("");
     const direct = p1Tags.filter((t) => !t[0].startsWith("P1.Pumps.")).map(leaf).join("");

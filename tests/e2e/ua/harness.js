@@ -112,8 +112,8 @@ function readRequestLog(file) {
         });
 }
 
-// A port nobody listens on (connections to it are refused).
-function refusedPort() {
+// A port nobody listens on now: connections to it are refused, and a server may take it.
+function freePort() {
     return new Promise((resolve) => {
         const server = net.createServer();
         server.listen(0, "127.0.0.1", () => {
@@ -207,7 +207,7 @@ function waitForExit(child, ms) {
 }
 
 module.exports = {
-    opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, refusedPort, tag, device,
+    opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, freePort, tag, device,
     writeConfig, DATATYPES,
     startServer, makeClient, connect, sleep, eventually, waitForExit, scratch,
     hostPath: process.argv[2], simPath: process.argv[3],
