@@ -4,70 +4,88 @@
 // reach the server only when they change, as a gateway's subscription would see them.
 "use strict";
 
-// The tag kinds of bench/scale's plant, in the same order: [Modbus table, OPC UA data type].
-const KINDS = [["hr", "Int16"], ["hr", "Float"], ["ir", "UInt16"], ["coil", "Boolean"],
-    ["di", "Boolean"], ["hr", "Int32Array[4]"], ["hr", "String"], ["hr", "Boolean"]];
-// Register reads of 112 registers (56 tags) plus room for the last array's 8 registers.
-const CHUNK = 112;
-const CHUNK_READ = 120;
+// Longest read: 120 registers, or 2,000 bits.
+const MAX_REGISTERS = 120;
+const MAX_BITS = 2000;
 
-// Decodes the tags of one read; runs inside Node-RED's function node (no closures over this file).
+// The reads that cover a device's tags (per table, runs of at most MAX_REGISTERS registers or
+// MAX_BITS bits, a tag never split) and for each tag the read it comes from.
+function readsOf(tags) {
+    const reads = [];
+    const readOfTag = [];
+    for (const table of ["hr", "ir", "coil", "di"]) {
+        const limit = table === "hr" || table === "ir" ? MAX_REGISTERS : MAX_BITS;
+        const ofTable = tags.map((tag, t) => [tag, t]).filter(([tag]) => tag.table === table)
+            .sort((a, b) => a[0].address - b[0].address);
+        let read = null;
+        for (const [tag, t] of ofTable) {
+            if (!read || tag.address + tag.units - read.start > limit) {
+                read = { table, start: tag.address, quantity: 0 };
+                reads.push(read);
+            }
+            read.quantity = Math.max(read.quantity, tag.address + tag.units - read.start);
+            readOfTag[t] = read;
+        }
+    }
+    return { reads, readOfTag };
+}
+
+// Decodes the tags of one read; runs inside Node-RED's function node (no closures over this
+// file). TAGS lists per tag: its read's topic, its offset in the read, its kind.
 function decodeBody() {
-    const [table, start] = msg.topic.split(":");
-    const first = Number(start);
     const data = msg.payload;
     const last = context.get("last") || {};
     const out = [];
-    for (let t = 0; t < TAGS; t++) {
-        const kind = t % 8;
-        const address = t * 2;
-        const isBits = table === "coil" || table === "di";
-        if (KIND_TABLE[kind] !== table) continue;
-        if (!isBits && (address < first || address >= first + CHUNK)) continue;
-        const at = address - first;
+    const int32 = (at) => (data[at] << 16) | data[at + 1];
+    TAGS.forEach(([topic, at, kind], t) => {
+        if (topic !== msg.topic) return;
         let value;
-        if (kind === 0) value = (data[at] << 16) >> 16;
-        else if (kind === 1) {
+        if (kind === "i2") value = (data[at] << 16) >> 16;
+        else if (kind === "r4") {
             const b = Buffer.alloc(4);
             b.writeUInt16BE(data[at], 0);
             b.writeUInt16BE(data[at + 1], 2);
             value = b.readFloatBE(0);
-        } else if (kind === 2) value = data[at];
-        else if (kind === 3 || kind === 4) value = !!data[address];
-        else if (kind === 5) {
-            value = [];
-            for (let e = 0; e < 4; e++) value.push((data[at + 2 * e] << 16) | data[at + 2 * e + 1]);
-        } else if (kind === 6) {
+        } else if (kind === "i4") value = int32(at);
+        else if (kind === "ui2") value = data[at];
+        else if (kind === "coil" || kind === "input") value = !!data[at];
+        else if (kind === "i4x4") value = [0, 2, 4, 6].map((e) => int32(at + e));
+        else if (kind === "str4") {
             value = String.fromCharCode(data[at] >> 8, data[at] & 255, data[at + 1] >> 8,
                 data[at + 1] & 255).replace(/\0+$/, "");
-        } else value = !!(data[at] & 8);
+        } else value = !!(data[at] & 8); // bit 3 of a holding register
         const key = "Tag" + t;
         const text = JSON.stringify(value);
-        if (last[key] === text) continue;
+        if (last[key] === text) return;
         last[key] = text;
         out.push({ messageType: "Variable", namespace: 1, variableName: DEVICE + ".Tag" + t,
-            datatype: KIND_TYPE[kind], variableValue: value });
-    }
+            datatype: TYPES[t], variableValue: value });
+    });
     context.set("last", last);
     if (out.length === 0) return null;
     return { payload: out };
 }
 
-function functionSource(device, tags) {
+const topicOf = (read) => `${read.table}:${read.start}`;
+
+function functionSource(device, tags, readOfTag) {
     const body = decodeBody.toString();
-    return `const TAGS = ${tags}; const CHUNK = ${CHUNK}; const DEVICE = ${JSON.stringify(device)};\n` +
-        `const KIND_TABLE = ${JSON.stringify(KINDS.map((k) => k[0]))};\n` +
-        `const KIND_TYPE = ${JSON.stringify(KINDS.map((k) => k[1]))};\n` +
+    const list = tags.map((tag, t) => [topicOf(readOfTag[t]), tag.address - readOfTag[t].start, tag.kind]);
+    return `const TAGS = ${JSON.stringify(list)}; const DEVICE = ${JSON.stringify(device)};\n` +
+        `const TYPES = ${JSON.stringify(tags.map((tag) => tag.ua))};\n` +
         body.slice(body.indexOf("{") + 1, body.lastIndexOf("}"));
 }
 
 function addVariablesSource(devices, tags) {
-    return `const KIND_TYPE = ${JSON.stringify(KINDS.map((k) => k[1]))};\nconst out = [];\n` +
-        `for (let d = 0; d < ${devices}; d++) for (let t = 0; t < ${tags}; t++)\n` +
-        `  out.push({ topic: "ns=1;s=PLC" + d + ".Tag" + t + ";datatype=" + KIND_TYPE[t % 8],\n` +
+    return `const TYPES = ${JSON.stringify(tags.map((tag) => tag.ua))};\nconst out = [];\n` +
+        `for (let d = 0; d < ${devices}; d++) for (let t = 0; t < TYPES.length; t++)\n` +
+        `  out.push({ topic: "ns=1;s=PLC" + d + ".Tag" + t + ";datatype=" + TYPES[t],\n` +
         `             payload: { opcuaCommand: "addVariable" } });\nreturn [out];`;
 }
 
+const DATA_TYPE = { hr: "HoldingRegister", ir: "InputRegister", coil: "Coil", di: "Input" };
+
+// `tags`: one device's tags, as bench/scale/plant.js lays them out.
 function flow(ports, tags, uaPort) {
     const nodes = [{ id: "tab", type: "tab", label: "plant" }];
     nodes.push({ id: "ua", type: "OpcUa-Server", z: "tab", port: String(uaPort), name: "",
@@ -83,7 +101,7 @@ function flow(ports, tags, uaPort) {
         payload: "", payloadType: "date", topic: "", wires: [["addvars"]] });
     nodes.push({ id: "addvars", type: "function", z: "tab", func: addVariablesSource(ports.length, tags),
         outputs: 1, wires: [["ua"]] });
-    const lastRegister = tags * 2;
+    const { reads, readOfTag } = readsOf(tags);
     ports.forEach((port, d) => {
         const client = `client${d}`;
         nodes.push({ id: client, type: "modbus-client", name: `PLC${d}`, clienttype: "tcp",
@@ -94,19 +112,13 @@ function flow(ports, tags, uaPort) {
             clientTimeout: "1000", reconnectOnTimeout: true, reconnectTimeout: "2000",
             parallelUnitIdsAllowed: true });
         const decode = `decode${d}`;
-        nodes.push({ id: decode, type: "function", z: "tab", func: functionSource(`PLC${d}`, tags),
+        nodes.push({ id: decode, type: "function", z: "tab", func: functionSource(`PLC${d}`, tags, readOfTag),
             outputs: 1, wires: [["ua"]] });
-        const reads = [];
-        for (let start = 0; start < lastRegister; start += CHUNK) {
-            reads.push(["HoldingRegister", "hr", start, CHUNK_READ]);
-            reads.push(["InputRegister", "ir", start, CHUNK_READ]);
-        }
-        reads.push(["Coil", "coil", 0, Math.min(2000, lastRegister)]);
-        reads.push(["Input", "di", 0, Math.min(2000, lastRegister)]);
-        reads.forEach(([dataType, table, start, quantity], r) => {
+        reads.forEach((read, r) => {
             nodes.push({ id: `read${d}_${r}`, type: "modbus-read", z: "tab", name: "",
-                topic: `${table}:${start}`, showStatusActivities: false, logIOActivities: false,
-                showErrors: false, unitid: "", dataType, adr: String(start), quantity: String(quantity),
+                topic: topicOf(read), showStatusActivities: false, logIOActivities: false,
+                showErrors: false, unitid: "", dataType: DATA_TYPE[read.table], adr: String(read.start),
+                quantity: String(read.quantity),
                 rate: "1", rateUnit: "s", delayOnStart: true, startDelayTime: "55", server: client,
                 useIOFile: false, ioFile: "", useIOForPayload: false, emptyMsgOnFail: false,
                 wires: [[decode], []] });

@@ -4,7 +4,8 @@
 // 1,000 ms). Prints CPU per second and resident memory of each server and their ratios.
 //   npm ci --prefix bench/peer
 //   NODE_PATH=node_modules node bench/peer/peer_bench.js build/apps/Tarnvale build/tools/modbus-sim \
-//       [devices=10] [tags-per-device=1000] [seconds=20]
+//       [devices=10] [tags-per-device=1000] [seconds=20] [interleaved|registerMap]
+// Without a layout it compares in both layouts, registerMap first.
 "use strict";
 
 const fs = require("fs");
@@ -17,14 +18,16 @@ const { h } = p;
 const DEVICES = Number(process.argv[4] || 10);
 const TAGS = Number(process.argv[5] || 1000);
 const SECONDS = Number(process.argv[6] || 20);
+// Both layouts of bench/scale/plant.js unless one is named.
+const LAYOUTS = process.argv[7] ? [process.argv[7]] : ["registerMap", "interleaved"];
 const WARM_UP_MS = 15000;
 const NODE_RED = path.join(__dirname, "node_modules", "node-red", "red.js");
 
-async function startNodeRed(ports) {
+async function startNodeRed(ports, layout) {
     const userDir = fs.mkdtempSync(path.join(h.scratch, "node-red-"));
     const uaPort = await h.freePort();
     const httpPort = await h.freePort();
-    fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(flow(ports, TAGS, uaPort)));
+    fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(flow(ports, p.layout(layout, TAGS), uaPort)));
     // Runtime only: no editor, no credentials file to encrypt.
     fs.writeFileSync(path.join(userDir, "settings.js"),
         "module.exports = { httpAdminRoot: false, credentialSecret: false, logging: { console: { level: 'warn' } } };\n");
@@ -59,15 +62,11 @@ async function measure(server, pid, ids, plantLog) {
     const from = Date.now();
     await h.sleep(SECONDS * 1000);
     const to = Date.now();
-    const requests = fs.readFileSync(plantLog, "utf8").split("\n").filter((l) => {
-        const t = Date.parse(l.split(" ")[0] + "Z");
-        return t >= from && t <= to;
-    }).length;
     const result = {
         cpu: (p.cpuSeconds(pid) - cpuBefore) / ((to - from) / 1000),
         memory: p.memoryMb(pid),
         notificationsPerSecond: monitor.notifications / ((to - from) / 1000),
-        requestsPerSecond: requests / ((to - from) / 1000),
+        requestsPerSecond: p.requestsPerSecond(plantLog, from, to),
         itemsWithValue: monitor.withValue.size,
     };
     await monitor.session.close();
@@ -82,13 +81,14 @@ function show(label, r) {
         `${r.requestsPerSecond.toFixed(0).padStart(5)} Modbus requests/s | ${r.itemsWithValue} items with a good value`);
 }
 
-async function main() {
-    console.log(`${DEVICES} devices x ${TAGS} tags, every tag monitored at 1,000 ms, ${SECONDS} s measured`);
+async function compare(layout) {
+    console.log(`${DEVICES} devices x ${TAGS} tags laid out ${layout}, every tag monitored at 1,000 ms, ` +
+        `${SECONDS} s measured`);
     const results = {};
     const modes = process.env.PEER_ONLY ? [] : ["single", "perConnection"];
     for (const mode of modes) {
         const plant = await p.startDevices(DEVICES);
-        const config = p.configFor(plant.ports, TAGS, 1000);
+        const config = p.configFor(plant.ports, TAGS, 1000, layout);
         const server = await p.startTarnvale(config, mode);
         results[`Tarnvale ${mode}`] = await measure(server, server.child.pid, p.nodeIds(DEVICES, TAGS), plant.log);
         server.child.kill("SIGTERM");
@@ -99,7 +99,7 @@ async function main() {
     }
 
     const plant = await p.startDevices(DEVICES);
-    const red = await startNodeRed(plant.ports);
+    const red = await startNodeRed(plant.ports, layout);
     if (!red.ready)
         console.log(`Node-RED did not serve the last of ${DEVICES * TAGS} variables within 180 s ` +
             "(measured anyway: see how many items got a good value); the start of its output:\n" +
@@ -120,6 +120,14 @@ async function main() {
         console.log(`Node-RED could not be measured: ${e.message}`);
     }
     red.child.kill("SIGTERM");
+    await h.waitForExit(red.child, 15000);
+    plant.child.kill("SIGTERM");
+    await h.waitForExit(plant.child, 5000);
+}
+
+async function main() {
+    for (const layout of LAYOUTS)
+        await compare(layout);
     h.finishQuietly();
 }
 
