@@ -33,7 +33,7 @@ const KINDS = {
 
 const INTERLEAVED = ["i2", "r4", "ui2", "coil", "input", "i4x4", "str4", "bit3"];
 
-// [kind, share of the tags] in address order per table.
+// [kind, share of the tags] in address order per table; the last kind takes what is left.
 const REGISTER_MAP = [["i2", 0.4], ["r4", 0.2], ["i4", 0.1], ["str4", 0.05], ["bit3", 0.05],
     ["ui2", 0.1], ["coil", 0.05], ["input", 0.05]];
 
@@ -44,14 +44,16 @@ function layout(name, count) {
             tags.push({ kind: INTERLEAVED[t % INTERLEAVED.length], address: t * 2 });
     } else if (name === "registerMap") {
         const next = {}; // the next free address of each table
-        for (const [kind, share] of REGISTER_MAP) {
+        REGISTER_MAP.forEach(([kind, share], k) => {
             const { table, units } = KINDS[kind];
-            const n = kind === "input" ? count - tags.length : Math.round(count * share);
+            const last = k === REGISTER_MAP.length - 1;
+            const left = count - tags.length;
+            const n = last ? left : Math.min(Math.round(count * share), left);
             for (let i = 0; i < n; i++) {
                 tags.push({ kind, address: next[table] || 0 });
                 next[table] = (next[table] || 0) + units;
             }
-        }
+        });
     } else {
         throw new Error(`unknown plant layout ${name}: interleaved or registerMap`);
     }
