@@ -27,7 +27,8 @@ async function startNodeRed(ports, layout) {
     const userDir = fs.mkdtempSync(path.join(h.scratch, "node-red-"));
     const uaPort = await h.freePort();
     const httpPort = await h.freePort();
-    fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(flow(ports, p.layout(layout, TAGS), uaPort)));
+    const nodes = flow(ports, p.layout(layout, TAGS), uaPort);
+    fs.writeFileSync(path.join(userDir, "flows.json"), JSON.stringify(nodes));
     // Runtime only: no editor, no credentials file to encrypt.
     fs.writeFileSync(path.join(userDir, "settings.js"),
         "module.exports = { httpAdminRoot: false, credentialSecret: false, logging: { console: { level: 'warn' } } };\n");
