@@ -48,9 +48,13 @@ async function measure({ devices, tags, layout, mode, silent = [], timeoutMs = 1
     return { pass, notificationsPerSecond, requestsPerSecond, cpu, memory };
 }
 
+// A device read only once while measuring has no pass time: its pass is longer than that.
+const passText = (ms) => (Number.isFinite(ms) ? `${ms} ms` : `> ${SECONDS} s`).padStart(9);
+
 function show(label, r) {
-    console.log(`${label.padEnd(34)} pass median ${String(r.pass.median).padStart(6)} ms, ` +
-        `slowest device ${String(r.pass.maxMedian).padStart(6)} ms, longest ${String(r.pass.longest).padStart(6)} ms | ` +
+    const longest = r.pass.longest ? `${r.pass.longest} ms` : "-";
+    console.log(`${label.padEnd(34)} pass median ${passText(r.pass.median)}, ` +
+        `slowest device ${passText(r.pass.maxMedian)}, longest ${longest.padStart(9)} | ` +
         `${r.notificationsPerSecond.toFixed(0).padStart(7)} notifications/s | ` +
         `${r.requestsPerSecond.toFixed(0).padStart(6)} Modbus requests/s | ` +
         `CPU ${(r.cpu * 100).toFixed(1).padStart(5)} % of a core | ` +
