@@ -277,6 +277,7 @@ struct Expectations {
             values.push_back(item.expected);
         }
     }
+    void addGroup(const std::vector<std::string>& groupIds);
 };
 
 // The simulator serving `ports` ("1502,0"); none when it cannot listen there.
@@ -291,14 +292,48 @@ std::unique_ptr<SimProcess> startSimulator(const std::string& ports,
     }
 }
 
-// Values of the group's registers: 10 * n + 1 for the n-th, on unit 2 from register 100.
-std::vector<std::string> groupValues() {
+// The value of the n-th register of a group, as the simulator is told to hold it.
+std::string groupValue(size_t n) {
+    return std::to_string(10 * n + 1);
+}
+
+// A group's items, renamed or not, with their registers' values.
+void Expectations::addGroup(const std::vector<std::string>& groupIds) {
+    for (size_t n = 0; n < groupIds.size(); ++n) {
+        ids.push_back(groupIds[n]);
+        values.push_back(groupValue(n));
+    }
+}
+
+// The simulator's settings for a group's registers from `first` on ("2:hr:" for unit 2).
+std::vector<std::string> groupValues(const std::string& table, int first) {
     std::vector<std::string> values;
     for (int n = 0; n < kGroupSize; ++n) {
         values.push_back("--set");
-        values.push_back("2:hr:" + std::to_string(100 + n) + "=" + std::to_string(10 * n + 1));
+        values.push_back(table + std::to_string(first + n) + "=" + groupValue(n));
     }
     return values;
+}
+
+// Saves the configuration under `path` and checks that it was written, without a message, and
+// registered as the server's configuration file.
+void saveAndRegister(WindowRig& rig, const std::string& path, const char* serverName) {
+    saveAs(rig, path);
+    ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
+    EXPECT_EQ(rig.registeredPath(serverName), path);
+    EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
+}
+
+// Runs the server headless, with nothing but the registry Quillmar wrote to to find its file,
+// and checks what a client reads.
+void expectServedBy(const char* serverPath, const Expectations& expected, const std::string& home) {
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ChildProcess server(serverPath, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    expectServed(readThroughClient(endpoint, expected.ids, home), expected.ids, expected.values,
+                 server.errorOutput());
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
 
 } // namespace
@@ -310,7 +345,7 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
         "--set", "1:hr:22=7",          "--set", "1:hr:30..31=0x4148", "--set", "1:coil:0=1",
         "--set", "1:coil:8=1",         "--set", "1:coil:10=1",        "--set", "1:coil:11=1",
         "--set", "1:di:5=1",           "--set", "1:ir:0=-5"};
-    for (const std::string& group : groupValues())
+    for (const std::string& group : groupValues("2:hr:", 100))
         values.push_back(group);
     std::unique_ptr<SimProcess> device =
         startSimulator(std::string(kPreferredTcpPort) + ",0", values);
@@ -364,28 +399,14 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
     group = renameFromClipboardColumn(rig, "Mixer.Dosing", "Dose_", group);
 
-    const std::string path = rig.dir.file("Plant.xml");
-    saveAs(rig, path);
-    ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
-    EXPECT_EQ(rig.registeredPath(vorn::format::kTarnvaleName), path);
-    EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
+    ASSERT_NO_FATAL_FAILURE(
+        saveAndRegister(rig, rig.dir.file("Plant.xml"), vorn::format::kTarnvaleName));
 
     Expectations expected;
     expected.add("Press.Line", line);
     expected.add("Press", direct);
-    for (size_t n = 0; n < group.size(); ++n) {
-        expected.ids.push_back(group[n]);
-        expected.values.push_back(std::to_string(10 * n + 1));
-    }
-
-    // The server finds the file through the registry Quillmar wrote to.
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ChildProcess server(TARNVALE_PATH, {});
-    const std::string endpoint = opcUaEndpointOf(server);
-    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
-    expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
-                 expected.values, server.errorOutput());
-    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+    expected.addGroup(group);
+    expectServedBy(TARNVALE_PATH, expected, rig.dir.path());
 }
 
 TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
@@ -403,10 +424,8 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
                                        "--set",    "hr:21=12",
                                        "--set",    "coil:3=1",
                                        "--set",    "ir:7=-42"};
-    for (int n = 0; n < kGroupSize; ++n) {
-        arguments.push_back("--set");
-        arguments.push_back("hr:" + std::to_string(200 + n) + "=" + std::to_string(10 * n + 1));
-    }
+    for (const std::string& group : groupValues("hr:", 200))
+        arguments.push_back(group);
     SimProcess device(MODBUS_SIM_PATH, arguments);
     Registry registry(rig.registryPath());
     registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", serialLine.endA());
@@ -437,24 +456,11 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
     group = renameFromClipboardColumn(rig, "Drive.Setpoints", "Setpoint_", group);
 
-    const std::string path = rig.dir.file("Drives.xml");
-    saveAs(rig, path);
-    ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
-    EXPECT_EQ(rig.registeredPath(vorn::format::kRennickName), path);
-    EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
+    ASSERT_NO_FATAL_FAILURE(
+        saveAndRegister(rig, rig.dir.file("Drives.xml"), vorn::format::kRennickName));
 
     Expectations expected;
     expected.add("Drive.Motor", motor);
-    for (size_t n = 0; n < group.size(); ++n) {
-        expected.ids.push_back(group[n]);
-        expected.values.push_back(std::to_string(10 * n + 1));
-    }
-
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ChildProcess server(RENNICK_PATH, {});
-    const std::string endpoint = opcUaEndpointOf(server);
-    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
-    expectServed(readThroughClient(endpoint, expected.ids, rig.dir.path()), expected.ids,
-                 expected.values, server.errorOutput());
-    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+    expected.addGroup(group);
+    expectServedBy(RENNICK_PATH, expected, rig.dir.path());
 }
