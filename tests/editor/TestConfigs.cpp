@@ -1,5 +1,6 @@
 #include "TestConfigs.h"
 
+#include "editor/ItemForm.h"
 #include "editor/ModelInsert.h"
 #include "fileformat/ConfigFormat.h"
 
@@ -9,33 +10,13 @@
 namespace vorn::editor::test {
 namespace {
 
-// The register data types, in the order the item dialog offers them.
-const char* const kRegisterTypes[] = {
-    "boolean",
-    "unsigned 16 bit",
-    "unsigned 32 bit",
-    "signed 16 bit",
-    "signed 32 bit",
-    "32 bit float",
-    "boolean array",
-    "unsigned 8 bit array",
-    "unsigned 16 bit array",
-    "unsigned 32 bit array",
-    "signed 8 bit array",
-    "signed 16 bit array",
-    "signed 32 bit array",
-    "32 bit float array",
-    "string",
-};
-
 // One item per register data type at rising addresses: booleans get bit 5, arrays 4 elements,
 // the string 10 characters.
 void addEveryRegisterType(EditorState& state, TreeNode& parent, const std::string& kind,
                           const std::string& access, int firstAddress) {
     int address = firstAddress;
     int n = 0;
-    for (const char* type : kRegisterTypes) {
-        std::string dataType = std::string(type);
+    for (const std::string& dataType : dataTypesFor("holding register")) {
         bool isBool = dataType.find("boolean") != std::string::npos;
         bool counted = dataType.find("array") != std::string::npos || dataType == "string";
         std::string name = "T" + std::to_string(++n);
