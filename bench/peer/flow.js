@@ -31,14 +31,14 @@ function readsOf(tags) {
 }
 
 // Decodes the tags of one read; runs inside Node-RED's function node (no closures over this
-// file). TAGS lists per tag: its read's topic, its offset in the read, its kind.
+// file). TAGS_OF_READ gives per read topic its tags: number, offset in the read, kind; a read
+// looks only at its own tags.
 function decodeBody() {
     const data = msg.payload;
     const last = context.get("last") || {};
     const out = [];
     const int32 = (at) => (data[at] << 16) | data[at + 1];
-    TAGS.forEach(([topic, at, kind], t) => {
-        if (topic !== msg.topic) return;
+    for (const [t, at, kind] of TAGS_OF_READ[msg.topic] || []) {
         let value;
         if (kind === "i2") value = (data[at] << 16) >> 16;
         else if (kind === "r4") {
@@ -56,11 +56,11 @@ function decodeBody() {
         } else value = !!(data[at] & 8); // bit 3 of a holding register
         const key = "Tag" + t;
         const text = JSON.stringify(value);
-        if (last[key] === text) return;
+        if (last[key] === text) continue;
         last[key] = text;
         out.push({ messageType: "Variable", namespace: 1, variableName: DEVICE + ".Tag" + t,
             datatype: TYPES[t], variableValue: value });
-    });
+    }
     context.set("last", last);
     if (out.length === 0) return null;
     return { payload: out };
@@ -70,8 +70,13 @@ const topicOf = (read) => `${read.table}:${read.start}`;
 
 function functionSource(device, tags, readOfTag) {
     const body = decodeBody.toString();
-    const list = tags.map((tag, t) => [topicOf(readOfTag[t]), tag.address - readOfTag[t].start, tag.kind]);
-    return `const TAGS = ${JSON.stringify(list)}; const DEVICE = ${JSON.stringify(device)};\n` +
+    const tagsOfRead = {};
+    tags.forEach((tag, t) => {
+        const read = readOfTag[t];
+        (tagsOfRead[topicOf(read)] ||= []).push([t, tag.address - read.start, tag.kind]);
+    });
+    return `const TAGS_OF_READ = ${JSON.stringify(tagsOfRead)};\n` +
+        `const DEVICE = ${JSON.stringify(device)};\n` +
         `const TYPES = ${JSON.stringify(tags.map((tag) => tag.ua))};\n` +
         body.slice(body.indexOf("{") + 1, body.lastIndexOf("}"));
 }
