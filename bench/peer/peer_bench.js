@@ -67,7 +67,7 @@ async function measure(server, pid, ids, plantLog) {
         cpu: (p.cpuSeconds(pid) - cpuBefore) / ((to - from) / 1000),
         memory: p.memoryMb(pid),
         notificationsPerSecond: monitor.notifications / ((to - from) / 1000),
-        requestsPerSecond: p.requestsPerSecond(plantLog, from, to),
+        requestsPerSecond: p.requestsPerSecond(p.requestsBetween(plantLog, from, to)),
         itemsWithValue: monitor.withValue.size,
     };
     await monitor.session.close();

@@ -57,7 +57,8 @@ function layout(name, count) {
     } else {
         throw new Error(`unknown plant layout ${name}: interleaved or registerMap`);
     }
-    return tags.map((t, i) => ({ name: `Tag${i}`, ...KINDS[t.kind], kind: t.kind, address: t.address }));
+    return tags.map((t, i) => ({ name: `Tag${i}`, ...KINDS[t.kind], kind: t.kind,
+        address: t.address }));
 }
 
 function tagsOf(layoutName, count) {
@@ -123,20 +124,35 @@ function memoryMb(pid) {
     return { rss: field("VmRSS"), peak: field("VmHWM") };
 }
 
-// Full-pass time per device from the request log: the time between two reads of the device's
-// first poll block, over the requests logged between `from` and `to` (ms since the epoch).
-function passTimes(log, from, to, units) {
-    const byUnit = new Map();
+// The requests of the simulator's request log logged between `from` and `to` (ms since the
+// epoch), with the seconds between them.
+function requestsBetween(log, from, to) {
+    const requests = [];
     for (const line of fs.readFileSync(log, "utf8").split("\n")) {
         const m = line.match(/^(\S+) unit=(\d+) fc=(\d+) start=(\d+) count=(\d+)/);
         if (!m) continue;
         const time = Date.parse(m[1] + "Z");
         if (time < from || time > to) continue;
-        const unit = Number(m[2]);
-        if (!units.includes(unit) || m[3] > 4) continue;
-        if (!byUnit.has(unit)) byUnit.set(unit, { key: `${m[3]}/${m[4]}/${m[5]}`, times: [] });
+        requests.push({ time, unit: Number(m[2]), fc: Number(m[3]),
+            block: `${m[3]}/${m[4]}/${m[5]}` });
+    }
+    return { requests, seconds: (to - from) / 1000 };
+}
+
+// Modbus requests per second of requestsBetween()'s result.
+function requestsPerSecond({ requests, seconds }) {
+    return requests.length / seconds;
+}
+
+// Full-pass time per device of `units` from requestsBetween()'s result: the time between two
+// reads of the device's first poll block.
+function passTimes({ requests }, units) {
+    const byUnit = new Map();
+    for (const { time, unit, fc, block } of requests) {
+        if (!units.includes(unit) || fc > 4) continue;
+        if (!byUnit.has(unit)) byUnit.set(unit, { block, times: [] });
         const entry = byUnit.get(unit);
-        if (`${m[3]}/${m[4]}/${m[5]}` === entry.key) entry.times.push(time);
+        if (block === entry.block) entry.times.push(time);
     }
     const medians = [];
     let longest = 0;
@@ -153,15 +169,6 @@ function passTimes(log, from, to, units) {
     medians.sort((a, b) => a - b);
     return { median: medians[Math.floor(medians.length / 2)], maxMedian: medians[medians.length - 1],
              longest };
-}
-
-// Modbus requests per second in the request log between `from` and `to` (ms since the epoch).
-function requestsPerSecond(log, from, to) {
-    const requests = fs.readFileSync(log, "utf8").split("\n").filter((line) => {
-        const time = Date.parse(line.split(" ")[0] + "Z");
-        return time >= from && time <= to;
-    }).length;
-    return requests / ((to - from) / 1000);
 }
 
 // Monitors every node at `intervalMs` through one session, 10,000 items per subscription;
@@ -190,5 +197,5 @@ async function monitorAll(url, ids, intervalMs) {
     return counter;
 }
 
-module.exports = { h, layout, startDevices, configFor, startTarnvale, cpuSeconds, memoryMb, passTimes,
-                   requestsPerSecond, monitorAll, nodeIds };
+module.exports = { h, layout, startDevices, configFor, startTarnvale, cpuSeconds, memoryMb,
+                   requestsBetween, requestsPerSecond, passTimes, monitorAll, nodeIds };

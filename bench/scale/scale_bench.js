@@ -37,8 +37,9 @@ async function measure({ devices, tags, layout, mode, silent = [], timeoutMs = 1
     const memory = p.memoryMb(pid);
     const units = [];
     for (let d = 1; d <= devices; d++) if (!silent.includes(d)) units.push(d);
-    const pass = p.passTimes(plant.log, from, to, units);
-    const requestsPerSecond = p.requestsPerSecond(plant.log, from, to);
+    const logged = p.requestsBetween(plant.log, from, to);
+    const pass = p.passTimes(logged, units);
+    const requestsPerSecond = p.requestsPerSecond(logged);
     await monitor.session.close();
     await monitor.client.disconnect();
     server.child.kill("SIGTERM");
