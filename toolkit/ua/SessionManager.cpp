@@ -80,6 +80,11 @@ size_t SessionManager::monitoredItemCount() const {
     return count;
 }
 
+UaStatistics SessionManager::statistics() const {
+    std::lock_guard lock(mutex_);
+    return {sessions_.size(), subscriptionCount(), monitoredItemCount(), notificationsSent_};
+}
+
 std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
     for (auto& [id, subscription] : session.subscriptions)
         if (subscription.group && session.client)
@@ -230,6 +235,7 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
         uint32_t sequenceNumber = 0;
         std::string message = sub.collectNotifications(sequenceNumber);
         if (!message.empty()) {
+            notificationsSent_ += sub.collectedNotifications;
             PendingPublish publish = std::move(session.publishQueue.front());
             session.publishQueue.pop_front();
             sendPublishResponse(publish, sub.id, message, sub.moreNotifications,

@@ -8,6 +8,7 @@
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/ServiceCall.h"
 #include "toolkit/ua/Session.h"
+#include "toolkit/ua/UaStatistics.h"
 
 #include <condition_variable>
 #include <memory>
@@ -50,6 +51,8 @@ public:
     // Under the lock: subscriptions and monitored items over all sessions.
     size_t subscriptionCount() const;
     size_t monitoredItemCount() const;
+    // Takes the lock: sessions, subscriptions, monitored items, data changes sent so far.
+    UaStatistics statistics() const;
 
     // Wakes the publishing thread (a Publish arrived, a subscription changed).
     void wake() { changed_.notify_all(); }
@@ -78,6 +81,7 @@ private:
     std::unordered_map<NodeId, std::unique_ptr<Session>, NodeIdHash> sessions_;
     uint32_t lastSessionId_ = 0;
     uint32_t lastSubscriptionId_ = 0;
+    uint64_t notificationsSent_ = 0;
     bool stopping_ = false;
     bool shuttingDown_ = false;
     std::thread thread_;

@@ -84,6 +84,7 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
         notes.dataValue(dv);
         ++count;
     }
+    collectedNotifications = count;
     if (count == 0)
         return {};
     sequenceNumber = nextSequenceNumber_++;

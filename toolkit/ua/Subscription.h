@@ -65,6 +65,7 @@ public:
     bool late = false; // a cycle found no Publish request waiting
     bool moreNotifications = false;
     uint32_t lastItemId = 0;
+    uint32_t collectedNotifications = 0; // in the message collectNotifications made last
 
     // Revises the client's figures to the server's limits.
     void revise(double interval, uint32_t lifetime, uint32_t keepAlive);

@@ -127,6 +127,10 @@ size_t UaServer::sessionCount() const {
     return parts_->core ? parts_->core->sessions.count() : 0;
 }
 
+UaStatistics UaServer::statistics() const {
+    return parts_->core ? parts_->core->sessions.statistics() : UaStatistics{};
+}
+
 void UaServer::stop() {
     Parts& p = *parts_;
     if (p.stopped || !p.network)

@@ -7,6 +7,7 @@
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/UaStatistics.h"
 #include "toolkit/ua/security/ServerSecurity.h"
 
 #include <cstdint>
@@ -56,6 +57,8 @@ public:
     // ServerStatus State becomes Shutdown with the countdown and the reason.
     void beginShutdown(const std::string& reason, uint32_t secondsTillShutdown);
     size_t sessionCount() const;
+    // Sessions, subscriptions, monitored items and data changes sent (all 0 before start()).
+    UaStatistics statistics() const;
     // Closes all sessions and connections and joins the threads; idempotent.
     void stop();
 

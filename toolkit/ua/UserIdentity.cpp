@@ -60,14 +60,10 @@ IdentityResult checkIdentity(const ServiceContext& core, const ServiceCall& call
     if (!policy->asymmetricDecrypt(core.security->pki()->privateKey(), encrypted, plain) ||
         !passwordOf(plain, serverNonce, password))
         return refused();
-    auto account = users->find(userName);
-    // An unknown user costs the same hash as a known one.
-    static const std::string unknownUserHash = security::hashPassword("unknown user");
-    bool matches =
-        security::passwordMatches(password, account ? account->passwordHash : unknownUserHash);
-    if (!account || !matches)
+    auto role = security::authenticate(*users, userName, password);
+    if (!role)
         return refused();
-    return {Status::kGood, account->role};
+    return {Status::kGood, *role};
 }
 
 } // namespace vorn::ua
