@@ -1,10 +1,12 @@
 #include "GatewayServer.h"
 
 #include "config/ConfigLoader.h"
+#include "config/ConfigTrace.h"
 #include "platform/ProgramPath.h"
 #include "server/DeviceHealthNodes.h"
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
+#include "server/TraceCapture.h"
 #include "server/UaSecuritySettings.h"
 #include "toolkit/SOCmnEventPool.h"
 #include "toolkit/SOCmnTrace.h"
@@ -130,8 +132,22 @@ ConfigSearch GatewayServer::loadConfiguration(void* owner) {
                         workers_ ? modbusTagFactory(*workers_) : modbusTagFactory(queues_),
                         registry_);
     loader.setConfigPath(configPath_);
-    ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
-    summaryLine_ = loader.summary().describe(identity_.programName);
+    // The load's trace lines are kept for the status page, then written as they would have been.
+    std::vector<TracedLine> traced;
+    ConfigSearch search;
+    {
+        TraceCapture capture;
+        search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+        traced = capture.lines();
+    }
+    configWarnings_.clear();
+    for (const TracedLine& line : traced) {
+        getSOCmnTrace().trace(line.level, line.id, line.text);
+        if (line.id == kConfigTraceId)
+            configWarnings_.push_back(line.text);
+    }
+    configLoad_ = loader.summary();
+    summaryLine_ = configLoad_.describe(identity_.programName);
     return search;
 }
 
@@ -190,15 +206,21 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
         return false;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
     settings.extraNodes.push_back(deviceHealthNodes(engines(), settings.applicationUri));
+    uaEndpoints_ = settings.endpoints;
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
     if (!uaServer_->start(&error)) {
         error = "the OPC UA endpoint did not start: " + error;
         return false;
     }
+    startTime_ = std::chrono::system_clock::now();
     // Parsing a large file leaves tens of megabytes freed but still held by the allocator;
     // the server runs for months, so they go back to the system now.
     malloc_trim(0);
     return true;
+}
+
+ua::UaStatistics GatewayServer::uaStatistics() const {
+    return uaServer_ ? uaServer_->statistics() : ua::UaStatistics{};
 }
 
 std::string GatewayServer::endpointUrl() const {

@@ -14,6 +14,7 @@
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/UaServer.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -92,6 +93,14 @@ public:
     std::string endpointUrl() const;
     // What the configuration load gave: devices, tags, skipped elements and the file.
     const std::string& configSummary() const { return summaryLine_; }
+    const ConfigSummary& configLoad() const { return configLoad_; }
+    // The load's "CFG" lines (skipped and degraded elements, with their line numbers).
+    const std::vector<std::string>& configWarnings() const { return configWarnings_; }
+    // When start() began serving; epoch before.
+    std::chrono::system_clock::time_point startTime() const { return startTime_; }
+    // The OPC UA endpoints' security (policy and mode pairs) and what they serve now.
+    const std::vector<ua::security::EndpointSecurity>& uaEndpoints() const { return uaEndpoints_; }
+    ua::UaStatistics uaStatistics() const;
 
 private:
     const ServerIdentity& identity_;
@@ -107,6 +116,10 @@ private:
     std::unique_ptr<ua::UaServer> uaServer_;
     std::string configPath_;
     std::string summaryLine_; // devices, tags, skipped elements, file
+    ConfigSummary configLoad_;
+    std::vector<std::string> configWarnings_;
+    std::chrono::system_clock::time_point startTime_{};
+    std::vector<ua::security::EndpointSecurity> uaEndpoints_;
     modbus::OutcomeListener outcomeListener_;
     std::mutex outcomeMutex_; // per-connection workers report one at a time
     bool shutDown_ = false;
