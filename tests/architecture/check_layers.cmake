@@ -16,14 +16,15 @@ set(rules
     "engine|config modbus toolkit fileformat platform"
     "server|engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform"
     "ui|server engine config modbus modbus/tcp modbus/rtu toolkit fileformat platform platform/qt"
+    "web|ui server engine config modbus toolkit toolkit/ua toolkit/ua/security fileformat platform"
     "editor|fileformat platform"
     "editor/window|editor fileformat platform platform/qt"
-    "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
+    "apps|web ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
     "tools|"
     "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform")
 # Folders that must stay free of Qt whatever they include.
 set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
-    fileformat)
+    fileformat web)
 
 set(folders "")
 foreach(rule ${rules})
