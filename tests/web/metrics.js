@@ -8,8 +8,12 @@ const path = require("path");
 const w = require("./webharness");
 const { check } = w;
 
+// Debian's Python, which python3-prometheus-client installs into (another python3 may come
+// first on the PATH).
+const PYTHON = process.env.VORN_PYTHON || "/usr/bin/python3";
+
 function parse(text) {
-    const result = spawnSync("python3", [path.join(__dirname, "parse_metrics.py")], { input: text, encoding: "utf8" });
+    const result = spawnSync(PYTHON, [path.join(__dirname, "parse_metrics.py")], { input: text, encoding: "utf8" });
     if (result.status !== 0) throw new Error("the Prometheus parser refused the text: " + result.stderr);
     return JSON.parse(result.stdout);
 }
