@@ -133,23 +133,25 @@ std::string metricsText(const std::vector<DeviceRow>& devices, const ua::UaStati
                         const ProcessFacts& process) {
     Exposition out;
     deviceMetrics(out, devices);
-    out.family("vorn_opcua_sessions", "gauge", "OPC UA sessions open.");
-    out.sample("vorn_opcua_sessions", "", static_cast<double>(ua.sessions));
-    out.family("vorn_opcua_subscriptions", "gauge", "OPC UA subscriptions.");
-    out.sample("vorn_opcua_subscriptions", "", static_cast<double>(ua.subscriptions));
-    out.family("vorn_opcua_monitored_items", "gauge", "OPC UA monitored items.");
-    out.sample("vorn_opcua_monitored_items", "", static_cast<double>(ua.monitoredItems));
-    out.family("vorn_opcua_notifications_sent_total", "counter",
-               "Data changes sent to OPC UA clients in Publish responses.");
-    out.sample("vorn_opcua_notifications_sent_total", "",
-               static_cast<double>(ua.notificationsSent));
-    out.family("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.");
-    out.sample("process_resident_memory_bytes", "", static_cast<double>(process.residentBytes));
-    out.family("process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.");
-    out.sample("process_virtual_memory_bytes", "", static_cast<double>(process.virtualBytes));
-    out.family("process_start_time_seconds", "gauge",
-               "Start time of the process since unix epoch in seconds.");
-    out.sample("process_start_time_seconds", "", process.startTimeSeconds);
+    auto single = [&out](const char* name, const char* type, const char* help, double value) {
+        out.family(name, type, help);
+        out.sample(name, "", value);
+    };
+    single("vorn_opcua_sessions", "gauge", "OPC UA sessions open.",
+           static_cast<double>(ua.sessions));
+    single("vorn_opcua_subscriptions", "gauge", "OPC UA subscriptions.",
+           static_cast<double>(ua.subscriptions));
+    single("vorn_opcua_monitored_items", "gauge", "OPC UA monitored items.",
+           static_cast<double>(ua.monitoredItems));
+    single("vorn_opcua_notifications_sent_total", "counter",
+           "Data changes sent to OPC UA clients in Publish responses.",
+           static_cast<double>(ua.notificationsSent));
+    single("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
+           static_cast<double>(process.residentBytes));
+    single("process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.",
+           static_cast<double>(process.virtualBytes));
+    single("process_start_time_seconds", "gauge",
+           "Start time of the process since unix epoch in seconds.", process.startTimeSeconds);
     return out.text();
 }
 

@@ -39,6 +39,29 @@ std::string serialPlc(const std::string& name, const std::string& port, int unit
                      tags);
 }
 
+// A device that never answers (unit 1) on COM1 and one that does (unit 2, register 1 = 42) on
+// COM2, each at the far end of its own line.
+struct SilentAndAnsweringLines {
+    SilentAndAnsweringLines()
+        : silent(folder("line1"), {"--unit", "1", "--silent", "1"}),
+          answering(folder("line2"), {"--unit", "2", "--set", "hr:1=42"}),
+          registry(dir.file("registry.ini")) {
+        registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1",
+                             silent.line.endA());
+        registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2",
+                             answering.line.endA());
+    }
+    std::string folder(const std::string& name) {
+        std::filesystem::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+
+    ScratchDir dir;
+    SerialDevice silent;
+    SerialDevice answering;
+    Registry registry;
+};
+
 // Device A on COM1 and device B on COM2, one holding register each, polled by the real engine
 // over the RTU transport; the caller stops the engine.
 struct TwoLineEngine {
@@ -70,16 +93,8 @@ struct TwoLineEngine {
 } // namespace
 
 TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line1"));
-    std::filesystem::create_directories(dir.file("line2"));
-    SerialDevice silent(dir.file("line1"), {"--unit", "1", "--silent", "1"});
-    SerialDevice answering(dir.file("line2"), {"--unit", "2", "--set", "hr:1=42"});
-    Registry registry(dir.file("registry.ini"));
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", silent.line.endA());
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
-
-    TwoLineEngine rig(dir, registry);
+    SilentAndAnsweringLines lines;
+    TwoLineEngine rig(lines.dir, lines.registry);
 
     {
         DaClient client(*rig.entry);
@@ -149,16 +164,8 @@ TEST(SerialEngine, ADamagedReplyOnOneLineLeavesTheOtherLinesOpen) {
 }
 
 TEST(SerialEngine, ASilentDeviceKeepsItsLineBusyWhileAnAnsweringLineStaysMostlyFree) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line1"));
-    std::filesystem::create_directories(dir.file("line2"));
-    SerialDevice silent(dir.file("line1"), {"--unit", "1", "--silent", "1"});
-    SerialDevice answering(dir.file("line2"), {"--unit", "2", "--set", "hr:1=42"});
-    Registry registry(dir.file("registry.ini"));
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", silent.line.endA());
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
-
-    TwoLineEngine rig(dir, registry);
+    SilentAndAnsweringLines lines;
+    TwoLineEngine rig(lines.dir, lines.registry);
     {
         DaClient client(*rig.entry);
         auto group = client.addGroup("g", 100);
