@@ -2,6 +2,7 @@
 
 #include "web/WebLimits.h"
 
+#include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl.hpp>
@@ -132,7 +133,29 @@ private:
 
     void refuse(int status, const char* text) {
         keepAlive_ = false;
+        refused_ = true;
         write(HttpResponse::text(status, std::string(text) + "\n"));
+    }
+
+    // Closing with bytes unread resets the connection, and the browser would lose the refusal
+    // with it: the rest is read and thrown away for a moment, within bounds, before the close.
+    void drainAndClose() {
+        beast::error_code ignored;
+        auto& socket = beast::get_lowest_layer(stream_).socket();
+        socket.shutdown(tcp::socket::shutdown_send, ignored);
+        beast::get_lowest_layer(stream_).expires_after(Limits::kRefusalDrainTime);
+        discard();
+    }
+
+    void discard() {
+        beast::get_lowest_layer(stream_).async_read_some(
+            asio::buffer(drain_),
+            [self = this->shared_from_this()](beast::error_code ec, size_t n) {
+                self->drained_ += n;
+                if (ec || self->drained_ > Limits::kRefusalDrainBytes)
+                    return self->close();
+                self->discard();
+            });
     }
 
     void write(HttpResponse answer) {
@@ -155,6 +178,8 @@ private:
         http::async_write(
             stream_, *response,
             [self = this->shared_from_this(), response](beast::error_code ec, size_t) {
+                if (!ec && self->refused_)
+                    return self->drainAndClose();
                 if (ec || !self->keepAlive_)
                     return self->close();
                 self->readRequest();
@@ -178,6 +203,9 @@ private:
     std::optional<http::request_parser<http::string_body>> parser_;
     bool fromLoopback_ = false;
     bool keepAlive_ = false;
+    bool refused_ = false; // answered with a refusal: drained before the close
+    std::array<char, 4096> drain_{};
+    size_t drained_ = 0;
 };
 
 } // namespace

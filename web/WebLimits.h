@@ -18,6 +18,10 @@ inline constexpr size_t kMaxBodyBytes = 4 * 1024;
 // A request must arrive whole within this time from when the server starts waiting for it,
 // also on a connection kept alive; a TLS handshake as well. Slow senders are closed then.
 inline constexpr std::chrono::seconds kRequestDeadline{10};
+// After a refusal (431, 413, 400) the rest of the request is read and dropped for at most this
+// long and this many bytes, so that the browser sees the refusal before the close.
+inline constexpr std::chrono::seconds kRefusalDrainTime{2};
+inline constexpr size_t kRefusalDrainBytes = 1024 * 1024;
 // A response must be taken by the browser within this time.
 inline constexpr std::chrono::seconds kWriteDeadline{30};
 // Threads that serve every connection (none of them ever waits for a device).

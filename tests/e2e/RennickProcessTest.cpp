@@ -8,6 +8,7 @@
 #include "SimProcess.h"
 #include "platform/Registry.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -72,5 +73,57 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
         written = written || (r.function == 6 && r.start == 4 && r.data &&
                               *r.data == std::vector<uint8_t>{0x00, 0x4D});
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
+TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line"));
+    PtyPair line(dir.file("line"));
+    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
+                                        "--unit", "17", "--set", "hr:4=1234"});
+    Registry registry(dir.file("registry.ini"));
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    registry.writeString(key + "\\Ports", "COM1", line.endA());
+    registry.writeString(key, "OpcUaPort", "0");
+    registry.writeString(key, "HttpListen", "127.0.0.1:0");
+    registry.writeString(
+        key, "ConfigFile",
+        dir.write("Rennick.xml",
+                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
+                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    std::string web;
+    while (auto printed = server.readLine(15s))
+        if (auto at = printed->find("web page "); at != std::string::npos) {
+            web = printed->substr(at + 9);
+            break;
+        }
+    ASSERT_FALSE(web.empty()) << server.errorOutput();
+
+    // Reads from the device hold the line: 8 bytes out and 7 back at 9600 baud each.
+    std::vector<std::string> reads{"wait-good:R1.Level:5000"};
+    for (int i = 0; i < 20; ++i)
+        reads.push_back("read:R1.Level");
+    ASSERT_EQ(probe(endpoint, reads, dir.path()).size(), reads.size()) << server.errorOutput();
+    ChildProcess fetch("/usr/bin/node",
+                       {"-e", "fetch(process.argv[1]).then((r) => r.text()).then(console.log)",
+                        web + "/api/devices"});
+    std::string devices;
+    while (auto printed = fetch.readLine(15s))
+        devices += *printed;
+    fetch.waitForExit(5s);
+    EXPECT_NE(devices.find("\"connection\":\"COM1\""), std::string::npos) << devices;
+    const size_t at = devices.find("\"busLoad\":");
+    ASSERT_NE(at, std::string::npos) << devices;
+    const double load = std::strtod(devices.c_str() + at + 10, nullptr);
+    EXPECT_GT(load, 0.0) << devices;
+    EXPECT_LT(load, 1.0) << devices;
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
