@@ -77,8 +77,10 @@ async function main() {
     big.on("data", (d) => { bigAnswer += d; });
     big.write("GET / HTTP/1.1\r\nHost: x\r\nX-Big: ");
     const chunk = Buffer.alloc(64 * 1024, "a");
-    for (let sent = 0; sent < BIG_HEADER && !big.closedAt; sent += chunk.length)
+    for (let sent = 0; sent < BIG_HEADER && !big.closedAt; sent += chunk.length) {
         if (!big.write(chunk)) await Promise.race([new Promise((r) => big.once("drain", r)), w.sleep(2000)]);
+        await w.sleep(1); // node writes before it reads: let the answer in between chunks
+    }
     await w.eventually(() => big.closedAt !== undefined, 5000);
     const held = await w.request(`${server.web}/api/devices`, { timeoutMs: 5000 }).catch((e) => ({ error: e.message }));
 
