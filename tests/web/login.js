@@ -84,10 +84,21 @@ async function main() {
     check("/metrics answers loopback without a login", metrics.status === 200 && metrics.body.includes("vorn_device_requests_total"));
     server.child.kill("SIGTERM");
 
-    // Anonymous users allowed (the default): the page opens without a login.
-    const open = await w.startTarnvale(config);
+    // Anonymous users allowed (the default): the page opens without a login. The file has a
+    // tag with an access right the server does not know: a warning with its line.
+    const warned = w.writeConfig(w.device("P1", sim.port,
+        w.tag("T", "HREGISTER VT_I2", "1") + w.tag("Odd", "HREGISTER VT_I2", "2", "R")));
+    const open = await w.startTarnvale(warned);
     const anonymous = await w.request(`${open.web}/`);
     check("with anonymous users allowed the page opens without a login", anonymous.status === 200, anonymous.status);
+    const about = JSON.parse((await w.request(`${open.web}/api/server`)).body);
+    check("the server's facts: file, polling mode, start, endpoint, sessions",
+        about.configFile === warned && about.pollingMode === "single" && Math.abs(about.startTimeMs - Date.now()) < 60000 &&
+        /^opc\.tcp:\/\/.+:\d+$/.test(about.endpointUrl) && about.endpointSecurity.includes("None") &&
+        about.sessions === 0 && about.user === "", about);
+    check("the configuration's warnings are shown with their line numbers",
+        about.configWarnings.length === 1 && /^line \d+: tag "P1\.Odd"/.test(about.configWarnings[0]),
+        about.configWarnings);
     open.child.kill("SIGTERM");
 
     // HTTPS with the server's own certificate from its PKI folder; the cookie is Secure.
