@@ -19,7 +19,9 @@ function startTarnvale(config, lines = "") {
     const registry = path.join(h.scratch, `registry-${++registryCount}.ini`);
     fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n` +
         (lines.includes("HttpListen=") ? "" : "HttpListen=127.0.0.1:0\n") + lines);
-    const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1" };
+    // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
+    const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
+    const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan };
     const child = spawn(h.hostPath, [], { stdio: ["ignore", "pipe", "pipe"], env });
     const server = { child, registry, env, stderr: "" };
     child.stderr.on("data", (d) => { server.stderr += d; });
