@@ -33,35 +33,49 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
+// Rennick, headless, with device R1 (unit 17, register 4 = 1234, its requests logged) at the
+// far end of COM1, a pseudo-terminal pair; the test starts the server.
+struct RennickOnALine {
+    RennickOnALine()
+        : line(folder("line")),
+          device(MODBUS_SIM_PATH,
+                 {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
+                  "--set", "hr:4=1234", "--log", dir.file("device.log")}),
+          registry(dir.file("registry.ini")) {
+        registry.writeString(key + "\\Ports", "COM1", line.endA());
+        registry.writeString(key, "OpcUaPort", "0");
+        registry.writeString(
+            key, "ConfigFile",
+            dir.write("Rennick.xml",
+                      rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                                rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
+                                          tagElement("Level", "HREGISTER VT_I2", "4")))));
+    }
+    std::string folder(const std::string& name) {
+        std::filesystem::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    ScratchDir dir;
+    PtyPair line;
+    SimProcess device;
+    Registry registry;
+    ScopedEnv headless{"VORN_HEADLESS", "1"};
+    ScopedEnv registryPath{"VORN_REGISTRY", registry.path().c_str()};
+};
+
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH,
-                      {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
-                       "--set", "hr:4=1234", "--log", dir.file("device.log")});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write("Rennick.xml",
-                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
-
+    RennickOnALine rig;
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
 
     auto results =
         probe(endpoint, {"wait-good:R1.Level:5000", "write:R1.Level:Int16:77", "read:R1.Level"},
-              dir.path());
+              rig.dir.path());
     ASSERT_EQ(results.size(), 3u) << server.errorOutput();
     EXPECT_NE(results[0].find("\"status\":\"Good\""), std::string::npos) << results[0];
     EXPECT_NE(results[0].find("\"value\":1234"), std::string::npos) << results[0];
@@ -69,7 +83,7 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_NE(results[2].find("\"value\":77"), std::string::npos) << results[2];
 
     bool written = false;
-    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
         written = written || (r.function == 6 && r.start == 4 && r.data &&
                               *r.data == std::vector<uint8_t>{0x00, 0x4D});
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
@@ -77,25 +91,8 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
 }
 
 TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
-                                        "--unit", "17", "--set", "hr:4=1234"});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
-    registry.writeString(key, "HttpListen", "127.0.0.1:0");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write("Rennick.xml",
-                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
-
+    RennickOnALine rig;
+    rig.registry.writeString(rig.key, "HttpListen", "127.0.0.1:0");
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
@@ -111,7 +108,7 @@ TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
     std::vector<std::string> reads{"wait-good:R1.Level:5000"};
     for (int i = 0; i < 20; ++i)
         reads.push_back("read:R1.Level");
-    ASSERT_EQ(probe(endpoint, reads, dir.path()).size(), reads.size()) << server.errorOutput();
+    ASSERT_EQ(probe(endpoint, reads, rig.dir.path()).size(), reads.size()) << server.errorOutput();
     ChildProcess fetch("/usr/bin/node",
                        {"-e", "fetch(process.argv[1]).then((r) => r.text()).then(console.log)",
                         web + "/api/devices"});
