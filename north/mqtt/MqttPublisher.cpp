@@ -246,12 +246,10 @@ void MqttPublisher::sendFromBuffer() {
     bool batchHistorical = false;
     size_t batched = 0;
     auto flush = [&] {
-        flushData(perDevice, batchHistorical);
-        for (auto& records : perDevice)
+        for (const auto& records : perDevice)
             for (const ChangeRecord& r : records)
                 inBatch[r.index] = 0;
-        for (auto& records : perDevice)
-            records.clear();
+        flushData(perDevice, batchHistorical); // empties perDevice
         batched = 0;
     };
     while (connected_ && inflight_.size() < kMaxInflight && inflightValues_ < kMaxInflightValues) {

@@ -28,8 +28,12 @@ async function startBroker(options = {}) {
     const port = options.port || (await h.freePort());
     const dir = fs.mkdtempSync(path.join(h.scratch, "broker-"));
     const log = path.join(dir, "mosquitto.log");
-    let conf = `listener ${port} 127.0.0.1\npersistence false\nlog_dest file ${log}\n` +
-        "log_type error\nlog_type warning\nlog_type notice\nlog_type information\nlog_timestamp_format %s\n";
+    // With persistence a restarted broker still has its subscribers' sessions and their messages.
+    const persistence = options.persistence ? `persistence true\npersistence_location ${dir}/\n` : "persistence false\n";
+    let conf = `listener ${port} 127.0.0.1\n${persistence}log_dest file ${log}\n` +
+        "log_type error\nlog_type warning\nlog_type notice\nlog_type information\nlog_timestamp_format %s\n" +
+        // A subscriber's session keeps everything that comes while it is away (a historian would).
+        "max_queued_messages 0\n";
     if (options.passwords) {
         const file = path.join(dir, "passwords");
         fs.writeFileSync(file, "");
@@ -136,9 +140,26 @@ function startTarnvale(config, registryLines, env = {}) {
     });
 }
 
+// What an OPC UA client saw of a tag ([time, value] in order) that MQTT did not carry: MQTT
+// holds each change once with the time of the poll that first saw it, while OPC UA reports the
+// time of the latest poll, so each value the client saw must come, in the same order, in the
+// MQTT series ([{time, value}]) no later than the client's time.
+function notCarried(mqttSeries, uaSeries) {
+    const missing = [];
+    let at = 0;
+    for (const [time, value] of uaSeries) {
+        let found = -1;
+        for (let i = at; i < mqttSeries.length && mqttSeries[i].time <= time; i++)
+            if (mqttSeries[i].value === value) found = i;
+        if (found < 0) missing.push([time, value]);
+        else at = found;
+    }
+    return missing;
+}
+
 // Metrics of a Sparkplug payload by name (births) or alias (data).
 const byName = (payload) => Object.fromEntries(payload.metrics.map((m) => [m.name, m]));
 const num = (v) => (v && typeof v === "object" && "low" in v ? Number(v.toString()) : v);
 
-module.exports = { startBroker, makeCertificates, subscribe, startTarnvale, byName, num, mqtt,
+module.exports = { startBroker, makeCertificates, subscribe, startTarnvale, byName, num, notCarried, mqtt,
     sparkplug, h };
