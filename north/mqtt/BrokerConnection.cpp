@@ -13,6 +13,17 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr int kLibraryInflight = 100;
 constexpr const char* kSystemCertificates = "/etc/ssl/certs";
 
+// "not authorised" from the library's "Connection Refused: not authorised.".
+std::string refusalText(int code) {
+    std::string text = mosquitto_connack_string(code);
+    const std::string prefix = "Connection Refused: ";
+    if (text.rfind(prefix, 0) == 0)
+        text.erase(0, prefix.size());
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text + ", code " + std::to_string(code);
+}
+
 BrokerEvent event(BrokerEvent::Kind kind, int code = 0, std::string text = {}) {
     BrokerEvent e;
     e.kind = kind;
@@ -134,7 +145,7 @@ void BrokerConnection::onConnect(mosquitto*, void* self, int code) {
     if (code == 0)
         connection->post(event(BrokerEvent::Kind::connected));
     else
-        connection->post(event(BrokerEvent::Kind::refused, code, mosquitto_connack_string(code)));
+        connection->post(event(BrokerEvent::Kind::refused, code, refusalText(code)));
 }
 
 void BrokerConnection::onDisconnect(mosquitto*, void* self, int code) {

@@ -146,7 +146,7 @@ void MqttPublisher::handleBrokerEvents() {
             say("MQTT: connected to " + settings_.broker.text + " as " + settings_.clientId);
             break;
         case BrokerEvent::Kind::refused:
-            connectionEnded("connection refused: " + event.text);
+            connectionEnded("the broker refused the connection (" + event.text + ")");
             return;
         case BrokerEvent::Kind::lost:
             connectionEnded(connected_ ? "connection lost: " + event.text

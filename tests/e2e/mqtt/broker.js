@@ -7,6 +7,7 @@
 const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
 const net = require("net");
+const os = require("os");
 const path = require("path");
 const mqtt = require("mqtt");
 const sparkplug = require("sparkplug-payload").get("spBv1.0");
@@ -30,7 +31,9 @@ async function startBroker(options = {}) {
     const log = path.join(dir, "mosquitto.log");
     // With persistence a restarted broker still has its subscribers' sessions and their messages.
     const persistence = options.persistence ? `persistence true\npersistence_location ${dir}/\n` : "persistence false\n";
-    let conf = `listener ${port} 127.0.0.1\n${persistence}log_dest file ${log}\n` +
+    // Started as root the broker would become the user "mosquitto", who cannot read the scratch
+    // folder: it stays whoever runs the test.
+    let conf = `user ${os.userInfo().username}\nlistener ${port} 127.0.0.1\n${persistence}log_dest file ${log}\n` +
         "log_type error\nlog_type warning\nlog_type notice\nlog_type information\nlog_timestamp_format %s\n" +
         // A subscriber's session keeps everything that comes while it is away (a historian would).
         "max_queued_messages 0\n";
