@@ -37,8 +37,9 @@ async function startBroker(options = {}) {
         "log_type error\nlog_type warning\nlog_type notice\nlog_type information\nlog_timestamp_format %s\n" +
         // A subscriber's session keeps everything that comes while it is away (a historian would).
         "max_queued_messages 0\n";
+    const passwordFile = path.join(dir, "passwords");
     if (options.passwords) {
-        const file = path.join(dir, "passwords");
+        const file = passwordFile;
         fs.writeFileSync(file, "");
         for (const [user, password] of Object.entries(options.passwords))
             execFileSync("mosquitto_passwd", ["-b", file, user, password]);
@@ -50,9 +51,12 @@ async function startBroker(options = {}) {
     if (options.tls)
         conf += `cafile ${options.tls.ca}\ncertfile ${options.tls.cert}\nkeyfile ${options.tls.key}\n` +
             "tls_version tlsv1.2\n";
+    // A configuration given whole (docs/mqtt.md's) keeps only the user and log lines above.
+    if (options.conf)
+        conf = `user ${os.userInfo().username}\nlog_dest file ${log}\nlog_type all\n` + options.conf(port, dir);
     const confFile = path.join(dir, "mosquitto.conf");
     fs.writeFileSync(confFile, conf);
-    const broker = { port, log, child: null };
+    const broker = { port, log, dir, passwordFile, child: null };
     broker.start = async () => {
         const child = spawn(MOSQUITTO, ["-c", confFile], { stdio: ["ignore", "ignore", "pipe"] });
         let err = "";
