@@ -32,12 +32,12 @@ std::mutex& SODaSCache::lock() const {
     return stripedLock(this);
 }
 
-void SODaSCache::setValueAndQuality(const Variant& value, uint16_t quality) {
+template <class Change> void SODaSCache::update(Change&& change) {
     CacheSnapshot now;
     {
         std::lock_guard guard(lock());
-        state_.value = value;
-        state_.quality = quality;
+        if (!change(state_))
+            return;
         state_.timestamp = std::chrono::system_clock::now();
         ++state_.changeCount;
         if (!theListener.load(std::memory_order_relaxed))
@@ -47,20 +47,21 @@ void SODaSCache::setValueAndQuality(const Variant& value, uint16_t quality) {
     tellListener(now);
 }
 
+void SODaSCache::setValueAndQuality(const Variant& value, uint16_t quality) {
+    update([&](CacheSnapshot& state) {
+        state.value = value;
+        state.quality = quality;
+        return true;
+    });
+}
+
 void SODaSCache::setQuality(uint16_t quality) {
-    CacheSnapshot now;
-    {
-        std::lock_guard guard(lock());
-        if (state_.quality == quality)
-            return;
-        state_.quality = quality;
-        state_.timestamp = std::chrono::system_clock::now();
-        ++state_.changeCount;
-        if (!theListener.load(std::memory_order_relaxed))
-            return;
-        now = state_;
-    }
-    tellListener(now);
+    update([&](CacheSnapshot& state) {
+        if (state.quality == quality)
+            return false;
+        state.quality = quality;
+        return true;
+    });
 }
 
 Variant SODaSCache::getValue() const {

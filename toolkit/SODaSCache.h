@@ -46,6 +46,9 @@ public:
 private:
     // Striped (toolkit/StripedLock.h): one cache per tag, held only for a copy.
     std::mutex& lock() const;
+    // Applies `change` (false: nothing changed) under the lock; a change is stamped, counted
+    // and told to the listener.
+    template <class Change> void update(Change&& change);
     // Tells the listener, if there is one, what the cache now holds.
     void tellListener(const CacheSnapshot& state) const;
 

@@ -35,11 +35,12 @@ void SpoolFile::fail(const char* what) {
 }
 
 // The ring wraps at capacity_: a record may lie in two pieces.
-bool SpoolFile::writeAt(size_t offset, const char* data, size_t size) {
+template <class Io, class Bytes>
+bool SpoolFile::transfer(Io io, size_t offset, Bytes data, size_t size) {
     while (size > 0) {
         offset %= capacity_;
         const size_t piece = std::min(size, capacity_ - offset);
-        const ssize_t n = ::pwrite(fd_, data, piece, static_cast<off_t>(offset));
+        const ssize_t n = io(fd_, data, piece, static_cast<off_t>(offset));
         if (n <= 0)
             return false;
         offset += static_cast<size_t>(n);
@@ -49,18 +50,12 @@ bool SpoolFile::writeAt(size_t offset, const char* data, size_t size) {
     return true;
 }
 
+bool SpoolFile::writeAt(size_t offset, const char* data, size_t size) {
+    return transfer(::pwrite, offset, data, size);
+}
+
 bool SpoolFile::readAt(size_t offset, char* data, size_t size) {
-    while (size > 0) {
-        offset %= capacity_;
-        const size_t piece = std::min(size, capacity_ - offset);
-        const ssize_t n = ::pread(fd_, data, piece, static_cast<off_t>(offset));
-        if (n <= 0)
-            return false;
-        offset += static_cast<size_t>(n);
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return transfer(::pread, offset, data, size);
 }
 
 bool SpoolFile::push(std::string_view record) {

@@ -38,6 +38,7 @@ public:
 
 private:
     static constexpr size_t kLengthBytes = 4;
+    template <class Io, class Bytes> bool transfer(Io io, size_t offset, Bytes data, size_t size);
     bool writeAt(size_t offset, const char* data, size_t size);
     bool readAt(size_t offset, char* data, size_t size);
     void fail(const char* what);

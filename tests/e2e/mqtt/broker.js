@@ -164,9 +164,29 @@ function notCarried(mqttSeries, uaSeries) {
     return missing;
 }
 
+// Ends a script: the server stopped (SIGTERM, as a service manager would), the subscriber and
+// the broker closed, the tally printed.
+async function finish({ server, sub, broker }) {
+    if (server && server.child.exitCode === null && server.child.signalCode === null) {
+        server.child.kill("SIGTERM");
+        await h.waitForExit(server.child, 15000);
+    }
+    if (sub) sub.client.end(true);
+    if (broker) await broker.stop();
+    h.finish();
+}
+
+// Runs a script's main(); an exception counts as a failure.
+function run(main) {
+    main().catch((e) => {
+        console.log("FAIL " + (e.stack || e));
+        h.finish();
+    });
+}
+
 // Metrics of a Sparkplug payload by name (births) or alias (data).
 const byName = (payload) => Object.fromEntries(payload.metrics.map((m) => [m.name, m]));
 const num = (v) => (v && typeof v === "object" && "low" in v ? Number(v.toString()) : v);
 
-module.exports = { startBroker, makeCertificates, subscribe, startTarnvale, byName, num, notCarried, mqtt,
+module.exports = { startBroker, makeCertificates, subscribe, startTarnvale, byName, num, notCarried, finish, run, mqtt,
     sparkplug, h };

@@ -56,14 +56,7 @@ async function main() {
     const written = writes();
     check("the device saw exactly the one allowed write", written.length === 1 &&
         written[0].start === 10 && /002b$/.test(written[0].data), written);
-    server.child.kill("SIGTERM");
-    await h.waitForExit(server.child, 15000);
-    sub.client.end(true);
-    await broker.stop();
-    h.finish();
+    await b.finish({ server, sub, broker });
 }
 
-main().catch((e) => {
-    console.log("FAIL " + (e.stack || e));
-    h.finish();
-});
+b.run(main);

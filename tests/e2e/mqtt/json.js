@@ -65,12 +65,7 @@ async function main() {
     server.child.kill("SIGKILL");
     check("the will marks the node offline", await h.eventually(() =>
         on("site/line3").some((m) => m.payload.online === false), 10000));
-    sub.client.end(true);
-    await broker.stop();
-    h.finish();
+    await b.finish({ sub, broker });
 }
 
-main().catch((e) => {
-    console.log("FAIL " + (e.stack || e));
-    h.finish();
-});
+b.run(main);

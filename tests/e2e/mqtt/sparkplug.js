@@ -153,12 +153,7 @@ async function main() {
     check("NDEATH carries the birth's bdSeq",
         death && b.num(b.byName(death.payload).bdSeq.value) === b.num(node.bdSeq.value),
         death && [b.byName(death.payload).bdSeq.value, node.bdSeq.value]);
-    sub.client.end(true);
-    await broker.stop();
-    h.finish();
+    await b.finish({ sub, broker });
 }
 
-main().catch((e) => {
-    console.log("FAIL " + (e.stack || e));
-    h.finish();
-});
+b.run(main);

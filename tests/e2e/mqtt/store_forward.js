@@ -177,7 +177,4 @@ async function main() {
     h.finish();
 }
 
-main().catch((e) => {
-    console.log("FAIL " + (e.stack || e));
-    h.finish();
-});
+b.run(main);

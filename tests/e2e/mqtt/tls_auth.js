@@ -87,14 +87,7 @@ async function main() {
     check("no busy loop: the server used under 1 s of CPU in 16 s", ticks < 100, ticks);
     check("the server is still running", server.child.exitCode === null && server.child.signalCode === null);
     check("nothing was published with the wrong password", sub.of("NBIRTH").length === 1);
-    server.child.kill("SIGTERM");
-    await h.waitForExit(server.child, 15000);
-    sub.client.end(true);
-    await broker.stop();
-    h.finish();
+    await b.finish({ server, sub, broker });
 }
 
-main().catch((e) => {
-    console.log("FAIL " + (e.stack || e));
-    h.finish();
-});
+b.run(main);

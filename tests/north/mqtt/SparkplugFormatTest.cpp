@@ -33,7 +33,8 @@ struct Sparkplug : ::testing::Test {
         root->addBranch(p1.get());
         auto pumps = makeObject<SODaSNode>("Pumps");
         p1->addBranch(pumps.get());
-        pumps->addLeaf(tagOf("Level", VT_I2, AccessRights::kReadable | AccessRights::kWritable).get());
+        pumps->addLeaf(
+            tagOf("Level", VT_I2, AccessRights::kReadable | AccessRights::kWritable).get());
         p1->addLeaf(tagOf("Run", VT_BOOL, AccessRights::kReadable).get());
         p1->addLeaf(tagOf("Total", VT_UI4, AccessRights::kReadable).get());
         std::vector<std::string> skipped;
@@ -109,14 +110,16 @@ TEST_F(Sparkplug, CommandsNameTagsByNameOrAliasAndUnknownOnesAreKept) {
     unknown->set_name("Nothing");
     unknown->set_int_value(1);
     std::string error;
-    auto command = format->parseCommand("spBv1.0/Plant/DCMD/gw1/P1", payload.SerializeAsString(), error);
+    auto command =
+        format->parseCommand("spBv1.0/Plant/DCMD/gw1/P1", payload.SerializeAsString(), error);
     ASSERT_TRUE(command) << error;
     ASSERT_EQ(command->writes.size(), 2u);
     EXPECT_EQ(command->writes[0].value.asInt64(), -3);
     EXPECT_TRUE(command->writes[1].value.asBool());
     EXPECT_EQ(command->unknown, std::vector<std::string>{"Nothing"});
 
-    EXPECT_FALSE(format->parseCommand("spBv1.0/Plant/DCMD/gw1/P9", payload.SerializeAsString(), error));
+    EXPECT_FALSE(
+        format->parseCommand("spBv1.0/Plant/DCMD/gw1/P9", payload.SerializeAsString(), error));
     EXPECT_EQ(error, "no device P9");
     EXPECT_FALSE(format->parseCommand("spBv1.0/Plant/DCMD/gw1/P1", "\xff\xff garbage", error));
     Payload rebirth;
