@@ -23,18 +23,8 @@ std::string megabytes(uint64_t bytes) {
 } // namespace
 
 MqttPublisher::MqttPublisher(SODaSEntry& entry, MqttSettings settings, PublisherInfo info)
-    : entry_(entry), settings_(std::move(settings)), info_(std::move(info)) {}
-
-MqttPublisher::~MqttPublisher() {
-    stop();
-}
-
-void MqttPublisher::say(const std::string& line) {
-    if (info_.statusLine)
-        info_.statusLine(line);
-}
-
-void MqttPublisher::start() {
+    : entry_(entry), settings_(std::move(settings)), info_(std::move(info)) {
+    // Ready for device events before the engine starts: a device failing at once is heard.
     std::vector<std::string> skipped;
     tags_ =
         std::make_shared<const TagSet>(TagSet::fromNameSpace(*entry_.getNameSpaceRoot(), skipped));
@@ -55,7 +45,18 @@ void MqttPublisher::start() {
     status_.bufferCapacity = buffer_->capacity();
     deviceUp_.assign(tags_->devices().size(), true);
     hostKnowsUp_.assign(tags_->devices().size(), false);
+}
 
+MqttPublisher::~MqttPublisher() {
+    stop();
+}
+
+void MqttPublisher::say(const std::string& line) {
+    if (info_.statusLine)
+        info_.statusLine(line);
+}
+
+void MqttPublisher::start() {
     // Every change from here on reaches the inbox; then the tags are asked for.
     if (settings_.mode == PublishMode::onChange)
         SODaSCache::setListener(inbox_.get());
@@ -87,8 +88,7 @@ void MqttPublisher::stop() {
 }
 
 void MqttPublisher::deviceState(const std::string& deviceName, bool up) {
-    if (inbox_)
-        inbox_->deviceState(deviceName, up);
+    inbox_->deviceState(deviceName, up);
 }
 
 NodeState MqttPublisher::nodeState() const {

@@ -47,12 +47,14 @@ public:
     // The longest the publisher's thread sleeps between looks at the inbox.
     static constexpr uint32_t kCycleMs = 20;
 
+    // Takes the name space's tags (loaded by now) and makes the buffer; device events are
+    // heard from here on.
     MqttPublisher(SODaSEntry& entry, MqttSettings settings, PublisherInfo info);
     ~MqttPublisher();
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
-    // Takes the name space's tags, asks for them to be polled and starts publishing.
+    // Asks for the tags to be polled, hears their changes and starts publishing.
     void start();
     // Says goodbye to the broker (the node's death), stops the threads and lets the tags go.
     void stop();

@@ -48,8 +48,10 @@ async function main() {
     const p2Port = await h.freePort();
     const p2Args = ["--set", "ir:5=-12", "--set", "di:2=1"];
     let sim2 = await h.startSimulator(h.simPath, "P2", p2Args.concat(["--tcp", `127.0.0.1:${p2Port}`]));
+    // P3 never answers: nothing listens on its port.
     const config = h.writeConfig(h.device("P1", sim1.port, p1Content(), 500) +
-        h.device("P2", p2Port, tags(P2_TAGS), 500));
+        h.device("P2", p2Port, tags(P2_TAGS), 500) +
+        h.device("P3", await h.freePort(), h.tag("Dead", "HREGISTER VT_I2", "0"), 500));
     const server = await b.startTarnvale(config, `MqttBroker=mqtt://127.0.0.1:${broker.port}\n` +
         "MqttGroupId=Plant\nMqttEdgeNodeId=gw1\nMqttUpdateRate=100\n");
 
@@ -67,6 +69,9 @@ async function main() {
         Object.values(node).map((m) => [m.name, m.type, m.value]));
     check("NBIRTH has seq 0", b.num(nbirth.payload.seq) === 0, nbirth.payload.seq);
 
+    check("a device that never answers is born and then declared dead",
+        await h.eventually(() => sub.of("DBIRTH", "P3").length === 1 && sub.of("DDEATH", "P3").length === 1, 10000),
+        sub.messages.map((m) => m.topic));
     const births = { P1: b.byName(sub.of("DBIRTH", "P1")[0].payload), P2: b.byName(sub.of("DBIRTH", "P2")[0].payload) };
     const metricNames = [...Object.keys(births.P1), ...Object.keys(births.P2)].sort();
     check("the DBIRTHs name every tag by its branch path",
@@ -91,6 +96,7 @@ async function main() {
             if (msg.type !== "DBIRTH" && msg.type !== "DDATA") continue;
             for (const m of msg.payload.metrics) {
                 const id = nameOfAlias[b.num(m.alias)];
+                if (!id) continue; // P3's
                 const s = state[id] || (state[id] = {});
                 s.value = m.value;
                 s.time = b.num(m.timestamp);
