@@ -123,8 +123,10 @@ function startTarnvale(config, registryLines, env = {}) {
     const registry = path.join(h.scratch, `registry-${Date.now()}-${Math.random()}.ini`);
     fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\n` +
         `OpcUaPort=0\n${registryLines}`);
+    // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
+    const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
     const child = spawn(h.hostPath, [], { stdio: ["ignore", "pipe", "pipe"],
-        env: { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ...env } });
+        env: { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan, ...env } });
     h.children.push(child);
     const server = { child, stderr: "", registry };
     child.stderr.on("data", (d) => {
