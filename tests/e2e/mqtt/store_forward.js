@@ -131,8 +131,10 @@ async function fullBuffer() {
     }
     check("the server says the buffer is full and how many it dropped",
         /MQTT: store-and-forward buffer full \(1\.0 MB\): \d+ oldest changes dropped/.test(server.stderr), server.stderr);
-    check("memory stays bounded while the buffer is full", peak - before < 16 * 1024,
-        { beforeKb: before, peakKb: peak });
+    // The sanitizer build keeps up to 16 MB of freed memory in its quarantine.
+    const allowedKb = (/asan/.test(h.hostPath) ? 8 + 16 : 8) * 1024;
+    check("memory stays bounded while the buffer is full", peak - before < allowedKb,
+        { beforeKb: before, peakKb: peak, allowedKb });
     console.log(`     resident ${before} kB before, at most ${peak} kB while the broker was away`);
     await broker.start();
     check("the publisher births again", await h.eventually(() => sub.of("NBIRTH").length === 2, 70000));
