@@ -8,6 +8,7 @@
 #include "engine/CommThread.h"
 #include "engine/ConnectionWorkers.h"
 #include "modbus/ModbusTransport.h"
+#include "north/mqtt/MqttPublisher.h"
 #include "platform/Registry.h"
 #include "server/ServerEventHandler.h"
 #include "server/ServerIdentity.h"
@@ -101,8 +102,14 @@ public:
     // The OPC UA endpoints' security (policy and mode pairs) and what they serve now.
     const std::vector<ua::security::EndpointSecurity>& uaEndpoints() const { return uaEndpoints_; }
     ua::UaStatistics uaStatistics() const;
+    // The MQTT publisher, when the registry names a broker ("MqttBroker"); null otherwise.
+    const north::mqtt::MqttPublisher* mqttPublisher() const { return mqtt_.get(); }
 
 private:
+    // The publisher of the registry's MQTT settings, or none (no broker, or settings that
+    // cannot be read: each named in the trace).
+    void makeMqttPublisher(const std::string& hostName);
+
     const ServerIdentity& identity_;
     TransportFactory makeTransport_;
     Registry registry_;
@@ -114,6 +121,7 @@ private:
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<modbus::ConnectionWorkers> workers_; // polling per connection
     std::unique_ptr<ua::UaServer> uaServer_;
+    std::unique_ptr<north::mqtt::MqttPublisher> mqtt_;
     std::string configPath_;
     std::string summaryLine_; // devices, tags, skipped elements, file
     ConfigSummary configLoad_;

@@ -208,6 +208,7 @@ function waitForExit(child, ms) {
 
 module.exports = {
     opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, freePort, tag, device,
+    children,
     writeConfig, DATATYPES,
     startServer, makeClient, connect, sleep, eventually, waitForExit, scratch,
     hostPath: process.argv[2], simPath: process.argv[3],
