@@ -8,7 +8,7 @@ set(rules
     "fileformat|"
     "toolkit|platform"
     "toolkit/ua|toolkit/ua/security toolkit platform"
-    "toolkit/ua/security|toolkit/ua"
+    "toolkit/ua/security|toolkit/ua toolkit"
     "modbus|toolkit platform"
     "modbus/tcp|modbus toolkit platform"
     "modbus/rtu|modbus toolkit platform"
@@ -20,9 +20,10 @@ set(rules
     "editor/window|editor fileformat platform platform/qt"
     "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
     "tools|"
-    "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform")
+    "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform"
+    "tools/vorn-pki|server toolkit/ua/security toolkit/ua toolkit fileformat platform")
 # Folders that must stay free of Qt whatever they include.
-set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
+set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users tools/vorn-pki modbus modbus/tcp modbus/rtu config engine server editor
     fileformat)
 
 set(folders "")

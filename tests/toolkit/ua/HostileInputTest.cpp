@@ -401,7 +401,8 @@ TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
         bool open = channel.receive(helloMessage(), requests);
         channel.takeOutput(); // the Acknowledge
         std::string opening = client.open(0);
-        open = open && channel.receive(fuzz.pick(8) ? opening : fuzz.mutate(opening), requests);
+        open = open && test::receiveChecked(channel, fuzz.pick(8) ? opening : fuzz.mutate(opening),
+                                            requests);
         open = open && client.takeOpenResponse(channel.takeOutput());
         NodeId token;
         std::string clientNonce = security::randomBytes(32);

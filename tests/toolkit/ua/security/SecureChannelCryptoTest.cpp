@@ -42,7 +42,7 @@ uint32_t openChannel(SecureChannel& channel, SecureTestClient& client) {
     std::vector<ServiceRequest> requests;
     EXPECT_TRUE(channel.receive(helloMessage(), requests));
     channel.takeOutput();
-    bool open = channel.receive(client.open(0), requests);
+    bool open = receiveChecked(channel, client.open(0), requests);
     std::string out = channel.takeOutput();
     if (!open)
         return errorStatus(out);
@@ -210,4 +210,38 @@ TEST(SecureChannelSecurity, RenewalBringsNewKeysAndTheOldTokenEndsOnceTheNewIsUs
     EXPECT_FALSE(channel.receive(stale.message(TypeId::kReadRequest, "late", client.sequence() + 3),
                                  requests));
     EXPECT_EQ(errorStatus(channel.takeOutput()), Status::kBadSecureChannelTokenUnknown);
+}
+
+TEST(SecureChannelSecurity, AfterARenewalAnswersUseTheOldTokenUntilTheClientUsesTheNewOne) {
+    Server server;
+    auto identity = ClientIdentity::make("urn:client");
+    server.trust(identity.certificate, "client.der");
+    SecureChannel channel(9, server.security.get());
+    SecureTestClient client(security::basic256Sha256(), SecurityMode::signAndEncrypt, identity,
+                            server.pki().certificate());
+    ASSERT_EQ(openChannel(channel, client), 0u);
+    SecureTestClient stale = client; // keeps the first token's keys
+    std::vector<ServiceRequest> requests;
+    ASSERT_TRUE(channel.receive(client.open(1), requests));
+    ASSERT_TRUE(client.takeOpenResponse(channel.takeOutput()));
+    auto tokenOf = [](const std::string& chunk) {
+        Decoder d(std::string_view(chunk).substr(12));
+        return d.u32();
+    };
+
+    // A request under the old token, answered: under the old token, readable with its keys.
+    ASSERT_TRUE(channel.receive(stale.message(TypeId::kReadRequest, "old", client.sequence() + 1),
+                                requests));
+    ASSERT_TRUE(channel.sendMessage(requests.back().requestId, TypeId::kReadResponse, "answer"));
+    std::string answer = channel.takeOutput();
+    EXPECT_EQ(tokenOf(answer), stale.tokenId());
+    EXPECT_FALSE(stale.readMessage(answer).empty());
+
+    // Once the client has used the new token, answers go under it.
+    ASSERT_TRUE(channel.receive(client.message(TypeId::kReadRequest, "new", client.sequence() + 2),
+                                requests));
+    ASSERT_TRUE(channel.sendMessage(requests.back().requestId, TypeId::kReadResponse, "answer"));
+    answer = channel.takeOutput();
+    EXPECT_EQ(tokenOf(answer), client.tokenId());
+    EXPECT_FALSE(client.readMessage(answer).empty());
 }
