@@ -92,6 +92,9 @@ public:
     std::string endpointUrl() const;
     // What the configuration load gave: devices, tags, skipped elements and the file.
     const std::string& configSummary() const { return summaryLine_; }
+    // Once started with secure endpoints, where the trust lists are and which certificate
+    // clients are to trust: "PKI folder <path>, certificate thumbprint <hex>"; else empty.
+    std::string pkiSummary() const;
 
 private:
     const ServerIdentity& identity_;
