@@ -11,6 +11,9 @@ namespace {
 
 // Below the service threads: a CPU shared with requests of admitted clients goes to them first.
 constexpr int kNiceness = 10;
+constexpr auto kRefusalWindow = std::chrono::minutes(1);
+// Addresses whose refusals are counted in one minute; a further one counts as none.
+constexpr size_t kMaxAddressesCounted = 1024;
 
 } // namespace
 
@@ -66,24 +69,47 @@ size_t AdmissionChecks::heldBy(const std::string& address) const {
     return it == addresses_.end() ? 0 : it->second.held;
 }
 
+size_t AdmissionChecks::refusalsOf(const std::string& address) {
+    if (Clock::now() - windowStart_ >= kRefusalWindow) {
+        windowStart_ = Clock::now();
+        refusals_.clear();
+    }
+    auto it = refusals_.find(address);
+    return it == refusals_.end() ? 0 : it->second;
+}
+
+void AdmissionChecks::countRefusal(const std::string& address) {
+    refusalsOf(address); // starts a new minute when the last one is over
+    if (refusals_.size() < kMaxAddressesCounted || refusals_.count(address))
+        ++refusals_[address];
+}
+
 bool AdmissionChecks::takeNext(Check& check) {
-    if (addresses_.empty())
-        return false;
-    // From the address after the last one served, round to it again.
-    auto start = addresses_.upper_bound(lastServed_);
-    for (size_t n = 0; n < addresses_.size(); ++n, ++start) {
-        if (start == addresses_.end())
-            start = addresses_.begin();
-        PerAddress& per = start->second;
+    // From the address after the last one served, round to it again; the first of those with
+    // the fewest refusals.
+    auto at = addresses_.upper_bound(lastServed_);
+    auto chosen = addresses_.end();
+    size_t fewest = 0;
+    for (size_t n = 0; n < addresses_.size(); ++n, ++at) {
+        if (at == addresses_.end())
+            at = addresses_.begin();
+        const PerAddress& per = at->second;
         if (per.running || per.waiting.empty())
             continue;
-        check = std::move(per.waiting.front());
-        per.waiting.pop_front();
-        per.running = true;
-        lastServed_ = start->first;
-        return true;
+        const size_t refusals = refusalsOf(at->first);
+        if (chosen == addresses_.end() || refusals < fewest) {
+            chosen = at;
+            fewest = refusals;
+        }
     }
-    return false;
+    if (chosen == addresses_.end())
+        return false;
+    PerAddress& per = chosen->second;
+    check = std::move(per.waiting.front());
+    per.waiting.pop_front();
+    per.running = true;
+    lastServed_ = chosen->first;
+    return true;
 }
 
 void AdmissionChecks::release(const std::string& address) {
@@ -115,12 +141,15 @@ void AdmissionChecks::run() {
         Check check;
         if (takeNext(check)) {
             lock.unlock();
-            const Clock::time_point answerAt = check.work();
+            const Outcome outcome = check.work();
+            const Clock::time_point answerAt = outcome.answerAt;
             const bool now = answerAt <= Clock::now();
             if (now)
                 check.answer();
             lock.lock();
             addresses_[check.address].running = false;
+            if (outcome.refused)
+                countRefusal(check.address);
             if (now)
                 release(check.address);
             else

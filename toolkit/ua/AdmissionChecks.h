@@ -6,6 +6,8 @@
 // server, checks queued per client address and taken address by address in turn, one at a time
 // per address, and at most Limits::kMaxAdmissionChecksPerAddress per address waiting, running or
 // waiting to be answered (a refused login is answered late, from a timer, holding no thread).
+// Addresses whose checks were refused in the last minute wait behind the others: a client that
+// keeps guessing does not delay one that logs in right.
 #pragma once
 
 #include <chrono>
@@ -23,8 +25,12 @@ namespace vorn::ua {
 class AdmissionChecks {
 public:
     using Clock = std::chrono::steady_clock;
-    // Runs on a check thread and says when its answer is due: now, or later (a refused login).
-    using Work = std::function<Clock::time_point()>;
+    struct Outcome {
+        Clock::time_point answerAt; // now, or later (a refused login)
+        bool refused = false;       // counts against the client's address for a minute
+    };
+    // Runs on a check thread: the check itself.
+    using Work = std::function<Outcome()>;
     // Sends the check's answer; runs on a check thread once it is due, and must not block.
     using Answer = std::function<void()>;
 
@@ -61,8 +67,12 @@ private:
     };
 
     void run();
-    // Under the lock: the next address in turn with a check to start, or none.
+    // Under the lock: the next check to start, or none: of the addresses with the fewest
+    // refusals this minute, the next in turn.
     bool takeNext(Check& check);
+    // Under the lock: the address's refusals this minute.
+    size_t refusalsOf(const std::string& address);
+    void countRefusal(const std::string& address);
     // Under the lock: the address's check is over.
     void release(const std::string& address);
 
@@ -71,6 +81,8 @@ private:
     std::map<std::string, PerAddress> addresses_;
     std::string lastServed_; // the turn goes on from the address after it
     std::vector<Due> due_;   // answers waiting for their time
+    Clock::time_point windowStart_;
+    std::map<std::string, size_t> refusals_; // this minute, per address
     size_t held_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> threads_;

@@ -266,9 +266,10 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
         call.client ? call.client->host : "",
         [&core, token, user, lastNonce = a.lastNonce, arrival] {
             *user = checkPassword(core, *token, lastNonce);
-            return Status::isBad(user->status)
-                       ? arrival + std::chrono::milliseconds(kRefusedLoginDelayMs)
-                       : Clock::now();
+            if (Status::isBad(user->status))
+                return AdmissionChecks::Outcome{
+                    arrival + std::chrono::milliseconds(kRefusedLoginDelayMs), true};
+            return AdmissionChecks::Outcome{Clock::now(), false};
         },
         [&core, a, token, user, applicationUri, thumbprint] {
             ServiceResponse response;

@@ -233,7 +233,8 @@ void UaNetwork::startOpenCheck(Connection& c, std::vector<ServiceRequest>& reque
         c.client->host,
         [check] {
             check->run();
-            return AdmissionChecks::Clock::now();
+            return AdmissionChecks::Outcome{AdmissionChecks::Clock::now(),
+                                            Status::isBad(check->status)};
         },
         [this, id, check] { openChecked(id, check); });
     if (!queued) {
