@@ -6,12 +6,13 @@
 //   - 50 connections from 50 addresses each sending one wrong login after another;
 //   - 6 connections sending 64 KiB OpenSecureChannel chunks of RSA blocks.
 //   node bench/ua/admission_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim
+// The attackers run in a process of their own (attacker.js).
 // Targets: median under 50 ms, slowest under 200 ms, a session within 1 s.
 "use strict";
 
 const fs = require("fs");
 const path = require("path");
-const { spawnSync } = require("child_process");
+const { spawn, spawnSync } = require("child_process");
 const e2e = path.join(__dirname, "..", "..", "tests", "e2e", "ua");
 const h = require(path.join(e2e, "harness.js"));
 const a = require(path.join(e2e, "attackers.js"));
@@ -36,16 +37,31 @@ async function newSessionMs(url) {
     }
 }
 
-async function measure(name, reader, url, start) {
-    const attackers = start();
-    await a.sleep(1500);
+// Starts the attackers of `spec` in their own process; stop() ends it and gives their figures.
+function attack(spec) {
+    if (!spec) return { stop: async () => ({}) };
+    const child = spawn(process.execPath, [path.join(__dirname, "attacker.js"), JSON.stringify(spec)],
+        { stdio: ["ignore", "pipe", "inherit"] });
+    let out = "";
+    child.stdout.on("data", (d) => (out += d));
+    return {
+        stop: () => new Promise((resolve) => {
+            child.on("exit", () => resolve(out ? JSON.parse(out) : {}));
+            child.kill("SIGTERM");
+        }),
+    };
+}
+
+async function measure(name, reader, url, spec) {
+    const attacker = attack(spec);
+    await a.sleep(2000);
     const reads = await a.readLatencies(reader, "ns=1;s=P1.T", kMeasureMs);
     const session = await newSessionMs(url);
-    for (const attacker of attackers) await attacker.stop();
+    const stats = await attacker.stop();
     const f = a.summary(reads.latencies);
     console.log(`${name.padEnd(58)} read median ${String(f.median).padStart(6)} ms, slowest ` +
         `${String(f.slowest).padStart(7)} ms (${f.count} reads${reads.failures.length ? `, ${reads.failures.length} failed` : ""}), ` +
-        `new session ${session} ms`);
+        `new session ${session} ms; attackers ${JSON.stringify(stats)}`);
 }
 
 async function main() {
@@ -60,19 +76,23 @@ async function main() {
     await client.connect(server.url);
     const reader = await client.createSession(user);
     await reader.read({ nodeId: "ns=1;s=P1.T", attributeId: 13 }, 0);
-    const serverCertificate = fs.readFileSync(path.join(pki, "own/certs/Tarnvale.der"));
+    const serverCertificate = path.join(pki, "own/certs/Tarnvale.der");
     const noise = await certs.create(h.scratch, "noise", "urn:noise");
+    const noiseDer = path.join(h.scratch, "noise.der");
+    fs.writeFileSync(noiseDer, noise.der);
     const blocks = Math.floor((65536 - 4096) / 256);
+    const addresses = (prefix, count) => Array.from({ length: count }, (_, i) => `${prefix}${i + 2}`);
+    const port = server.port;
 
-    await measure("quiet", reader, server.url, () => []);
+    await measure("quiet", reader, server.url, null);
     await measure("4 connections x 16 wrong logins (password decrypts to nothing)", reader, server.url,
-        () => [2, 3, 4, 5].map((n) => a.loginFlood(server.port, `127.0.0.${n}`, 16)));
+        { kind: "login", port, addresses: addresses("127.0.0.", 4), outstanding: 16, serverCertificate: null });
     await measure("4 connections x 16 wrong logins (wrong password, real account)", reader, server.url,
-        () => [2, 3, 4, 5].map((n) => a.loginFlood(server.port, `127.0.0.${n}`, 16, serverCertificate)));
+        { kind: "login", port, addresses: addresses("127.0.0.", 4), outstanding: 16, serverCertificate });
     await measure("50 concurrent wrong logins (50 addresses, real account)", reader, server.url,
-        () => Array.from({ length: 50 }, (_, i) => a.loginFlood(server.port, `127.0.3.${i + 1}`, 1, serverCertificate)));
+        { kind: "login", port, addresses: addresses("127.0.3.", 50), outstanding: 1, serverCertificate });
     await measure("6 connections of 64 KiB OpenSecureChannel chunks", reader, server.url,
-        () => [2, 3, 4, 5, 6, 7].map((n) => a.openFlood(server.port, `127.0.0.${n}`, noise.der, serverCertificate, blocks)));
+        { kind: "open", port, addresses: addresses("127.0.0.", 6), certificate: noiseDer, serverCertificate, blocks });
     await reader.close();
     await client.disconnect();
     h.finishQuietly();

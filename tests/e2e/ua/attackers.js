@@ -53,7 +53,8 @@ const responseType = (chunk) => chunk.readUInt16LE(8 + 8 + 8 + 2);
 // `serverCertificate` it is a wrong password of a real account, properly encrypted, so that
 // the server spends its slow hash on it. Counts what came back.
 function loginFlood(port, localAddress, outstanding = 16, serverCertificate = null) {
-    const stats = { sent: 0, answered: 0, refusedLate: 0, refusedAtOnce: 0, sessions: 0 };
+    // Refused late: BadUserAccessDenied; at once: BadTooManyOperations; other: a session gone.
+    const stats = { sent: 0, answered: 0, accepted: 0, refusedLate: 0, refusedAtOnce: 0, other: 0, sessions: 0 };
     let running = true;
     const run = (async () => {
         while (running) {
@@ -84,7 +85,9 @@ function loginFlood(port, localAddress, outstanding = 16, serverCertificate = nu
                         stats.answered++;
                         const status = chunk.readUInt32LE(8 + 8 + 8 + 4 + 8 + 4);
                         if (status === 0x80100000) stats.refusedAtOnce++;
-                        else stats.refusedLate++;
+                        else if (status === 0x801f0000) stats.refusedLate++;
+                        else if (status === 0) stats.accepted++;
+                        else stats.other++;
                     }
                 }
             };
