@@ -22,21 +22,6 @@ const { opcua } = h;
 const kMeasureMs = 10000;
 const user = { type: opcua.UserTokenType.UserName, userName: "reader", password: "reader-Secret-1" };
 
-async function newSessionMs(url) {
-    const started = Date.now();
-    try {
-        const client = h.makeClient();
-        await client.connect(url);
-        const session = await client.createSession(user);
-        const ms = Date.now() - started;
-        await session.close();
-        await client.disconnect();
-        return ms;
-    } catch (e) {
-        return `failed (${e.message.split("\n")[0]})`;
-    }
-}
-
 // Starts the attackers of `spec` in their own process; stop() ends it and gives their figures.
 function attack(spec) {
     if (!spec) return { stop: async () => ({}) };
@@ -56,12 +41,12 @@ async function measure(name, reader, url, spec) {
     const attacker = attack(spec);
     await a.sleep(2000);
     const reads = await a.readLatencies(reader, "ns=1;s=P1.T", kMeasureMs);
-    const session = await newSessionMs(url);
+    const { ms: session, error } = await a.timeToSession(url, user);
     const stats = await attacker.stop();
     const f = a.summary(reads.latencies);
     console.log(`${name.padEnd(58)} read median ${String(f.median).padStart(6)} ms, slowest ` +
         `${String(f.slowest).padStart(7)} ms (${f.count} reads${reads.failures.length ? `, ${reads.failures.length} failed` : ""}), ` +
-        `new session ${session} ms; attackers ${JSON.stringify(stats)}`);
+        `new session ${error ? `failed (${error})` : `${session} ms`}; attackers ${JSON.stringify(stats)}`);
 }
 
 async function main() {

@@ -25,7 +25,7 @@ const user = { type: opcua.UserTokenType.UserName, userName: "reader", password:
 async function withAttack(name, reader, url, attackers) {
     await a.sleep(1000); // the attack under way
     const reads = await a.readLatencies(reader.session, "ns=1;s=P1.T", kMeasureMs);
-    const session = await timeToNewSession(url);
+    const session = await a.timeToSession(url, user);
     const stats = [];
     for (const attacker of attackers) {
         await attacker.stop();
@@ -40,8 +40,6 @@ async function withAttack(name, reader, url, attackers) {
     check(`${name}: a new client gets a session within ${kSessionMs} ms`, session.ms < kSessionMs, session);
     return stats;
 }
-
-let timeToNewSession;
 
 async function main() {
     h.limitRuntime(170000);
@@ -58,20 +56,6 @@ async function main() {
     await reader.client.connect(server.url);
     reader.session = await reader.client.createSession(user);
     await reader.session.read({ nodeId: "ns=1;s=P1.T", attributeId: 13 }, 0); // fills the cache
-    timeToNewSession = async (url) => {
-        const started = Date.now();
-        try {
-            const client = h.makeClient();
-            await client.connect(url);
-            const session = await client.createSession(user);
-            const ms = Date.now() - started;
-            await session.close();
-            await client.disconnect();
-            return { ms };
-        } catch (e) {
-            return { ms: Infinity, error: String(e.message) };
-        }
-    };
 
     // Wrong logins: 4 connections from other hosts, 16 ActivateSessions queued each.
     const logins = [2, 3, 4, 5].map((n) => a.loginFlood(server.port, `127.0.0.${n}`, 16));

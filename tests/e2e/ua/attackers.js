@@ -5,6 +5,7 @@
 "use strict";
 
 const crypto = require("crypto");
+const opcua = require("node-opcua-client");
 const raw = require("./rawua");
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
@@ -192,6 +193,23 @@ async function readLatencies(session, nodeId, ms) {
     return { latencies, failures };
 }
 
+// How long a new client takes from connecting to an activated session as `identity`.
+async function timeToSession(url, identity) {
+    const started = Date.now();
+    try {
+        const client = opcua.OPCUAClient.create({ endpointMustExist: false, connectionStrategy: { maxRetry: 0 },
+            securityMode: opcua.MessageSecurityMode.None, securityPolicy: opcua.SecurityPolicy.None });
+        await client.connect(url);
+        const session = await client.createSession(identity);
+        const ms = Date.now() - started;
+        await session.close();
+        await client.disconnect();
+        return { ms };
+    } catch (e) {
+        return { ms: Infinity, error: String(e.message).split("\n")[0] };
+    }
+}
+
 function summary(latencies) {
     const sorted = [...latencies].sort((a, b) => a - b);
     const median = sorted.length ? sorted[Math.floor(sorted.length / 2)] : Infinity;
@@ -199,4 +217,4 @@ function summary(latencies) {
     return { count: sorted.length, median: Math.round(median * 10) / 10, slowest: Math.round(slowest * 10) / 10 };
 }
 
-module.exports = { loginFlood, openFlood, freshCertificates, readLatencies, summary, sleep };
+module.exports = { loginFlood, openFlood, freshCertificates, readLatencies, timeToSession, summary, sleep };

@@ -131,7 +131,8 @@ function connect(port, localAddress = "127.0.0.1") {
             while (state.buffer.length >= 8) {
                 const size = state.buffer.readUInt32LE(4);
                 if (state.buffer.length < size) break;
-                state.chunks.push({ type: state.buffer.toString("latin1", 0, 3), bytes: state.buffer.subarray(0, size) });
+                const bytes = state.buffer.subarray(0, size);
+                state.chunks.push({ type: state.buffer.toString("latin1", 0, 3), bytes, body: bytes.subarray(8) });
                 state.buffer = state.buffer.subarray(size);
             }
             notify();

@@ -3,6 +3,7 @@
 // client address keeps only a few logins and sessions waiting; the token must carry a policy
 // id the endpoint offered, and a password token larger than a few RSA blocks is refused before
 // anything is decrypted.
+#include "UaFrames.h"
 #include "WaitingSink.h"
 #include "security/SecureTestClient.h"
 #include "toolkit/ua/ServiceDispatcher.h"
@@ -62,16 +63,6 @@ struct Rig {
         core->sessions.stop();
     }
 
-    static void header(Encoder& e, const NodeId& token) {
-        e.nodeId(token);
-        e.dateTime(0);
-        e.u32(1);
-        e.u32(0);
-        e.nullString();
-        e.u32(0);
-        e.extensionObject({});
-    }
-
     uint32_t dispatch(const std::string& address, uint32_t typeId, std::string body) {
         uint32_t id = ++lastRequestId;
         auto client = std::make_shared<ClientAddress>(ClientAddress{address, 40000});
@@ -86,21 +77,8 @@ struct Rig {
     };
     Session createSession(const std::string& address) {
         Encoder e;
-        header(e, NodeId());
-        e.string("urn:client");
-        e.nullString();
-        e.localizedText({});
-        e.u32(1);
-        e.nullString();
-        e.nullString();
-        e.arrayLength(0);
-        e.nullString();
-        e.string("opc.tcp://x");
-        e.string("s");
-        e.nullString();
-        e.nullString();
-        e.f64(60000);
-        e.u32(0);
+        test::requestHeader(e, NodeId(), 1);
+        test::createSessionBody(e, "urn:client");
         uint32_t id = dispatch(address, TypeId::kCreateSessionRequest, e.bytes());
         test::Answer answer = sink.waitForAnswer(id, 5s);
         Session session{answer.serviceResult, {}, {}};
@@ -151,7 +129,7 @@ struct Rig {
     uint32_t activate(const std::string& address, const NodeId& session,
                       const ExtensionObject& identity) {
         Encoder e;
-        header(e, session);
+        test::requestHeader(e, session, 1);
         e.nullString();
         e.nullString();
         e.arrayLength(0);

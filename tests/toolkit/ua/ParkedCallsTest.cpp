@@ -2,6 +2,7 @@
 // dispatcher returns at once, the answer comes when the engine completes the requests, when
 // the call's deadline passes or when the server stops, and one session can keep only so many
 // waiting. Also the Write checks that need no device: ArrayDimensions against the array.
+#include "UaFrames.h"
 #include "WaitingSink.h"
 #include "toolkit/ua/AttributeReader.h"
 #include "toolkit/ua/ServiceDispatcher.h"
@@ -89,20 +90,10 @@ struct Rig {
         return s->authenticationToken;
     }
 
-    static void header(Encoder& e, const NodeId& token, uint32_t timeoutHint) {
-        e.nodeId(token);
-        e.dateTime(0);
-        e.u32(1);
-        e.u32(0);
-        e.nullString();
-        e.u32(timeoutHint);
-        e.extensionObject({});
-    }
-
     uint32_t read(uint64_t connectionId, const NodeId& token, const char* tag, double maxAge,
                   uint32_t timeoutHint = 0) {
         Encoder e;
-        header(e, token, timeoutHint);
+        test::requestHeader(e, token, 1, timeoutHint);
         e.f64(maxAge);
         e.u32(TimestampsToReturn::kNeither);
         e.arrayLength(1);
@@ -115,7 +106,7 @@ struct Rig {
 
     uint32_t writeI2(uint64_t connectionId, const NodeId& token, const char* tag, int16_t value) {
         Encoder e;
-        header(e, token, 0);
+        test::requestHeader(e, token, 1);
         e.arrayLength(1);
         e.nodeId(NodeId::ofString(1, tag));
         e.u32(AttributeId::kValue);
@@ -130,7 +121,7 @@ struct Rig {
     uint32_t writeArray(uint64_t connectionId, const NodeId& token,
                         std::vector<int32_t> dimensions) {
         Encoder e;
-        header(e, token, 0);
+        test::requestHeader(e, token, 1);
         e.arrayLength(1);
         e.nodeId(NodeId::ofString(1, "P1.A"));
         e.u32(AttributeId::kValue);
