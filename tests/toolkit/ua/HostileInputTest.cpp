@@ -393,20 +393,7 @@ TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
                 Encoder e;
                 requestHeader(e, token, 1);
                 if (type == TypeId::kCreateSessionRequest) {
-                    e.string("urn:hostile");
-                    e.nullString();
-                    e.localizedText({});
-                    e.u32(1);
-                    e.nullString();
-                    e.nullString();
-                    e.arrayLength(0);
-                    e.nullString();
-                    e.string("opc.tcp://x");
-                    e.string("s");
-                    e.string(clientNonce);
-                    e.string(identity.certificate.der());
-                    e.f64(60000);
-                    e.u32(0);
+                    createSessionBody(e, "urn:hostile", clientNonce, identity.certificate.der());
                 } else {
                     std::string signature;
                     ASSERT_TRUE(policy.asymmetricSign(

@@ -31,13 +31,18 @@ inline void requestHeader(Encoder& e, const NodeId& token, uint32_t handle,
     e.extensionObject({});
 }
 
-// A CreateSession body after its header: a client of `applicationUri` (null when empty), no
-// certificate, a session timeout of a minute.
-inline void createSessionBody(Encoder& e, const std::string& applicationUri = {}) {
-    if (applicationUri.empty())
-        e.nullString();
-    else
-        e.string(applicationUri);
+// A CreateSession body after its header: a client of `applicationUri` with its nonce and
+// certificate (each null when empty), a session timeout of a minute.
+inline void createSessionBody(Encoder& e, const std::string& applicationUri = {},
+                              const std::string& clientNonce = {},
+                              const std::string& clientCertificate = {}) {
+    auto stringOrNull = [&e](const std::string& text) {
+        if (text.empty())
+            e.nullString();
+        else
+            e.string(text);
+    };
+    stringOrNull(applicationUri);
     e.nullString();
     e.localizedText({});
     e.u32(1);
@@ -47,8 +52,8 @@ inline void createSessionBody(Encoder& e, const std::string& applicationUri = {}
     e.nullString();
     e.string("opc.tcp://x");
     e.string("s");
-    e.nullString();
-    e.nullString();
+    stringOrNull(clientNonce);
+    stringOrNull(clientCertificate);
     e.f64(60000);
     e.u32(0);
 }
