@@ -18,8 +18,8 @@ const { opcua, check } = h;
 
 const kMeasureMs = 6000;
 const kMedianMs = 100;
-const kSlowestMs = 500;
-const kSessionMs = 2000;
+const kSlowestMs = 1000;
+const kSessionMs = 3000;
 const user = { type: opcua.UserTokenType.UserName, userName: "reader", password: "reader-Secret-1" };
 
 async function withAttack(name, reader, url, attackers) {
