@@ -6,13 +6,13 @@
 //   - 50 connections from 50 addresses each sending one wrong login after another;
 //   - 6 connections sending 64 KiB OpenSecureChannel chunks of RSA blocks.
 //   node bench/ua/admission_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim
-// The attackers run in a process of their own (attacker.js).
+// The attackers run in a process of their own (tests/e2e/ua/attacker_process.js).
 // Targets: median under 50 ms, slowest under 200 ms, a session within 1 s.
 "use strict";
 
 const fs = require("fs");
 const path = require("path");
-const { spawn, spawnSync } = require("child_process");
+const { spawnSync } = require("child_process");
 const e2e = path.join(__dirname, "..", "..", "tests", "e2e", "ua");
 const h = require(path.join(e2e, "harness.js"));
 const a = require(path.join(e2e, "attackers.js"));
@@ -22,23 +22,8 @@ const { opcua } = h;
 const kMeasureMs = 10000;
 const user = { type: opcua.UserTokenType.UserName, userName: "reader", password: "reader-Secret-1" };
 
-// Starts the attackers of `spec` in their own process; stop() ends it and gives their figures.
-function attack(spec) {
-    if (!spec) return { stop: async () => ({}) };
-    const child = spawn(process.execPath, [path.join(__dirname, "attacker.js"), JSON.stringify(spec)],
-        { stdio: ["ignore", "pipe", "inherit"] });
-    let out = "";
-    child.stdout.on("data", (d) => (out += d));
-    return {
-        stop: () => new Promise((resolve) => {
-            child.on("exit", () => resolve(out ? JSON.parse(out) : {}));
-            child.kill("SIGTERM");
-        }),
-    };
-}
-
 async function measure(name, reader, url, spec) {
-    const attacker = attack(spec);
+    const attacker = spec ? a.attackFromProcess(spec) : { stop: async () => ({}) };
     await a.sleep(2000);
     const reads = await a.readLatencies(reader, "ns=1;s=P1.T", kMeasureMs);
     const { ms: session, error } = await a.timeToSession(url, user);

@@ -4,7 +4,9 @@
 // own (127.0.0.2, ...), as hosts other than the honest clients' would.
 "use strict";
 
+const { spawn } = require("child_process");
 const crypto = require("crypto");
+const path = require("path");
 const opcua = require("node-opcua-client");
 const raw = require("./rawua");
 
@@ -174,6 +176,26 @@ function freshCertificates(base, key, count) {
     return out;
 }
 
+// Starts the attackers of `spec` (see attacker_process.js) in a process of their own; stop()
+// ends it and gives what they sent and got back.
+function attackFromProcess(spec) {
+    const child = spawn(process.execPath, [path.join(__dirname, "attacker_process.js"), JSON.stringify(spec)],
+        { stdio: ["ignore", "pipe", "inherit"] });
+    let out = "";
+    child.stdout.on("data", (d) => (out += d));
+    process.on("exit", () => child.kill("SIGKILL"));
+    return {
+        stop: () => new Promise((resolve) => {
+            // The figures are the last line; libraries may have printed remarks before.
+            child.on("exit", () => {
+                const last = out.trim().split("\n").filter((l) => l.startsWith("{")).pop();
+                resolve(last ? JSON.parse(last) : {});
+            });
+            child.kill("SIGTERM");
+        }),
+    };
+}
+
 // Reads `nodeId` from the cache again and again for `ms`; the latencies in milliseconds.
 async function readLatencies(session, nodeId, ms) {
     const latencies = [];
@@ -217,4 +239,5 @@ function summary(latencies) {
     return { count: sorted.length, median: Math.round(median * 10) / 10, slowest: Math.round(slowest * 10) / 10 };
 }
 
-module.exports = { loginFlood, openFlood, freshCertificates, readLatencies, timeToSession, summary, sleep };
+module.exports = { loginFlood, openFlood, attackFromProcess, freshCertificates, readLatencies, timeToSession,
+    summary, sleep };

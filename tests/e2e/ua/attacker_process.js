@@ -1,15 +1,15 @@
-// The attackers of admission_bench.js in a process of their own, so that their work does not
-// share the measuring client's event loop:
-//   node attacker.js '{"kind":"login","port":4840,"addresses":["127.0.0.2"],"outstanding":16,
+// Attackers (attackers.js) in a process of their own, so that their work does not share the
+// measuring client's event loop:
+//   node attacker_process.js '{"kind":"login","port":4840,"addresses":["127.0.0.2"],"outstanding":16,
 //                      "serverCertificate":null}'
-//   node attacker.js '{"kind":"open","port":4840,"addresses":[...],"certificate":"c.der",
+//   node attacker_process.js '{"kind":"open","port":4840,"addresses":[...],"certificate":"c.der",
 //                      "serverCertificate":"s.der","blocks":240}'
 // Runs until SIGTERM, then prints what its attackers sent and got back, as JSON.
 "use strict";
 
 const fs = require("fs");
 const path = require("path");
-const a = require(path.join(__dirname, "..", "..", "tests", "e2e", "ua", "attackers.js"));
+const a = require(path.join(__dirname, "attackers.js"));
 
 const spec = JSON.parse(process.argv[2]);
 const read = (file) => (file ? fs.readFileSync(file) : null);
