@@ -70,6 +70,7 @@ function loginFlood(port, localAddress, outstanding = 16, serverCertificate = nu
             }
             const tokens = [];
             const pending = new Map();
+            const sessionOf = new Map(); // request id of an activation -> its session
             let seen = 0;
             const handle = () => {
                 for (; seen < c.chunks.length; seen++) {
@@ -78,6 +79,8 @@ function loginFlood(port, localAddress, outstanding = 16, serverCertificate = nu
                     const id = requestIdOf(chunk);
                     const what = pending.get(id);
                     pending.delete(id);
+                    const session = sessionOf.get(id);
+                    sessionOf.delete(id);
                     if (what === "create") {
                         const reply = sessionReply(chunk);
                         if (reply) {
@@ -90,7 +93,12 @@ function loginFlood(port, localAddress, outstanding = 16, serverCertificate = nu
                         if (status === 0x80100000) stats.refusedAtOnce++;
                         else if (status === 0x801f0000) stats.refusedLate++;
                         else if (status === 0) stats.accepted++;
-                        else stats.other++;
+                        else {
+                            // The session has gone (never activated in time): make another.
+                            stats.other++;
+                            const at = tokens.indexOf(session);
+                            if (at >= 0) tokens.splice(at, 1);
+                        }
                     }
                 }
             };
@@ -101,10 +109,12 @@ function loginFlood(port, localAddress, outstanding = 16, serverCertificate = nu
                     pending.set(raw.send(c, 461, raw.createSession()), "create");
                 const activating = [...pending.values()].filter((v) => v === "activate").length;
                 for (let i = activating; i < outstanding && tokens.length > 0; i++) {
-                    const { token, nonce } = tokens[next++ % tokens.length];
-                    const password = serverCertificate ? encryptedPassword("wrong-guess", nonce, serverCertificate)
-                        : crypto.randomBytes(256);
-                    pending.set(raw.send(c, 467, raw.activateWithUser(token, "reader", password)), "activate");
+                    const session = tokens[next++ % tokens.length];
+                    const password = serverCertificate
+                        ? encryptedPassword("wrong-guess", session.nonce, serverCertificate) : crypto.randomBytes(256);
+                    const id = raw.send(c, 467, raw.activateWithUser(session.token, "reader", password));
+                    pending.set(id, "activate");
+                    sessionOf.set(id, session);
                     stats.sent++;
                 }
                 await raw.waitFor(c, () => c.chunks.length > seen, 200);
