@@ -131,6 +131,9 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         ShutdownSignals shutdownSignals(window);
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
+        // Where its trust lists are and which certificate clients are to trust.
+        if (const std::string pki = core.pkiSummary(); !pki.empty())
+            std::printf("%s: %s\n", core.identity().programName, pki.c_str());
         // Then one line for whoever starts it: which file, and what came of it.
         std::printf("%s\n", core.configSummary().c_str());
         // The status page, when the registry asks for one; a front that cannot start leaves

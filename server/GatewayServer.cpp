@@ -267,6 +267,13 @@ std::string GatewayServer::endpointUrl() const {
            std::to_string(uaServer_ ? uaServer_->port() : opcUaPort());
 }
 
+std::string GatewayServer::pkiSummary() const {
+    if (!uaServer_ || uaServer_->pkiFolder().empty())
+        return {};
+    return "PKI folder " + uaServer_->pkiFolder() + ", certificate thumbprint " +
+           uaServer_->certificateThumbprint();
+}
+
 void GatewayServer::shutdown() {
     if (shutDown_)
         return;

@@ -104,6 +104,9 @@ public:
     ua::UaStatistics uaStatistics() const;
     // The MQTT publisher, when the registry names a broker ("MqttBroker"); null otherwise.
     const north::mqtt::MqttPublisher* mqttPublisher() const { return mqtt_.get(); }
+    // Once started with secure endpoints, where the trust lists are and which certificate
+    // clients are to trust: "PKI folder <path>, certificate thumbprint <hex>"; else empty.
+    std::string pkiSummary() const;
 
 private:
     // The publisher of the registry's MQTT settings, or none (no broker, or settings that

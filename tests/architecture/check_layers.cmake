@@ -8,7 +8,7 @@ set(rules
     "fileformat|"
     "toolkit|platform"
     "toolkit/ua|toolkit/ua/security toolkit platform"
-    "toolkit/ua/security|toolkit/ua"
+    "toolkit/ua/security|toolkit/ua toolkit"
     "north/mqtt|toolkit/ua toolkit/ua/security toolkit platform"
     "modbus|toolkit platform"
     "modbus/tcp|modbus toolkit platform"
@@ -22,9 +22,10 @@ set(rules
     "editor/window|editor fileformat platform platform/qt"
     "apps|web ui server engine config modbus modbus/tcp modbus/rtu north/mqtt toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
     "tools|"
-    "tools/vorn-users|north/mqtt toolkit/ua/security toolkit/ua fileformat platform")
+    "tools/vorn-users|north/mqtt toolkit/ua/security toolkit/ua fileformat platform"
+    "tools/vorn-pki|server toolkit/ua/security toolkit/ua toolkit fileformat platform")
 # Folders that must stay free of Qt whatever they include.
-set(qt_free platform toolkit toolkit/ua toolkit/ua/security north/mqtt tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
+set(qt_free platform toolkit toolkit/ua toolkit/ua/security north/mqtt tools/vorn-users tools/vorn-pki modbus modbus/tcp modbus/rtu config engine server editor
     fileformat web)
 
 set(folders "")

@@ -27,11 +27,13 @@ public:
 
     std::mutex& mutex() { return mutex_; }
 
-    // Under the lock: a new session, or null when the limit is reached. At the limit the
-    // session that has been without a channel longest makes room; its DA client is handed back
-    // in `evicted`, to be closed outside the lock.
+    // Under the lock: a new session for a client at `clientAddress`, or null when the limit is
+    // reached, the address already holds Limits::kMaxUnactivatedSessionsPerAddress sessions
+    // not yet activated, or the system gives no random bytes for its authentication token. At
+    // the limit the session longest without a channel makes room, else the oldest never
+    // activated; its DA client is handed back in `evicted`, to be closed outside the lock.
     Session* create(const std::string& name, double requestedTimeoutMs,
-                    std::shared_ptr<DaClient>& evicted);
+                    std::shared_ptr<DaClient>& evicted, const std::string& clientAddress = {});
     Session* find(const NodeId& authenticationToken);
     // Under the lock: ends the session; its parked Publishes get BadNoSubscription (when
     // `answerPublishes`). The DA client is handed back to be closed outside the lock, since

@@ -56,6 +56,8 @@ public:
     uint32_t maxKeepAliveCount = 0;
     uint32_t maxNotificationsPerPublish = 0;
     bool publishingEnabled = true;
+    // The session's user may write (what a monitored UserAccessLevel shows).
+    bool userMayWrite = true;
     SOCmnPointer<SODaSGroup> group;
     std::map<uint32_t, MonitoredItem> items;
 
