@@ -6,6 +6,7 @@
 #include "ConfigImport.h"
 #include "EditorError.h"
 #include "StructureEdits.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -286,9 +287,30 @@ SaveOutcome EditorSession::saveAs() {
 bool EditorSession::writeTo(const std::string& path) {
     if (!CreateXML(state_, path))
         return false; // reported by the writer, naming CreateXML
-    storeConfigFilePath(registry_, state_.serverKind, path);
     state_.configSaved = true;
+    storeRegistryValues(path);
     return true;
+}
+
+void EditorSession::storeRegistryValues(const std::string& path) {
+    // The file is saved; a server not told about it would still serve the old one. What cannot be
+    // written is said, with what to set by hand.
+    std::string problem;
+    std::vector<std::string> unwritten;
+    auto note = [&](const std::optional<std::string>& failure, std::string entry) {
+        if (!failure)
+            return false;
+        if (problem.empty())
+            problem = *failure;
+        unwritten.push_back(std::move(entry));
+        return true;
+    };
+    const std::string key = serverRegistryKey(state_.serverKind);
+    note(storeConfigFilePath(registry_, state_.serverKind, path),
+         registryEntryText(key, format::kConfigFileValue, path));
+    if (!unwritten.empty())
+        showMessage(registryNotUpdatedText(registry_, problem, unwritten), kEditorCaption,
+                    MessageIcon::warning, MessageButtons::ok);
 }
 
 void EditorSession::showNothing() {

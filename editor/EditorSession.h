@@ -92,6 +92,8 @@ private:
     SaveOutcome save();
     SaveOutcome saveAs();
     bool writeTo(const std::string& path);
+    // ConfigFile, after the file was saved to `path`.
+    void storeRegistryValues(const std::string& path);
     void showNothing();
     void fillListing(const TreeNode& node);
 
