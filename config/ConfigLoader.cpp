@@ -108,8 +108,10 @@ ConfigSearch ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) 
     search.tried.push_back("beside the program: " + besideProgram + " (not found)");
     const std::string registryPlace = "registry file " + registry_.path() + ", key " +
                                       profile_.registryKey + ", value ConfigFile: ";
-    if (!registry_.keyExists(profile_.registryKey)) {
-        search.tried.push_back(registryPlace + "(no such key)");
+    const auto unreadable = registry_.readProblem();
+    if (unreadable || !registry_.keyExists(profile_.registryKey)) {
+        search.tried.push_back(
+            registryPlace + (unreadable ? "(cannot read " + *unreadable + ")" : "(no such key)"));
         showMessage("The configuration file couldn't be loaded !", profile_.serverCaption,
                     MessageIcon::warning, MessageButtons::ok, owner);
         return search;
