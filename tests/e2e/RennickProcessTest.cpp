@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -74,3 +75,62 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
+
+// The communication log switched on by the registry, without a window (as under systemd), in
+// the folder the registry names; a folder it cannot write to is said once, not per line.
+TEST(RennickProcess, TheRegistrySwitchesTheCommunicationLogOnInTheFolderItNames) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line"));
+    PtyPair line(dir.file("line"));
+    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
+                                        "--unit", "17", "--set", "hr:4=1234"});
+    Registry registry(dir.file("registry.ini"));
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    registry.writeString(key + "\\Ports", "COM1", line.endA());
+    registry.writeString(key, "OpcUaPort", "0");
+    registry.writeString(key, "CommLog", "1");
+    registry.writeString(
+        key, "ConfigFile",
+        dir.write("Rennick.xml",
+                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
+                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+    ScopedEnv noServiceFolder("LOGS_DIRECTORY", nullptr);
+
+    // A folder below a file: nobody can write there.
+    const std::string blocked = dir.write("not-a-folder", "") + "/logs";
+    registry.writeString(key, "CommLogFolder", blocked);
+    {
+        ChildProcess server(RENNICK_PATH, {});
+        const std::string endpoint = opcUaEndpointOf(server);
+        ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+        auto results = probe(endpoint, {"wait-good:R1.Level:5000", "read:R1.Level"}, dir.path());
+        ASSERT_EQ(results.size(), 2u) << server.errorOutput();
+        EXPECT_EQ(server.terminate(10s), 0);
+        const std::string said =
+            "communication log " + blocked + "/Log.err cannot be written: " + "Not a directory";
+        const std::string err = server.errorOutput();
+        const size_t first = err.find(said);
+        EXPECT_NE(first, std::string::npos) << err;
+        EXPECT_EQ(err.find(said, first + 1), std::string::npos) << "once: " << err;
+    }
+
+    registry.writeString(key, "CommLogFolder", dir.file("logs"));
+    std::filesystem::create_directories(dir.file("logs"));
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    auto results = probe(endpoint, {"wait-good:R1.Level:5000"}, dir.path());
+    ASSERT_EQ(results.size(), 1u) << server.errorOutput();
+    EXPECT_EQ(server.terminate(10s), 0);
+    std::ifstream log(dir.file("logs/Log.err"), std::ios::binary);
+    std::string tx, rx;
+    ASSERT_TRUE(std::getline(log, tx) && std::getline(log, rx)) << server.errorOutput();
+    // "5 Dec 2026 09:05:03. TX: 11 3 0 4 0 1 c6 9b \r": unit 17 (0x11), function 3, register 4.
+    EXPECT_NE(tx.find(". TX: 11 3 0 4 0 1 "), std::string::npos) << tx;
+    EXPECT_NE(rx.find(". RX: 11 3 2 4 d2 "), std::string::npos) << rx;
+    EXPECT_EQ(tx.back(), '\r');
+}
+
