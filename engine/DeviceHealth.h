@@ -1,6 +1,7 @@
-// How one device's communication goes, as the engine sees it while polling: whether the last
+// How one device's communication goes, as the engine sees it: whether the last
 // transfer worked, the last error, counts and the round trip. Written by the communication
-// thread after each poll transfer, read by any thread (OPC UA clients, the status lines).
+// thread after each transfer (polls, and clients' reads from the device and writes), read by
+// any thread (OPC UA clients, the status lines).
 #pragma once
 
 #include <chrono>
