@@ -1,6 +1,7 @@
 #include "ConfigFileRegistry.h"
 
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/SerialPorts.h"
 #include "platform/Registry.h"
 
 namespace vorn::editor {
@@ -26,6 +27,11 @@ std::string serverRegistryKey(const std::string& serverKind) {
 std::optional<std::string> storeConfigFilePath(Registry& registry, const std::string& serverKind,
                                                const std::string& path) {
     return storeValue(registry, serverRegistryKey(serverKind), format::kConfigFileValue, path);
+}
+
+std::optional<std::string> storeSerialDevice(Registry& registry, const std::string& port,
+                                             const std::string& device) {
+    return storeValue(registry, format::kRennickPortsRegistryKey, port, device);
 }
 
 std::string registryEntryText(const std::string& key, const std::string& name,

@@ -22,6 +22,11 @@ std::string serverRegistryKey(const std::string& serverKind);
 std::optional<std::string> storeConfigFilePath(Registry& registry, const std::string& serverKind,
                                                const std::string& path);
 
+// Maps the Rennick port `port` to `device` in the registry (COM1=/dev/ttyUSB0), as
+// storeConfigFilePath stores the path.
+std::optional<std::string> storeSerialDevice(Registry& registry, const std::string& port,
+                                             const std::string& device);
+
 // "NAME=VALUE under [KEY]", one of the entries a message asks to set by hand.
 std::string registryEntryText(const std::string& key, const std::string& name,
                               const std::string& value);

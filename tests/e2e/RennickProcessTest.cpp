@@ -134,3 +134,30 @@ TEST(RennickProcess, TheRegistrySwitchesTheCommunicationLogOnInTheFolderItNames)
     EXPECT_EQ(tx.back(), '\r');
 }
 
+// The file names ports COMn; which device each stands for is the registry's: --check-config
+// shows it, mapped or by default.
+TEST(RennickProcess, CheckConfigShowsTheDeviceOfEachPort) {
+    ScratchDir dir;
+    Registry registry(dir.file("registry.ini"));
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", "/dev/ttyUSB0");
+    const std::string config = dir.write(
+        "Rennick.xml", rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                                 rtuDevice(rtuSettings("R1", "COM1", 9600, 1),
+                                           tagElement("Level", "HREGISTER VT_I2", "4")) +
+                                     rtuDevice(rtuSettings("R2", "COM2", 9600, 2),
+                                               tagElement("Level", "HREGISTER VT_I2", "4"))));
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+    ChildProcess check(RENNICK_PATH, {"--check-config", config});
+    std::string out;
+    while (auto line = check.readLine(20s))
+        out += *line + "\n";
+    EXPECT_EQ(check.waitForExit(20s), 0) << out << check.errorOutput();
+    EXPECT_NE(out.find("port COM1 = /dev/ttyUSB0 (registry value COM1 under "
+                       "[SOFTWARE\\VornAutomation\\Rennick\\Ports])\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("port COM2 = /dev/ttyS1 (default: no registry value COM2 under "
+                       "[SOFTWARE\\VornAutomation\\Rennick\\Ports])\n"),
+              std::string::npos)
+        << out;
+}
