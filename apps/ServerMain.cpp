@@ -48,6 +48,7 @@ std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
     switch (option.kind) {
     case LongOption::Kind::help:
         std::fputs(usageText(program).c_str(), stdout);
+        std::fputs(registryHelpText(kind).c_str(), stdout);
         return 0;
     case LongOption::Kind::version:
         std::printf("%s %u.%u build %u\n", program, kVersionMajor, kVersionMinor, kVersionBuild);
