@@ -2,6 +2,7 @@
 #include "editor/ProductInfo.h"
 #include "editor/window/FileDialogs.h"
 #include "editor/window/frmEditing.h"
+#include "platform/InstalledLayout.h"
 #include "platform/ProgramPath.h"
 #include "platform/Registry.h"
 #include "platform/qt/QtMessageBox.h"
@@ -60,9 +61,11 @@ int main(int argc, char** argv) {
     vorn::QtMessageBox boxes;
     vorn::ScopedMessageBoxes useBoxes(boxes);
     vorn::editor::QtFileDialogs dialogs;
-    const std::string programFolder =
-        std::filesystem::path(vorn::programPath()).parent_path().string();
-    vorn::editor::frmEditing window(dialogs, programFolder, vorn::Registry());
+    // New configurations are proposed beside the program, or, installed, in the plant folder
+    // the services' registry names (the program's folder is read-only there).
+    const std::string newFileFolder = vorn::installedPlantFolder().value_or(
+        std::filesystem::path(vorn::programPath()).parent_path().string());
+    vorn::editor::frmEditing window(dialogs, newFileFolder, vorn::Registry());
     window.show();
     return application.exec();
 }

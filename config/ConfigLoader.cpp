@@ -102,6 +102,13 @@ ConfigSearch ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) 
 
     const std::string besideProgram = withoutExeSuffix(programPath_) + ".xml";
     if (std::ifstream(besideProgram).good()) {
+        // A file left beside an installed program would silently replace the plant file the
+        // registry names; whoever runs the service must hear of it.
+        if (auto registered = registry_.readString(profile_.registryKey, "ConfigFile");
+            registered && !registered->empty() && *registered != besideProgram)
+            getSOCmnTrace().trace(TraceLevel::warning, "CFG",
+                                  besideProgram + " beside the program is served, not " +
+                                      *registered + " that the registry value ConfigFile names");
         tryFile("beside the program: ", besideProgram);
         return search;
     }

@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include "AtomicFile.h"
+#include "InstalledLayout.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -134,6 +135,10 @@ std::string joinLines(const Lines& lines) {
 std::string Registry::defaultPath() {
     if (const char* explicitPath = std::getenv("VORN_REGISTRY"); explicitPath && *explicitPath)
         return explicitPath;
+    // An installed program shares the services' registry, so what Quillmar saves and
+    // vorn-users adds reaches them.
+    if (auto installed = installedRegistryFile())
+        return *installed;
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
         base = xdg;

@@ -13,7 +13,9 @@ namespace vorn {
 
 class Registry {
 public:
-    // $VORN_REGISTRY if set, else ${XDG_CONFIG_HOME:-$HOME/.config}/VornAutomation/registry.ini.
+    // $VORN_REGISTRY if set; else, for a program of an installation that has one, the
+    // installed registry (/etc/vorn/registry.ini for the package); else
+    // ${XDG_CONFIG_HOME:-$HOME/.config}/VornAutomation/registry.ini.
     static std::string defaultPath();
 
     explicit Registry(std::string path = defaultPath()) : path_(std::move(path)) {}
