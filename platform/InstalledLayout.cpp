@@ -40,4 +40,10 @@ std::optional<std::string> installedPlantFolder() {
     return existing(configFolderOf(programPath()), "plant");
 }
 
+std::optional<std::string> installedLogFolder() {
+    if (!installedRegistryFile())
+        return std::nullopt;
+    return std::string("/var/log/vorn");
+}
+
 } // namespace vorn

@@ -21,4 +21,8 @@ std::optional<std::string> installedRegistryFile();
 // program, when it exists.
 std::optional<std::string> installedPlantFolder();
 
+// The folder for the logs of an installed program (one with an installed registry):
+// /var/log/vorn, the folder systemd gives the services whatever the prefix.
+std::optional<std::string> installedLogFolder();
+
 } // namespace vorn

@@ -88,7 +88,8 @@ std::string registryHelpText(ServerKind kind) {
                 "           1 writes the communication log Log.err, 0 (default) does not\n"
                 "  " +
                 modbus::kCommLogFolderValue +
-                "     the log's folder (default $LOGS_DIRECTORY, else beside the program)\n"
+                "     the log's folder (default $LOGS_DIRECTORY; installed /var/log/vorn;\n"
+                "                    else beside the program)\n"
                 "and under [" +
                 format::kRennickPortsRegistryKey +
                 "]:\n"

@@ -1,5 +1,6 @@
 #include "CommLogSettings.h"
 
+#include "platform/InstalledLayout.h"
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnTrace.h"
 
@@ -21,6 +22,8 @@ CommLogSettings readCommLogSettings(const Registry& registry, const std::string&
         settings.folder = *folder;
     else if (const char* logs = std::getenv("LOGS_DIRECTORY"); logs && *logs)
         settings.folder = logs;
+    else if (auto installed = installedLogFolder()) // its program folder is read-only
+        settings.folder = *installed;
     else
         settings.folder = besideProgram(""); // the program's folder, or empty when unknown
     return settings;

@@ -14,8 +14,9 @@ inline constexpr const char* kCommLogFolderValue = "CommLogFolder";
 
 struct CommLogSettings {
     bool enabled = false;
-    // "CommLogFolder"; else $LOGS_DIRECTORY (the folder systemd gives the service, /var/log/vorn);
-    // else the program's folder. Empty means the current directory.
+    // "CommLogFolder"; else $LOGS_DIRECTORY (the folder systemd gives the service); else, for an
+    // installed program, /var/log/vorn; else the program's folder. Empty means the current
+    // directory.
     std::string folder;
 };
 

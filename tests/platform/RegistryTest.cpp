@@ -3,6 +3,7 @@
 #include "FileOwnership.h"
 #include "ScopedEnv.h"
 #include "ScratchDir.h"
+#include "platform/InstalledLayout.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -130,4 +131,12 @@ TEST(Registry, AnUnreadableFileIsAProblemAndIsNeverOverwritten) {
     EXPECT_FALSE(unreadable.writeString(kKey, "ConfigFile", "/a.xml"));
     EXPECT_EQ(unreadable.writeError(), "cannot read " + folder + ": Is a directory");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+// An installed program finds its installation's configuration folder from its own path; the
+// package's prefix /usr keeps it in /etc, and a build tree belongs to no installation.
+TEST(Registry, AnInstallationsConfigurationFolderFollowsTheProgramsPrefix) {
+    EXPECT_EQ(configFolderOf("/usr/bin/Tarnvale"), "/etc/vorn");
+    EXPECT_EQ(configFolderOf("/opt/vorn/bin/Quillmar"), "/opt/vorn/etc/vorn");
+    EXPECT_FALSE(configFolderOf("/work/build/apps/Tarnvale"));
 }
