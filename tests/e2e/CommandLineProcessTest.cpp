@@ -16,19 +16,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
 ProgramRun runTarnvale(const std::vector<std::string>& arguments) {
-    ChildProcess program(TARNVALE_PATH, arguments);
-    std::string out;
-    while (auto line = program.readLine(10s))
-        out += *line + "\n";
-    const auto exitCode = program.waitForExit(10s);
-    return {exitCode.value_or(-1), out, program.errorOutput()};
+    return runToEnd(TARNVALE_PATH, arguments, 20s);
 }
 
 struct Rig {

@@ -42,23 +42,6 @@ void installInto(const std::string& prefix) {
     ASSERT_EQ(install.waitForExit(60s), 0) << install.errorOutput();
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs an installed program to its end; its stdout.
-std::string outputOf(const std::string& program, const std::vector<std::string>& arguments) {
-    ChildProcess child(program, arguments);
-    std::string out;
-    while (auto line = child.readLine(30s))
-        out += *line + "\n";
-    child.waitForExit(30s);
-    return out;
-}
-
 } // namespace
 
 TEST(InstalledServer, RunsFromATemporaryPrefixAndFindsItsErrorTextsInShare) {
@@ -109,7 +92,7 @@ TEST(InstalledServer, AnotherPrefixHasItsPathsInTheUnitsAndItsRegistryIsTheProgr
     ASSERT_NO_FATAL_FAILURE(installInto(prefix));
     const std::string etc = prefix + "/etc/vorn";
     for (const char* unit : {"tarnvale", "rennick"}) {
-        const std::string text = readFile(prefix + "/lib/systemd/system/" + unit + ".service");
+        const std::string text = contentsOf(prefix + "/lib/systemd/system/" + unit + ".service");
         const std::string program = std::string(unit) == "tarnvale" ? "Tarnvale" : "Rennick";
         EXPECT_NE(text.find("ExecStart=" + prefix + "/bin/" + program + "\n"), std::string::npos)
             << text;
@@ -126,22 +109,22 @@ TEST(InstalledServer, AnotherPrefixHasItsPathsInTheUnitsAndItsRegistryIsTheProgr
     EXPECT_EQ(verify.waitForExit(60s), 0) << verify.errorOutput();
     EXPECT_EQ(verify.errorOutput(), "");
 
-    const std::string registry = readFile(etc + "/registry.ini");
+    const std::string registry = contentsOf(etc + "/registry.ini");
     EXPECT_NE(registry.find("ConfigFile=" + etc + "/plant/Tarnvale.xml\n"), std::string::npos)
         << registry;
     EXPECT_NE(registry.find("PkiFolder=/var/lib/vorn/pki/Tarnvale\n"), std::string::npos)
         << "state stays where systemd keeps it";
     EXPECT_TRUE(fs::is_directory(etc + "/plant"));
-    EXPECT_NE(readFile(prefix + "/share/applications/quillmar.desktop")
+    EXPECT_NE(contentsOf(prefix + "/share/applications/quillmar.desktop")
                   .find("Exec=" + prefix + "/bin/Quillmar\n"),
               std::string::npos);
     EXPECT_TRUE(fs::exists(prefix + "/share/icons/hicolor/scalable/apps/quillmar.svg"));
 
     ScopedEnv noRegistry("VORN_REGISTRY", nullptr);
-    EXPECT_NE(outputOf(prefix + "/bin/vorn-users", {"--help"})
-                  .find("Here that is " + etc + "/registry.ini"),
+    EXPECT_NE(runToEnd(prefix + "/bin/vorn-users", {"--help"}, 30s)
+                  .out.find("Here that is " + etc + "/registry.ini"),
               std::string::npos);
-    const std::string check = outputOf(prefix + "/bin/Tarnvale", {"--check-config"});
+    const std::string check = runToEnd(prefix + "/bin/Tarnvale", {"--check-config"}, 30s).out;
     EXPECT_NE(check.find("registry file " + etc +
                          "/registry.ini, key "
                          "SOFTWARE\\VornAutomation\\Tarnvale, value ConfigFile: " +

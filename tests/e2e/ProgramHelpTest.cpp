@@ -14,20 +14,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 ProgramRun run(const std::string& program, const std::vector<std::string>& arguments) {
-    ChildProcess child(program, arguments);
-    ProgramRun result;
-    while (auto line = child.readLine(20s))
-        result.out += *line + "\n";
-    result.exitCode = child.waitForExit(20s).value_or(-1);
-    result.err = child.errorOutput();
-    return result;
+    return runToEnd(program, arguments, 20s);
 }
 
 struct NoDisplay {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -33,27 +34,45 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
+// Rennick headless with a registry of its own, serving R1 (unit 17, a Level at holding register
+// 4, which the simulated device holds as 1234) on COM1: a pseudo-terminal whose far end is the
+// device.
+struct SerialPlant {
+    static constexpr const char* kKey = "SOFTWARE\\VornAutomation\\Rennick";
+
+    static constexpr bool kLogRequests = true; // in "device.log" of the scratch folder
+
+    explicit SerialPlant(bool logRequests = false) {
+        std::filesystem::create_directories(dir.file("line"));
+        line = std::make_unique<PtyPair>(dir.file("line"));
+        std::vector<std::string> options{"--rtu", line->endB(), "--baud", "9600",  "--format",
+                                         "8N1",   "--unit",     "17",     "--set", "hr:4=1234"};
+        if (logRequests)
+            options.insert(options.end(), {"--log", dir.file("device.log")});
+        device = std::make_unique<SimProcess>(MODBUS_SIM_PATH, options);
+        registry.writeString(std::string(kKey) + "\\Ports", "COM1", line->endA());
+        registry.writeString(kKey, "OpcUaPort", "0");
+        registry.writeString(
+            kKey, "ConfigFile",
+            dir.write("Rennick.xml",
+                      rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                                rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
+                                          tagElement("Level", "HREGISTER VT_I2", "4")))));
+    }
+
+    ScratchDir dir;
+    std::unique_ptr<PtyPair> line;
+    std::unique_ptr<SimProcess> device;
+    Registry registry{dir.file("registry.ini")};
+    ScopedEnv headless{"VORN_HEADLESS", "1"};
+    ScopedEnv registryPath{"VORN_REGISTRY", registry.path().c_str()};
+};
+
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH,
-                      {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
-                       "--set", "hr:4=1234", "--log", dir.file("device.log")});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write("Rennick.xml",
-                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+    SerialPlant plant(SerialPlant::kLogRequests);
+    ScratchDir& dir = plant.dir;
 
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
@@ -79,24 +98,11 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
 // The communication log switched on by the registry, without a window (as under systemd), in
 // the folder the registry names; a folder it cannot write to is said once, not per line.
 TEST(RennickProcess, TheRegistrySwitchesTheCommunicationLogOnInTheFolderItNames) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
-                                        "--unit", "17", "--set", "hr:4=1234"});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
+    SerialPlant plant;
+    ScratchDir& dir = plant.dir;
+    Registry& registry = plant.registry;
+    const std::string key = SerialPlant::kKey;
     registry.writeString(key, "CommLog", "1");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write("Rennick.xml",
-                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
     ScopedEnv noServiceFolder("LOGS_DIRECTORY", nullptr);
 
     // A folder below a file: nobody can write there.

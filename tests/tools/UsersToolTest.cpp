@@ -17,32 +17,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs vorn-users through the shell, with `umask` set and `input` as its standard input.
-ToolRun usersTool(const std::string& arguments, const std::string& input = "",
-              const std::string& umask = "022") {
-    ChildProcess tool("/bin/sh",
-                      {"-c",
-                       "umask " + umask + "; printf '%s\\n' '" + input + "' | \"$0\" " + arguments,
-                       VORN_USERS_PATH});
-    ToolRun run;
-    while (auto line = tool.readLine(20s))
-        run.out += *line + "\n";
-    run.exitCode = tool.waitForExit(20s).value_or(-1);
-    run.err = tool.errorOutput();
-    return run;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+ProgramRun usersTool(const std::string& arguments, const std::string& input = "",
+                     const std::string& umask = "022") {
+    return runToEnd("/bin/sh",
+                    {"-c",
+                     "umask " + umask + "; printf '%s\\n' '" + input + "' | \"$0\" " + arguments,
+                     VORN_USERS_PATH},
+                    20s);
 }
 
 } // namespace
@@ -54,13 +36,14 @@ TEST(UsersTool, AChangeKeepsTheRegistrysOwnerGroupAndModeUnderAStrictUmask) {
     const FileOwnership installed = handOver(registry, 0640);
     ScopedEnv use("VORN_REGISTRY", registry.c_str());
 
-    const ToolRun added = usersTool("add operator --role read --server Tarnvale", "op-Secret-1", "077");
+    const ProgramRun added =
+        usersTool("add operator --role read --server Tarnvale", "op-Secret-1", "077");
     ASSERT_EQ(added.exitCode, 0) << added.err;
     EXPECT_EQ(ownershipOf(registry), installed) << "after add";
-    const ToolRun removed = usersTool("remove operator --server Tarnvale", "", "077");
+    const ProgramRun removed = usersTool("remove operator --server Tarnvale", "", "077");
     ASSERT_EQ(removed.exitCode, 0) << removed.err;
     EXPECT_EQ(ownershipOf(registry), installed) << "after remove";
-    EXPECT_NE(readFile(registry).find("ConfigFile=/p.xml"), std::string::npos);
+    EXPECT_NE(contentsOf(registry).find("ConfigFile=/p.xml"), std::string::npos);
 }
 
 TEST(UsersTool, AnUnreadableRegistryIsNamedWithTheReasonAndLeftAlone) {
@@ -70,7 +53,7 @@ TEST(UsersTool, AnUnreadableRegistryIsNamedWithTheReasonAndLeftAlone) {
     ScopedEnv use("VORN_REGISTRY", registry.c_str());
     for (const char* command :
          {"list --server Tarnvale", "add operator --role read --server Tarnvale"}) {
-        const ToolRun run = usersTool(command, "op-Secret-1");
+        const ProgramRun run = usersTool(command, "op-Secret-1");
         EXPECT_EQ(run.exitCode, 1) << command;
         EXPECT_NE(run.err.find("cannot read the registry file " + registry + ": Is a directory"),
                   std::string::npos)
@@ -82,12 +65,12 @@ TEST(UsersTool, AnUnreadableRegistryIsNamedWithTheReasonAndLeftAlone) {
 TEST(UsersTool, HelpAndVersionAnswerAndExitZero) {
     ScratchDir dir;
     ScopedEnv use("VORN_REGISTRY", dir.file("registry.ini").c_str());
-    const ToolRun help = usersTool("--help");
+    const ProgramRun help = usersTool("--help");
     EXPECT_EQ(help.exitCode, 0) << help.err;
     EXPECT_EQ(help.out.rfind("usage: vorn-users add NAME", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("Here that is " + dir.file("registry.ini")), std::string::npos)
         << help.out;
-    const ToolRun version = usersTool("--version");
+    const ProgramRun version = usersTool("--version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "vorn-users 1.10.100\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("registry.ini"))) << "nothing written";
