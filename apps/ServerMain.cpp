@@ -2,6 +2,7 @@
 
 #include "apps/ShutdownSignals.h"
 #include "engine/DeviceStatusLog.h"
+#include "modbus/rtu/CommLogSettings.h"
 #include "platform/MessageBox.h"
 #include "platform/ServiceManager.h"
 #include "platform/qt/QtMessageBox.h"
@@ -48,6 +49,7 @@ std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
     switch (option.kind) {
     case LongOption::Kind::help:
         std::fputs(usageText(program).c_str(), stdout);
+        std::fputs(registryHelpText(kind).c_str(), stdout);
         return 0;
     case LongOption::Kind::version:
         std::printf("%s %u.%u build %u\n", program, kVersionMajor, kVersionMinor, kVersionBuild);
@@ -127,7 +129,9 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
             engines.push_back({polling.engine, &polling.queues->engineLock()});
         window.attachEngines(std::move(engines));
         if (commLog)
-            window.attachCommLog(*commLog);
+            window.attachCommLog(*commLog, [&core, kind](bool on) {
+                (void)modbus::storeCommLogSwitch(core.registry(), profileOf(kind).registryKey, on);
+            });
         ShutdownSignals shutdownSignals(window);
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());

@@ -103,14 +103,23 @@ ConfigSearch ConfigLoader::locateAndLoad(SODaSNameSpaceRoot& root, void* owner) 
 
     const std::string besideProgram = withoutExeSuffix(programPath_) + ".xml";
     if (std::ifstream(besideProgram).good()) {
+        // A file left beside an installed program would silently replace the plant file the
+        // registry names; whoever runs the service must hear of it.
+        if (auto registered = registry_.readString(profile_.registryKey, "ConfigFile");
+            registered && !registered->empty() && *registered != besideProgram)
+            getSOCmnTrace().trace(TraceLevel::warning, "CFG",
+                                  besideProgram + " beside the program is served, not " +
+                                      *registered + " that the registry value ConfigFile names");
         tryFile("beside the program: ", besideProgram);
         return search;
     }
     search.tried.push_back("beside the program: " + besideProgram + " (not found)");
     const std::string registryPlace = "registry file " + registry_.path() + ", key " +
                                       profile_.registryKey + ", value ConfigFile: ";
-    if (!registry_.keyExists(profile_.registryKey)) {
-        search.tried.push_back(registryPlace + "(no such key)");
+    const auto unreadable = registry_.readProblem();
+    if (unreadable || !registry_.keyExists(profile_.registryKey)) {
+        search.tried.push_back(
+            registryPlace + (unreadable ? "(cannot read " + *unreadable + ")" : "(no such key)"));
         showMessage("The configuration file couldn't be loaded !", profile_.serverCaption,
                     MessageIcon::warning, MessageButtons::ok, owner);
         return search;

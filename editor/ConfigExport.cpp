@@ -5,13 +5,9 @@
 #include "FileText.h"
 #include "NameRules.h"
 #include "fileformat/ConfigFormat.h"
+#include "platform/AtomicFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vorn::editor {
@@ -22,47 +18,6 @@ void checkBranchName(const std::string& name) {
     if (!isWritableBranchName(name))
         throw EditorError(kErrInvalidValue, "Invalid property value: branch name \"" + name +
                                                 "\" cannot be written as an XML element name");
-}
-
-[[noreturn]] void throwWriteError(const std::string& path, int error) {
-    throw EditorError(kErrFileAccess, "Path/File access error: cannot write " + path + " (" +
-                                          std::strerror(error) + ")");
-}
-
-mode_t modeForNewFile(const std::string& path) {
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0)
-        return old.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-void writeFileAtomically(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        throwWriteError(path, errno);
-    int error = 0;
-    if (::fchmod(fd, modeForNewFile(path)) != 0)
-        error = errno;
-    for (size_t done = 0; error == 0 && done < content.size();) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n > 0)
-            done += static_cast<size_t>(n);
-    }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        throwWriteError(path, error);
-    }
 }
 
 } // namespace
@@ -127,7 +82,10 @@ std::string configurationText(const EditorState& state) {
 
 bool CreateXML(const EditorState& state, const std::string& path) {
     try {
-        writeFileAtomically(path, configurationText(state));
+        // The file keeps its owner, group and mode: a plant file the service reads stays
+        // readable to it whoever saves it.
+        if (auto problem = writeFileAtomically(path, configurationText(state), kSharedFileMode))
+            throw EditorError(kErrFileAccess, "Path/File access error: " + *problem);
         return true;
     } catch (const EditorError& error) {
         reportError(error, "CreateXML");

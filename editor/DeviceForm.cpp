@@ -88,6 +88,9 @@ std::optional<std::string> sharedPortProblem(const DeviceFields& fields, const E
 std::optional<std::string> serialProblem(const DeviceFields& fields, const EditorState& state) {
     if (fields.com.empty())
         return std::string("Port name field empty.");
+    if (fields.com.compare(0, 1, "/") == 0)
+        return std::string("Invalid Port name. It must begin with \"COM\"; a device such as "
+                           "/dev/ttyUSB0 is chosen under \"Device path\"");
     if (fields.com.compare(0, 3, "COM") != 0)
         return std::string("Invalid Port name. It must begin with \"COM\"");
     if (!isNumeric(fields.com.substr(3)))
@@ -95,6 +98,8 @@ std::optional<std::string> serialProblem(const DeviceFields& fields, const Edito
     if (!comPortNumber(fields.com))
         return std::string("Invalid Port name. The port number must be a whole number from 1 to "
                            "255.");
+    if (!fields.device.empty() && fields.device[0] != '/')
+        return std::string("Invalid device path. It must be a full path such as /dev/ttyUSB0.");
     if (fields.silent.empty())
         return std::string("Silent interval field empty.");
     if (!isNumeric(fields.silent))

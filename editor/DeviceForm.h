@@ -15,7 +15,7 @@ namespace vorn::editor {
 struct EditorState;
 
 // The dialog's fields as typed (txtName, txtAddress, txtTcpPort, txtUI, txtPort, cmbBaud,
-// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent).
+// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent, cmbDevice).
 struct DeviceFields {
     std::string name;
     std::string address;
@@ -29,6 +29,9 @@ struct DeviceFields {
     std::string flow;
     std::string timeout;
     std::string silent;
+    // The device the port stands for (/dev/ttyUSB0): kept in the registry, not in the file,
+    // which names the port only. Empty leaves the port's device as it is.
+    std::string device;
 };
 
 const std::vector<std::string>& baudChoices();

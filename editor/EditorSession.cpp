@@ -6,6 +6,8 @@
 #include "ConfigImport.h"
 #include "EditorError.h"
 #include "StructureEdits.h"
+#include "fileformat/ConfigFormat.h"
+#include "fileformat/SerialPorts.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -35,6 +37,7 @@ void EditorSession::newConfiguration() {
             return;
         state_.configOpen = false;
         state_.reset();
+        chosenDevices_.clear();
         state_.serverKind = *kind;
         currentPath_ = (std::filesystem::path(programFolder_) / (*kind + ".xml")).string();
         state_.configOpen = true;
@@ -57,6 +60,7 @@ void EditorSession::openConfiguration() {
             return;
         state_.configOpen = false;
         state_.configSaved = false;
+        chosenDevices_.clear();
         state_.startConfiguration(path);
         currentPath_ = path;
         listing_ = NodeListing{};
@@ -286,12 +290,53 @@ SaveOutcome EditorSession::saveAs() {
 bool EditorSession::writeTo(const std::string& path) {
     if (!CreateXML(state_, path))
         return false; // reported by the writer, naming CreateXML
-    storeConfigFilePath(registry_, state_.serverKind, path);
     state_.configSaved = true;
+    storeRegistryValues(path);
     return true;
 }
 
+void EditorSession::storeRegistryValues(const std::string& path) {
+    // The file is saved; a server not told about it, or about a port's device, would still
+    // serve the old one. What cannot be written is said, with what to set by hand.
+    std::string problem;
+    std::vector<std::string> unwritten;
+    auto note = [&](const std::optional<std::string>& failure, std::string entry) {
+        if (!failure)
+            return false;
+        if (problem.empty())
+            problem = *failure;
+        unwritten.push_back(std::move(entry));
+        return true;
+    };
+    const std::string key = serverRegistryKey(state_.serverKind);
+    note(storeConfigFilePath(registry_, state_.serverKind, path),
+         registryEntryText(key, format::kConfigFileValue, path));
+    for (auto it = chosenDevices_.begin(); it != chosenDevices_.end();) {
+        const auto& [port, device] = *it;
+        const bool kept = note(storeSerialDevice(registry_, port, device),
+                               registryEntryText(format::kRennickPortsRegistryKey, port, device));
+        it = kept ? std::next(it) : chosenDevices_.erase(it);
+    }
+    if (!unwritten.empty())
+        showMessage(registryNotUpdatedText(registry_, problem, unwritten), kEditorCaption,
+                    MessageIcon::warning, MessageButtons::ok);
+}
+
+std::string EditorSession::serialDevice(const std::string& port) const {
+    if (auto chosen = chosenDevices_.find(port); chosen != chosenDevices_.end())
+        return chosen->second;
+    return format::serialDeviceOf(registry_, port).path;
+}
+
+void EditorSession::chooseSerialDevice(const std::string& port, const std::string& device) {
+    if (device.empty() || device == serialDevice(port))
+        return;
+    chosenDevices_[port] = device;
+    state_.configSaved = false; // written with the next save
+}
+
 void EditorSession::showNothing() {
+    chosenDevices_.clear();
     state_.configOpen = false;
     state_.configSaved = false;
     state_.reset();

@@ -9,6 +9,7 @@
 #include "NodeListing.h"
 #include "platform/Registry.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,12 @@ public:
     // and a branch is selected, else the selected node.
     void deleteObject(bool listHasFocus, const std::vector<std::string>& selectedRowKeys);
 
+    // Rennick's serial ports: the device a port stands for (one chosen in the unit dialog and
+    // not saved yet, else the registry's mapping, else /dev/ttyS<n-1>), and a new choice, which
+    // the next save writes to the registry beside ConfigFile; the file keeps the port's name.
+    std::string serialDevice(const std::string& port) const;
+    void chooseSerialDevice(const std::string& port, const std::string& device);
+
     void nodeClick(TreeNode& node);
     // A row of the list; nothing happens for a key without a node.
     void listRowClick(const std::string& key);
@@ -92,6 +99,8 @@ private:
     SaveOutcome save();
     SaveOutcome saveAs();
     bool writeTo(const std::string& path);
+    // ConfigFile and the chosen ports' devices, after the file was saved to `path`.
+    void storeRegistryValues(const std::string& path);
     void showNothing();
     void fillListing(const TreeNode& node);
 
@@ -106,6 +115,7 @@ private:
     bool shown_ = false;
     bool importing_ = false;
     std::vector<std::string> largeIconKeys_;
+    std::map<std::string, std::string> chosenDevices_; // port name -> device, until saved
 };
 
 } // namespace vorn::editor

@@ -7,6 +7,8 @@
 #include "modbus/WriteFit.h"
 #include "modbus/WritePreparation.h"
 
+#include <chrono>
+
 namespace vorn::modbus {
 namespace {
 
@@ -21,6 +23,11 @@ constexpr uint16_t kOutOfRangeQuality = vorn::Quality::kBadConfigError;
 
 UnitRun configuredRun(const PolledTag& tag) {
     return UnitRun{tag.kind(), tag.address(), static_cast<uint32_t>(unitCount(tag.shape()))};
+}
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 void growTo(ClientBlock& block, const UnitRun& run) {
@@ -112,10 +119,13 @@ void ClientTransfers::addWrite(EngineDevice& device, QueuedRequest entry) const 
     device.writeBlocks.push_back(std::move(block));
 }
 
-void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transport) const {
+void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transport,
+                                 const TransferReport& report) const {
     for (ClientBlock& block : device.readBlocks) {
+        const auto sent = std::chrono::steady_clock::now();
         const int code =
             readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer);
+        report(code, msSince(sent));
         std::lock_guard lock(engineLock_);
         for (QueuedRequest& entry : block.requests) {
             if (code != ErrorCode::kSuccess)
@@ -164,15 +174,19 @@ int ClientTransfers::sendWrite(const ClientBlock& block, ModbusTransport& transp
                     block.buffer);
 }
 
-void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transport) const {
+void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transport,
+                                  const TransferReport& report) const {
     for (ClientBlock& block : device.writeBlocks) {
         int code;
+        const auto sent = std::chrono::steady_clock::now();
         {
             std::lock_guard lock(engineLock_);
             code = prepareWrite(block, transport);
         }
         if (code == ErrorCode::kSuccess)
             code = sendWrite(block, transport);
+        if (code != kNotEncodable) // the read before it, or the write, went to the device
+            report(code, msSince(sent));
         std::lock_guard lock(engineLock_);
         for (QueuedRequest& entry : block.requests) {
             if (code == kNotEncodable)

@@ -6,9 +6,14 @@
 #include "modbus/ModbusTransport.h"
 #include "modbus/ModbusTypeTable.h"
 
+#include <functional>
 #include <mutex>
 
 namespace vorn::modbus {
+
+// Hears how each transfer for a client went: the code (0 = success) and, when it reached the
+// wire, how long it took. Called on the communication thread.
+using TransferReport = std::function<void(int code, double roundTripMs)>;
 
 class ClientTransfers {
 public:
@@ -19,9 +24,12 @@ public:
     void addRead(EngineDevice& device, QueuedRequest entry) const;
     void addWrite(EngineDevice& device, QueuedRequest entry) const;
 
-    // Transfers the device's blocks of this cycle, completes their requests and drops them.
-    void serveReads(EngineDevice& device, ModbusTransport& transport) const;
-    void serveWrites(EngineDevice& device, ModbusTransport& transport) const;
+    // Transfers the device's blocks of this cycle, completes their requests and drops them;
+    // `report` hears each block's outcome (a write that could not be encoded sent nothing).
+    void serveReads(EngineDevice& device, ModbusTransport& transport,
+                    const TransferReport& report) const;
+    void serveWrites(EngineDevice& device, ModbusTransport& transport,
+                     const TransferReport& report) const;
 
 private:
     // Fills the block's buffer with what it writes, reading the block first where needed: 0, the

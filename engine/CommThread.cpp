@@ -184,7 +184,7 @@ void CommThread::serveWrites() {
         if (device.writeBlocks.empty())
             continue;
         selectForClients(device);
-        transfers_.serveWrites(device, transport_);
+        transfers_.serveWrites(device, transport_, clientReport(device));
     }
 }
 
@@ -204,7 +204,7 @@ void CommThread::serveDeviceReads() {
         if (device.readBlocks.empty())
             continue;
         selectForClients(device);
-        transfers_.serveReads(device, transport_);
+        transfers_.serveReads(device, transport_, clientReport(device));
     }
 }
 
@@ -366,15 +366,22 @@ void CommThread::recoverSerialLine(EngineDevice& device, int code) {
     startTransport();
 }
 
-void CommThread::recordOutcome(size_t position, int code) {
+TransferReport CommThread::clientReport(const EngineDevice& device) {
+    const size_t position = static_cast<size_t>(&device - devices_.data());
+    return [this, position](int code, double roundTripMs) {
+        recordOutcome(position, code, roundTripMs);
+    };
+}
+
+void CommThread::recordOutcome(size_t position, int code, std::optional<double> roundTripMs) {
     DeviceHealth& health = *health_[position];
     std::string text;
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);
         health.recordFailure(static_cast<uint32_t>(code), text);
         failing_[position] = true;
-    } else if (polledRoundTripMs_) {
-        health.recordSuccess(*polledRoundTripMs_, std::chrono::system_clock::now());
+    } else if (roundTripMs) {
+        health.recordSuccess(*roundTripMs, std::chrono::system_clock::now());
         // The listener is shared by every polling thread: a transfer that works after others
         // that worked changes nothing it shows.
         const bool recovered = failing_[position];
@@ -389,7 +396,7 @@ void CommThread::recordOutcome(size_t position, int code) {
 }
 
 void CommThread::report(int code, PollBlock* taken) {
-    recordOutcome(polled_, code);
+    recordOutcome(polled_, code, polledRoundTripMs_);
     EngineDevice& device = devices_[polled_];
     if (code != ErrorCode::kSuccess) {
         if (taken)

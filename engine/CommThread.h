@@ -24,9 +24,9 @@
 
 namespace vorn::modbus {
 
-// Hears every failed poll transfer of a device (the error and its wording) and the first one
-// that works again after failures (code 0), not each of the many that simply work. Called on
-// the communication thread: it must return quickly.
+// Hears every failed transfer of a device, poll or client read or write (the error and its
+// wording), and the first one that works again after failures (code 0), not each of the many that
+// simply work. Called on the communication thread: it must return quickly.
 using OutcomeListener =
     std::function<void(const PlcDevice& device, int code, const std::string& text)>;
 
@@ -100,8 +100,11 @@ private:
     bool settle(size_t EngineQueues::Lengths::*queue, uint32_t intervalMs);
     EngineDevice* deviceOf(const PolledTag& tag);
     void markDevice(EngineDevice& device, int code);
-    // Counts the poll's outcome in the device's health and tells the listener.
-    void recordOutcome(size_t position, int code);
+    // Counts a transfer's outcome (a poll's, or a client read's or write's) in the device's
+    // health and tells the listener; `roundTripMs` is none when nothing went on the wire.
+    void recordOutcome(size_t position, int code, std::optional<double> roundTripMs);
+    // recordOutcome for the client transfers of `device`.
+    TransferReport clientReport(const EngineDevice& device);
     // Serial lines: one LineLoad per port, timed by lineTiming_ and seen in its devices' health.
     void setUpLines();
     // Milliseconds until the first block of this thread's devices is due for a poll; 0 when

@@ -1,7 +1,8 @@
-// How one device's communication goes, as the engine sees it while polling: whether the last
-// transfer worked, the last error, counts, the round trip, how regularly its blocks are read
-// and, on a serial line, how busy the line is. Written by the communication thread after each
-// poll transfer, read by any thread (OPC UA clients, the status lines, the web page).
+// How one device's communication goes, as the engine sees it: whether the last transfer
+// worked, the last error, counts, the round trip, how regularly its blocks are read and, on a
+// serial line, how busy the line is. Written by the communication thread after each transfer
+// (polls, and clients' reads from the device and writes), read by any thread (OPC UA clients,
+// the status lines, the web page).
 #pragma once
 
 #include "engine/LineLoad.h"

@@ -29,13 +29,15 @@ std::optional<std::string> DeviceStatusLog::onFailure(const PlcDevice& device, i
                                                       const std::string& text,
                                                       Clock::time_point now) {
     const std::string what = std::to_string(code) + " " + text;
-    auto [it, first] = failing_.try_emplace(&device, Failing{now, now, 0});
+    auto [it, first] = failing_.try_emplace(&device, Failing{now, now, 0, code, {code}});
     Failing& state = it->second;
     if (first)
         return device.name + ": communication failed: " + what + " (since " + utcTimestamp(now) +
                " UTC)";
     ++state.failures;
-    if (now - state.lastLine < kReminderInterval)
+    const bool newCode = code != state.lastCode && state.codesSaid.insert(code).second;
+    state.lastCode = code;
+    if (!newCode && now - state.lastLine < kReminderInterval)
         return std::nullopt;
     std::string line = device.name + ": still failing: " + what + " (" +
                        std::to_string(state.failures) + " more failed transfers since " +

@@ -1,6 +1,8 @@
 // The status lines of a server without a window, one device at a time: a line when a device
-// starts failing, a line when it works again, and for a device that keeps failing a reminder
-// at most once a minute with the count. A device that never fails gives no line at all.
+// starts failing, a line when its failure changes to a code not yet said (a lost connection that
+// then cannot be made again), a line when it works again, and for a device that keeps failing a
+// reminder at most once a minute with the count. The last line about a failing device thus
+// names the code and text its DeviceHealth shows. A device that never fails gives no line.
 #pragma once
 
 #include "config/PlcDevice.h"
@@ -8,6 +10,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace vorn::modbus {
@@ -28,6 +31,8 @@ private:
         Clock::time_point since;
         Clock::time_point lastLine;
         unsigned long failures = 0; // since the last line
+        int lastCode = 0;           // of the last failure
+        std::set<int> codesSaid;    // a code going back and forth waits for the reminder
     };
     std::map<const PlcDevice*, Failing> failing_; // two devices may share a name
 };

@@ -2,6 +2,7 @@
 
 #include "engine/PollPlacement.h"
 #include "engine/PolledTag.h"
+#include "fileformat/SerialPorts.h"
 #include "server/TraceCapture.h"
 
 #include <map>
@@ -20,6 +21,18 @@ void collectTags(const SODaSNode& branch, std::vector<modbus::PolledTag*>& tags)
         collectTags(*child, tags);
 }
 
+std::string portLine(const Registry& registry, const std::string& port) {
+    const format::SerialDevice device = format::serialDeviceOf(registry, port);
+    if (device.mapped)
+        return port + " = " + device.path + " (registry value " + port + " under [" +
+               format::kRennickPortsRegistryKey + "])";
+    if (!device.path.empty())
+        return port + " = " + device.path + " (default: no registry value " + port + " under [" +
+               format::kRennickPortsRegistryKey + "])";
+    return port + ": no device (name it with the registry value " + port + " under [" +
+           format::kRennickPortsRegistryKey + "])";
+}
+
 } // namespace
 
 ConfigCheckReport checkConfiguration(GatewayServer& core) {
@@ -36,6 +49,8 @@ ConfigCheckReport checkConfiguration(GatewayServer& core) {
     report.loaded = !search.loaded.empty();
     const ServerConfig& config = core.config();
     report.devices = config.devices.getCount();
+    for (const modbus::SerialPortSettings& port : config.serialPorts.ports())
+        report.ports.push_back(portLine(core.registry(), port.name));
 
     std::vector<modbus::PolledTag*> tags;
     collectTags(*core.entry().getNameSpaceRoot(), tags);
@@ -60,6 +75,8 @@ ConfigCheckReport checkConfiguration(GatewayServer& core) {
 int printConfigCheck(const ConfigCheckReport& report, std::FILE* out) {
     for (const std::string& place : report.places)
         std::fprintf(out, "looked in %s\n", place.c_str());
+    for (const std::string& port : report.ports)
+        std::fprintf(out, "port %s\n", port.c_str());
     for (const std::string& finding : report.findings)
         std::fprintf(out, "%s\n", finding.c_str());
     if (!report.loaded)

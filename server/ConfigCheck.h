@@ -13,7 +13,10 @@ namespace vorn {
 struct ConfigCheckReport {
     std::vector<std::string> places;   // where the configuration was looked for
     std::vector<std::string> findings; // the loader's trace lines: skipped or degraded elements
-    bool loaded = false;               // a file was found and its structure was sound
+    // Rennick: each serial port with the device it stands for and whence ("COM1 = /dev/ttyUSB0
+    // (registry value COM1 under [...\Ports])").
+    std::vector<std::string> ports;
+    bool loaded = false; // a file was found and its structure was sound
     size_t devices = 0;
     size_t tags = 0;
     // Poll blocks the readable tags form when polled at one update rate: the Modbus requests

@@ -173,6 +173,12 @@ void GatewayServer::makeMqttPublisher(const std::string& hostName) {
 }
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
+    // Every setting, the accounts and the security policies among them, is in the registry: a
+    // file the server may not read must not pass for one that sets nothing.
+    if (auto problem = registry_.readProblem()) {
+        error = "the registry file cannot be read: " + *problem;
+        return false;
+    }
     const bool serialLines = identity_.kind == ServerKind::rennick;
     if (pollsPerConnection())
         workers_ = std::make_unique<modbus::ConnectionWorkers>(serialLines);

@@ -1,5 +1,10 @@
 #include "LongOptions.h"
 
+#include "fileformat/SerialPorts.h"
+#include "modbus/rtu/CommLogSettings.h"
+#include "platform/Registry.h"
+#include "server/ServerIdentity.h"
+
 #include <cstring>
 
 namespace vorn {
@@ -53,6 +58,43 @@ std::string usageText(const char* programName) {
            "Environment: VORN_REGISTRY (registry file), VORN_TRACE "
            "(error|warning|info|debug),\n"
            "VORN_HEADLESS=1 (no window).\n";
+}
+
+} // namespace vorn
+
+namespace vorn {
+
+std::string registryHelpText(ServerKind kind) {
+    const bool serial = kind == ServerKind::rennick;
+    std::string text = "\nRegistry file: " + Registry::defaultPath() +
+                       "\n  ($VORN_REGISTRY if set, else the installed registry, else\n"
+                       "  ~/.config/VornAutomation/registry.ini)\n"
+                       "Values read under [" +
+                       std::string(profileOf(kind).registryKey) +
+                       "]:\n"
+                       "  ConfigFile        the configuration file (Quillmar writes it)\n"
+                       "  OpcUaPort         the OPC UA port (default " +
+                       std::to_string(identityOf(kind).defaultOpcUaPort) +
+                       "; 0 takes any free one)\n"
+                       "  PollingMode       single (default) or perConnection\n"
+                       "  SecurityPolicies  the endpoints offered, e.g. "
+                       "None,Basic256Sha256-SignAndEncrypt\n"
+                       "  PkiFolder         the certificates' folder\n"
+                       "  AllowAnonymous    0 refuses anonymous sessions\n"
+                       "  AnonymousRole     read, or readwrite (default)\n"
+                       "  Users\\NAME        the accounts (made with vorn-users)\n";
+    if (serial)
+        text += std::string("  ") + modbus::kCommLogValue +
+                "           1 writes the communication log Log.err, 0 (default) does not\n"
+                "  " +
+                modbus::kCommLogFolderValue +
+                "     the log's folder (default $LOGS_DIRECTORY; installed /var/log/vorn;\n"
+                "                    else beside the program)\n"
+                "and under [" +
+                format::kRennickPortsRegistryKey +
+                "]:\n"
+                "  COMn              the device of port COMn (default /dev/ttyS<n-1>)\n";
+    return text;
 }
 
 } // namespace vorn

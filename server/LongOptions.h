@@ -3,6 +3,8 @@
 // is left to the switch of the original servers ("-Embedding", "/regserver", ...).
 #pragma once
 
+#include "config/ServerProfile.h"
+
 #include <string>
 
 namespace vorn {
@@ -18,6 +20,8 @@ LongOption parseLongOption(int argc, char** argv);
 
 // The usage text printed by "--help" and after a refused option.
 std::string usageText(const char* programName);
+// What "--help" adds: the registry file this run reads and the values the server reads in it.
+std::string registryHelpText(ServerKind kind);
 
 // Exit codes of the command line.
 constexpr int kExitUsage = 2;

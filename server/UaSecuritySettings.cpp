@@ -9,7 +9,7 @@ std::string uaApplicationUri(const std::string& hostName, const std::string& ser
     return "urn:" + hostName + ":VornAutomation:" + serverName;
 }
 
-std::string uaPkiFolder(const Registry& registry, const std::string& key,
+std::string pkiFolderOf(const Registry& registry, const std::string& key,
                         const std::string& serverName) {
     if (auto folder = registry.readString(key, "PkiFolder"); folder && !folder->empty())
         return *folder;
@@ -23,7 +23,7 @@ bool readUaSecuritySettings(const Registry& registry, const std::string& key,
     settings.hostName = hostName;
     settings.applicationUri = uaApplicationUri(hostName, serverName);
     settings.users = std::make_shared<RegistryUserDirectory>(registry, key);
-    settings.pkiFolder = uaPkiFolder(registry, key, serverName);
+    settings.pkiFolder = pkiFolderOf(registry, key, serverName);
     auto policies = registry.readString(key, "SecurityPolicies");
     if (!policies) {
         settings.endpoints = ua::security::defaultEndpoints();

@@ -14,9 +14,10 @@ namespace vorn {
 // urn:<host>:VornAutomation:<server>
 std::string uaApplicationUri(const std::string& hostName, const std::string& serverName);
 
-// The server's PKI folder: the registry value "PkiFolder" under its key, else the default in
-// the user's data folder. The server and vorn-pki find it this one way.
-std::string uaPkiFolder(const Registry& registry, const std::string& key,
+// The server's PKI folder: the registry value "PkiFolder" under `key` (the package's registry
+// names /var/lib/vorn/pki/<server>), else ${XDG_DATA_HOME:-~/.local/share}/VornAutomation/pki/
+// <server>. The one lookup for the server and the tools that manage its certificates.
+std::string pkiFolderOf(const Registry& registry, const std::string& key,
                         const std::string& serverName);
 
 // Fills the security part of `settings`. False with `error` when SecurityPolicies names

@@ -44,8 +44,11 @@ void ServerMainWindow::buildMenus() {
         logOnFile_->setCheckable(true);
         logOnFile_->setChecked(false);
         connect(logOnFile_, &QAction::triggered, this, [this] {
-            if (commLog_)
+            if (commLog_) {
                 commLog_->setEnabled(!commLog_->enabled());
+                if (onLogSwitched_)
+                    onLogSwitched_(commLog_->enabled());
+            }
             syncLogCheckMark();
         });
         // The mark shows the switch as it is whenever the menu opens.
@@ -72,8 +75,9 @@ void ServerMainWindow::attachEngines(std::vector<EngineSource> engines) {
     engines_ = std::move(engines);
 }
 
-void ServerMainWindow::attachCommLog(modbus::CommLog& log) {
+void ServerMainWindow::attachCommLog(modbus::CommLog& log, std::function<void(bool)> onSwitched) {
     commLog_ = &log;
+    onLogSwitched_ = std::move(onSwitched);
     syncLogCheckMark();
 }
 

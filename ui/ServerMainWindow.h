@@ -9,6 +9,7 @@
 #include "ui/EngineStatusReader.h"
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -38,8 +39,9 @@ public:
     // Polling per connection: every worker, whose devices all get their lines, in the
     // workers' order.
     void attachEngines(std::vector<EngineSource> engines);
-    // The serial server's communication log, switched by "Log on File".
-    void attachCommLog(modbus::CommLog& log);
+    // The serial server's communication log, switched by "Log on File"; `onSwitched` hears each
+    // flip (the server remembers it).
+    void attachCommLog(modbus::CommLog& log, std::function<void(bool on)> onSwitched = {});
 
     // MSG_COMM_STATUS: rebuilds the status lines for `code` on `device` (0 clears).
     void showCommStatus(int code, const PlcDevice* device);
@@ -65,6 +67,7 @@ private:
     QAction* logOnFile_ = nullptr; // serial server only
     std::vector<EngineSource> engines_;
     modbus::CommLog* commLog_ = nullptr;
+    std::function<void(bool)> onLogSwitched_;
 };
 
 } // namespace vorn::ui

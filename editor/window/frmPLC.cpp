@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
 
 namespace vorn::editor {
 namespace {
@@ -28,6 +30,25 @@ void setChoice(QComboBox* box, const std::string& value) {
         box->setEditText(text(value));
 }
 
+// The serial devices of this machine, stable names first, offered for a port's device.
+std::vector<std::string> serialDevicesHere() {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", ec))
+        found.push_back(entry.path().string());
+    std::vector<std::string> ttys;
+    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0)
+            ttys.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(ttys.begin(), ttys.end());
+    found.insert(found.end(), ttys.begin(), ttys.end());
+    return found;
+}
+
 } // namespace
 
 frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
@@ -42,6 +63,11 @@ frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
     txtTcpPort_ = addLine("TCP Port", "txtTcpPort", tcp);
     txtUI_ = addLine("ModBus Unit Identifier", "txtUI", true);
     txtPort_ = addLine("Port Name (COMx)", "txtPort", !tcp);
+    cmbDevice_ = addChoice("Device path", "cmbDevice", serialDevicesHere(), true, !tcp);
+    // The device shown is the one the port stands for now, until the user picks another.
+    connect(txtPort_, &QLineEdit::textEdited, this, [this](const QString& port) {
+        cmbDevice_->setEditText(text(session_.serialDevice(port.toStdString())));
+    });
     cmbBaud_ = addChoice("Baud rate (b/s)", "cmbBaud", baudChoices(), false, !tcp);
     cmbParity_ = addChoice("Parity", "cmbParity", parityChoices(), false, !tcp);
     // Data and stop bits side by side, both accepting typed text.
@@ -111,6 +137,7 @@ DeviceFields frmPLC::fields() const {
         fields.stopBits = cmbStop_->currentText().toStdString();
         fields.flow = cmbFlow_->currentText().toStdString();
         fields.silent = txtSilent_->text().toStdString();
+        fields.device = cmbDevice_->currentText().toStdString();
     } else {
         fields.address = txtAddress_->text().toStdString();
         fields.tcpPort = txtTcpPort_->text().toStdString();
@@ -131,6 +158,9 @@ void frmPLC::setFields(const DeviceFields& fields) {
     setChoice(cmbData_, fields.dataBits);
     setChoice(cmbStop_, fields.stopBits);
     setChoice(cmbFlow_, fields.flow);
+    const bool serial = serverKind_ == format::kRennickName;
+    setChoice(cmbDevice_,
+              fields.device.empty() && serial ? session_.serialDevice(fields.com) : fields.device);
 }
 
 void frmPLC::apply() {
@@ -143,8 +173,11 @@ void frmPLC::apply() {
     auto made = deviceFromFields(entered, serverKind_);
     const bool applied =
         edited_ ? session_.replaceDevice(*edited_, made) : session_.addDevice(made);
-    if (applied)
-        accept();
+    if (!applied)
+        return;
+    if (serverKind_ == format::kRennickName)
+        session_.chooseSerialDevice(entered.com, entered.device);
+    accept();
 }
 
 } // namespace vorn::editor

@@ -41,6 +41,7 @@ private:
     QLineEdit* txtTcpPort_;
     QLineEdit* txtUI_;
     QLineEdit* txtPort_;
+    QComboBox* cmbDevice_; // the device of the port, kept in the registry
     QComboBox* cmbBaud_;
     QComboBox* cmbParity_;
     QComboBox* cmbData_;

@@ -1,11 +1,13 @@
 #include "CommLog.h"
 
 #include "platform/ProgramPath.h"
+#include "toolkit/SOCmnTrace.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,12 +78,25 @@ void CommLog::appendLine(const std::string& line) {
     appendLocked(line);
 }
 
+void CommLog::noteWriteFailure(const std::string& path, int error) {
+    const std::string reason = std::strerror(error);
+    if (reason == lastFailure_)
+        return;
+    lastFailure_ = reason;
+    getSOCmnTrace().trace(TraceLevel::warning, "RTU",
+                          "communication log " + path + " cannot be written: " + reason +
+                              "; its lines are lost until it can");
+}
+
 void CommLog::appendLocked(const std::string& line) {
     int fd = openLog(currentPath());
-    if (fd < 0)
+    if (fd < 0) {
+        noteWriteFailure(currentPath(), errno);
         return;
+    }
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
+        noteWriteFailure(currentPath(), errno);
         ::close(fd);
         return;
     }
@@ -90,12 +105,18 @@ void CommLog::appendLocked(const std::string& line) {
         ::unlink(backupPath().c_str());
         ::rename(currentPath().c_str(), backupPath().c_str());
         fd = openLog(currentPath());
-        if (fd < 0)
+        if (fd < 0) {
+            noteWriteFailure(currentPath(), errno);
             return;
+        }
     }
-    if (::lseek(fd, 0, SEEK_END) >= 0)
-        writeAll(fd, line);
+    const bool written = ::lseek(fd, 0, SEEK_END) >= 0 && writeAll(fd, line);
+    const int error = errno;
     ::close(fd);
+    if (!written)
+        noteWriteFailure(currentPath(), error != 0 ? error : EIO);
+    else
+        lastFailure_.clear();
 }
 
 void CommLog::logTransaction(std::span<const uint8_t> request, std::span<const uint8_t> reply) {

@@ -1,7 +1,9 @@
 // The communication log of the serial server: one text line per frame sent ("TX:") and per
 // reply received ("RX:") in "Log.err", which is moved to "Log.bak" once it has grown past
-// 1,000,000 bytes. Off at start; the main window flips it, the communication thread writes.
-// A line that cannot be written is lost quietly: logging never disturbs communication.
+// 1,000,000 bytes. Switched on at start by the registry (CommLogSettings) or later by the main
+// window; the communication thread writes. A line that cannot be written is lost, as logging
+// never disturbs communication, but the trace says so once (and again after lines were written
+// in between).
 // Several communication threads may share one log (one per serial line): a transaction's two
 // lines and the move to the backup happen under one lock, so lines never mix.
 #pragma once
@@ -52,6 +54,10 @@ public:
 
 private:
     void appendLocked(const std::string& line);
+    // The trace hears of a log that cannot be written once per reason, not once per line.
+    void noteWriteFailure(const std::string& path, int error);
+
+    std::string lastFailure_; // why the last line was lost; empty after one was written
 
     std::mutex writing_; // one writer at a time: appending, rotating
     std::string folder_; // empty or ending in '/'

@@ -2,13 +2,14 @@
 // server (e.g. COM1=/dev/ttyUSB0), else the n-th standard serial device /dev/ttyS<n-1>.
 #pragma once
 
+#include "fileformat/SerialPorts.h"
 #include "platform/Registry.h"
 
 #include <string>
 
 namespace vorn::modbus {
 
-inline constexpr const char* portsRegistryKey = "SOFTWARE\\VornAutomation\\Rennick\\Ports";
+inline constexpr const char* portsRegistryKey = format::kRennickPortsRegistryKey;
 
 // The device path of `portName`; empty when the name is neither mapped nor of the form COMn
 // with n from 1 on.

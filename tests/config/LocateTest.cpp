@@ -29,6 +29,11 @@ TEST(Locate, TheFileBesideTheProgramWinsOverTheRegistry) {
     loader.locateAndLoad(*c.root);
     EXPECT_TRUE(c.tag("Beside.T"));
     EXPECT_FALSE(c.tag("Registered.T"));
+    // An installed service would otherwise serve it without a word.
+    ASSERT_FALSE(c.traces.empty());
+    EXPECT_EQ(c.traces.front(),
+              c.dir.file("bin/Tarnvale.xml") + " beside the program is served, not " +
+                  c.dir.file("elsewhere.xml") + " that the registry value ConfigFile names");
     EXPECT_EQ(c.root->getTreeDelimiter(), '.');
     EXPECT_EQ(c.root->getRefusedChars(), "");
 }

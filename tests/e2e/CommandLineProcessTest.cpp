@@ -7,26 +7,17 @@
 #include "SimProcess.h"
 
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace vorn::test;
 using namespace std::chrono_literals;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
 ProgramRun runTarnvale(const std::vector<std::string>& arguments) {
-    ChildProcess program(TARNVALE_PATH, arguments);
-    std::string out;
-    while (auto line = program.readLine(10s))
-        out += *line + "\n";
-    const auto exitCode = program.waitForExit(10s);
-    return {exitCode.value_or(-1), out, program.errorOutput()};
+    return runToEnd(TARNVALE_PATH, arguments, 20s);
 }
 
 struct Rig {
@@ -47,6 +38,38 @@ TEST(CommandLineProcess, HelpAndVersionPrintAndEndWithZero) {
     ProgramRun version = runTarnvale({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "Tarnvale 1.10 build 100\n");
+}
+
+// The registry holds every setting, the accounts among them: one the server cannot read is an
+// error naming the file and the reason, never a registry without keys.
+TEST(CommandLineProcess, ARegistryTheServerCannotReadStopsItWithTheFileAndTheReason) {
+    Rig rig;
+    const std::string folder = rig.dir.file("registry.ini");
+    std::filesystem::create_directory(folder); // unreadable as a file, whoever reads it
+    const ProgramRun run = runTarnvale({});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Can't start the OPC server: the registry file cannot be read: " +
+                           folder + ": Is a directory"),
+              std::string::npos)
+        << run.err;
+    const ProgramRun check = runTarnvale({"--check-config"});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_NE(check.out.find("value ConfigFile: (cannot read " + folder + ": Is a directory)"),
+              std::string::npos)
+        << check.out;
+
+    // As the service user reads a registry it has no right to (root may read anything).
+    if (::geteuid() != 0 || !std::filesystem::exists("/usr/bin/setpriv"))
+        return;
+    const std::string privateFile = rig.dir.write("private.ini", "[SOFTWARE\\VornAutomation]\n");
+    ScopedEnv registry("VORN_REGISTRY", privateFile.c_str());
+    ChildProcess server("/usr/bin/setpriv",
+                        {"--reuid=65534", "--regid=65534", "--clear-groups", TARNVALE_PATH});
+    EXPECT_EQ(server.waitForExit(20s), 1);
+    EXPECT_NE(server.errorOutput().find("the registry file cannot be read: " + privateFile +
+                                        ": Permission denied"),
+              std::string::npos)
+        << server.errorOutput();
 }
 
 TEST(CommandLineProcess, AnUnknownLongOptionIsRefusedWithTheUsageAndExitCodeTwo) {

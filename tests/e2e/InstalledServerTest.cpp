@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace vorn::test;
 using namespace std::chrono_literals;
@@ -32,17 +34,20 @@ bool readsThroughOpcUa(ChildProcess& server, const std::string& home) {
     return node.waitForExit(10s) == 0 && good;
 }
 
+// `cmake --install` of this build into `prefix`.
+void installInto(const std::string& prefix) {
+    ChildProcess install(CMAKE_PATH, {"--install", BUILD_DIR, "--prefix", prefix});
+    while (install.readLine(60s)) {
+    }
+    ASSERT_EQ(install.waitForExit(60s), 0) << install.errorOutput();
+}
+
 } // namespace
 
 TEST(InstalledServer, RunsFromATemporaryPrefixAndFindsItsErrorTextsInShare) {
     ScratchDir dir;
     const std::string prefix = dir.file("prefix");
-    {
-        ChildProcess install(CMAKE_PATH, {"--install", BUILD_DIR, "--prefix", prefix});
-        while (install.readLine(60s)) {
-        }
-        ASSERT_EQ(install.waitForExit(60s), 0) << install.errorOutput();
-    }
+    ASSERT_NO_FATAL_FAILURE(installInto(prefix));
     for (const char* installed :
          {"bin/Tarnvale", "bin/Rennick", "share/vorn/Tarnvale.dat", "share/vorn/Rennick.dat",
           "lib/systemd/system/tarnvale.service", "lib/systemd/system/rennick.service",
@@ -76,4 +81,54 @@ TEST(InstalledServer, RunsFromATemporaryPrefixAndFindsItsErrorTextsInShare) {
     ASSERT_NE(said, std::string::npos) << err;
     EXPECT_EQ(err.find(kMissingTexts, said + 1), std::string::npos) << "once";
     EXPECT_NE(err.find(prefix + "/bin/../share/vorn/Tarnvale.dat"), std::string::npos) << err;
+}
+
+// Installed elsewhere than /usr, the units, the registry and the desktop entry name the
+// prefix's paths, the units pass systemd's check, and the programs read the prefix's registry
+// without being told where it is.
+TEST(InstalledServer, AnotherPrefixHasItsPathsInTheUnitsAndItsRegistryIsTheProgramsOwn) {
+    ScratchDir dir;
+    const std::string prefix = dir.file("opt/vorn");
+    ASSERT_NO_FATAL_FAILURE(installInto(prefix));
+    const std::string etc = prefix + "/etc/vorn";
+    for (const char* unit : {"tarnvale", "rennick"}) {
+        const std::string text = contentsOf(prefix + "/lib/systemd/system/" + unit + ".service");
+        const std::string program = std::string(unit) == "tarnvale" ? "Tarnvale" : "Rennick";
+        EXPECT_NE(text.find("ExecStart=" + prefix + "/bin/" + program + "\n"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Environment=VORN_REGISTRY=" + etc + "/registry.ini\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.find("/usr/"), std::string::npos) << text;
+    }
+    ChildProcess verify("/usr/bin/systemd-analyze",
+                        {"verify", prefix + "/lib/systemd/system/tarnvale.service",
+                         prefix + "/lib/systemd/system/rennick.service"});
+    while (verify.readLine(60s)) {
+    }
+    EXPECT_EQ(verify.waitForExit(60s), 0) << verify.errorOutput();
+    EXPECT_EQ(verify.errorOutput(), "");
+
+    const std::string registry = contentsOf(etc + "/registry.ini");
+    EXPECT_NE(registry.find("ConfigFile=" + etc + "/plant/Tarnvale.xml\n"), std::string::npos)
+        << registry;
+    EXPECT_NE(registry.find("PkiFolder=/var/lib/vorn/pki/Tarnvale\n"), std::string::npos)
+        << "state stays where systemd keeps it";
+    EXPECT_TRUE(fs::is_directory(etc + "/plant"));
+    EXPECT_NE(contentsOf(prefix + "/share/applications/quillmar.desktop")
+                  .find("Exec=" + prefix + "/bin/Quillmar\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(prefix + "/share/icons/hicolor/scalable/apps/quillmar.svg"));
+
+    ScopedEnv noRegistry("VORN_REGISTRY", nullptr);
+    EXPECT_NE(runToEnd(prefix + "/bin/vorn-users", {"--help"}, 30s)
+                  .out.find("Here that is " + etc + "/registry.ini"),
+              std::string::npos);
+    const std::string check = runToEnd(prefix + "/bin/Tarnvale", {"--check-config"}, 30s).out;
+    EXPECT_NE(check.find("registry file " + etc +
+                         "/registry.ini, key "
+                         "SOFTWARE\\VornAutomation\\Tarnvale, value ConfigFile: " +
+                         etc + "/plant/Tarnvale.xml (not found)"),
+              std::string::npos)
+        << check;
 }

@@ -10,7 +10,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -33,34 +35,36 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
-// Rennick, headless, with device R1 (unit 17, register 4 = 1234, its requests logged) at the
-// far end of COM1, a pseudo-terminal pair; the test starts the server.
-struct RennickOnALine {
-    RennickOnALine()
-        : line(folder("line")),
-          device(MODBUS_SIM_PATH,
-                 {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
-                  "--set", "hr:4=1234", "--log", dir.file("device.log")}),
-          registry(dir.file("registry.ini")) {
-        registry.writeString(key + "\\Ports", "COM1", line.endA());
-        registry.writeString(key, "OpcUaPort", "0");
+// Rennick headless with a registry of its own, serving R1 (unit 17, a Level at holding register
+// 4, which the simulated device holds as 1234) on COM1: a pseudo-terminal whose far end is the
+// device.
+struct SerialPlant {
+    static constexpr const char* kKey = "SOFTWARE\\VornAutomation\\Rennick";
+
+    static constexpr bool kLogRequests = true; // in "device.log" of the scratch folder
+
+    explicit SerialPlant(bool logRequests = false) {
+        std::filesystem::create_directories(dir.file("line"));
+        line = std::make_unique<PtyPair>(dir.file("line"));
+        std::vector<std::string> options{"--rtu", line->endB(), "--baud", "9600",  "--format",
+                                         "8N1",   "--unit",     "17",     "--set", "hr:4=1234"};
+        if (logRequests)
+            options.insert(options.end(), {"--log", dir.file("device.log")});
+        device = std::make_unique<SimProcess>(MODBUS_SIM_PATH, options);
+        registry.writeString(std::string(kKey) + "\\Ports", "COM1", line->endA());
+        registry.writeString(kKey, "OpcUaPort", "0");
         registry.writeString(
-            key, "ConfigFile",
+            kKey, "ConfigFile",
             dir.write("Rennick.xml",
                       rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
                                 rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
                                           tagElement("Level", "HREGISTER VT_I2", "4")))));
     }
-    std::string folder(const std::string& name) {
-        std::filesystem::create_directories(dir.file(name));
-        return dir.file(name);
-    }
 
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
     ScratchDir dir;
-    PtyPair line;
-    SimProcess device;
-    Registry registry;
+    std::unique_ptr<PtyPair> line;
+    std::unique_ptr<SimProcess> device;
+    Registry registry{dir.file("registry.ini")};
     ScopedEnv headless{"VORN_HEADLESS", "1"};
     ScopedEnv registryPath{"VORN_REGISTRY", registry.path().c_str()};
 };
@@ -68,7 +72,9 @@ struct RennickOnALine {
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
-    RennickOnALine rig;
+    SerialPlant plant(SerialPlant::kLogRequests);
+    ScratchDir& dir = plant.dir;
+
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
@@ -91,8 +97,8 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
 }
 
 TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
-    RennickOnALine rig;
-    rig.registry.writeString(rig.key, "HttpListen", "127.0.0.1:0");
+    SerialPlant plant;
+    plant.registry.writeString(SerialPlant::kKey, "HttpListen", "127.0.0.1:0");
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
@@ -108,7 +114,7 @@ TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
     std::vector<std::string> reads{"wait-good:R1.Level:5000"};
     for (int i = 0; i < 20; ++i)
         reads.push_back("read:R1.Level");
-    ASSERT_EQ(probe(endpoint, reads, rig.dir.path()).size(), reads.size()) << server.errorOutput();
+    ASSERT_EQ(probe(endpoint, reads, plant.dir.path()).size(), reads.size()) << server.errorOutput();
     ChildProcess fetch("/usr/bin/node",
                        {"-e", "fetch(process.argv[1]).then((r) => r.text()).then(console.log)",
                         web + "/api/devices"});
@@ -123,4 +129,77 @@ TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
     EXPECT_GT(load, 0.0) << devices;
     EXPECT_LT(load, 1.0) << devices;
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
+// The communication log switched on by the registry, without a window (as under systemd), in
+// the folder the registry names; a folder it cannot write to is said once, not per line.
+TEST(RennickProcess, TheRegistrySwitchesTheCommunicationLogOnInTheFolderItNames) {
+    SerialPlant plant;
+    ScratchDir& dir = plant.dir;
+    Registry& registry = plant.registry;
+    const std::string key = SerialPlant::kKey;
+    registry.writeString(key, "CommLog", "1");
+    ScopedEnv noServiceFolder("LOGS_DIRECTORY", nullptr);
+
+    // A folder below a file: nobody can write there.
+    const std::string blocked = dir.write("not-a-folder", "") + "/logs";
+    registry.writeString(key, "CommLogFolder", blocked);
+    {
+        ChildProcess server(RENNICK_PATH, {});
+        const std::string endpoint = opcUaEndpointOf(server);
+        ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+        auto results = probe(endpoint, {"wait-good:R1.Level:5000", "read:R1.Level"}, dir.path());
+        ASSERT_EQ(results.size(), 2u) << server.errorOutput();
+        EXPECT_EQ(server.terminate(10s), 0);
+        const std::string said =
+            "communication log " + blocked + "/Log.err cannot be written: " + "Not a directory";
+        const std::string err = server.errorOutput();
+        const size_t first = err.find(said);
+        EXPECT_NE(first, std::string::npos) << err;
+        EXPECT_EQ(err.find(said, first + 1), std::string::npos) << "once: " << err;
+    }
+
+    registry.writeString(key, "CommLogFolder", dir.file("logs"));
+    std::filesystem::create_directories(dir.file("logs"));
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    auto results = probe(endpoint, {"wait-good:R1.Level:5000"}, dir.path());
+    ASSERT_EQ(results.size(), 1u) << server.errorOutput();
+    EXPECT_EQ(server.terminate(10s), 0);
+    std::ifstream log(dir.file("logs/Log.err"), std::ios::binary);
+    std::string tx, rx;
+    ASSERT_TRUE(std::getline(log, tx) && std::getline(log, rx)) << server.errorOutput();
+    // "5 Dec 2026 09:05:03. TX: 11 3 0 4 0 1 c6 9b \r": unit 17 (0x11), function 3, register 4.
+    EXPECT_NE(tx.find(". TX: 11 3 0 4 0 1 "), std::string::npos) << tx;
+    EXPECT_NE(rx.find(". RX: 11 3 2 4 d2 "), std::string::npos) << rx;
+    EXPECT_EQ(tx.back(), '\r');
+}
+
+// The file names ports COMn; which device each stands for is the registry's: --check-config
+// shows it, mapped or by default.
+TEST(RennickProcess, CheckConfigShowsTheDeviceOfEachPort) {
+    ScratchDir dir;
+    Registry registry(dir.file("registry.ini"));
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", "/dev/ttyUSB0");
+    const std::string config = dir.write(
+        "Rennick.xml", rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                                 rtuDevice(rtuSettings("R1", "COM1", 9600, 1),
+                                           tagElement("Level", "HREGISTER VT_I2", "4")) +
+                                     rtuDevice(rtuSettings("R2", "COM2", 9600, 2),
+                                               tagElement("Level", "HREGISTER VT_I2", "4"))));
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+    ChildProcess check(RENNICK_PATH, {"--check-config", config});
+    std::string out;
+    while (auto line = check.readLine(20s))
+        out += *line + "\n";
+    EXPECT_EQ(check.waitForExit(20s), 0) << out << check.errorOutput();
+    EXPECT_NE(out.find("port COM1 = /dev/ttyUSB0 (registry value COM1 under "
+                       "[SOFTWARE\\VornAutomation\\Rennick\\Ports])\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("port COM2 = /dev/ttyS1 (default: no registry value COM2 under "
+                       "[SOFTWARE\\VornAutomation\\Rennick\\Ports])\n"),
+              std::string::npos)
+        << out;
 }

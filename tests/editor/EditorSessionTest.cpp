@@ -2,6 +2,7 @@
 // dialogs, scripted message boxes answer the questions.
 #include "editor/EditorSession.h"
 
+#include "FileOwnership.h"
 #include "TestConfigs.h"
 #include "editor/ConfigExport.h"
 #include "fileformat/ConfigFormat.h"
@@ -127,6 +128,62 @@ TEST_F(EditorSessionTest, SaveWritesTheFileStoresThePathAndSaysSo) {
     EXPECT_EQ(texts(), std::vector<std::string>{path + " saved"});
     EXPECT_EQ(registeredPath(vorn::format::kTarnvaleName), path);
     EXPECT_TRUE(session_->state().configSaved);
+}
+
+// An engineer of the service's group saves the plant file the service reads: the file and the
+// registry keep their owner, group and mode, whatever the engineer's umask.
+TEST_F(EditorSessionTest, SavingKeepsTheOwnerGroupAndModeOfTheFileAndTheRegistry) {
+    session_->newConfiguration();
+    const std::string path = dir_ + "/Tarnvale.xml";
+    {
+        std::FILE* old = std::fopen(path.c_str(), "w");
+        std::fputs("old", old);
+        std::fclose(old);
+        std::FILE* registry = std::fopen(registryPath().c_str(), "w");
+        std::fputs("[SOFTWARE\\VornAutomation\\Tarnvale]\nOpcUaPort=4840\n", registry);
+        std::fclose(registry);
+    }
+    const vorn::test::FileOwnership plantFile = vorn::test::handOver(path, 0664);
+    const vorn::test::FileOwnership registry = vorn::test::handOver(registryPath(), 0640);
+    vorn::test::ScopedUmask strict(077);
+    boxes_.queueAnswer(MessageAnswer::yes); // overwrite
+    ASSERT_EQ(session_->saveConfiguration(), SaveOutcome::saved);
+    EXPECT_EQ(registeredPath(vorn::format::kTarnvaleName), path);
+    EXPECT_EQ(vorn::test::ownershipOf(path), plantFile);
+    EXPECT_EQ(vorn::test::ownershipOf(registryPath()), registry);
+}
+
+// The registry already names the file (the installed registry names the plant folder's file):
+// saving needs no right to write it. A registry that cannot be written is said to be so.
+TEST_F(EditorSessionTest, ARegistryThatCannotBeUpdatedIsSaidToBeSoUnlessItNamesTheFileAlready) {
+    session_->newConfiguration();
+    const std::string path = dir_ + "/Tarnvale.xml";
+    ASSERT_EQ(session_->saveConfiguration(), SaveOutcome::saved);
+    struct stat before {};
+    ::stat(registryPath().c_str(), &before);
+    boxes_.clear();
+    boxes_.queueAnswer(MessageAnswer::yes); // overwrite
+    ASSERT_EQ(session_->saveConfiguration(), SaveOutcome::saved);
+    struct stat after {};
+    ::stat(registryPath().c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the registry was not rewritten";
+    EXPECT_EQ(texts().back(), path + " saved");
+
+    // A registry path inside a file cannot be written by anyone.
+    const std::string blocked = path + "/registry.ini";
+    EditorSession elsewhere(host_, dir_, Registry(blocked));
+    elsewhere.newConfiguration();
+    boxes_.clear();
+    boxes_.queueAnswer(MessageAnswer::yes); // overwrite
+    ASSERT_EQ(elsewhere.saveConfiguration(), SaveOutcome::saved);
+    ASSERT_EQ(texts().size(), 3u);
+    EXPECT_EQ(texts()[1], "The registry file " + blocked + " could not be updated (cannot read " +
+                              blocked +
+                              ": Not a directory). Ask whoever administers it to set "
+                              "ConfigFile=" +
+                              path + " under [SOFTWARE\\VornAutomation\\Tarnvale].");
+    EXPECT_EQ(boxes_.shown()[1].icon, MessageIcon::warning);
+    EXPECT_EQ(texts()[2], path + " saved");
 }
 
 TEST_F(EditorSessionTest, OverwriteNoLeadsToSaveAsAndCancelStopsTheCommandThatAsked) {

@@ -14,6 +14,7 @@
 #include "platform/Registry.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -203,7 +204,13 @@ TEST(ConfigFileRegistry, StoresThePathUnderTheServerKindsKeyAndIsSilentOnFailure
         (std::filesystem::temp_directory_path() / "editor-registry-XXXXXX").string();
     const std::string dir = ::mkdtemp(pattern.data());
     Registry registry(dir + "/registry.ini");
-    storeConfigFilePath(registry, vorn::format::kRennickName, "/srv/plant/Rennick.xml");
+    EXPECT_FALSE(
+        storeConfigFilePath(registry, vorn::format::kRennickName, "/srv/plant/Rennick.xml"));
+    // The key as the servers and the documentation spell it, never a spelling of its own.
+    std::ifstream written(dir + "/registry.ini");
+    std::string header;
+    std::getline(written, header);
+    EXPECT_EQ(header, "[SOFTWARE\\VornAutomation\\Rennick]");
     // Read as the servers read it.
     EXPECT_EQ(registry.readString("SOFTWARE\\VornAutomation\\Rennick", "ConfigFile"),
               "/srv/plant/Rennick.xml");
@@ -212,7 +219,7 @@ TEST(ConfigFileRegistry, StoresThePathUnderTheServerKindsKeyAndIsSilentOnFailure
     ScriptedMessageBox boxes;
     ScopedMessageBoxes scope(boxes);
     Registry unwritable(dir + "/registry.ini/inside-a-file.ini");
-    storeConfigFilePath(unwritable, vorn::format::kTarnvaleName, "/x.xml");
+    EXPECT_TRUE(storeConfigFilePath(unwritable, vorn::format::kTarnvaleName, "/x.xml"));
     EXPECT_TRUE(boxes.shown().empty());
     std::filesystem::remove_all(dir);
 }

@@ -83,3 +83,21 @@ TEST(DeviceHealth, CountsRequestsErrorsAndAveragesTheRoundTrip) {
     EXPECT_TRUE(health.snapshot().connected);
     EXPECT_EQ(health.snapshot().lastErrorCode, 4u) << "the last error stays readable";
 }
+
+// A lost connection (3) that then cannot be made again (32): the new code is said at once, so
+// the last line names what DeviceHealth shows; codes going back and forth wait for the reminder.
+TEST(DeviceStatusLog, AFailureThatChangesItsCodeIsSaidOnceForEachNewCode) {
+    DeviceStatusLog log;
+    auto p1Device = named("P1");
+    PlcDevice& p1 = *p1Device;
+    ASSERT_TRUE(log.onFailure(p1, 3, "Connection lost", kStart));
+    EXPECT_FALSE(log.onFailure(p1, 3, "Connection lost", kStart + 1s));
+    EXPECT_EQ(log.onFailure(p1, 32, "Connection refused or timed out", kStart + 2s).value_or(""),
+              "P1: still failing: 32 Connection refused or timed out (2 more failed transfers "
+              "since 2025-12-09 14:03:07 UTC)");
+    EXPECT_FALSE(log.onFailure(p1, 32, "Connection refused or timed out", kStart + 3s));
+    EXPECT_FALSE(log.onFailure(p1, 3, "Connection lost", kStart + 4s)) << "said already";
+    EXPECT_FALSE(log.onFailure(p1, 32, "Connection refused or timed out", kStart + 5s));
+    ASSERT_TRUE(log.onSuccess(p1, kStart + 6s));
+    EXPECT_TRUE(log.onFailure(p1, 3, "Connection lost", kStart + 7s)) << "a new outage";
+}

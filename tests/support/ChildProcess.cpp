@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -141,6 +142,22 @@ std::string ChildProcess::errorOutput() const {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+ProgramRun runToEnd(const std::string& program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout) {
+    ChildProcess child(program, arguments);
+    ProgramRun run;
+    const auto deadline = Clock::now() + timeout;
+    while (auto line = child.readLine(std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::max(deadline - Clock::now(), Clock::duration::zero()))))
+        run.out += *line + "\n";
+    run.exitCode = child
+                       .waitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::max(deadline - Clock::now(), Clock::duration::zero())))
+                       .value_or(-1);
+    run.err = child.errorOutput();
+    return run;
 }
 
 } // namespace vorn::test

@@ -10,6 +10,13 @@
 
 namespace vorn::test {
 
+// A program run to its end, as runToEnd gives it.
+struct ProgramRun {
+    int exitCode = -1; // -1 when it did not end in time
+    std::string out;
+    std::string err;
+};
+
 class ChildProcess {
 public:
     // Starts `program` with `arguments` (argv[1]...). Throws std::runtime_error if it cannot.
@@ -41,5 +48,10 @@ private:
     std::string stderrPath_;
     std::optional<int> exitCode_;
 };
+
+// Runs `program` to its end: its stdout (lines end in "\n"), stderr and exit code. A program
+// still running after `timeout` is killed and gives -1.
+ProgramRun runToEnd(const std::string& program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout);
 
 } // namespace vorn::test

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace vorn::test {
@@ -30,6 +31,13 @@ std::string ScratchDir::write(const std::string& name, const std::string& text) 
     if (!out.flush())
         throw std::runtime_error("cannot write " + path);
     return path;
+}
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace vorn::test

@@ -22,4 +22,7 @@ private:
     std::string path_;
 };
 
+// The whole text of a file; empty when it cannot be read.
+std::string contentsOf(const std::string& path);
+
 } // namespace vorn::test

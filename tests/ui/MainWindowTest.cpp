@@ -2,7 +2,9 @@
 #include "GuiTestRig.h"
 #include "ScopedEnv.h"
 #include "modbus/rtu/CommLog.h"
+#include "modbus/rtu/CommLogSettings.h"
 #include "platform/MessageBox.h"
+#include "platform/Registry.h"
 #include "ui/ServerMainWindow.h"
 #include "ui/StatusTextView.h"
 
@@ -170,6 +172,28 @@ TEST(MainWindow, LogOnFileShowsTheLogSwitchStartingUnchecked) {
     modbus::CommLog freshLog(dir.path());
     restarted.attachCommLog(freshLog);
     EXPECT_FALSE(actionNamed(restarted, "&File", "Log on File")->isChecked());
+}
+
+// The registry switched the log on at start: the entry shows it, and each flip is remembered
+// in the registry (CommLog), so the setting and the menu never disagree.
+TEST(MainWindow, LogOnFileFollowsTheRegistrysSwitchAndStoresEachFlip) {
+    ScratchDir dir;
+    Registry registry(dir.file("registry.ini"));
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    registry.writeString(key, "CommLog", "1");
+    const modbus::CommLogSettings settings = modbus::readCommLogSettings(registry, key);
+    modbus::CommLog log(settings.folder);
+    log.setEnabled(settings.enabled);
+    ServerMainWindow window(ServerKind::rennick);
+    window.attachCommLog(log, [&](bool on) { modbus::storeCommLogSwitch(registry, key, on); });
+    QAction* logOnFile = actionNamed(window, "&File", "Log on File");
+    ASSERT_NE(logOnFile, nullptr);
+    EXPECT_TRUE(logOnFile->isChecked());
+    logOnFile->trigger();
+    EXPECT_FALSE(log.enabled());
+    EXPECT_EQ(registry.readString(key, "CommLog"), "0");
+    logOnFile->trigger();
+    EXPECT_EQ(registry.readString(key, "CommLog"), "1");
 }
 
 TEST(MainWindow, RightAndMiddleClicksChangeNothing) {

@@ -178,6 +178,10 @@ SimOptions parseCommandLine(int argc, char** argv) {
             options.help = true;
             return options;
         }
+        if (argument == "--version") {
+            options.version = true;
+            return options;
+        }
         std::string_view name = argument;
         std::optional<std::string_view> value;
         if (auto equals = argument.find('=');
@@ -223,6 +227,7 @@ const char* usageText() {
                   [--counter|--ramp|--sine|--toggle [UNIT:]TABLE:ADDR]...
                   [--exception UNIT:FUNCTION:CODE]... [--silent UNIT]... [--delay-ms [UNIT:]MS]...
                   [--log FILE] [--ready-file FILE]
+       modbus-sim --help | --version
 Tables: hr (holding registers), ir (input registers), coil, di (discrete inputs).
 PORTS: a port, a range FIRST-LAST, or a comma-separated list of them, one device per port.
 Port 0 picks a free port; the line "listening ADDRESS:PORT[,PORT...]" on stdout gives the ports

@@ -37,6 +37,7 @@ struct SimOptions {
     std::string logPath;   // empty: no request log
     std::string readyFile; // empty: none
     bool help = false;
+    bool version = false;
 };
 
 // Throws SyntaxError with a message naming the offending option.

@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
             std::fputs(usageText(), stdout);
             return 0;
         }
+        if (options.version) {
+            std::printf("modbus-sim %s\n", VORN_VERSION);
+            return 0;
+        }
         image = std::make_unique<DeviceImage>(options.units);
         for (const std::string& path : options.valuesFiles)
             readValuesFile(path, [&](const Assignment& assignment) { image->apply(assignment); });

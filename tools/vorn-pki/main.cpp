@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     }
     const Registry registry;
     const std::string folder =
-        uaPkiFolder(registry, format::registryKeyOf(*kind), format::nameOf(*kind));
+        pkiFolderOf(registry, format::registryKeyOf(*kind), format::nameOf(*kind));
     const pki::CertificateFolders folders(folder);
 
     if (args->command == "list") {

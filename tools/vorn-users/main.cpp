@@ -2,7 +2,7 @@
 // read (same rules: $VORN_REGISTRY, else the user's config folder).
 //   vorn-users add NAME --role read|readwrite --server Tarnvale|Rennick
 //   vorn-users passwd NAME --server ...     vorn-users remove NAME --server ...
-//   vorn-users list --server ...
+//   vorn-users list --server ...          vorn-users --help | --version
 //   vorn-users mqtt-password --server ...
 // Passwords are read without echo (or one line of standard input) and stored only as salted
 // PBKDF2-SHA256 hashes. The MQTT broker's password, which the server must send, goes into a file
@@ -34,7 +34,19 @@ constexpr const char* kUsage =
     "       vorn-users passwd NAME --server Tarnvale|Rennick\n"
     "       vorn-users remove NAME --server Tarnvale|Rennick\n"
     "       vorn-users list --server Tarnvale|Rennick\n"
-    "       vorn-users mqtt-password --server Tarnvale|Rennick\n";
+    "       vorn-users mqtt-password --server Tarnvale|Rennick\n"
+
+// The help names the file the accounts go to, as this environment finds it.
+void printHelp() {
+    std::fputs(kUsage, stdout);
+    std::printf(
+        "\nThe accounts live in the registry file the servers read: $VORN_REGISTRY if set,\n"
+        "else the installed registry or ~/.config/VornAutomation/registry.ini.\n"
+        "Here that is %s\n"
+        "Passwords are asked twice without echo, or read as one line from standard "
+        "input.\n",
+        Registry::defaultPath().c_str());
+}
 
 struct Arguments {
     std::string command;
@@ -87,6 +99,14 @@ std::optional<std::string> newPassword() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        printHelp();
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("vorn-users %s\n", VORN_VERSION);
+        return 0;
+    }
     auto args = parse(argc, argv);
     if (!args) {
         std::fputs(kUsage, stderr);
@@ -105,6 +125,10 @@ int main(int argc, char** argv) {
     }
     const std::string usersKey = serverKey + "\\Users";
     Registry registry;
+    // An unreadable file is not an empty one: "no user" would be a wrong answer, and a write
+    // would replace what could not be read.
+    if (auto problem = registry.readProblem())
+        return fail("cannot read the registry file " + *problem);
 
     if (args->command == "list") {
         for (const std::string& name : registry.valueNames(usersKey)) {
@@ -133,8 +157,7 @@ int main(int argc, char** argv) {
     if (args->command == "remove") {
         if (!existing)
             return fail("no user " + args->name);
-        return registry.deleteValue(usersKey, args->name) ? 0
-                                                          : fail("cannot write " + registry.path());
+        return registry.deleteValue(usersKey, args->name) ? 0 : fail(registry.writeError());
     }
 
     UserAccount account;
@@ -163,6 +186,6 @@ int main(int argc, char** argv) {
     if (account.passwordHash.empty())
         return fail("cannot hash the password");
     if (!registry.writeString(usersKey, args->name, ua::security::formatAccount(account)))
-        return fail("cannot write " + registry.path());
+        return fail(registry.writeError());
     return 0;
 }

@@ -1,7 +1,9 @@
 // DeviceHealth as an operator sees it: three devices polled for a subscribing client, one of
 // them stopped for 5 s and started again. Its health variables go disconnected and back with
 // ErrorCount grown, the other two stay untouched, and the headless stderr carries exactly one
-// failure line and one recovery line, both naming that device.
+// failure line and one recovery line, both naming that device; while it is down, the last
+// stderr line about it names the code and text its health shows. A fourth device that nobody
+// subscribes to counts the reads from the device and the writes clients make.
 "use strict";
 
 const { spawn } = require("child_process");
@@ -12,6 +14,7 @@ const { opcua, check } = h;
 const { AttributeIds, TimestampsToReturn, StatusCodes, DataType } = opcua;
 
 const NAMES = ["P1", "P2", "P3"];
+const UNPOLLED = "P4"; // only read from the device and written, never subscribed to
 // UInt64 values arrive as [high, low].
 const u64 = (v) => (Array.isArray(v) ? v[0] * 4294967296 + v[1] : Number(v));
 const FIELDS = ["Connected", "LastErrorCode", "LastErrorText", "ErrorCount", "RequestCount",
@@ -49,8 +52,8 @@ async function healthNamespace(session) {
 async function main() {
     h.limitRuntime(150000);
     const sims = [];
-    for (const name of NAMES) sims.push(await h.startSimulator(h.simPath, name));
-    const config = h.writeConfig(NAMES.map((name, i) =>
+    for (const name of [...NAMES, UNPOLLED]) sims.push(await h.startSimulator(h.simPath, name));
+    const config = h.writeConfig([...NAMES, UNPOLLED].map((name, i) =>
         h.device(name, sims[i].port, h.tag("T", "HREGISTER VT_I2", "1"), 500)).join(""));
     const server = await startTarnvale(config);
     const { client, session } = await h.connect(server.url);
@@ -60,7 +63,7 @@ async function main() {
     const id = (device, field) => `ns=${ns};s=DeviceHealth.${device}.${field}`;
     const browse = await session.browse(`ns=${ns};s=DeviceHealth`);
     check("DeviceHealth holds one object per device",
-        browse.references.map((r) => r.browseName.name).sort().join() === NAMES.join(),
+        browse.references.map((r) => r.browseName.name).sort().join() === [...NAMES, UNPOLLED].join(),
         browse.references.map((r) => r.browseName.toString()));
     const objects = await session.browse("i=85");
     check("DeviceHealth sits under Objects",
@@ -102,6 +105,22 @@ async function main() {
     const access = await session.read({ nodeId: id("P1", "Connected"), attributeId: AttributeIds.AccessLevel });
     check("AccessLevel says read only", access.value.value === 1, access.value.value);
 
+    // Transfers for clients count as polls do: a read from the device and a write.
+    const untouched = await readAll(UNPOLLED);
+    check(`${UNPOLLED} shows nothing before a transfer`, untouched.Connected === false &&
+        u64(untouched.RequestCount) === 0, untouched);
+    const startedAt = Date.now();
+    const fresh = await session.read({ nodeId: `ns=1;s=${UNPOLLED}.T`, attributeId: AttributeIds.Value }, 0);
+    const written = await session.write({ nodeId: `ns=1;s=${UNPOLLED}.T`, attributeId: AttributeIds.Value,
+        value: { value: { dataType: DataType.Int16, value: 7 } } });
+    check(`${UNPOLLED}: the read from the device and the write worked`,
+        fresh.statusCode === StatusCodes.Good && written === StatusCodes.Good,
+        { read: fresh.statusCode.toString(), write: written.toString() });
+    const counted = await readAll(UNPOLLED);
+    check(`${UNPOLLED}'s health counts both transfers`, counted.Connected === true &&
+        u64(counted.RequestCount) >= 2 && u64(counted.ErrorCount) === 0 && counted.RoundTripMs > 0 &&
+        counted.LastGoodTime instanceof Date && counted.LastGoodTime.getTime() >= startedAt - 1000, counted);
+
     // P2 stops for 5 s, then comes back on its port.
     // Changes seen from here on; before it each device went from false (no poll yet) to true.
     const mark = {};
@@ -113,9 +132,16 @@ async function main() {
     const stoppedAt = Date.now();
     const wentDown = await h.eventually(() => since("P2").includes(false), 4000);
     check("P2 shows disconnected while stopped", wentDown, since("P2"));
+    // Polls after the lost connection fail with another code (the connection cannot be made
+    // again): the status lines follow it.
+    await h.sleep(2000);
     const during = await readAll("P2");
     check("P2's last error is named, with the error text", during.LastErrorCode > 0 &&
         during.LastErrorText.length > 0 && !during.LastErrorText.startsWith("Error "), during);
+    const aboutP2 = server.stderr.split("\n").filter((l) => /^P2: (communication failed|still failing)/.test(l));
+    const lastSaid = aboutP2.length ? aboutP2[aboutP2.length - 1] : "";
+    check("the last stderr line about P2 names the code and text its health shows",
+        lastSaid.includes(`: ${during.LastErrorCode} ${during.LastErrorText} (`), { lastSaid, during });
     await h.sleep(Math.max(0, 5000 - (Date.now() - stoppedAt)));
     const again = spawn(h.simPath, ["--tcp", `127.0.0.1:${p2.port}`], { stdio: ["ignore", "pipe", "pipe"] });
     const backUp = await h.eventually(() => seen.P2[seen.P2.length - 1] === true, 15000);

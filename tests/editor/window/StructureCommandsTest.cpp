@@ -7,6 +7,8 @@
 #include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/SerialPorts.h"
+#include "platform/Registry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -167,6 +169,47 @@ TEST(QuillmarUnits, SerialUnitsShareTheirLineSettings) {
         child<QComboBox>(dialog, "cmbBaud")->setCurrentText("19200");
     }));
     EXPECT_EQ(rig.window->session().state().devices.item("R2").getBaud(), 19200);
+}
+
+// A port keeps its COMn name in the file; the device it stands for is picked in the dialog and
+// goes to the registry with the save, where the server reads it.
+TEST(QuillmarUnits, ADevicePathPickedForAPortIsSavedAsItsMappingAndTheFileKeepsCOMn) {
+    WindowRig rig;
+    newConfiguration(rig, vorn::format::kRennickName);
+    QString proposed;
+    EXPECT_FALSE(addUnit(rig, [&](frmPLC& dialog) {
+        proposed = child<QComboBox>(dialog, "cmbDevice")->currentText();
+        type(dialog, "txtPort", "/dev/ttyUSB0");
+    }));
+    EXPECT_EQ(proposed, "/dev/ttyS0") << "COM1 without a mapping";
+    EXPECT_EQ(rig.messages().back(), "Invalid Port name. It must begin with \"COM\"; a device "
+                                     "such as /dev/ttyUSB0 is chosen under \"Device path\"");
+    EXPECT_FALSE(addUnit(rig, [](frmPLC& dialog) {
+        child<QComboBox>(dialog, "cmbDevice")->setEditText("ttyUSB0");
+    }));
+    EXPECT_EQ(rig.messages().back(),
+              "Invalid device path. It must be a full path such as /dev/ttyUSB0.");
+    EXPECT_TRUE(addUnit(rig, [](frmPLC& dialog) {
+        type(dialog, "txtName", "R1");
+        type(dialog, "txtPort", "COM3");
+        child<QComboBox>(dialog, "cmbDevice")->setEditText("/dev/ttyUSB0");
+    }));
+    QString shownAgain;
+    whenModal<frmPLC>([&](frmPLC& dialog) {
+        shownAgain = child<QComboBox>(dialog, "cmbDevice")->currentText();
+        press(dialog, "cmdCancel");
+    });
+    rig.doubleClickNode("R1");
+    EXPECT_EQ(shownAgain, "/dev/ttyUSB0") << "chosen, not saved yet";
+    EXPECT_FALSE(Registry(rig.registryPath()).readString(format::kRennickPortsRegistryKey, "COM3"));
+
+    rig.boxes.queueAnswer(MessageAnswer::ok);
+    rig.window->action("save")->trigger();
+    EXPECT_EQ(Registry(rig.registryPath()).readString(format::kRennickPortsRegistryKey, "COM3"),
+              "/dev/ttyUSB0");
+    const std::string saved = readFile(rig.dir.file("Rennick.xml"));
+    EXPECT_NE(saved.find("<com>COM3</com>"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("ttyUSB0"), std::string::npos) << "the file names the port only";
 }
 
 TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
