@@ -81,7 +81,7 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
 
     auto results =
         probe(endpoint, {"wait-good:R1.Level:5000", "write:R1.Level:Int16:77", "read:R1.Level"},
-              rig.dir.path());
+              dir.path());
     ASSERT_EQ(results.size(), 3u) << server.errorOutput();
     EXPECT_NE(results[0].find("\"status\":\"Good\""), std::string::npos) << results[0];
     EXPECT_NE(results[0].find("\"value\":1234"), std::string::npos) << results[0];
@@ -89,7 +89,7 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_NE(results[2].find("\"value\":77"), std::string::npos) << results[2];
 
     bool written = false;
-    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
+    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
         written = written || (r.function == 6 && r.start == 4 && r.data &&
                               *r.data == std::vector<uint8_t>{0x00, 0x4D});
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
