@@ -35,6 +35,7 @@ constexpr const char* kUsage =
     "       vorn-users remove NAME --server Tarnvale|Rennick\n"
     "       vorn-users list --server Tarnvale|Rennick\n"
     "       vorn-users mqtt-password --server Tarnvale|Rennick\n"
+    "       vorn-users --help | --version\n";
 
 // The help names the file the accounts go to, as this environment finds it.
 void printHelp() {
