@@ -15,7 +15,7 @@ namespace vorn::editor {
 struct EditorState;
 
 // The dialog's fields as typed (txtName, txtAddress, txtTcpPort, txtUI, txtPort, cmbBaud,
-// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent).
+// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent, cmbByteOrder).
 struct DeviceFields {
     std::string name;
     std::string address;
@@ -29,6 +29,7 @@ struct DeviceFields {
     std::string flow;
     std::string timeout;
     std::string silent;
+    std::string byteOrder; // an entry of byteOrderChoices(false): "CDAB - low word first"
 };
 
 const std::vector<std::string>& baudChoices();
@@ -37,8 +38,8 @@ const std::vector<std::string>& dataBitsChoices();
 const std::vector<std::string>& stopBitsChoices();
 const std::vector<std::string>& flowChoices();
 
-// A new unit: "New Plc " and the device counter, identifier 1, 2000 ms, and per kind
-// 192.168.0.1 port 502, or COM1 9600 NO 8 1 NONE with 10 ms silence.
+// A new unit: "New Plc " and the device counter, identifier 1, 2000 ms, byte order ABCD, and
+// per kind 192.168.0.1 port 502, or COM1 9600 NO 8 1 NONE with 10 ms silence.
 DeviceFields newDeviceFields(const std::string& serverKind, int32_t deviceCounter);
 DeviceFields fieldsOf(const clsPLC& device, const std::string& serverKind);
 

@@ -48,6 +48,7 @@ private:
     QComboBox* cmbFlow_;
     QLineEdit* txtTimeout_;
     QLineEdit* txtSilent_;
+    QComboBox* cmbByteOrder_;
 };
 
 } // namespace vorn::editor
