@@ -74,3 +74,61 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
+
+// A drive on a serial line that sends its floats low word first (the device's order) and a
+// speed set point scaled from 0..16384 to 0..100 %.
+TEST(RennickProcess, ServesAFloatLowWordFirstAndAScaledSetPoint) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.file("line"));
+    PtyPair line(dir.file("line"));
+    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
+                                        "--unit", "17", "--set", "hr:0=0", "--set", "hr:1=0x4148",
+                                        "--set", "hr:2=8192", "--log", dir.file("device.log")});
+    Registry registry(dir.file("registry.ini"));
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    registry.writeString(key + "\\Ports", "COM1", line.endA());
+    registry.writeString(key, "OpcUaPort", "0");
+    const std::string speed =
+        tagElement("Speed", "HREGISTER VT_UI2", "2",
+                   "<rawlow>0</rawlow><rawhigh>16384</rawhigh><eulow>0</eulow><euhigh>100</euhigh>"
+                   "<units>%</units>");
+    registry.writeString(
+        key, "ConfigFile",
+        dir.write(
+            "Rennick.xml",
+            rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                      rtuDevice(rtuSettings("R1", "COM1", 9600, 17) + "<byteorder>CDAB</byteorder>",
+                                tagElement("Power", "HREGISTER VT_R4", "0") + speed))));
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
+
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+
+    auto results =
+        probe(endpoint,
+              {"wait-good:R1.Power:5000", "datatype:R1.Power", "wait-good:R1.Speed:5000",
+               "datatype:R1.Speed", "eurange:R1.Speed", "units:R1.Speed",
+               "write:R1.Speed:Double:42.5", "write:R1.Speed:Double:400", "read:R1.Speed"},
+              dir.path());
+    ASSERT_EQ(results.size(), 9u) << server.errorOutput();
+    EXPECT_NE(results[0].find("\"status\":\"Good\",\"value\":12.5}"), std::string::npos)
+        << results[0];
+    EXPECT_NE(results[1].find("\"datatype\":\"Float\""), std::string::npos) << results[1];
+    EXPECT_NE(results[2].find("\"value\":50}"), std::string::npos) << results[2];
+    EXPECT_NE(results[3].find("\"datatype\":\"Double\""), std::string::npos) << results[3];
+    EXPECT_NE(results[4].find("\"low\":0,\"high\":100"), std::string::npos) << results[4];
+    EXPECT_NE(results[5].find("\"units\":\"%\",\"unitId\":20529"), std::string::npos) << results[5];
+    EXPECT_NE(results[6].find("\"status\":\"Good\""), std::string::npos) << results[6];
+    EXPECT_NE(results[7].find("\"status\":\"BadOutOfRange\""), std::string::npos) << results[7];
+    EXPECT_NE(results[8].find("\"value\":42.498779296875"), std::string::npos) << results[8];
+
+    std::vector<std::vector<uint8_t>> written;
+    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+        if (r.start == 2 && r.data)
+            written.push_back(*r.data);
+    EXPECT_EQ(written, (std::vector<std::vector<uint8_t>>{{0x1B, 0x33}}))
+        << "42.5 % reached the device as 6963; 400 % reached nothing";
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
