@@ -3,10 +3,14 @@
 // them back, refusing what the servers would skip, and copies that carry them.
 #include "TestConfigs.h"
 #include "editor/AddressAdvance.h"
+#include "editor/BulkReplace.h"
 #include "editor/ConfigExport.h"
 #include "editor/ConfigImport.h"
 #include "editor/DeviceForm.h"
+#include "editor/ItemClipboard.h"
 #include "editor/ItemForm.h"
+#include "editor/ModelInsert.h"
+#include "editor/TreeDrop.h"
 #include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
@@ -217,4 +221,42 @@ TEST(AddressAdvance, SixtyFourBitTypesMoveByFourRegistersAnElement) {
     for (const char* type : {"unsigned 64 bit", "signed 64 bit", "64 bit float"})
         EXPECT_EQ(nextItemPosition("holding register", type, 10, 0, 0).address, 14) << type;
     EXPECT_EQ(nextItemPosition("input register", "64 bit float array", 10, 0, 3).address, 22);
+}
+
+TEST(ItemValueSettings, PasteDragAndNamesPasteCarryTheSettings) {
+    EditorState state;
+    startNew(state, format::kTarnvaleName);
+    addModbusType(state, modbusType("holding register", 3, 16, 6));
+    TreeNode& unit = addDevice(state, tcpDevice("U", "127.0.0.1", 1, 100, 502));
+    TreeNode& from = branch(state, unit, "A");
+    TreeNode& to = branch(state, unit, "B");
+    auto speed = item(from.key, "Speed", "holding register:unsigned 16 bit", 1);
+    speed->sByteOrder = "BADC";
+    speed->sRawLow = "0";
+    speed->sRawHigh = "16384";
+    speed->sEuLow = "0";
+    speed->sEuHigh = "100";
+    speed->sUnits = "%";
+    addItem(state, from, speed);
+    auto expectSettings = [&](const std::string& key) {
+        SCOPED_TRACE(key);
+        const std::shared_ptr<clsItem> found = state.items.find(key);
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(found->sByteOrder, "BADC");
+        EXPECT_EQ(found->sRawHigh, "16384");
+        EXPECT_EQ(found->sEuHigh, "100");
+        EXPECT_EQ(found->sUnits, "%");
+    };
+
+    copyTreeNode(state, *state.tree.find("U.A.Speed"));
+    pasteItems(state, to);
+    expectSettings("U.B.Speed");
+
+    dropNode(state, *state.tree.find("U.A.Speed"), unit, true);
+    expectSettings("U.Speed");
+
+    const ReplacePlan plan = planReplace(state, ReplaceField::name, "Setpoint\r\n", {"U.A.Speed"});
+    ASSERT_FALSE(plan.refusal);
+    applyNames(state, plan);
+    expectSettings("U.A.Setpoint");
 }
