@@ -9,19 +9,6 @@ double mapped(double value, double fromLow, double fromHigh, double toLow, doubl
     return toLow + (value - fromLow) * (toHigh - toLow) / (fromHigh - fromLow);
 }
 
-// A raw register value as a number: the integers and floats value conversion decodes.
-double rawNumber(const Variant& raw) {
-    switch (raw.type()) {
-    case VT_R4:
-    case VT_R8:
-        return raw.asDouble();
-    case VT_UI8:
-        return static_cast<double>(raw.asUInt64());
-    default:
-        return static_cast<double>(raw.asInt64());
-    }
-}
-
 ChangeResult rawScalar(const Scaling& scaling, const Variant& written, VARTYPE rawType,
                        Variant& out) {
     ChangeResult result = ChangeResult::ok;
@@ -46,7 +33,7 @@ double Scaling::toRaw(double engineering) const {
 
 Variant engineeringValue(const Scaling& scaling, const Variant& raw) {
     if (!raw.isArray())
-        return Variant::r8(scaling.toEngineering(rawNumber(raw)));
+        return Variant::r8(scaling.toEngineering(raw.asNumber()));
     Variant value = Variant::array(VT_R8, raw.size());
     for (size_t i = 0; i < raw.size(); ++i)
         value.at(i) = engineeringValue(scaling, raw.at(i));

@@ -81,19 +81,6 @@ int64_t truncateTo(VARTYPE vt, int64_t word) {
     }
 }
 
-// The value of a numeric scalar as a double (64-bit integers beyond 2^53 to the nearest).
-double numericValue(const Variant& v) {
-    switch (v.type()) {
-    case VT_R4:
-    case VT_R8:
-        return v.asDouble();
-    case VT_UI8:
-        return static_cast<double>(v.asUInt64());
-    default:
-        return static_cast<double>(v.asInt64());
-    }
-}
-
 std::u16string latin(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
@@ -306,7 +293,7 @@ ChangeResult changeScalar(const Variant& from, VARTYPE target, Variant& out) {
             out = Variant::boolean(number != 0.0);
             return ChangeResult::ok;
         }
-        out = Variant::boolean(numericValue(from) != 0.0);
+        out = Variant::boolean(from.asNumber() != 0.0);
         return ChangeResult::ok;
     }
     if (isReal(target)) {
@@ -315,7 +302,7 @@ ChangeResult changeScalar(const Variant& from, VARTYPE target, Variant& out) {
             if (!parseNumber(from.asString(), value))
                 return ChangeResult::typeMismatch;
         } else if (source != VT_EMPTY) {
-            value = numericValue(from);
+            value = from.asNumber();
         }
         if (target == VT_R8) {
             out = Variant::r8(value);
@@ -363,6 +350,18 @@ Variant Variant::r4(float v) {
     x.vt_ = VT_R4;
     x.real_ = v;
     return x;
+}
+
+double Variant::asNumber() const {
+    switch (vt_) {
+    case VT_R4:
+    case VT_R8:
+        return real_;
+    case VT_UI8:
+        return static_cast<double>(asUInt64());
+    default:
+        return static_cast<double>(int_);
+    }
 }
 
 Variant Variant::r8(double v) {

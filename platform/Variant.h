@@ -67,6 +67,8 @@ public:
     uint64_t asUInt64() const { return static_cast<uint64_t>(int_); }
     float asFloat() const { return static_cast<float>(real_); }
     double asDouble() const { return real_; }
+    // A numeric scalar's value as a double (64-bit integers beyond 2^53 to the nearest).
+    double asNumber() const;
     bool asBool() const { return int_ != 0; }
     const std::u16string& asString() const { return text_; }
     std::string toUtf8() const;

@@ -1,25 +1,17 @@
 // Files written before a setting existed, and the example files, opened in the window and saved
 // again come out byte for byte as they went in: Quillmar writes a setting only where it differs
 // from its default.
+#include "TestConfigs.h"
 #include "WindowRig.h"
 #include "editor/EditorSession.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 using namespace vorn::editor;
 using namespace vorn::editor::test;
 
 namespace {
-
-std::string bytesOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // The example files are kept with LF line ends in the repository; Quillmar ends its lines
 // with CR LF.
@@ -52,6 +44,6 @@ TEST(QuillmarResave, ExamplesAndFilesFromBeforeReSaveByteForByte) {
         const std::string saved = rig.dir.file("saved.xml");
         rig.saveAs(saved);
         EXPECT_TRUE(rig.messages().empty()) << ::testing::PrintToString(rig.messages());
-        EXPECT_EQ(bytesOf(saved), withCrLf(bytesOf(source)));
+        EXPECT_EQ(readFile(saved), withCrLf(readFile(source)));
     }
 }
