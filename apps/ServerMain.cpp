@@ -11,6 +11,7 @@
 #include "toolkit/SOCmnTrace.h"
 #include "ui/ServerMainWindow.h"
 #include "ui/WindowObserver.h"
+#include "web/WebFront.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -116,6 +117,7 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
     core.setTestTool(which == ServerSwitch::testTool);
 
     ui::WindowObserver observer(window);
+    web::WebFront webFront(core);
     std::string error;
     int exitCode = 0;
     if (core.start(observer, &window, error)) {
@@ -129,8 +131,18 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
         ShutdownSignals shutdownSignals(window);
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
+        // Where its trust lists are and which certificate clients are to trust.
+        if (const std::string pki = core.pkiSummary(); !pki.empty())
+            std::printf("%s: %s\n", core.identity().programName, pki.c_str());
         // Then one line for whoever starts it: which file, and what came of it.
         std::printf("%s\n", core.configSummary().c_str());
+        // The status page, when the registry asks for one; a front that cannot start leaves
+        // the server serving OPC UA.
+        std::string webError;
+        if (!webFront.start(webError))
+            getSOCmnTrace().trace(TraceLevel::error, "WEB", "the status page is off: " + webError);
+        else if (!webFront.url().empty())
+            std::printf("%s: web page %s\n", core.identity().programName, webFront.url().c_str());
         std::fflush(stdout);
         // The endpoint listens: dependants may start. A server with nothing to serve is about to
         // end with exit code 1 and never counts as started.
@@ -147,6 +159,7 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
     }
     notifyServiceManager("STOPPING=1");
     observer.stop(); // a notification still waiting for the window gives up now
+    webFront.stop();
     core.shutdown();
     installMessageBoxes(nullptr);
     return exitCode;

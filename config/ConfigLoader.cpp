@@ -12,6 +12,7 @@
 #include "platform/ProgramPath.h"
 #include "toolkit/SOCmnTrace.h"
 
+#include <arpa/inet.h>
 #include <fstream>
 #include <string_view>
 
@@ -199,9 +200,10 @@ void ConfigLoader::readModbusTypes(const DomNode& modbus) {
         uint32_t read = 0, write = 0, singleWrite = 0;
         std::string problem;
         bool valid = true;
+        // A function code is one byte on the wire: a larger number is no code at all.
         for (NumberField field :
-             {NumberField{"readcode", 16, &read}, NumberField{"writecode", 16, &write},
-              NumberField{"singlewrcode", 16, &singleWrite}}) {
+             {NumberField{"readcode", 8, &read}, NumberField{"writecode", 8, &write},
+              NumberField{"singlewrcode", 8, &singleWrite}}) {
             std::string text;
             if (readAttributeText(row, field.name, text) == ValueState::present)
                 valid = valid && readNumber(text, field, problem);
@@ -250,6 +252,13 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
     if (valid && device->address.size() > PlcDevice::kMaxAddressLength) {
         valid = false;
         problem = "address " + quoted(device->address) + " is longer than 15 characters";
+    }
+    // The transport reads the address as inet_aton does and never looks up a host name.
+    in_addr ipv4{};
+    if (valid && ::inet_aton(device->address.c_str(), &ipv4) == 0) {
+        valid = false;
+        problem = "address " + quoted(device->address) +
+                  " is no IPv4 address (host names are not looked up)";
     }
     std::string order;
     if (valid && readAttributeText(plc, format::kByteOrderSetting, order) == ValueState::present)

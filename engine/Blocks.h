@@ -6,6 +6,8 @@
 #include "engine/EngineQueues.h"
 #include "modbus/BlockGrouping.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -25,6 +27,14 @@ struct PollBlock {
     // Ordered by identity. Tags outlive the engine, which stops before the address space goes.
     std::set<PolledTag*> members;
     bool holdsArray = false; // an array always has a block of its own
+    // The last poll read, for the status views: its error code (0 = good) and when it ended
+    // (milliseconds since 1970; 0 = not read yet). Written by the communication thread, read
+    // by any thread.
+    std::atomic<int> lastResult{0};
+    std::atomic<int64_t> lastReadMs{0};
+    // When the last poll read was sent (communication thread only): the gap to the next one is
+    // the device's read interval.
+    std::chrono::steady_clock::time_point lastSent{};
 
     UnitRun run() const { return UnitRun{kind, start, length}; }
 };

@@ -21,8 +21,9 @@ constexpr int kMaxSettleLooks = 20;
 
 CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTransport& transport,
                        EngineObserver& observer, EngineSettings settings)
-    : config_(config), queues_(queues), transport_(transport), observer_(observer),
-      settings_(std::move(settings)), placement_(config.modbusTypes, settings_.serialLine),
+    : config_(config), queues_(queues), lineTiming_(transport), transport_(lineTiming_),
+      observer_(observer), settings_(std::move(settings)),
+      placement_(config.modbusTypes, settings_.serialLine),
       transfers_(config.modbusTypes, settings_.serialLine, queues.engineLock()) {}
 
 CommThread::~CommThread() {
@@ -46,6 +47,8 @@ void CommThread::start() {
         failing_.push_back(false);
     }
     config_.devices.unlock();
+    if (settings_.serialLine)
+        setUpLines();
     running_.store(true);
     thread_ = std::thread([this] { run(); });
 }
@@ -56,6 +59,21 @@ void CommThread::stop() {
     transport_.stop(); // a device wait must not hold the stop, whatever its timeout
     if (thread_.joinable())
         thread_.join();
+}
+
+void CommThread::setUpLines() {
+    std::unordered_map<std::string, std::shared_ptr<LineLoad>> byPort;
+    std::vector<LineLoad*> lineOfDevice;
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        std::shared_ptr<LineLoad>& line = byPort[devices_[i].device->portName];
+        if (!line) {
+            line = std::make_shared<LineLoad>();
+            lines_.push_back(line);
+        }
+        health_[i]->setLine(line);
+        lineOfDevice.push_back(line.get());
+    }
+    lineTiming_.setLines(std::move(lineOfDevice));
 }
 
 std::optional<std::string> CommThread::errorText(int code) const {
@@ -297,6 +315,14 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     code = readRun(transport_, block.readCode, block.kind, block.start, block.length, block.buffer);
     polledRoundTripMs_ =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
+    if (block.lastSent != std::chrono::steady_clock::time_point{})
+        health_[polled_]->recordReadInterval(
+            std::chrono::duration<double, std::milli>(sent - block.lastSent).count());
+    block.lastSent = sent;
+    block.lastResult.store(code);
+    block.lastReadMs.store(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count());
     for (PolledTag* tag : block.members) {
         if (code != ErrorCode::kSuccess)
             markFailed(*tag, code);

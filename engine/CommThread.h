@@ -8,6 +8,7 @@
 #include "engine/ClientTransfers.h"
 #include "engine/DeviceHealth.h"
 #include "engine/EngineObserver.h"
+#include "engine/LineTiming.h"
 #include "engine/PollPlacement.h"
 #include "modbus/ErrorTextTable.h"
 #include "modbus/ModbusTransport.h"
@@ -101,13 +102,17 @@ private:
     void markDevice(EngineDevice& device, int code);
     // Counts the poll's outcome in the device's health and tells the listener.
     void recordOutcome(size_t position, int code);
+    // Serial lines: one LineLoad per port, timed by lineTiming_ and seen in its devices' health.
+    void setUpLines();
     // Milliseconds until the first block of this thread's devices is due for a poll; 0 when
     // one is due now or none has a rate.
     uint32_t msUntilNextDue() const;
 
     ServerConfig& config_;
     EngineQueues& queues_;
-    ModbusTransport& transport_;
+    LineTiming lineTiming_;                        // times the transactions of serial lines
+    ModbusTransport& transport_;                   // lineTiming_, over the transport given
+    std::vector<std::shared_ptr<LineLoad>> lines_; // serial lines: one per port name
     EngineObserver& observer_;
     const EngineSettings settings_;
     PollPlacement placement_;

@@ -56,7 +56,7 @@ void EngineQueues::failAll() {
     std::lock_guard lock(lock_);
     for (auto* queue : {&writes_, &deviceReads_})
         for (QueuedRequest& entry : *queue)
-            entry.request->complete(E_FAIL, true, vorn::Quality::kBadOutOfService, false, true);
+            entry.request->complete(E_ABORT, true, vorn::Quality::kBadOutOfService, false, true);
     writes_.clear();
     deviceReads_.clear();
     activations_.clear();

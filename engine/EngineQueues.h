@@ -49,7 +49,8 @@ public:
     std::vector<QueuedRequest> takeDeviceReads() { return std::exchange(deviceReads_, {}); }
     std::vector<ActivationChange> takeActivations() { return std::exchange(activations_, {}); }
 
-    // Completes what is still queued with a failure (at shutdown), so no client waits on it.
+    // Completes what is still queued as given up (E_ABORT: the server stops), so no client
+    // waits on it.
     void failAll();
 
     // The communication thread's wait while nothing is due: ends when something is queued,

@@ -2,10 +2,9 @@
 
 #include "engine/PollPlacement.h"
 #include "engine/PolledTag.h"
-#include "toolkit/SOCmnTrace.h"
+#include "server/TraceCapture.h"
 
 #include <map>
-#include <mutex>
 
 namespace vorn {
 namespace {
@@ -25,18 +24,13 @@ void collectTags(const SODaSNode& branch, std::vector<modbus::PolledTag*>& tags)
 
 ConfigCheckReport checkConfiguration(GatewayServer& core) {
     ConfigCheckReport report;
-    SOCmnTrace& trace = getSOCmnTrace();
-    const TraceLevel levelBefore = trace.level();
-    if (!trace.isEnabled(TraceLevel::warning))
-        trace.setLevel(TraceLevel::warning); // skipped elements are warnings: never miss one
-    std::mutex mutex;
-    auto previous = trace.setSink([&](TraceLevel, const std::string& id, const std::string& text) {
-        std::lock_guard lock(mutex);
-        report.findings.push_back(id + ": " + text);
-    });
-    const ConfigSearch search = core.loadConfiguration(nullptr);
-    trace.setSink(std::move(previous));
-    trace.setLevel(levelBefore);
+    ConfigSearch search;
+    {
+        TraceCapture capture;
+        search = core.loadConfiguration(nullptr);
+        for (const TracedLine& line : capture.lines())
+            report.findings.push_back(line.id + ": " + line.text);
+    }
 
     report.places = search.tried;
     report.loaded = !search.loaded.empty();

@@ -1,10 +1,13 @@
 #include "GatewayServer.h"
 
 #include "config/ConfigLoader.h"
+#include "config/ConfigTrace.h"
+#include "north/mqtt/MqttStatusNodes.h"
 #include "platform/ProgramPath.h"
 #include "server/DeviceHealthNodes.h"
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
+#include "server/TraceCapture.h"
 #include "server/UaSecuritySettings.h"
 #include "toolkit/SOCmnEventPool.h"
 #include "toolkit/SOCmnTrace.h"
@@ -130,9 +133,43 @@ ConfigSearch GatewayServer::loadConfiguration(void* owner) {
                         workers_ ? modbusTagFactory(*workers_) : modbusTagFactory(queues_),
                         registry_);
     loader.setConfigPath(configPath_);
-    ConfigSearch search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
-    summaryLine_ = loader.summary().describe(identity_.programName);
+    // The load's trace lines are kept for the status page, then written as they would have been.
+    std::vector<TracedLine> traced;
+    ConfigSearch search;
+    {
+        TraceCapture capture;
+        search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
+        traced = capture.lines();
+    }
+    configWarnings_.clear();
+    for (const TracedLine& line : traced) {
+        getSOCmnTrace().trace(line.level, line.id, line.text);
+        if (line.id == kConfigTraceId)
+            configWarnings_.push_back(line.text);
+    }
+    configLoad_ = loader.summary();
+    summaryLine_ = configLoad_.describe(identity_.programName);
     return search;
+}
+
+void GatewayServer::makeMqttPublisher(const std::string& hostName) {
+    north::mqtt::MqttSettingsRead read = north::mqtt::readMqttSettings(
+        registry_, profileOf(identity_.kind).registryKey, identity_.programName, hostName);
+    for (const std::string& error : read.errors)
+        getSOCmnTrace().trace(TraceLevel::error, "MQT", error);
+    if (!read.errors.empty())
+        getSOCmnTrace().trace(TraceLevel::error, "MQT",
+                              "nothing is published to MQTT until the settings above are mended");
+    if (!read.settings)
+        return;
+    north::mqtt::PublisherInfo info;
+    info.configurationWarnings = static_cast<uint32_t>(configLoad_.skipped + configLoad_.warnings);
+    info.statusLine = [](const std::string& line) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    };
+    mqtt_ = std::make_unique<north::mqtt::MqttPublisher>(*entry_, std::move(*read.settings),
+                                                         std::move(info));
 }
 
 bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::string& error) {
@@ -149,23 +186,36 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
             getSOCmnTrace().trace(TraceLevel::error, "CFG", "  " + place);
     }
 
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    makeMqttPublisher(host);
+    // The MQTT publisher hears which devices fail and come back, besides the program's listener.
+    modbus::OutcomeListener listener = outcomeListener_;
+    if (mqtt_)
+        listener = [this](const PlcDevice& device, int code, const std::string& text) {
+            if (outcomeListener_)
+                outcomeListener_(device, code, text);
+            mqtt_->deviceState(device.name, code == 0);
+        };
+
     const modbus::EngineSettings engineSettings{serialLines,
                                                 errorTextPath(identity_.errorTextFile)};
     if (workers_) {
         // Several workers report at once: the listener (status lines, health) hears one at a
         // time.
         modbus::OutcomeListener serialised;
-        if (outcomeListener_)
-            serialised = [this](const PlcDevice& device, int code, const std::string& text) {
+        if (listener)
+            serialised = [this, listener](const PlcDevice& device, int code,
+                                          const std::string& text) {
                 std::lock_guard lock(outcomeMutex_);
-                outcomeListener_(device, code, text);
+                listener(device, code, text);
             };
         workers_->start(config_, makeTransport_, observer, engineSettings, serialised);
     } else {
         transport_ = makeTransport_(config_);
         engine_ = std::make_unique<modbus::CommThread>(config_, queues_, *transport_, observer,
                                                        engineSettings);
-        engine_->setOutcomeListener(outcomeListener_);
+        engine_->setOutcomeListener(listener);
         engine_->start();
     }
     if (!entry_->start()) {
@@ -183,22 +233,31 @@ bool GatewayServer::start(modbus::EngineObserver& observer, void* owner, std::st
     settings.port = opcUaPort();
     settings.productName = identity_.title;
     settings.productUri = std::string("urn:vorn:") + identity_.programName;
-    char host[256] = "localhost";
-    gethostname(host, sizeof host - 1);
     if (!readUaSecuritySettings(registry_, profileOf(identity_.kind).registryKey,
                                 identity_.programName, host, settings, error))
         return false;
     settings.requestTimeoutMs = std::min<uint64_t>(3ull * slowest + 2000, 60000);
     settings.extraNodes.push_back(deviceHealthNodes(engines(), settings.applicationUri));
+    uaEndpoints_ = settings.endpoints;
+    if (mqtt_)
+        settings.extraNodes.push_back(
+            north::mqtt::mqttStatusNodes(mqtt_->status(), settings.applicationUri));
     uaServer_ = std::make_unique<ua::UaServer>(*entry_, settings);
     if (!uaServer_->start(&error)) {
         error = "the OPC UA endpoint did not start: " + error;
         return false;
     }
+    startTime_ = std::chrono::system_clock::now();
+    if (mqtt_)
+        mqtt_->start();
     // Parsing a large file leaves tens of megabytes freed but still held by the allocator;
     // the server runs for months, so they go back to the system now.
     malloc_trim(0);
     return true;
+}
+
+ua::UaStatistics GatewayServer::uaStatistics() const {
+    return uaServer_ ? uaServer_->statistics() : ua::UaStatistics{};
 }
 
 std::string GatewayServer::endpointUrl() const {
@@ -208,10 +267,20 @@ std::string GatewayServer::endpointUrl() const {
            std::to_string(uaServer_ ? uaServer_->port() : opcUaPort());
 }
 
+std::string GatewayServer::pkiSummary() const {
+    if (!uaServer_ || uaServer_->pkiFolder().empty())
+        return {};
+    return "PKI folder " + uaServer_->pkiFolder() + ", certificate thumbprint " +
+           uaServer_->certificateThumbprint();
+}
+
 void GatewayServer::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
+    // The publisher's session is no client to wait for: it says goodbye to the broker first.
+    if (mqtt_)
+        mqtt_->stop();
     std::shared_ptr<Event> shutdownEvent = getEventPool().popEvent();
     if (eventHandler_)
         eventHandler_->setShutdownEvent(shutdownEvent);

@@ -8,12 +8,14 @@
 #include "engine/CommThread.h"
 #include "engine/ConnectionWorkers.h"
 #include "modbus/ModbusTransport.h"
+#include "north/mqtt/MqttPublisher.h"
 #include "platform/Registry.h"
 #include "server/ServerEventHandler.h"
 #include "server/ServerIdentity.h"
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/UaServer.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -92,8 +94,25 @@ public:
     std::string endpointUrl() const;
     // What the configuration load gave: devices, tags, skipped elements and the file.
     const std::string& configSummary() const { return summaryLine_; }
+    const ConfigSummary& configLoad() const { return configLoad_; }
+    // The load's "CFG" lines (skipped and degraded elements, with their line numbers).
+    const std::vector<std::string>& configWarnings() const { return configWarnings_; }
+    // When start() began serving; epoch before.
+    std::chrono::system_clock::time_point startTime() const { return startTime_; }
+    // The OPC UA endpoints' security (policy and mode pairs) and what they serve now.
+    const std::vector<ua::security::EndpointSecurity>& uaEndpoints() const { return uaEndpoints_; }
+    ua::UaStatistics uaStatistics() const;
+    // The MQTT publisher, when the registry names a broker ("MqttBroker"); null otherwise.
+    const north::mqtt::MqttPublisher* mqttPublisher() const { return mqtt_.get(); }
+    // Once started with secure endpoints, where the trust lists are and which certificate
+    // clients are to trust: "PKI folder <path>, certificate thumbprint <hex>"; else empty.
+    std::string pkiSummary() const;
 
 private:
+    // The publisher of the registry's MQTT settings, or none (no broker, or settings that
+    // cannot be read: each named in the trace).
+    void makeMqttPublisher(const std::string& hostName);
+
     const ServerIdentity& identity_;
     TransportFactory makeTransport_;
     Registry registry_;
@@ -105,8 +124,13 @@ private:
     std::unique_ptr<modbus::CommThread> engine_;
     std::unique_ptr<modbus::ConnectionWorkers> workers_; // polling per connection
     std::unique_ptr<ua::UaServer> uaServer_;
+    std::unique_ptr<north::mqtt::MqttPublisher> mqtt_;
     std::string configPath_;
     std::string summaryLine_; // devices, tags, skipped elements, file
+    ConfigSummary configLoad_;
+    std::vector<std::string> configWarnings_;
+    std::chrono::system_clock::time_point startTime_{};
+    std::vector<ua::security::EndpointSecurity> uaEndpoints_;
     modbus::OutcomeListener outcomeListener_;
     std::mutex outcomeMutex_; // per-connection workers report one at a time
     bool shutDown_ = false;

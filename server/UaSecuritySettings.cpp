@@ -1,11 +1,19 @@
 #include "UaSecuritySettings.h"
 
 #include "server/RegistryUserDirectory.h"
+#include "toolkit/ua/security/PkiStore.h"
 
 namespace vorn {
 
 std::string uaApplicationUri(const std::string& hostName, const std::string& serverName) {
     return "urn:" + hostName + ":VornAutomation:" + serverName;
+}
+
+std::string uaPkiFolder(const Registry& registry, const std::string& key,
+                        const std::string& serverName) {
+    if (auto folder = registry.readString(key, "PkiFolder"); folder && !folder->empty())
+        return *folder;
+    return ua::security::PkiStore::defaultRoot(serverName).string();
 }
 
 bool readUaSecuritySettings(const Registry& registry, const std::string& key,
@@ -15,8 +23,7 @@ bool readUaSecuritySettings(const Registry& registry, const std::string& key,
     settings.hostName = hostName;
     settings.applicationUri = uaApplicationUri(hostName, serverName);
     settings.users = std::make_shared<RegistryUserDirectory>(registry, key);
-    if (auto folder = registry.readString(key, "PkiFolder"); folder && !folder->empty())
-        settings.pkiFolder = *folder;
+    settings.pkiFolder = uaPkiFolder(registry, key, serverName);
     auto policies = registry.readString(key, "SecurityPolicies");
     if (!policies) {
         settings.endpoints = ua::security::defaultEndpoints();

@@ -14,6 +14,11 @@ namespace vorn {
 // urn:<host>:VornAutomation:<server>
 std::string uaApplicationUri(const std::string& hostName, const std::string& serverName);
 
+// The server's PKI folder: the registry value "PkiFolder" under its key, else the default in
+// the user's data folder. The server and vorn-pki find it this one way.
+std::string uaPkiFolder(const Registry& registry, const std::string& key,
+                        const std::string& serverName);
+
 // Fills the security part of `settings`. False with `error` when SecurityPolicies names
 // entries the server does not know, or none at all.
 [[nodiscard]] bool readUaSecuritySettings(const Registry& registry, const std::string& key,

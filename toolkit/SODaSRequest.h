@@ -18,6 +18,8 @@ class SODaSTag;
 using HRESULT = int32_t;
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+// The request was given up because the server stops.
+constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT E_TIMEDOUT = static_cast<HRESULT>(0x800705B4u);
 constexpr HRESULT OPC_E_BADTYPE = static_cast<HRESULT>(0xC0040004u);

@@ -8,22 +8,25 @@ set(rules
     "fileformat|"
     "toolkit|platform"
     "toolkit/ua|toolkit/ua/security toolkit platform"
-    "toolkit/ua/security|toolkit/ua"
+    "toolkit/ua/security|toolkit/ua toolkit"
+    "north/mqtt|toolkit/ua toolkit/ua/security toolkit platform"
     "modbus|toolkit platform"
     "modbus/tcp|modbus toolkit platform"
     "modbus/rtu|modbus toolkit platform"
     "config|modbus toolkit fileformat platform"
     "engine|config modbus toolkit fileformat platform"
-    "server|engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform"
+    "server|engine config modbus modbus/tcp modbus/rtu north/mqtt toolkit toolkit/ua toolkit/ua/security fileformat platform"
     "ui|server engine config modbus modbus/tcp modbus/rtu toolkit fileformat platform platform/qt"
+    "web|ui server engine config modbus toolkit toolkit/ua toolkit/ua/security fileformat platform"
     "editor|fileformat platform"
     "editor/window|editor fileformat platform platform/qt"
-    "apps|ui server engine config modbus modbus/tcp modbus/rtu toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
+    "apps|web ui server engine config modbus modbus/tcp modbus/rtu north/mqtt toolkit toolkit/ua toolkit/ua/security fileformat platform platform/qt editor editor/window"
     "tools|"
-    "tools/vorn-users|toolkit/ua/security toolkit/ua fileformat platform")
+    "tools/vorn-users|north/mqtt toolkit/ua/security toolkit/ua fileformat platform"
+    "tools/vorn-pki|server toolkit/ua/security toolkit/ua toolkit fileformat platform")
 # Folders that must stay free of Qt whatever they include.
-set(qt_free platform toolkit toolkit/ua toolkit/ua/security tools/vorn-users modbus modbus/tcp modbus/rtu config engine server editor
-    fileformat)
+set(qt_free platform toolkit toolkit/ua toolkit/ua/security north/mqtt tools/vorn-users tools/vorn-pki modbus modbus/tcp modbus/rtu config engine server editor
+    fileformat web)
 
 set(folders "")
 foreach(rule ${rules})

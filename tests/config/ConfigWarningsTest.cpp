@@ -90,6 +90,28 @@ TEST(ConfigWarnings, TheWarningsSayWhatTheServerDoesInstead) {
     EXPECT_NE(coil[0].find("always VT_BOOL"), std::string::npos) << coil[0];
 }
 
+TEST(ConfigWarnings, AFunctionCodeLargerThanAByteSkipsItsRowWithItsLine) {
+    NumberedFile f("VornModBusTcpIpCfg");
+    f.add("\t<MODBUS>");
+    f.add("\t\t<DATATYPE name=\"HREGISTER\" readcode=\"256\" writecode=\"16\"/>", "256");
+    f.add("\t\t<DATATYPE name=\"COIL\" readcode=\"1\" writecode=\"15\" singlewrcode=\"259\"/>",
+          "259");
+    f.add("\t\t<DATATYPE name=\"IREGISTER\" readcode=\"4\"/>");
+    f.add("\t</MODBUS>");
+    f.add("\t<OPC_DA>" + tcpDevice("P1", "127.0.0.1", tagElement("T", "IREGISTER VT_I2", "0")) +
+          "\t</OPC_DA>");
+    f.add("</VornModBusTcpIpCfg>");
+    LoadedConfig c(ServerKind::tarnvale);
+    ASSERT_TRUE(c.load(f.text()));
+    expectOneWarningAt(c, "DATATYPE \"HREGISTER\" skipped: \"readcode\" value \"256\"",
+                       f.lineOf("256"));
+    expectOneWarningAt(c, "DATATYPE \"COIL\" skipped: \"singlewrcode\" value \"259\"",
+                       f.lineOf("259"));
+    // Only the row that fits is kept: no code 0 (256) or 3 (259) goes on the wire.
+    EXPECT_EQ(c.config.modbusTypes.rowCount(), 1u);
+    EXPECT_EQ(c.config.modbusTypes.readCode(3), 4);
+}
+
 TEST(ConfigWarnings, AKindWithoutFunctionCodesIsNamedOnceWithItsDefaults) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),

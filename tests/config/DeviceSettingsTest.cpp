@@ -59,6 +59,21 @@ TEST(TcpDevices, IncompleteOrBadDevicesAreSkippedWithTheirTags) {
         << "a missing address is named with its line";
 }
 
+TEST(TcpDevices, AHostNameIsRefusedSinceItWouldNeverBeContacted) {
+    LoadedConfig c(ServerKind::tarnvale);
+    c.load(tcpConfig("", tcpDevice("Local", "localhost", kTag) +
+                             tcpDevice("Named", "plc7.plant", kTag) +
+                             tcpDevice("Octal", "127.0.0.001", kTag) +
+                             tcpDevice("Blank", "10.000.000.005 ", kTag)));
+    auto devices = c.devices();
+    ASSERT_EQ(devices.size(), 2u) << "the classic IPv4 text forms still load";
+    EXPECT_EQ(devices[0]->name, "Octal");
+    EXPECT_EQ(devices[1]->name, "Blank");
+    EXPECT_TRUE(tracedAbout(c, "PLC \"Local\" skipped with its tags: address \"localhost\" is no "
+                               "IPv4 address (host names are not looked up)"));
+    EXPECT_TRUE(tracedAbout(c, "PLC \"Named\" skipped with its tags: address \"plc7.plant\""));
+}
+
 TEST(TcpDevices, EveryTagsElementIsRead) {
     LoadedConfig c(ServerKind::tarnvale);
     c.load(tcpConfig("", "\t\t<PLC name=\"P1\" address=\"10.0.0.1\"><tags>" +

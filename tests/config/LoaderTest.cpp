@@ -56,16 +56,20 @@ TEST(Loader, FunctionCodeRowsDefaultSkipAndLaterWins) {
                             "\t\t<DATATYPE name=\"IREGISTER\" readcode=\"abc\"/>\r\n"
                             "\t\t<DATATYPE name=\"INPUTSTATUS\" readcode=\"258\"/>\r\n",
                         "\t\t<DATATYPE name=\"COIL\" readcode=\"9\"/>\r\n"));
-    EXPECT_EQ(rows.config.modbusTypes.rowCount(), 4u)
-        << "no row without a name, none with a bad number, none from inside OPC_DA";
+    EXPECT_EQ(rows.config.modbusTypes.rowCount(), 3u)
+        << "no row without a name, none with a bad number or a code above 255, none from inside "
+           "OPC_DA";
     EXPECT_EQ(rows.config.modbusTypes.readCode(5), 4) << "the later HREGISTER row wins";
     EXPECT_EQ(rows.config.modbusTypes.singleWriteCode(4), 5);
     EXPECT_EQ(rows.config.modbusTypes.readCode(3), 4) << "the skipped row leaves the default";
-    EXPECT_EQ(rows.config.modbusTypes.readCode(2), 2) << "258 keeps its low byte";
-    ASSERT_EQ(rows.traces.size(), 3u) << "the skipped row, and the two rows that are not read";
+    EXPECT_EQ(rows.config.modbusTypes.readCode(2), 2) << "so does 258, no function code";
+    ASSERT_EQ(rows.traces.size(), 4u) << "the skipped rows, and the two rows that are not read";
     EXPECT_NE(rows.traces[0].find("DATATYPE without \"name\""), std::string::npos);
     EXPECT_NE(rows.traces[1].find("in OPC_DA is not read"), std::string::npos) << rows.traces[1];
     EXPECT_NE(rows.traces[2].find("IREGISTER"), std::string::npos) << rows.traces[2];
+    EXPECT_NE(rows.traces[3].find("INPUTSTATUS\" skipped: \"readcode\" value \"258\""),
+              std::string::npos)
+        << rows.traces[3];
 }
 
 TEST(Loader, KindTypeAndAccessRules) {

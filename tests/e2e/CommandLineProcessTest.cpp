@@ -84,6 +84,25 @@ TEST(CommandLineProcess, CheckConfigNamesEverySkippedOrDegradedElementAndExitsOn
     EXPECT_NE(check.out.find("3 problem(s)"), std::string::npos) << check.out;
 }
 
+TEST(CommandLineProcess, CheckConfigReportsAFunctionCodeBeyondAByteAndAHostName) {
+    Rig rig;
+    const std::string path = rig.dir.write(
+        "names.xml",
+        tcpConfig("\t\t<DATATYPE name=\"HREGISTER\" readcode=\"256\" writecode=\"16\"/>\r\n",
+                  tcpDevice("Local", "localhost", tagElement("T", "HREGISTER VT_I2", "1")) +
+                      tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "1"))));
+    ProgramRun check = runTarnvale({"--check-config", path});
+    EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
+    EXPECT_NE(check.out.find("DATATYPE \"HREGISTER\" skipped: \"readcode\" value \"256\""),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("PLC \"Local\" skipped with its tags: address \"localhost\" is no "
+                             "IPv4 address"),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("devices: 1, tags: 1,"), std::string::npos) << check.out;
+}
+
 TEST(CommandLineProcess, CheckConfigOnACleanFileExitsZeroWithTheSummary) {
     Rig rig;
     const std::string path = rig.dir.write(

@@ -8,6 +8,7 @@
 #include "SimProcess.h"
 #include "platform/Registry.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -32,35 +33,64 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
+// What device R1 holds and how it is configured: its registers as the simulator's settings,
+// more settings of the device after the line's, and its tags.
+struct DeviceOnTheLine {
+    std::vector<std::string> registers{"hr:4=1234"};
+    std::string settings;
+    std::string tags = tagElement("Level", "HREGISTER VT_I2", "4");
+};
+
+// Rennick, headless, with device R1 (unit 17, by default register 4 = 1234, its requests
+// logged) at the far end of COM1, a pseudo-terminal pair; the test starts the server.
+struct RennickOnALine {
+    explicit RennickOnALine(const DeviceOnTheLine& r1 = {})
+        : line(folder("line")), device(MODBUS_SIM_PATH, simulatorArguments(r1)),
+          registry(dir.file("registry.ini")) {
+        registry.writeString(key + "\\Ports", "COM1", line.endA());
+        registry.writeString(key, "OpcUaPort", "0");
+        registry.writeString(
+            key, "ConfigFile",
+            dir.write(
+                "Rennick.xml",
+                rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                          rtuDevice(rtuSettings("R1", "COM1", 9600, 17) + r1.settings, r1.tags))));
+    }
+    std::vector<std::string> simulatorArguments(const DeviceOnTheLine& r1) {
+        std::vector<std::string> arguments{
+            "--rtu", line.endB(), "--baud", "9600",  "--format",
+            "8N1",   "--unit",    "17",     "--log", dir.file("device.log")};
+        for (const std::string& value : r1.registers) {
+            arguments.push_back("--set");
+            arguments.push_back(value);
+        }
+        return arguments;
+    }
+    std::string folder(const std::string& name) {
+        std::filesystem::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
+    ScratchDir dir;
+    PtyPair line;
+    SimProcess device;
+    Registry registry;
+    ScopedEnv headless{"VORN_HEADLESS", "1"};
+    ScopedEnv registryPath{"VORN_REGISTRY", registry.path().c_str()};
+};
+
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH,
-                      {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1", "--unit", "17",
-                       "--set", "hr:4=1234", "--log", dir.file("device.log")});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write("Rennick.xml",
-                  rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                            rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                      tagElement("Level", "HREGISTER VT_I2", "4")))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
-
+    RennickOnALine rig;
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
 
     auto results =
         probe(endpoint, {"wait-good:R1.Level:5000", "write:R1.Level:Int16:77", "read:R1.Level"},
-              dir.path());
+              rig.dir.path());
     ASSERT_EQ(results.size(), 3u) << server.errorOutput();
     EXPECT_NE(results[0].find("\"status\":\"Good\""), std::string::npos) << results[0];
     EXPECT_NE(results[0].find("\"value\":1234"), std::string::npos) << results[0];
@@ -68,40 +98,59 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_NE(results[2].find("\"value\":77"), std::string::npos) << results[2];
 
     bool written = false;
-    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
         written = written || (r.function == 6 && r.start == 4 && r.data &&
                               *r.data == std::vector<uint8_t>{0x00, 0x4D});
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
 
+TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
+    RennickOnALine rig;
+    rig.registry.writeString(rig.key, "HttpListen", "127.0.0.1:0");
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    std::string web;
+    while (auto printed = server.readLine(15s))
+        if (auto at = printed->find("web page "); at != std::string::npos) {
+            web = printed->substr(at + 9);
+            break;
+        }
+    ASSERT_FALSE(web.empty()) << server.errorOutput();
+
+    // Reads from the device hold the line: 8 bytes out and 7 back at 9600 baud each.
+    std::vector<std::string> reads{"wait-good:R1.Level:5000"};
+    for (int i = 0; i < 20; ++i)
+        reads.push_back("read:R1.Level");
+    ASSERT_EQ(probe(endpoint, reads, rig.dir.path()).size(), reads.size()) << server.errorOutput();
+    ChildProcess fetch("/usr/bin/node",
+                       {"-e", "fetch(process.argv[1]).then((r) => r.text()).then(console.log)",
+                        web + "/api/devices"});
+    std::string devices;
+    while (auto printed = fetch.readLine(15s))
+        devices += *printed;
+    fetch.waitForExit(5s);
+    EXPECT_NE(devices.find("\"connection\":\"COM1\""), std::string::npos) << devices;
+    const size_t at = devices.find("\"busLoad\":");
+    ASSERT_NE(at, std::string::npos) << devices;
+    const double load = std::strtod(devices.c_str() + at + 10, nullptr);
+    EXPECT_GT(load, 0.0) << devices;
+    EXPECT_LT(load, 1.0) << devices;
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
 // A drive on a serial line that sends its floats low word first (the device's order) and a
 // speed set point scaled from 0..16384 to 0..100 %.
 TEST(RennickProcess, ServesAFloatLowWordFirstAndAScaledSetPoint) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line"));
-    PtyPair line(dir.file("line"));
-    SimProcess device(MODBUS_SIM_PATH, {"--rtu", line.endB(), "--baud", "9600", "--format", "8N1",
-                                        "--unit", "17", "--set", "hr:0=0", "--set", "hr:1=0x4148",
-                                        "--set", "hr:2=8192", "--log", dir.file("device.log")});
-    Registry registry(dir.file("registry.ini"));
-    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
-    registry.writeString(key + "\\Ports", "COM1", line.endA());
-    registry.writeString(key, "OpcUaPort", "0");
-    const std::string speed =
-        tagElement("Speed", "HREGISTER VT_UI2", "2",
-                   "<rawlow>0</rawlow><rawhigh>16384</rawhigh><eulow>0</eulow><euhigh>100</euhigh>"
-                   "<units>%</units>");
-    registry.writeString(
-        key, "ConfigFile",
-        dir.write(
-            "Rennick.xml",
-            rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                      rtuDevice(rtuSettings("R1", "COM1", 9600, 17) + "<byteorder>CDAB</byteorder>",
-                                tagElement("Power", "HREGISTER VT_R4", "0") + speed))));
-    ScopedEnv headless("VORN_HEADLESS", "1");
-    ScopedEnv registryPath("VORN_REGISTRY", registry.path().c_str());
-
+    DeviceOnTheLine drive;
+    drive.registers = {"hr:0=0", "hr:1=0x4148", "hr:2=8192"};
+    drive.settings = "<byteorder>CDAB</byteorder>";
+    drive.tags = tagElement("Power", "HREGISTER VT_R4", "0") +
+                 tagElement("Speed", "HREGISTER VT_UI2", "2",
+                            "<rawlow>0</rawlow><rawhigh>16384</rawhigh><eulow>0</eulow>"
+                            "<euhigh>100</euhigh><units>%</units>");
+    RennickOnALine rig(drive);
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
@@ -111,7 +160,7 @@ TEST(RennickProcess, ServesAFloatLowWordFirstAndAScaledSetPoint) {
               {"wait-good:R1.Power:5000", "datatype:R1.Power", "wait-good:R1.Speed:5000",
                "datatype:R1.Speed", "eurange:R1.Speed", "units:R1.Speed",
                "write:R1.Speed:Double:42.5", "write:R1.Speed:Double:400", "read:R1.Speed"},
-              dir.path());
+              rig.dir.path());
     ASSERT_EQ(results.size(), 9u) << server.errorOutput();
     EXPECT_NE(results[0].find("\"status\":\"Good\",\"value\":12.5}"), std::string::npos)
         << results[0];
@@ -125,7 +174,7 @@ TEST(RennickProcess, ServesAFloatLowWordFirstAndAScaledSetPoint) {
     EXPECT_NE(results[8].find("\"value\":42.498779296875"), std::string::npos) << results[8];
 
     std::vector<std::vector<uint8_t>> written;
-    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
         if (r.start == 2 && r.data)
             written.push_back(*r.data);
     EXPECT_EQ(written, (std::vector<std::vector<uint8_t>>{{0x1B, 0x33}}))

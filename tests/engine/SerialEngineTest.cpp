@@ -39,6 +39,29 @@ std::string serialPlc(const std::string& name, const std::string& port, int unit
                      tags);
 }
 
+// A device that never answers (unit 1) on COM1 and one that does (unit 2, register 1 = 42) on
+// COM2, each at the far end of its own line.
+struct SilentAndAnsweringLines {
+    SilentAndAnsweringLines()
+        : silent(folder("line1"), {"--unit", "1", "--silent", "1"}),
+          answering(folder("line2"), {"--unit", "2", "--set", "hr:1=42"}),
+          registry(dir.file("registry.ini")) {
+        registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1",
+                             silent.line.endA());
+        registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2",
+                             answering.line.endA());
+    }
+    std::string folder(const std::string& name) {
+        std::filesystem::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+
+    ScratchDir dir;
+    SerialDevice silent;
+    SerialDevice answering;
+    Registry registry;
+};
+
 // Device A on COM1 and device B on COM2, one holding register each, polled by the real engine
 // over the RTU transport; the caller stops the engine.
 struct TwoLineEngine {
@@ -70,16 +93,8 @@ struct TwoLineEngine {
 } // namespace
 
 TEST(SerialEngine, AFailingLineIsRebuiltAndTheNextDeviceStillServed) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.file("line1"));
-    std::filesystem::create_directories(dir.file("line2"));
-    SerialDevice silent(dir.file("line1"), {"--unit", "1", "--silent", "1"});
-    SerialDevice answering(dir.file("line2"), {"--unit", "2", "--set", "hr:1=42"});
-    Registry registry(dir.file("registry.ini"));
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", silent.line.endA());
-    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM2", answering.line.endA());
-
-    TwoLineEngine rig(dir, registry);
+    SilentAndAnsweringLines lines;
+    TwoLineEngine rig(lines.dir, lines.registry);
 
     {
         DaClient client(*rig.entry);
@@ -146,4 +161,34 @@ TEST(SerialEngine, ADamagedReplyOnOneLineLeavesTheOtherLinesOpen) {
     deviceA.join();
     EXPECT_EQ(rig.transport->openCount("COM2"), 1u) << "B's line was never closed";
     EXPECT_EQ(rig.transport->openCount("COM1"), 1u) << "a damaged reply does not close the line";
+}
+
+TEST(SerialEngine, ASilentDeviceKeepsItsLineBusyWhileAnAnsweringLineStaysMostlyFree) {
+    SilentAndAnsweringLines lines;
+    TwoLineEngine rig(lines.dir, lines.registry);
+    {
+        DaClient client(*rig.entry);
+        auto group = client.addGroup("g", 100);
+        for (const char* id : {"A.T", "B.T"})
+            client.setActive(*client.addItem(*group, id), true);
+        // A few seconds of polling: A's 200 ms timeouts hold line 1, B's short transfers
+        // (15 bytes at 9600 baud, a 5 ms silent interval) hold line 2 a little.
+        EXPECT_TRUE(EngineRig::eventually(
+            [&] {
+                return rig.engine->health(1).snapshot().requestCount >= 10 &&
+                       rig.engine->health(0).snapshot().errorCount >= 4;
+            },
+            15000));
+        const auto a = rig.engine->health(0).snapshot();
+        const auto b = rig.engine->health(1).snapshot();
+        ASSERT_TRUE(a.busLoad.has_value());
+        ASSERT_TRUE(b.busLoad.has_value());
+        EXPECT_GT(*a.busLoad, 0.25);
+        EXPECT_GT(*b.busLoad, 0.0);
+        EXPECT_LT(*b.busLoad, *a.busLoad);
+        // B is read again and again: the gap between two reads of its block is known.
+        EXPECT_GT(b.readIntervalP50Ms, 0);
+        EXPECT_GE(b.readIntervalP95Ms, b.readIntervalP50Ms);
+    }
+    rig.engine->stop();
 }

@@ -25,6 +25,9 @@ DataValue scalarValue(uint8_t type, Scalar s) {
     return valueOf(Variant::scalar(type, std::move(s)));
 }
 
+// AccessLevel bit of CurrentWrite.
+constexpr uint8_t kCurrentWrite = 0x02;
+
 bool isType(uint32_t nodeClass) {
     return nodeClass == NodeClass::kObjectType || nodeClass == NodeClass::kVariableType ||
            nodeClass == NodeClass::kReferenceType || nodeClass == NodeClass::kDataType;
@@ -101,9 +104,12 @@ DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToRetur
     return dv;
 }
 
-DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn) {
+DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn,
+                        bool userMayWrite) {
     using namespace AttributeId;
     const bool variable = node.nodeClass == NodeClass::kVariable;
+    // Variables and variable types say what values they hold.
+    const bool holdsValues = variable || node.nodeClass == NodeClass::kVariableType;
     switch (attributeId) {
     case kNodeId:
         return scalarValue(BuiltinType::kNodeId, node.id);
@@ -155,15 +161,15 @@ DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timesta
         return dv;
     }
     case kDataType:
-        if (!variable)
+        if (!holdsValues)
             break;
         return scalarValue(BuiltinType::kNodeId, NodeId(0, node.dataType));
     case kValueRank:
-        if (!variable)
+        if (!holdsValues)
             break;
         return scalarValue(BuiltinType::kInt32, int64_t(node.valueRank));
     case kArrayDimensions: {
-        if (!variable)
+        if (!holdsValues)
             break;
         if (node.arrayDimensions.empty())
             return DataValue{};
@@ -173,10 +179,17 @@ DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timesta
         return valueOf(Variant::array(BuiltinType::kUInt32, std::move(dims)));
     }
     case kAccessLevel:
-    case kUserAccessLevel:
         if (!variable)
             break;
         return scalarValue(BuiltinType::kByte, uint64_t(node.accessLevel));
+    case kUserAccessLevel: {
+        if (!variable)
+            break;
+        uint8_t level = node.accessLevel;
+        if (!userMayWrite)
+            level &= static_cast<uint8_t>(~kCurrentWrite);
+        return scalarValue(BuiltinType::kByte, uint64_t(level));
+    }
     case kMinimumSamplingInterval:
         if (!variable)
             break;

@@ -14,7 +14,11 @@ namespace TimestampsToReturn {
 constexpr uint32_t kSource = 0, kServer = 1, kBoth = 2, kNeither = 3;
 } // namespace TimestampsToReturn
 
-DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn);
+// `userMayWrite`: the session's user has the right to write, which UserAccessLevel shows beside
+// the node's own AccessLevel (no attribute but a variable's Value is ever written, so WriteMask
+// and UserWriteMask are 0 for everyone).
+DataValue readAttribute(const Node& node, uint32_t attributeId, uint32_t timestampsToReturn,
+                        bool userMayWrite = true);
 // A tag's value from a cache snapshot: Bad qualities carry no value.
 DataValue tagDataValue(const CacheSnapshot& snapshot, uint32_t timestampsToReturn);
 DataValue statusOnly(StatusCode status);

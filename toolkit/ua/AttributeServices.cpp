@@ -32,6 +32,12 @@ ParkedCalls::Clock::time_point deadlineOf(const ServiceContext& core, const Requ
     return ParkedCalls::Clock::now() + std::chrono::milliseconds(limit);
 }
 
+// Why a call that would wait for devices finds no room: the server shuts down, or the
+// session or all sessions hold as many as they may.
+StatusCode refusedParking(const ServiceContext& core) {
+    return core.parked.isStopped() ? Status::kBadShutdown : Status::kBadTooManyOperations;
+}
+
 // A Value read from the device: the tag's fresh cache once the engine completed the request.
 bool isDeviceRead(const Node& node, const ReadValueId& r, double maxAge) {
     return r.attributeId == AttributeId::kValue && maxAge == 0 && node.tag &&
@@ -43,7 +49,8 @@ bool isDeviceRead(const Node& node, const ReadValueId& r, double maxAge) {
 // node order, `unfinished` the status of those not complete.
 std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
                          const std::vector<ReadValueId>& nodes, double maxAge, uint32_t timestamps,
-                         const ParkedCalls::Requests& devices, StatusCode unfinished) {
+                         bool userMayWrite, const ParkedCalls::Requests& devices,
+                         StatusCode unfinished) {
     Encoder out;
     encodeResponseHeader(out, requestHandle, Status::kGood);
     out.arrayLength(nodes.size());
@@ -65,7 +72,7 @@ std::string readResponse(const ServiceContext& core, uint32_t requestHandle,
             else
                 result = tagDataValue(node->tag->getCache()->snapshot(), timestamps);
         } else {
-            result = readAttribute(*node, r.attributeId, timestamps);
+            result = readAttribute(*node, r.attributeId, timestamps, userMayWrite);
         }
         if (!r.indexRange.empty() && !Status::isBad(result.status))
             applyIndexRange(r.indexRange, result);
@@ -82,22 +89,40 @@ bool dimensionsFitLength(const Variant& value) {
             static_cast<int64_t>(value.dimensions[0]) == static_cast<int64_t>(value.values.size()));
 }
 
+// The session's user; sessions made without one (tests) act as anonymous users that may write.
+const SessionUser& userOf(const ServiceCall& call) {
+    static const SessionUser anyone;
+    return call.user ? *call.user : anyone;
+}
+
 using Writes = std::vector<std::pair<size_t, SOCmnPointer<SODaSRequest>>>;
 
 // The results with those of the writes filled in: the engine completes writes with the
-// transfer's result and quality; a write not complete has timed out.
-std::vector<StatusCode> withOutcomes(std::vector<StatusCode> results, const Writes& writes) {
+// transfer's result and quality; a write not complete by the answer gets `unfinished`
+// (BadTimeout after the deadline, BadShutdown when the server stops).
+std::vector<StatusCode> withOutcomes(std::vector<StatusCode> results, const Writes& writes,
+                                     StatusCode unfinished) {
     for (const auto& [index, request] : writes) {
-        WriteResult outcome;
         if (!request->isCompleted()) {
-            outcome.result = E_TIMEDOUT;
-        } else {
-            outcome.result = request->getResult();
-            outcome.hasQuality = request->getQuality(outcome.quality);
+            results[index] = unfinished;
+            continue;
         }
+        WriteResult outcome;
+        outcome.result = request->getResult();
+        outcome.hasQuality = request->getQuality(outcome.quality);
         results[index] = statusOfWrite(outcome);
     }
     return results;
+}
+
+// Each write handed to a device, with its user, item, value and outcome, for the operator.
+void auditWrites(const SessionUser& user, const Writes& writes,
+                 const std::vector<StatusCode>& results) {
+    for (const auto& [index, request] : writes) {
+        auto tag = request->getItemTag();
+        auditWrite(user, tag ? tag->getItemID() : "?", toUaVariant(request->getWriteValue()),
+                   results[index], request->isCompleted());
+    }
 }
 
 std::string writeResponse(uint32_t requestHandle, const std::vector<StatusCode>& results) {
@@ -144,15 +169,17 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
         if (node && isDeviceRead(*node, r, maxAge))
             deviceTags.push_back(node->tag.get());
     }
+    const bool userMayWrite = userOf(call).mayWrite();
     if (deviceTags.empty())
-        return {TypeId::kReadResponse, readResponse(core, call.header.requestHandle, nodes, maxAge,
-                                                    timestamps, devices, Status::kGood)};
+        return {TypeId::kReadResponse,
+                readResponse(core, call.header.requestHandle, nodes, maxAge, timestamps,
+                             userMayWrite, devices, Status::kGood)};
 
     ParkedCalls::Size size{deviceTags.size(), in.position() + count * sizeof(ReadValueId) +
                                                   deviceTags.size() * sizeof(SODaSRequest)};
     const NodeId& session = call.header.authenticationToken;
     if (!core.parked.reserve(session, size))
-        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+        return ServiceResponse::fault(call, refusedParking(core));
     for (SODaSTag* tag : deviceTags) {
         auto request = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncDevice, tag);
         tag->handleRequest(*request);
@@ -160,15 +187,16 @@ ServiceResponse read(ServiceContext& core, ServiceCall& call) {
     }
     if (ParkedCalls::allComplete(devices)) { // the tags answered at once
         core.parked.unreserve(session, size);
-        return {TypeId::kReadResponse, readResponse(core, call.header.requestHandle, nodes, maxAge,
-                                                    timestamps, devices, Status::kGood)};
+        return {TypeId::kReadResponse,
+                readResponse(core, call.header.requestHandle, nodes, maxAge, timestamps,
+                             userMayWrite, devices, Status::kGood)};
     }
     auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
                    handle = call.header.requestHandle, nodes = std::move(nodes), maxAge, timestamps,
-                   devices](StatusCode unfinished) {
-        core.sink.sendResponse(
-            connectionId, requestId, TypeId::kReadResponse,
-            readResponse(core, handle, nodes, maxAge, timestamps, devices, unfinished));
+                   userMayWrite, devices](StatusCode unfinished) {
+        core.sink.sendResponse(connectionId, requestId, TypeId::kReadResponse,
+                               readResponse(core, handle, nodes, maxAge, timestamps, userMayWrite,
+                                            devices, unfinished));
     };
     core.parked.park(session, size, std::move(devices), deadlineOf(core, call.header),
                      std::move(answer));
@@ -215,7 +243,8 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
             results[i] = Status::kBadNotWritable;
             continue;
         }
-        if (call.readOnlyUser) {
+        if (!userOf(call).mayWrite()) {
+            auditWriteRefused(userOf(call), w.nodeId.text);
             results[i] = Status::kBadUserAccessDenied;
             continue;
         }
@@ -248,7 +277,7 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
                                               writes.size() * sizeof(SODaSRequest)};
     const NodeId& session = call.header.authenticationToken;
     if (!core.parked.reserve(session, size))
-        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+        return ServiceResponse::fault(call, refusedParking(core));
     ParkedCalls::Requests requests;
     for (auto& [index, request] : writes) {
         request->getItemTag()->handleRequest(*request);
@@ -256,14 +285,17 @@ ServiceResponse write(ServiceContext& core, ServiceCall& call) {
     }
     if (ParkedCalls::allComplete(requests)) { // the tags answered at once
         core.parked.unreserve(session, size);
-        return {TypeId::kWriteResponse,
-                writeResponse(call.header.requestHandle, withOutcomes(results, writes))};
+        std::vector<StatusCode> outcomes = withOutcomes(results, writes, Status::kGood);
+        auditWrites(userOf(call), writes, outcomes);
+        return {TypeId::kWriteResponse, writeResponse(call.header.requestHandle, outcomes)};
     }
     auto answer = [&core, connectionId = call.connectionId, requestId = call.requestId,
                    handle = call.header.requestHandle, results = std::move(results),
-                   writes = std::move(writes)](StatusCode) {
+                   writes = std::move(writes), user = call.user](StatusCode unfinished) {
+        std::vector<StatusCode> outcomes = withOutcomes(results, writes, unfinished);
+        auditWrites(user ? *user : SessionUser{}, writes, outcomes);
         core.sink.sendResponse(connectionId, requestId, TypeId::kWriteResponse,
-                               writeResponse(handle, withOutcomes(results, writes)));
+                               writeResponse(handle, outcomes));
     };
     core.parked.park(session, size, std::move(requests), deadlineOf(core, call.header),
                      std::move(answer));

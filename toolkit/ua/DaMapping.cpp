@@ -192,6 +192,8 @@ StatusCode statusOfReadFailure(HRESULT result) {
         return Status::kBadNotReadable;
     case E_TIMEDOUT:
         return Status::kBadTimeout;
+    case E_ABORT:
+        return Status::kBadShutdown;
     default:
         return Status::kBad;
     }
@@ -210,6 +212,8 @@ StatusCode statusOfWrite(const WriteResult& result) {
         return Status::kBadNodeIdUnknown;
     case E_TIMEDOUT:
         return Status::kBadTimeout;
+    case E_ABORT:
+        return Status::kBadShutdown;
     default:
         // The engine refuses a value that does not fit the tag's configured length or bytes.
         if (result.hasQuality && (result.quality & 0xFC) == Quality::kBadConfigError)

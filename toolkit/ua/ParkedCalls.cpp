@@ -108,6 +108,11 @@ void ParkedCalls::stop() {
         thread_.join();
 }
 
+bool ParkedCalls::isStopped() const {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
 size_t ParkedCalls::count() const {
     std::lock_guard lock(mutex_);
     return calls_.size();

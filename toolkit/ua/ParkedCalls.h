@@ -42,7 +42,7 @@ public:
     ParkedCalls& operator=(const ParkedCalls&) = delete;
 
     // Takes room for a call of the session, to be parked next; false when the session or the
-    // server holds as much as it may (BadTooManyOperations).
+    // server holds as much as it may (BadTooManyOperations), or once stopped (BadShutdown).
     [[nodiscard]] bool reserve(const NodeId& session, Size size);
     // Gives the room back when the call needs no parking after all (its requests completed as
     // they were handed over).
@@ -52,8 +52,10 @@ public:
     // Parks a call whose room was reserved and whose requests were handed to their tags.
     void park(const NodeId& session, Size size, Requests requests, Clock::time_point deadline,
               Finish finish);
-    // Ends every parked call and joins the thread; idempotent.
+    // Ends every parked call (BadShutdown) and joins the thread; idempotent. Called when the
+    // server begins to shut down, so that no call waits for a device meanwhile.
     void stop();
+    bool isStopped() const;
 
     size_t count() const;
     size_t countOf(const NodeId& session) const;

@@ -1,5 +1,6 @@
 #include "SecureChannel.h"
 
+#include "toolkit/ua/AuditTrail.h"
 #include "toolkit/ua/UaBinary.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
@@ -24,6 +25,20 @@ std::string messageHeader(const char* type, char chunkType) {
     return header;
 }
 
+// Why the trust list refused a client's certificate, for the trace.
+std::string trustRefusal(StatusCode status) {
+    switch (status) {
+    case Status::kBadSecurityChecksFailed:
+        return "not trusted";
+    case Status::kBadCertificateTimeInvalid:
+        return "expired or not yet valid";
+    case Status::kBadCertificateRevoked:
+        return "revoked";
+    default:
+        return "invalid";
+    }
+}
+
 void patchSize(std::string& chunk, size_t start) {
     uint32_t size = static_cast<uint32_t>(chunk.size() - start);
     for (int i = 0; i < 4; ++i)
@@ -39,7 +54,7 @@ bool SecureChannel::isExpired(Clock::time_point now) const {
     if (!input_.empty() &&
         now - chunkStartedAt_ > std::chrono::milliseconds(Limits::kChunkTimeoutMs))
         return true;
-    if (state_ == State::awaitingHello || state_ == State::awaitingOpen)
+    if (state_ == State::awaitingHello || state_ == State::awaitingOpen || state_ == State::opening)
         return now - createdAt_ > std::chrono::milliseconds(Limits::kHandshakeTimeoutMs);
     if (state_ == State::open)
         return now - tokenCreated_ >
@@ -73,13 +88,19 @@ bool SecureChannel::receive(std::string_view bytes, std::vector<ServiceRequest>&
         return false;
     input_.append(bytes);
     size_t used = 0;
-    while (state_ != State::closed && input_.size() - used >= kHeaderSize) {
+    while (state_ != State::closed && state_ != State::opening &&
+           input_.size() - used >= kHeaderSize) {
         Decoder header(std::string_view(input_).substr(used, kHeaderSize));
         header.rawBytes(4);
         uint32_t size = header.u32();
         uint32_t limit = state_ == State::awaitingHello ? Limits::kBufferSize : receiveChunkSize_;
         if (size < kHeaderSize || size > limit) {
             fail(Status::kBadTcpMessageTooLarge, "chunk size out of range");
+            break;
+        }
+        // Refused before its bytes are taken: no RSA work for what no request needs.
+        if (input_.compare(used, 3, "OPN") == 0 && size > Limits::kMaxOpenChunkSize) {
+            fail(Status::kBadTcpMessageTooLarge, "OpenSecureChannel chunk too large");
             break;
         }
         if (input_.size() - used < size)
@@ -184,69 +205,131 @@ bool SecureChannel::checkSequence(uint32_t sequenceNumber) {
     return true;
 }
 
-StatusCode SecureChannel::openProtected(const std::string& policyUri,
-                                        const std::string& senderCertificate,
-                                        const std::string& receiverThumbprint,
-                                        std::string_view chunk, size_t clearSize,
-                                        std::string& plain, security::ChannelSecurity& peer) {
+StatusCode SecureChannel::precheckOpen(const std::string& policyUri,
+                                       const std::string& senderCertificate,
+                                       const std::string& receiverThumbprint, size_t protectedSize,
+                                       const security::SecurityPolicy*& policy,
+                                       std::vector<security::Certificate>& chain) const {
     using namespace security;
-    const SecurityPolicy* policy = findSecurityPolicy(policyUri);
+    policy = findSecurityPolicy(policyUri);
     if (!policy || !server_ || !server_->offersPolicy(policy))
         return Status::kBadSecurityPolicyRejected;
+    if (senderCertificate.size() > Limits::kMaxCertificateSize)
+        return Status::kBadCertificateInvalid;
+    chain = Certificate::chainFromDer(senderCertificate);
+    if (chain.empty() || !policy->acceptsKey(chain.front().publicKey()))
+        return Status::kBadCertificateInvalid;
     const PkiStore& pki = *server_->pki();
-    auto certificate = Certificate::fromDer(senderCertificate);
-    if (!certificate)
-        return Status::kBadCertificateInvalid;
-    RsaKey clientKey = certificate->publicKey();
-    if (!policy->acceptsKey(clientKey))
-        return Status::kBadCertificateInvalid;
     if (receiverThumbprint != pki.certificate().thumbprint())
         return Status::kBadSecurityChecksFailed;
-    if (state_ == State::open && (!security_ || security_->policy != policy ||
-                                  security_->clientCertificate.der() != certificate->der()))
+    // Whole blocks of our key, no more than one request needs.
+    const size_t block = pki.privateKey().sizeBytes();
+    if (block == 0 || protectedSize == 0 || protectedSize % block != 0 ||
+        protectedSize / block > Limits::kMaxOpenCipherBlocks)
         return Status::kBadSecurityChecksFailed;
-    // The signature first: only a sender holding the certificate's key gets further.
-    if (!unprotectAsymmetric(*policy, pki.privateKey(), clientKey, chunk.substr(0, clearSize),
-                             chunk.substr(clearSize), plain))
-        return Status::kBadSecurityChecksFailed;
-    if (state_ != State::open) {
-        StatusCode trust = pki.checkClientCertificate(*certificate);
-        if (Status::isBad(trust))
-            return trust;
-    }
-    peer.policy = policy;
-    peer.clientCertificate = *certificate;
-    clientKey_ = clientKey;
     return Status::kGood;
+}
+
+StatusCode SecureChannel::renewProtected(const security::SecurityPolicy& policy,
+                                         const security::Certificate& certificate,
+                                         std::string_view chunk, size_t clearSize,
+                                         std::string& plain) {
+    if (!security_ || security_->policy != &policy ||
+        security_->clientCertificate.der() != certificate.der())
+        return Status::kBadSecurityChecksFailed;
+    if (!security::unprotectAsymmetric(policy, server_->pki()->privateKey(),
+                                       certificate.publicKey(), chunk.substr(0, clearSize),
+                                       chunk.substr(clearSize), plain))
+        return Status::kBadSecurityChecksFailed;
+    return Status::kGood;
+}
+
+void OpenCheck::run() {
+    const security::Certificate& certificate = chain.front();
+    // The signature first: only a sender holding the certificate's key gets further.
+    if (!security::unprotectAsymmetric(*policy, pki->privateKey(), certificate.publicKey(),
+                                       std::string_view(chunk).substr(0, clearSize),
+                                       std::string_view(chunk).substr(clearSize), plain)) {
+        status = Status::kBadSecurityChecksFailed;
+        return;
+    }
+    std::vector<security::Certificate> sent(chain.begin() + 1, chain.end());
+    status = pki->checkClientCertificate(certificate, sent, client.host);
+    if (Status::isBad(status))
+        auditCertificateRefused(certificate, trustRefusal(status), client);
 }
 
 bool SecureChannel::onOpen(std::string_view chunk) {
     Decoder d(chunk.substr(kHeaderSize));
     uint32_t channelId = d.u32();
-    std::string policy = d.string();
+    std::string policyUri = d.string();
     std::string senderCertificate = d.string();
     std::string receiverThumbprint = d.string();
     if (!d.ok()) {
         fail(Status::kBadDecodingError, "malformed OpenSecureChannel");
         return false;
     }
-    size_t clearSize = kHeaderSize + d.position();
-    std::string plain;
-    std::string_view protectedPart = chunk.substr(clearSize);
+    const size_t clearSize = kHeaderSize + d.position();
     auto peer = std::make_shared<security::ChannelSecurity>();
-    if (policy != kSecurityPolicyNone) {
-        StatusCode status = openProtected(policy, senderCertificate, receiverThumbprint, chunk,
-                                          clearSize, plain, *peer);
-        if (Status::isBad(status)) {
-            fail(status, "OpenSecureChannel refused");
+    if (policyUri == kSecurityPolicyNone) {
+        if (state_ == State::open && isSecure()) {
+            fail(Status::kBadSecurityChecksFailed, "renewal with another security policy");
             return false;
         }
-        protectedPart = plain;
-    } else if (state_ == State::open && isSecure()) {
-        fail(Status::kBadSecurityChecksFailed, "renewal with another security policy");
+        return openWith(chunk.substr(clearSize), channelId, std::move(peer));
+    }
+    const security::SecurityPolicy* policy = nullptr;
+    std::vector<security::Certificate> chain;
+    StatusCode status = precheckOpen(policyUri, senderCertificate, receiverThumbprint,
+                                     chunk.size() - clearSize, policy, chain);
+    if (Status::isBad(status)) {
+        fail(status, "OpenSecureChannel refused");
         return false;
     }
-    Decoder b(protectedPart);
+    if (state_ == State::awaitingOpen) {
+        // Issuing: the RSA work runs elsewhere, and the channel waits for it.
+        auto check = std::make_shared<OpenCheck>();
+        check->policy = policy;
+        check->pki = server_->pki();
+        check->chain = std::move(chain);
+        check->chunk.assign(chunk);
+        check->clearSize = clearSize;
+        pendingOpen_ = std::move(check);
+        state_ = State::opening;
+        return true;
+    }
+    // Renewing: the client proved itself when the channel was issued.
+    std::string plain;
+    status = renewProtected(*policy, chain.front(), chunk, clearSize, plain);
+    if (Status::isBad(status)) {
+        fail(status, "OpenSecureChannel refused");
+        return false;
+    }
+    peer->policy = policy;
+    peer->clientCertificate = chain.front();
+    return openWith(plain, channelId, std::move(peer));
+}
+
+bool SecureChannel::finishOpen(const OpenCheck& check, std::vector<ServiceRequest>& requests) {
+    if (state_ != State::opening)
+        return state_ != State::closed;
+    state_ = State::awaitingOpen;
+    if (Status::isBad(check.status)) {
+        fail(check.status, "OpenSecureChannel refused");
+        return false;
+    }
+    auto peer = std::make_shared<security::ChannelSecurity>();
+    peer->policy = check.policy;
+    peer->clientCertificate = check.chain.front();
+    clientKey_ = peer->clientCertificate.publicKey();
+    if (!openWith(check.plain, 0, std::move(peer)))
+        return false;
+    return receive({}, requests); // what the client sent meanwhile
+}
+
+bool SecureChannel::openWith(std::string_view request, uint32_t headerChannelId,
+                             std::shared_ptr<security::ChannelSecurity> peer) {
+    Decoder b(request);
     uint32_t sequenceNumber = b.u32();
     uint32_t requestId = b.u32();
     NodeId type = b.nodeId();
@@ -274,8 +357,8 @@ bool SecureChannel::onOpen(std::string_view chunk) {
         return false;
     }
     constexpr uint32_t kIssue = 0, kRenew = 1;
-    bool issue = requestType == kIssue && state_ == State::awaitingOpen && channelId == 0;
-    bool renew = requestType == kRenew && state_ == State::open && channelId == channelId_;
+    bool issue = requestType == kIssue && state_ == State::awaitingOpen && headerChannelId == 0;
+    bool renew = requestType == kRenew && state_ == State::open && headerChannelId == channelId_;
     if (!issue && !renew) {
         fail(Status::kBadTcpSecureChannelUnknown, "OpenSecureChannel does not fit the channel");
         return false;
@@ -485,6 +568,10 @@ bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string
         return false;
     std::string message = typeNode.bytes();
     message.append(body);
+    // After a renewal the old token secures our answers until the client has used the new one.
+    const bool oldToken = previousTokenId_ != 0;
+    const uint32_t tokenId = oldToken ? previousTokenId_ : tokenId_;
+    const TokenKeys& keys = oldToken ? previousKeys_ : keys_;
     std::string_view rest(message);
     while (!rest.empty()) {
         std::string_view part = rest.substr(0, perChunk);
@@ -492,7 +579,7 @@ bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string
         std::string header = messageHeader("MSG", rest.empty() ? 'F' : 'C');
         Encoder h;
         h.u32(channelId_);
-        h.u32(tokenId_);
+        h.u32(tokenId);
         header += h.bytes();
         Encoder e;
         e.u32(nextSequenceNumber());
@@ -505,8 +592,8 @@ bool SecureChannel::sendMessage(uint32_t requestId, uint32_t typeId, std::string
             continue;
         }
         std::string chunk;
-        if (!security::protectSymmetric(*security_->policy, keys_.server, encrypt,
-                                        std::move(header), e.bytes(), chunk)) {
+        if (!security::protectSymmetric(*security_->policy, keys.server, encrypt, std::move(header),
+                                        e.bytes(), chunk)) {
             fail(Status::kBadSecurityChecksFailed, "cannot protect a message");
             return true; // the channel closes; nothing else to send
         }

@@ -3,9 +3,12 @@
 // nonces exchanged, keys derived per token), message chunks both ways with the negotiated
 // sizes (signed, or signed and encrypted, with the token's keys), sequence numbers, request ids
 // and token lifetimes, CloseSecureChannel, and an Error message before every close the client
-// caused. No sockets here: bytes in, bytes and requests out.
+// caused. No sockets here: bytes in, bytes and requests out. The RSA work of an
+// OpenSecureChannel that issues a channel is handed out (takeOpenCheck) to run off the network
+// thread; the channel waits for it and goes on with finishOpen.
 #pragma once
 
+#include "toolkit/ua/ClientAddress.h"
 #include "toolkit/ua/UaStatusCodes.h"
 #include "toolkit/ua/UaTypes.h"
 #include "toolkit/ua/security/ServerSecurity.h"
@@ -28,6 +31,27 @@ struct ServiceRequest {
     std::string body;
     // The channel's policy, mode and client certificate.
     std::shared_ptr<const security::ChannelSecurity> security;
+    // Where the client connects from (set by the network layer).
+    std::shared_ptr<const ClientAddress> client;
+};
+
+// The costly part of an OpenSecureChannel that issues a secure channel, which any client can
+// ask for before the server knows it: decrypting the request, checking its signature and the
+// client's certificate against the trust list. The channel has checked all that can be checked
+// before (policy, certificate, key size, thumbprint, size); run() does the rest on any thread.
+struct OpenCheck {
+    const security::SecurityPolicy* policy = nullptr;
+    const security::PkiStore* pki = nullptr;
+    // The client's certificate, then the certificates it sent to complete its chain.
+    std::vector<security::Certificate> chain;
+    std::string chunk;
+    size_t clearSize = 0;
+    ClientAddress client; // for the trace and the rejected certificates' bound
+    // Set by run(): Good with the request in `plain`, or the refusal.
+    StatusCode status = Status::kBadSecurityChecksFailed;
+    std::string plain;
+
+    void run();
 };
 
 class SecureChannel {
@@ -52,6 +76,14 @@ public:
     std::string takeOutput();
     bool hasOutput() const { return !output_.empty(); }
 
+    // The OpenSecureChannel check the channel waits for, once; null when it waits for none.
+    // Until finishOpen the channel takes no more bytes.
+    std::shared_ptr<OpenCheck> takeOpenCheck() { return std::move(pendingOpen_); }
+    bool isOpening() const { return state_ == State::opening; }
+    // Goes on once the check has run: answers the OpenSecureChannel (or fails) and takes what
+    // arrived meanwhile. False when the connection is to close once the output is sent.
+    bool finishOpen(const OpenCheck& check, std::vector<ServiceRequest>& requests);
+
     bool isOpen() const { return state_ == State::open; }
     bool isClosed() const { return state_ == State::closed; }
     // The handshake took too long, a chunk is still incomplete after its bound, or the token
@@ -64,15 +96,24 @@ public:
     void fail(StatusCode code, const std::string& reason);
 
 private:
-    enum class State { awaitingHello, awaitingOpen, open, closed };
+    enum class State { awaitingHello, awaitingOpen, opening, open, closed };
 
     bool processChunk(std::string_view chunk, std::vector<ServiceRequest>& requests);
     bool onHello(std::string_view body);
     bool onOpen(std::string_view chunk);
-    // Decrypts and checks the protected part of an OpenSecureChannel with a secure policy.
-    StatusCode openProtected(const std::string& policyUri, const std::string& senderCertificate,
-                             const std::string& receiverThumbprint, std::string_view chunk,
-                             size_t clearSize, std::string& plain, security::ChannelSecurity& peer);
+    // What can be checked of a secure OpenSecureChannel before anything is decrypted: the
+    // policy offered, the client's certificate chain and key, our thumbprint, the size.
+    StatusCode precheckOpen(const std::string& policyUri, const std::string& senderCertificate,
+                            const std::string& receiverThumbprint, size_t protectedSize,
+                            const security::SecurityPolicy*& policy,
+                            std::vector<security::Certificate>& chain) const;
+    // Decrypts and checks the protected part of a renewal with a secure policy.
+    StatusCode renewProtected(const security::SecurityPolicy& policy,
+                              const security::Certificate& certificate, std::string_view chunk,
+                              size_t clearSize, std::string& plain);
+    // The OpenSecureChannel request in clear: issues or renews the token and answers.
+    bool openWith(std::string_view request, uint32_t headerChannelId,
+                  std::shared_ptr<security::ChannelSecurity> peer);
     bool startToken(const security::SecurityPolicy& policy, const std::string& clientNonce,
                     std::string& serverNonce);
     bool isSecure() const { return security_ && security_->policy; }
@@ -86,6 +127,7 @@ private:
     const security::ServerSecurity* const server_;
     std::shared_ptr<const security::ChannelSecurity> security_;
     security::RsaKey clientKey_;
+    std::shared_ptr<OpenCheck> pendingOpen_;
     State state_ = State::awaitingHello;
     Clock::time_point createdAt_;
     std::string input_;
@@ -105,6 +147,7 @@ private:
     Clock::time_point tokenCreated_;
     uint32_t tokenLifetimeMs_ = 0;
     // Keys of the current and the previous token: what the client signs with, what we sign with.
+    // Responses go under the previous token until the client has used the new one.
     struct TokenKeys {
         security::SymmetricKeys client;
         security::SymmetricKeys server;

@@ -2,11 +2,13 @@
 // goes, and the shared encoding of response headers and faults.
 #pragma once
 
+#include "toolkit/ua/AuditTrail.h"
 #include "toolkit/ua/UaBinary.h"
 #include "toolkit/ua/UaStatusCodes.h"
 #include "toolkit/ua/security/ServerSecurity.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,10 @@ struct ServiceCall {
     Decoder& in;
     // The channel's policy, mode and client certificate; null: policy None.
     const security::ChannelSecurity* channel = nullptr;
-    // The session's user may not write (set by the dispatcher before the lock is released).
-    bool readOnlyUser = false;
+    // Where the client connects from.
+    std::shared_ptr<const ClientAddress> client;
+    // The session's user and rights (set by the dispatcher before the lock is released).
+    std::shared_ptr<const SessionUser> user;
 };
 
 // A handler's answer: the response type and body, or none when the answer comes later

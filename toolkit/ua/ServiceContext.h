@@ -4,6 +4,7 @@
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/AdmissionChecks.h"
 #include "toolkit/ua/ParkedCalls.h"
 #include "toolkit/ua/ServerInfo.h"
 #include "toolkit/ua/SessionManager.h"
@@ -51,6 +52,9 @@ struct ServiceContext {
     ParkedCalls parked;
     // Set when the server stops: requests waiting for the engine give up at once.
     std::atomic<bool> stopping{false};
+    // The costly checks of clients not yet admitted (passwords). Last: its threads use the rest,
+    // so it is destroyed first.
+    AdmissionChecks admission;
 };
 
 } // namespace vorn::ua

@@ -7,8 +7,9 @@ namespace vorn::ua {
 
 void ServiceDispatcher::dispatch(uint64_t connectionId, const ServiceRequest& request) {
     Decoder in(request.body);
-    ServiceCall call{connectionId, request.requestId, decodeRequestHeader(in), in,
-                     request.security.get()};
+    ServiceCall call{connectionId, request.requestId,      decodeRequestHeader(in),
+                     in,           request.security.get(), request.client,
+                     nullptr};
     ServiceResponse response = in.ok() ? run(call, request.typeId)
                                        : ServiceResponse::fault(call, Status::kBadDecodingError);
     if (!response.deferred)
@@ -106,7 +107,7 @@ ServiceResponse ServiceDispatcher::run(ServiceCall& call, uint32_t typeId) {
     Session* session = checkedSession(call, status);
     if (!session)
         return ServiceResponse::fault(call, status);
-    call.readOnlyUser = session->readOnly;
+    call.user = session->user;
     if (service->underLock)
         return service->handler(core_, session, call);
     // The session is not touched past the lock: such services find it again when they need it.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "toolkit/DaClient.h"
+#include "toolkit/ua/AuditTrail.h"
 #include "toolkit/ua/Subscription.h"
 #include "toolkit/ua/UaTypes.h"
 
@@ -46,8 +47,12 @@ struct Session {
     // The certificate of the channel that created it (empty: policy None); only a channel of
     // the same certificate may activate it.
     std::string clientCertificate;
-    // The user may read but not write.
-    bool readOnly = false;
+    // What the client said of itself in CreateSession, and where it connected from.
+    std::string applicationUri;
+    std::shared_ptr<const ClientAddress> clientAddress;
+    // Who it is once activated: user and rights (replaced, never changed, so that requests
+    // running without the lock may hold it).
+    std::shared_ptr<const SessionUser> user;
     Clock::time_point created;
     Clock::time_point lastSeen;
 

@@ -2,9 +2,9 @@
 
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
+#include "toolkit/ua/security/Crypto.h"
 
 #include <algorithm>
-#include <random>
 
 namespace vorn::ua {
 namespace {
@@ -12,13 +12,8 @@ namespace {
 // Housekeeping pace when no subscription is due sooner.
 constexpr auto kIdleWake = std::chrono::milliseconds(100);
 
-std::string randomBytes(size_t count) {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::string bytes(count, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator() & 0xFF);
-    return bytes;
-}
+// Authentication tokens are secrets: whoever guesses one takes over the session.
+constexpr size_t kAuthenticationTokenLength = 32;
 
 } // namespace
 
@@ -30,20 +25,39 @@ SessionManager::~SessionManager() {
 }
 
 Session* SessionManager::create(const std::string& name, double requestedTimeoutMs,
-                                std::shared_ptr<DaClient>& evicted) {
+                                std::shared_ptr<DaClient>& evicted,
+                                const std::string& clientAddress) {
+    std::string token = security::randomBytes(kAuthenticationTokenLength);
+    if (token.size() != kAuthenticationTokenLength)
+        return nullptr; // no random bytes, no session
+    size_t unactivated = 0;
+    for (const auto& [key, session] : sessions_)
+        if (!session->activated && session->clientAddress &&
+            session->clientAddress->host == clientAddress)
+            ++unactivated;
+    if (unactivated >= Limits::kMaxUnactivatedSessionsPerAddress)
+        return nullptr;
     if (sessions_.size() >= Limits::kMaxSessions) {
+        // A session no client can use now makes room: one without a channel, or one its
+        // client never activated.
+        auto longestWithout = [](Session* a, Session& b) { return !a || b.lastSeen < a->lastSeen; };
         Session* orphan = nullptr;
-        for (auto& [token, session] : sessions_)
-            if (session->connectionId == 0 && (!orphan || session->lastSeen < orphan->lastSeen))
+        Session* neverActivated = nullptr;
+        for (auto& [key, session] : sessions_) {
+            if (session->connectionId == 0 && longestWithout(orphan, *session))
                 orphan = session.get();
-        if (!orphan)
+            if (!session->activated && longestWithout(neverActivated, *session))
+                neverActivated = session.get();
+        }
+        Session* room = orphan ? orphan : neverActivated;
+        if (!room)
             return nullptr;
-        evicted = close(*orphan);
+        evicted = close(*room);
     }
     auto session = std::make_unique<Session>();
     session->sessionId = NodeId(1, ++lastSessionId_);
     session->authenticationToken.kind = NodeId::Kind::opaque;
-    session->authenticationToken.text = randomBytes(32);
+    session->authenticationToken.text = std::move(token);
     session->name = name;
     if (!(requestedTimeoutMs >= Limits::kMinSessionTimeoutMs)) // also NaN
         requestedTimeoutMs = Limits::kMinSessionTimeoutMs;
@@ -78,6 +92,11 @@ size_t SessionManager::monitoredItemCount() const {
         for (const auto& [id, sub] : session->subscriptions)
             count += sub.items.size();
     return count;
+}
+
+UaStatistics SessionManager::statistics() const {
+    std::lock_guard lock(mutex_);
+    return {sessions_.size(), subscriptionCount(), monitoredItemCount(), notificationsSent_};
 }
 
 std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
@@ -230,6 +249,7 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
         uint32_t sequenceNumber = 0;
         std::string message = sub.collectNotifications(sequenceNumber);
         if (!message.empty()) {
+            notificationsSent_ += sub.collectedNotifications;
             PendingPublish publish = std::move(session.publishQueue.front());
             session.publishQueue.pop_front();
             sendPublishResponse(publish, sub.id, message, sub.moreNotifications,

@@ -8,6 +8,7 @@
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/ServiceCall.h"
 #include "toolkit/ua/Session.h"
+#include "toolkit/ua/UaStatistics.h"
 
 #include <condition_variable>
 #include <memory>
@@ -26,11 +27,13 @@ public:
 
     std::mutex& mutex() { return mutex_; }
 
-    // Under the lock: a new session, or null when the limit is reached. At the limit the
-    // session that has been without a channel longest makes room; its DA client is handed back
-    // in `evicted`, to be closed outside the lock.
+    // Under the lock: a new session for a client at `clientAddress`, or null when the limit is
+    // reached, the address already holds Limits::kMaxUnactivatedSessionsPerAddress sessions
+    // not yet activated, or the system gives no random bytes for its authentication token. At
+    // the limit the session longest without a channel makes room, else the oldest never
+    // activated; its DA client is handed back in `evicted`, to be closed outside the lock.
     Session* create(const std::string& name, double requestedTimeoutMs,
-                    std::shared_ptr<DaClient>& evicted);
+                    std::shared_ptr<DaClient>& evicted, const std::string& clientAddress = {});
     Session* find(const NodeId& authenticationToken);
     // Under the lock: ends the session; its parked Publishes get BadNoSubscription (when
     // `answerPublishes`). The DA client is handed back to be closed outside the lock, since
@@ -50,6 +53,8 @@ public:
     // Under the lock: subscriptions and monitored items over all sessions.
     size_t subscriptionCount() const;
     size_t monitoredItemCount() const;
+    // Takes the lock: sessions, subscriptions, monitored items, data changes sent so far.
+    UaStatistics statistics() const;
 
     // Wakes the publishing thread (a Publish arrived, a subscription changed).
     void wake() { changed_.notify_all(); }
@@ -78,6 +83,7 @@ private:
     std::unordered_map<NodeId, std::unique_ptr<Session>, NodeIdHash> sessions_;
     uint32_t lastSessionId_ = 0;
     uint32_t lastSubscriptionId_ = 0;
+    uint64_t notificationsSent_ = 0;
     bool stopping_ = false;
     bool shuttingDown_ = false;
     std::thread thread_;

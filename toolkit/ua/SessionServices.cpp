@@ -1,11 +1,16 @@
 // CreateSession, ActivateSession (also of an existing session from a new channel, after a
 // lost socket) and CloseSession. On a secure channel each side proves it holds its
 // certificate's key by signing the other's certificate and latest nonce. Identity: anonymous or
-// a user account (UserIdentity.h), whose role the session keeps.
+// a user account (UserIdentity.h), whose role the session keeps. A user name's password is
+// checked by the admission checks and the call answered from there: a refusal half a second
+// after the request, holding no thread meanwhile.
 #include "Services.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UserIdentity.h"
+#include "toolkit/ua/security/HexText.h"
+
+#include <chrono>
 
 namespace vorn::ua {
 namespace {
@@ -47,6 +52,65 @@ StatusCode checkClient(const ServiceCall& call, const std::string& applicationUr
 
 bool isSecure(const ServiceCall& call) {
     return call.channel && call.channel->policy;
+}
+
+std::string thumbprintOf(const std::string& certificateDer) {
+    if (certificateDer.empty())
+        return {};
+    return security::toHex(security::sha1(certificateDer), security::HexDigits::upper);
+}
+
+// What an ActivateSession needs to finish once its user is known, on whichever thread.
+struct Activation {
+    uint64_t connectionId = 0;
+    uint32_t requestId = 0;
+    uint32_t requestHandle = 0;
+    NodeId authenticationToken;
+    std::string lastNonce; // the session's nonce the client signed
+    std::shared_ptr<const ClientAddress> client;
+};
+
+// Ends the activation with the user found: the session takes the user and a new nonce.
+ServiceResponse activated(ServiceContext& core, const Activation& a, const IdentityToken& token,
+                          const IdentityResult& user) {
+    auto fault = [&](StatusCode status) {
+        return ServiceResponse{TypeId::kServiceFault, serviceFault(a.requestHandle, status)};
+    };
+    std::lock_guard lock(core.sessions.mutex());
+    Session* session = core.sessions.find(a.authenticationToken);
+    if (!session || session->serverNonce != a.lastNonce)
+        return fault(Status::kBadSessionIdInvalid);
+    std::string serverNonce = nonce();
+    if (serverNonce.empty())
+        return fault(Status::kBadSecurityChecksFailed);
+    session->serverNonce = serverNonce;
+    if (session->connectionId != a.connectionId) {
+        // Moving to a new channel: Publishes parked on the old one cannot be answered there.
+        session->publishQueue.clear();
+        session->connectionId = a.connectionId;
+    }
+    session->clientAddress = a.client;
+    auto sessionUser = std::make_shared<SessionUser>();
+    sessionUser->name = token.anonymous ? "" : token.userName;
+    sessionUser->role = user.role;
+    sessionUser->applicationUri = session->applicationUri;
+    sessionUser->thumbprint = thumbprintOf(session->clientCertificate);
+    sessionUser->client = a.client;
+    session->user = sessionUser;
+    for (auto& [id, subscription] : session->subscriptions)
+        subscription.userMayWrite = sessionUser->mayWrite();
+    session->activated = true;
+    session->lastSeen = Session::Clock::now();
+    core.sessions.wake();
+    if (!token.anonymous)
+        auditSessionActivated(*sessionUser);
+
+    Encoder out;
+    encodeResponseHeader(out, a.requestHandle, Status::kGood);
+    out.string(serverNonce);
+    out.arrayLength(0);
+    out.arrayLength(0);
+    return {TypeId::kActivateSessionResponse, std::move(out.bytes())};
 }
 
 // Cuts a UTF-8 text to at most `length` bytes without splitting a character.
@@ -99,9 +163,13 @@ ServiceResponse createSession(ServiceContext& core, ServiceCall& call) {
     std::shared_ptr<DaClient> evicted;
     {
         std::lock_guard lock(core.sessions.mutex());
-        Session* session = core.sessions.create(sessionName, requestedTimeout, evicted);
+        Session* session = core.sessions.create(sessionName, requestedTimeout, evicted,
+                                                call.client ? call.client->host : "");
         if (session) {
             session->connectionId = call.connectionId;
+            session->applicationUri = applicationUri;
+            cutUtf8(session->applicationUri, Limits::kMaxSessionNameLength);
+            session->clientAddress = call.client;
             session->serverNonce = serverNonce;
             session->clientCertificate = channel.clientCertificate.der();
             encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
@@ -152,7 +220,14 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
         return ServiceResponse::fault(call, Status::kBadDecodingError);
 
     // The application first, under the lock; then the user, without it (hashes are slow).
-    std::string lastNonce;
+    Activation a{call.connectionId,
+                 call.requestId,
+                 call.header.requestHandle,
+                 call.header.authenticationToken,
+                 {},
+                 call.client};
+    std::string applicationUri;
+    std::string thumbprint;
     {
         std::lock_guard lock(core.sessions.mutex());
         Session* session = core.sessions.find(call.header.authenticationToken);
@@ -170,36 +245,47 @@ ServiceResponse activateSession(ServiceContext& core, ServiceCall& call) {
                                                   clientSignature))
                 return ServiceResponse::fault(call, Status::kBadApplicationSignatureInvalid);
         }
-        lastNonce = session->serverNonce;
+        a.lastNonce = session->serverNonce;
+        applicationUri = session->applicationUri;
+        thumbprint = thumbprintOf(session->clientCertificate);
     }
-    IdentityResult user = checkIdentity(core, call, identity, lastNonce);
-    if (Status::isBad(user.status))
-        return ServiceResponse::fault(call, user.status);
-
-    std::lock_guard lock(core.sessions.mutex());
-    Session* session = core.sessions.find(call.header.authenticationToken);
-    if (!session || session->serverNonce != lastNonce)
-        return ServiceResponse::fault(call, Status::kBadSessionIdInvalid);
-    session->readOnly = user.role == security::UserRole::read;
-    std::string serverNonce = nonce();
-    if (serverNonce.empty())
-        return ServiceResponse::fault(call, Status::kBadSecurityChecksFailed);
-    session->serverNonce = serverNonce;
-    if (session->connectionId != call.connectionId) {
-        // Moving to a new channel: Publishes parked on the old one cannot be answered there.
-        session->publishQueue.clear();
-        session->connectionId = call.connectionId;
+    auto token = std::make_shared<IdentityToken>(
+        readIdentityToken(core, call.channel ? call.channel->policy : nullptr, identity));
+    if (Status::isBad(token->status)) {
+        auditLoginRefused(token->userName, token->status, applicationUri, thumbprint,
+                          call.client.get());
+        return ServiceResponse::fault(call, token->status);
     }
-    session->activated = true;
-    session->lastSeen = Session::Clock::now();
-    core.sessions.wake();
+    if (token->anonymous)
+        return activated(core, a, *token, {Status::kGood, token->role});
 
-    Encoder out;
-    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
-    out.string(serverNonce);
-    out.arrayLength(0);
-    out.arrayLength(0);
-    return {TypeId::kActivateSessionResponse, std::move(out.bytes())};
+    using Clock = AdmissionChecks::Clock;
+    const Clock::time_point arrival = Clock::now();
+    auto user = std::make_shared<IdentityResult>();
+    bool queued = core.admission.submit(
+        call.client ? call.client->host : "",
+        [&core, token, user, lastNonce = a.lastNonce, arrival] {
+            *user = checkPassword(core, *token, lastNonce);
+            if (Status::isBad(user->status))
+                return AdmissionChecks::Outcome{
+                    arrival + std::chrono::milliseconds(kRefusedLoginDelayMs), true};
+            return AdmissionChecks::Outcome{Clock::now(), false};
+        },
+        [&core, a, token, user, applicationUri, thumbprint] {
+            ServiceResponse response;
+            if (Status::isBad(user->status)) {
+                auditLoginRefused(token->userName, user->status, applicationUri, thumbprint,
+                                  a.client.get());
+                response = {TypeId::kServiceFault, serviceFault(a.requestHandle, user->status)};
+            } else {
+                response = activated(core, a, *token, *user);
+            }
+            core.sink.sendResponse(a.connectionId, a.requestId, response.typeId,
+                                   std::move(response.body));
+        });
+    if (!queued)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    return ServiceResponse::later();
 }
 
 ServiceResponse closeSession(ServiceContext& core, ServiceCall& call) {

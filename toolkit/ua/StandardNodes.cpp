@@ -8,6 +8,9 @@
 namespace vorn::ua {
 namespace {
 
+// ValueRank of a variable type that takes scalars and arrays alike.
+constexpr int32_t kValueRankAny = -2;
+
 Node baseNode(uint32_t id, uint32_t nodeClass, const std::string& name) {
     Node node;
     node.id = NodeId(0, id);
@@ -49,21 +52,25 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
                         uint32_t folderIfTop, bool isAbstract) {
         Node node = baseNode(id, nodeClass, name);
         node.isAbstract = isAbstract;
+        // A variable type's values: any data type, any rank, unless a type below says more.
+        node.dataType = DataTypeId::kBaseDataType;
+        node.valueRank = kValueRankAny;
         add(std::move(node));
         if (parent)
             ref(parent, RefType::kHasSubtype, id);
         else
             ref(folderIfTop, RefType::kOrganizes, id);
     };
+    // A variable has one type definition: properties PropertyType, others the given one.
     auto variable = [&](uint32_t id, const std::string& name, uint32_t parent, uint32_t refType,
-                        uint32_t dataType, int32_t valueRank, std::function<Variant()> value) {
+                        uint32_t dataType, int32_t valueRank, std::function<Variant()> value,
+                        uint32_t typeDefinition = ObjectType::kBaseDataVariableType) {
         Node node = baseNode(id, NodeClass::kVariable, name);
         node.dataType = dataType;
         node.valueRank = valueRank;
         node.value = std::move(value);
         add(std::move(node));
-        typed(id, refType == RefType::kHasProperty ? ObjectType::kPropertyType
-                                                   : ObjectType::kBaseDataVariableType);
+        typed(id, refType == RefType::kHasProperty ? ObjectType::kPropertyType : typeDefinition);
         ref(parent, refType, id);
     };
 
@@ -121,8 +128,12 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
     typeNode(kPropertyType, NodeClass::kVariableType, "PropertyType", kBaseVariableType, 0, false);
     typeNode(kServerStatusType, NodeClass::kVariableType, "ServerStatusType", kBaseDataVariableType,
              0, false);
+    at(NodeId(0, kServerStatusType)).dataType = DataTypeId::kServerStatusDataType;
+    at(NodeId(0, kServerStatusType)).valueRank = -1;
     typeNode(kBuildInfoType, NodeClass::kVariableType, "BuildInfoType", kBaseDataVariableType, 0,
              false);
+    at(NodeId(0, kBuildInfoType)).dataType = DataTypeId::kBuildInfo;
+    at(NodeId(0, kBuildInfoType)).valueRank = -1;
     // The types of tags with engineering units.
     typeNode(kDataItemType, NodeClass::kVariableType, "DataItemType", kBaseDataVariableType, 0,
              false);
@@ -177,21 +188,21 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
                  return Variant::array(BuiltinType::kString, std::move(uris));
              });
     at(NodeId(0, kNamespaceArray)).arrayDimensions = {0};
-    variable(kServerStatus, "ServerStatus", kServer, RefType::kHasComponent, kServerStatusDataType,
-             -1, [status] {
-                 return Variant::scalar(BuiltinType::kExtensionObject, status->serverStatus());
-             });
-    typed(kServerStatus, ObjectType::kServerStatusType);
+    variable(
+        kServerStatus, "ServerStatus", kServer, RefType::kHasComponent, kServerStatusDataType, -1,
+        [status] { return Variant::scalar(BuiltinType::kExtensionObject, status->serverStatus()); },
+        ObjectType::kServerStatusType);
     variable(kStartTime, "StartTime", kServerStatus, RefType::kHasComponent, kDateTime, -1,
              [status] { return Variant::scalar(BuiltinType::kDateTime, status->startTime()); });
     variable(kCurrentTime, "CurrentTime", kServerStatus, RefType::kHasComponent, kDateTime, -1,
              [] { return Variant::scalar(BuiltinType::kDateTime, nowDateTime()); });
     variable(kState, "State", kServerStatus, RefType::kHasComponent, kServerState, -1,
              [status] { return Variant::scalar(BuiltinType::kInt32, int64_t(status->state())); });
-    variable(NodeIds::kBuildInfo, "BuildInfo", kServerStatus, RefType::kHasComponent,
-             DataTypeId::kBuildInfo, -1, [status] {
-                 return Variant::scalar(BuiltinType::kExtensionObject, status->buildInfo());
-             });
+    variable(
+        NodeIds::kBuildInfo, "BuildInfo", kServerStatus, RefType::kHasComponent,
+        DataTypeId::kBuildInfo, -1,
+        [status] { return Variant::scalar(BuiltinType::kExtensionObject, status->buildInfo()); },
+        ObjectType::kBuildInfoType);
     const BuildInfoText& build = info.build();
     variable(kProductUri, "ProductUri", NodeIds::kBuildInfo, RefType::kHasComponent, kString, -1,
              text(build.productUri));

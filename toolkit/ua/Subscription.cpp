@@ -72,8 +72,8 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
             monitored.lastChangeCount = snapshot.changeCount;
             dv = tagDataValue(snapshot, monitored.timestampsToReturn);
         } else {
-            dv =
-                readAttribute(*monitored.node, monitored.attributeId, monitored.timestampsToReturn);
+            dv = readAttribute(*monitored.node, monitored.attributeId, monitored.timestampsToReturn,
+                               userMayWrite);
         }
         std::string key = changeKey(dv);
         if (monitored.reported && key == monitored.lastReported)
@@ -84,6 +84,7 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
         notes.dataValue(dv);
         ++count;
     }
+    collectedNotifications = count;
     if (count == 0)
         return {};
     sequenceNumber = nextSequenceNumber_++;

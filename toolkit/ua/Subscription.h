@@ -56,6 +56,8 @@ public:
     uint32_t maxKeepAliveCount = 0;
     uint32_t maxNotificationsPerPublish = 0;
     bool publishingEnabled = true;
+    // The session's user may write (what a monitored UserAccessLevel shows).
+    bool userMayWrite = true;
     SOCmnPointer<SODaSGroup> group;
     std::map<uint32_t, MonitoredItem> items;
 
@@ -65,6 +67,7 @@ public:
     bool late = false; // a cycle found no Publish request waiting
     bool moreNotifications = false;
     uint32_t lastItemId = 0;
+    uint32_t collectedNotifications = 0; // in the message collectNotifications made last
 
     // Revises the client's figures to the server's limits.
     void revise(double interval, uint32_t lifetime, uint32_t keepAlive);

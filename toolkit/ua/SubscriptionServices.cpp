@@ -47,6 +47,7 @@ ServiceResponse createSubscription(ServiceContext& core, Session& session, Servi
     out.f64(sub.publishingInterval);
     out.u32(sub.lifetimeCount);
     out.u32(sub.maxKeepAliveCount);
+    sub.userMayWrite = !session.user || session.user->mayWrite();
     session.subscriptions.emplace(sub.id, std::move(sub));
     core.sessions.wake();
     return {TypeId::kCreateSubscriptionResponse, std::move(out.bytes())};

@@ -42,6 +42,11 @@ static_assert(kMaxMessageSize < kMaxBufferedRequestBytesPerChannel);
 // not read (each connection's own bound, above, is less than half of it).
 constexpr size_t kMaxPendingSendBytesTotal = 128 * 1024 * 1024;
 static_assert(kMaxPendingSendBytes <= kMaxPendingSendBytesTotal / 2);
+// An OpenSecureChannel chunk carries a certificate chain (at most kMaxCertificateSize) and one
+// request (at most kMaxOpenCipherBlocks blocks of the server's key); larger ones are refused
+// as their header arrives (BadTcpMessageTooLarge), before anything is decrypted.
+constexpr uint32_t kMaxOpenCipherBlocks = 8;
+constexpr uint32_t kMaxOpenChunkSize = 40 * 1024;
 // Security token lifetime granted, in milliseconds.
 constexpr uint32_t kMinTokenLifetimeMs = 10000;
 constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
@@ -51,15 +56,34 @@ constexpr uint32_t kMaxTokenLifetimeMs = 3600000;
 constexpr size_t kMaxSessions = 100;
 constexpr double kMinSessionTimeoutMs = 10000;
 constexpr double kMaxSessionTimeoutMs = 600000;
-// What a session keeps of its client's CreateSession: the session name, cut to this many
-// bytes; the client certificate is refused beyond its size (BadEncodingLimitsExceeded).
-// Nothing else a client sends (application description, nonces, locale ids, signatures) is
-// kept past its request.
+// What a session keeps of its client's CreateSession: the session name and the application
+// URI (for the trace), cut to this many bytes; the client certificate is refused beyond its
+// size (BadEncodingLimitsExceeded). Nothing else a client sends (the rest of the application
+// description, nonces, locale ids, signatures) is kept past its request.
 constexpr size_t kMaxSessionNameLength = 256;
 constexpr size_t kMaxCertificateSize = 32768;
+static_assert(kMaxCertificateSize + kMaxOpenCipherBlocks * 512 + 1024 <= kMaxOpenChunkSize);
 // A session not activated within this time is closed, so that sessions created and left
 // cannot hold the session limit for their whole timeout.
 constexpr uint32_t kActivationTimeoutMs = 10000;
+// Sessions of one client address not yet activated (BadTooManySessions): clients without an
+// account cannot hold the session limit.
+constexpr size_t kMaxUnactivatedSessionsPerAddress = 10;
+// The checks that admit clients (AdmissionChecks.h): the RSA work of an OpenSecureChannel that
+// issues a channel and the password of an ActivateSession, waiting, running or waiting to be
+// answered, per client address and in all; beyond them a request is refused at once, unchecked
+// (OpenSecureChannel: BadTcpNotEnoughResources and a close; ActivateSession:
+// BadTooManyOperations).
+constexpr size_t kMaxAdmissionChecksPerAddress = 4;
+constexpr size_t kMaxAdmissionChecks = 256;
+// An encrypted password (user name token) longer than this many blocks of the server's key is
+// refused before anything is decrypted (BadIdentityTokenInvalid).
+constexpr size_t kMaxUserTokenCipherBlocks = 4;
+// Certificates kept in the PKI folder's rejected/certs for an administrator to look at: the
+// oldest go when either bound is passed, and each client address adds at most a few a minute.
+constexpr size_t kMaxRejectedCertificates = 100;
+constexpr size_t kMaxRejectedCertificateBytes = 4 * 1024 * 1024;
+constexpr size_t kMaxRejectedCertificatesPerAddressPerMinute = 10;
 
 // Subscriptions per session (BadTooManySubscriptions), monitored items per subscription
 // (BadTooManyMonitoredItems), parked Publish requests per session (BadTooManyPublishRequests).

@@ -30,8 +30,9 @@ void setNonBlocking(int fd) {
 } // namespace
 
 UaNetwork::UaNetwork(RequestHandler onRequest, CloseHandler onClose,
-                     const security::ServerSecurity* security)
-    : onRequest_(std::move(onRequest)), onClose_(std::move(onClose)), security_(security) {}
+                     const security::ServerSecurity* security, AdmissionChecks* admission)
+    : onRequest_(std::move(onRequest)), onClose_(std::move(onClose)), security_(security),
+      admission_(admission) {}
 
 UaNetwork::~UaNetwork() {
     stop();
@@ -85,8 +86,11 @@ void UaNetwork::stop() {
     std::vector<uint64_t> ids;
     {
         std::lock_guard lock(mutex_);
-        for (auto& [id, c] : connections_)
+        for (auto& [id, c] : connections_) {
+            // Last answers (BadShutdown for calls still waiting) go out if the socket takes them.
+            (void)writeTo(*c);
             ids.push_back(id);
+        }
     }
     for (uint64_t id : ids)
         closeConnection(id);
@@ -163,9 +167,17 @@ void UaNetwork::enforceRequestBudget() {
 
 void UaNetwork::acceptAll() {
     while (true) {
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
             return;
+        auto client = std::make_shared<ClientAddress>();
+        char host[INET_ADDRSTRLEN] = "";
+        if (inet_ntop(AF_INET, &peer.sin_addr, host, sizeof host))
+            client->host = host;
+        client->port = ntohs(peer.sin_port);
         std::lock_guard lock(mutex_);
         if (connections_.size() >= Limits::kMaxOpenChannels) {
             ::close(fd); // no room: the client learns it at once
@@ -174,7 +186,8 @@ void UaNetwork::acceptAll() {
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         uint64_t id = ++lastConnectionId_;
-        connections_.emplace(id, std::make_unique<Connection>(fd, id, ++lastChannelId_, security_));
+        connections_.emplace(id, std::make_unique<Connection>(fd, id, ++lastChannelId_, security_,
+                                                              std::move(client)));
     }
 }
 
@@ -189,7 +202,65 @@ bool UaNetwork::readFrom(Connection& c, std::vector<ServiceRequest>& requests) {
     c.sendBuffer += c.channel.takeOutput();
     if (!open)
         c.closeAfterSend = true;
+    else if (c.channel.isOpening())
+        startOpenCheck(c, requests);
     return true;
+}
+
+void UaNetwork::takeRequests(Connection& c, std::vector<ServiceRequest>& requests) {
+    c.queuedRequests += requests.size();
+    for (ServiceRequest& request : requests) {
+        request.client = c.client;
+        queuedBytes_ += request.body.size();
+        c.queuedBytes += request.body.size();
+    }
+}
+
+void UaNetwork::startOpenCheck(Connection& c, std::vector<ServiceRequest>& requests) {
+    std::shared_ptr<OpenCheck> check = c.channel.takeOpenCheck();
+    if (!check)
+        return;
+    check->client = *c.client;
+    if (!admission_) {
+        check->run();
+        if (!c.channel.finishOpen(*check, requests))
+            c.closeAfterSend = true;
+        c.sendBuffer += c.channel.takeOutput();
+        return;
+    }
+    const uint64_t id = c.id;
+    bool queued = admission_->submit(
+        c.client->host,
+        [check] {
+            check->run();
+            return AdmissionChecks::Outcome{AdmissionChecks::Clock::now(),
+                                            Status::isBad(check->status)};
+        },
+        [this, id, check] { openChecked(id, check); });
+    if (!queued) {
+        c.channel.fail(Status::kBadTcpNotEnoughResources,
+                       "too many OpenSecureChannel requests from this address");
+        c.sendBuffer += c.channel.takeOutput();
+        c.closeAfterSend = true;
+    }
+}
+
+void UaNetwork::openChecked(uint64_t connectionId, const std::shared_ptr<OpenCheck>& check) {
+    std::vector<ServiceRequest> requests;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = connections_.find(connectionId);
+        if (it == connections_.end())
+            return;
+        Connection& c = *it->second;
+        if (!c.channel.finishOpen(*check, requests))
+            c.closeAfterSend = true;
+        c.sendBuffer += c.channel.takeOutput();
+        takeRequests(c, requests);
+    }
+    for (ServiceRequest& request : requests)
+        onRequest_(connectionId, std::move(request));
+    wake();
 }
 
 bool UaNetwork::writeTo(Connection& c) {
@@ -247,7 +318,7 @@ void UaNetwork::run() {
                         Limits::kMaxBufferedRequestBytesPerChannel &&
                     (pendingSend < Limits::kMaxPendingSendBytesTotal || c->sendBuffer.empty());
                 short events = 0;
-                if (readable && withinShare && !c->closeAfterSend &&
+                if (readable && withinShare && !c->closeAfterSend && !c->channel.isOpening() &&
                     c->queuedRequests < Limits::kMaxQueuedRequestsPerChannel)
                     events |= POLLIN;
                 if (!c->sendBuffer.empty() || c->closeAfterSend)
@@ -282,11 +353,7 @@ void UaNetwork::run() {
                     keep = false;
                 if (keep && (fds[i].revents & POLLIN))
                     keep = readFrom(c, requests);
-                c.queuedRequests += requests.size();
-                for (const ServiceRequest& request : requests) {
-                    queuedBytes_ += request.body.size();
-                    c.queuedBytes += request.body.size();
-                }
+                takeRequests(c, requests);
                 if (keep)
                     keep = writeTo(c);
             }

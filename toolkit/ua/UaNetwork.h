@@ -3,9 +3,12 @@
 // channels have to send. Complete requests go to the request handler (the service threads);
 // responses come back through sendResponse from any thread. A client that does not read its
 // responses, or leaves a handshake unfinished, is disconnected; a connection with too many
-// requests waiting is not read until they are served.
+// requests waiting is not read until they are served. The RSA work of a channel being issued
+// runs on the admission checks' threads, bounded per client address; the connection is not
+// read meanwhile.
 #pragma once
 
+#include "toolkit/ua/AdmissionChecks.h"
 #include "toolkit/ua/SecureChannel.h"
 #include "toolkit/ua/ServiceCall.h"
 
@@ -24,15 +27,18 @@ public:
     using RequestHandler = std::function<void(uint64_t connectionId, ServiceRequest request)>;
     using CloseHandler = std::function<void(uint64_t connectionId)>;
 
-    // `security` (may be null: policy None only) outlives the network.
+    // `security` (may be null: policy None only) and `admission` outlive the network; without
+    // `admission` the RSA work of a channel being issued runs on the network thread.
     UaNetwork(RequestHandler onRequest, CloseHandler onClose,
-              const security::ServerSecurity* security = nullptr);
+              const security::ServerSecurity* security = nullptr,
+              AdmissionChecks* admission = nullptr);
     ~UaNetwork() override;
 
     bool listen(const std::string& address, uint16_t port, std::string* error);
     uint16_t port() const { return port_; }
     void start();
-    // Closes every connection and the listening socket and joins the thread; idempotent.
+    // Sends what is waiting for each client as far as its socket takes it without waiting,
+    // closes every connection and the listening socket and joins the thread; idempotent.
     void stop();
 
     void sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t typeId,
@@ -44,10 +50,12 @@ public:
 private:
     struct Connection {
         Connection(int socket, uint64_t connectionId, uint32_t channelId,
-                   const security::ServerSecurity* security)
-            : fd(socket), id(connectionId), channel(channelId, security) {}
+                   const security::ServerSecurity* security,
+                   std::shared_ptr<const ClientAddress> from)
+            : fd(socket), id(connectionId), client(std::move(from)), channel(channelId, security) {}
         int fd;
         uint64_t id;
+        std::shared_ptr<const ClientAddress> client;
         SecureChannel channel;
         std::string sendBuffer;
         size_t queuedRequests = 0;
@@ -60,6 +68,14 @@ private:
     // Under the lock: reads what the socket has; false when the connection is to close.
     bool readFrom(Connection& c, std::vector<ServiceRequest>& requests);
     bool writeTo(Connection& c);
+    // Under the lock: counts complete requests against the connection's budget and tells
+    // them where their client is.
+    void takeRequests(Connection& c, std::vector<ServiceRequest>& requests);
+    // Under the lock: hands the check of a channel being issued to the admission checks (or
+    // runs it here without them).
+    void startOpenCheck(Connection& c, std::vector<ServiceRequest>& requests);
+    // The check has run (any thread): the channel answers the client and goes on.
+    void openChecked(uint64_t connectionId, const std::shared_ptr<OpenCheck>& check);
     void closeConnection(uint64_t id);
     // Under the lock: keeps the bytes held for requests within their budget.
     void enforceRequestBudget();
@@ -68,6 +84,7 @@ private:
     RequestHandler onRequest_;
     CloseHandler onClose_;
     const security::ServerSecurity* const security_;
+    AdmissionChecks* const admission_;
     int listenFd_ = -1;
     int wakeFd_ = -1; // eventfd
     uint16_t port_ = 0;

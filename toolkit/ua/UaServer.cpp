@@ -4,6 +4,7 @@
 #include "toolkit/ua/ServiceDispatcher.h"
 #include "toolkit/ua/ServiceThreads.h"
 #include "toolkit/ua/UaNetwork.h"
+#include "toolkit/ua/security/HexText.h"
 
 #include <malloc.h>
 
@@ -99,7 +100,7 @@ bool UaServer::start(std::string* error) {
             });
         },
         [this](uint64_t connectionId) { parts_->core->sessions.onConnectionClosed(connectionId); },
-        p.security.get());
+        p.security.get(), &p.core->admission);
     if (!p.network->listen(settings_.bindAddress, settings_.port, error)) {
         p.network.reset();
         return false;
@@ -116,15 +117,32 @@ uint16_t UaServer::port() const {
     return parts_->network ? parts_->network->port() : 0;
 }
 
+std::string UaServer::pkiFolder() const {
+    const security::PkiStore* pki = parts_->security ? parts_->security->pki() : nullptr;
+    return pki ? pki->root().string() : "";
+}
+
+std::string UaServer::certificateThumbprint() const {
+    const security::PkiStore* pki = parts_->security ? parts_->security->pki() : nullptr;
+    return pki ? security::toHex(pki->certificate().thumbprint(), security::HexDigits::upper) : "";
+}
+
 void UaServer::beginShutdown(const std::string& reason, uint32_t secondsTillShutdown) {
     if (!parts_->core)
         return;
     parts_->core->info.beginShutdown(reason, secondsTillShutdown);
+    // Calls waiting for devices are answered now (BadShutdown), not when the engine stops, and
+    // later ones at once: the clients still connected learn it while they are.
+    parts_->core->parked.stop();
     parts_->core->sessions.beginShutdown();
 }
 
 size_t UaServer::sessionCount() const {
     return parts_->core ? parts_->core->sessions.count() : 0;
+}
+
+UaStatistics UaServer::statistics() const {
+    return parts_->core ? parts_->core->sessions.statistics() : UaStatistics{};
 }
 
 void UaServer::stop() {
@@ -134,11 +152,13 @@ void UaServer::stop() {
     p.stopped = true;
     entry_.setShutdownListener(nullptr);
     p.core->stopping.store(true);
-    // Network first (no new requests), then the service threads, the calls waiting for
-    // devices, then the sessions.
+    // The admission checks first (they answer through the network), then the calls waiting
+    // for devices, answered while the network still sends, then the network (no new requests),
+    // the service threads and the sessions.
+    p.core->admission.stop();
+    p.core->parked.stop();
     p.network->stop();
     p.threads->stop();
-    p.core->parked.stop();
     p.core->sessions.stop();
     p.sink.network = nullptr;
 }

@@ -7,6 +7,7 @@
 
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/AddressSpace.h"
+#include "toolkit/ua/UaStatistics.h"
 #include "toolkit/ua/security/ServerSecurity.h"
 
 #include <cstdint>
@@ -53,9 +54,15 @@ public:
     // registers with the entry so that shutdownAllClients(reason) reaches beginShutdown.
     bool start(std::string* error);
     uint16_t port() const;
+    // Once started with secure endpoints: the PKI folder and the SHA-1 thumbprint of the
+    // server's certificate (hex, upper case); empty with policy None only.
+    std::string pkiFolder() const;
+    std::string certificateThumbprint() const;
     // ServerStatus State becomes Shutdown with the countdown and the reason.
     void beginShutdown(const std::string& reason, uint32_t secondsTillShutdown);
     size_t sessionCount() const;
+    // Sessions, subscriptions, monitored items and data changes sent (all 0 before start()).
+    UaStatistics statistics() const;
     // Closes all sessions and connections and joins the threads; idempotent.
     void stop();
 

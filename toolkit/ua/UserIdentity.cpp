@@ -1,9 +1,7 @@
 #include "UserIdentity.h"
 
 #include "toolkit/ua/UaIds.h"
-
-#include <chrono>
-#include <thread>
+#include "toolkit/ua/UaLimits.h"
 
 namespace vorn::ua {
 namespace {
@@ -21,53 +19,71 @@ bool passwordOf(const std::string& plain, const std::string& serverNonce, std::s
     return true;
 }
 
-IdentityResult refused() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(kRefusedLoginDelayMs));
-    return {Status::kBadUserAccessDenied, security::UserRole::read};
+IdentityToken refusedToken(StatusCode status, std::string userName = {}) {
+    IdentityToken token;
+    token.status = status;
+    token.userName = std::move(userName);
+    return token;
 }
 
 } // namespace
 
-IdentityResult checkIdentity(const ServiceContext& core, const ServiceCall& call,
-                             const ExtensionObject& token, const std::string& serverNonce) {
+IdentityToken readIdentityToken(const ServiceContext& core,
+                                const security::SecurityPolicy* channelPolicy,
+                                const ExtensionObject& token) {
     const security::UserDirectory* users = core.security->users();
     bool anonymous =
         token.typeId.isNull() || token.typeId == NodeId(0, TypeId::kAnonymousIdentityToken);
     if (anonymous) {
-        if (!users)
-            return {};
-        if (!users->allowAnonymous())
-            return {Status::kBadIdentityTokenRejected, security::UserRole::read};
-        return {Status::kGood, users->anonymousRole()};
+        // No policy id is taken as anonymous, as no token is; another id was not offered.
+        std::string policyId = token.typeId.isNull() ? "" : Decoder(token.body).string();
+        if (!policyId.empty() && policyId != kAnonymousPolicyId)
+            return refusedToken(Status::kBadIdentityTokenInvalid);
+        IdentityToken identity;
+        identity.role = security::UserRole::readWrite;
+        if (users) {
+            if (!users->allowAnonymous())
+                return refusedToken(Status::kBadIdentityTokenRejected);
+            identity.role = users->anonymousRole();
+        }
+        return identity;
     }
     if (token.typeId != NodeId(0, TypeId::kUserNameIdentityToken))
-        return {Status::kBadIdentityTokenInvalid, security::UserRole::read};
+        return refusedToken(Status::kBadIdentityTokenInvalid);
 
     Decoder d(token.body);
-    d.string(); // policy id: one user name policy per endpoint
-    std::string userName = d.string();
-    std::string encrypted = d.string();
+    std::string policyId = d.string();
+    IdentityToken identity;
+    identity.anonymous = false;
+    identity.userName = d.string();
+    identity.encryptedPassword = d.string();
     std::string algorithm = d.string();
-    const security::SecurityPolicy* channelPolicy = call.channel ? call.channel->policy : nullptr;
-    const security::SecurityPolicy* policy = core.security->userTokenPolicy(channelPolicy);
-    if (!d.ok() || !policy || !users)
-        return {Status::kBadIdentityTokenInvalid, security::UserRole::read};
-    // Passwords in clear are never taken.
-    if (algorithm != policy->asymmetricEncryptionUri())
-        return {Status::kBadIdentityTokenInvalid, security::UserRole::read};
+    identity.policy = core.security->userTokenPolicy(channelPolicy);
+    // Passwords in clear are never taken; a password and a nonce fill one block or two, and
+    // nothing larger is decrypted.
+    const bool taken =
+        d.ok() && identity.policy && users && policyId == kUserNamePolicyId &&
+        algorithm == identity.policy->asymmetricEncryptionUri() &&
+        identity.encryptedPassword.size() <=
+            Limits::kMaxUserTokenCipherBlocks * core.security->pki()->privateKey().sizeBytes();
+    if (!taken)
+        return refusedToken(Status::kBadIdentityTokenInvalid, d.ok() ? identity.userName : "");
+    return identity;
+}
+
+IdentityResult checkPassword(const ServiceContext& core, const IdentityToken& token,
+                             const std::string& serverNonce) {
+    const IdentityResult refused{Status::kBadUserAccessDenied, security::UserRole::read};
     std::string plain;
     std::string password;
-    if (!policy->asymmetricDecrypt(core.security->pki()->privateKey(), encrypted, plain) ||
+    if (!token.policy->asymmetricDecrypt(core.security->pki()->privateKey(),
+                                         token.encryptedPassword, plain) ||
         !passwordOf(plain, serverNonce, password))
-        return refused();
-    auto account = users->find(userName);
-    // An unknown user costs the same hash as a known one.
-    static const std::string unknownUserHash = security::hashPassword("unknown user");
-    bool matches =
-        security::passwordMatches(password, account ? account->passwordHash : unknownUserHash);
-    if (!account || !matches)
-        return refused();
-    return {Status::kGood, account->role};
+        return refused;
+    auto role = security::authenticate(*core.security->users(), token.userName, password);
+    if (!role)
+        return refused;
+    return {Status::kGood, *role};
 }
 
 } // namespace vorn::ua

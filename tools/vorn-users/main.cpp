@@ -3,10 +3,14 @@
 //   vorn-users add NAME --role read|readwrite --server Tarnvale|Rennick
 //   vorn-users passwd NAME --server ...     vorn-users remove NAME --server ...
 //   vorn-users list --server ...
+//   vorn-users mqtt-password --server ...
 // Passwords are read without echo (or one line of standard input) and stored only as salted
-// PBKDF2-SHA256 hashes. Exit code 0 on success, 1 on a failure, 2 on a usage error.
+// PBKDF2-SHA256 hashes. The MQTT broker's password, which the server must send, goes into a file
+// of its own that only its owner may read (MqttPasswordFile, else broker.password in the MQTT
+// state folder). Exit code 0 on success, 1 on a failure, 2 on a usage error.
 #include "PasswordInput.h"
 #include "fileformat/ConfigFormat.h"
+#include "north/mqtt/MqttSettings.h"
 #include "platform/Registry.h"
 #include "toolkit/ua/security/UserAccounts.h"
 
@@ -29,7 +33,8 @@ constexpr const char* kUsage =
     "usage: vorn-users add NAME --role read|readwrite --server Tarnvale|Rennick\n"
     "       vorn-users passwd NAME --server Tarnvale|Rennick\n"
     "       vorn-users remove NAME --server Tarnvale|Rennick\n"
-    "       vorn-users list --server Tarnvale|Rennick\n";
+    "       vorn-users list --server Tarnvale|Rennick\n"
+    "       vorn-users mqtt-password --server Tarnvale|Rennick\n";
 
 struct Arguments {
     std::string command;
@@ -88,9 +93,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     std::string serverKey;
+    std::string serverName;
     for (auto kind : {format::ServerKind::tarnvale, format::ServerKind::rennick})
-        if (*args->server == format::nameOf(kind))
+        if (*args->server == format::nameOf(kind)) {
             serverKey = format::registryKeyOf(kind);
+            serverName = format::nameOf(kind);
+        }
     if (serverKey.empty()) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
@@ -105,6 +113,17 @@ int main(int argc, char** argv) {
             std::printf("%s %s\n", name.c_str(),
                         account ? ua::security::roleName(account->role) : "(unreadable)");
         }
+        return 0;
+    }
+    if (args->command == "mqtt-password") {
+        auto password = newPassword();
+        if (!password)
+            return fail("no password given (or the two differ)");
+        const auto file = north::mqtt::passwordFilePath(registry, serverKey, serverName);
+        std::string error;
+        if (!north::mqtt::writePasswordFile(file, *password, error))
+            return fail("cannot write " + error);
+        std::printf("%s\n", file.c_str());
         return 0;
     }
     if (!ua::security::isValidUserName(args->name))

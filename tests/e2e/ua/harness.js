@@ -67,6 +67,11 @@ function startListening(program, args, timeoutMs = 10000, env = process.env) {
         children.push(child);
         let out = "";
         let err = "";
+        // All a program printed, for scripts that look at its trace or its start lines.
+        child.stdoutText = "";
+        child.stderrText = "";
+        child.stdout.on("data", (d) => (child.stdoutText += d));
+        child.stderr.on("data", (d) => (child.stderrText += d));
         const timer = setTimeout(() => reject(new Error(`${program} not ready: ${err}`)), timeoutMs);
         child.stdout.on("data", (d) => {
             out += d;
@@ -209,6 +214,7 @@ function waitForExit(child, ms) {
 
 module.exports = {
     opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, freePort, tag, device,
+    children,
     writeConfig, DATATYPES,
     startServer, makeClient, connect, sleep, eventually, waitForExit, scratch,
     hostPath: process.argv[2], simPath: process.argv[3],

@@ -7,6 +7,7 @@
 const fs = require("fs");
 const net = require("net");
 const h = require("./harness");
+const rawua = require("./rawua");
 const { opcua, check } = h;
 
 function u32(v) {
@@ -33,25 +34,7 @@ function message(channelId, sequence, requestId, typeId, body) {
 const getEndpoints = () => Buffer.concat([requestHeader(), str("opc.tcp://x"), u32(0), u32(0)]);
 
 // A raw connection that records the chunks it receives and whether the server closed it.
-function raw(port) {
-    return new Promise((resolve, reject) => {
-        const socket = net.connect(port, "127.0.0.1");
-        const state = { socket, chunks: [], closed: false, buffer: Buffer.alloc(0) };
-        socket.on("data", (d) => {
-            state.buffer = Buffer.concat([state.buffer, d]);
-            while (state.buffer.length >= 8) {
-                const size = state.buffer.readUInt32LE(4);
-                if (state.buffer.length < size) break;
-                state.chunks.push({ type: state.buffer.toString("latin1", 0, 3), body: state.buffer.subarray(8, size) });
-                state.buffer = state.buffer.subarray(size);
-            }
-        });
-        socket.on("close", () => (state.closed = true));
-        socket.on("error", () => {});
-        socket.on("connect", () => resolve(state));
-        socket.setTimeout(60000, () => reject(new Error("raw connect timed out")));
-    });
-}
+const raw = (port) => rawua.connect(port);
 
 const errorCode = (state) => {
     const err = state.chunks.find((c) => c.type === "ERR");

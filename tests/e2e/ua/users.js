@@ -1,10 +1,13 @@
 // User accounts through a real client: accounts made with the vorn-users tool while the server
 // runs (passwords never in clear in the registry file or the tool's output), a read-write user
 // writes, a read-only user reads and subscribes but its writes are refused and never reach the
-// device, wrong passwords and unknown users get BadUserAccessDenied after a delay, password
-// changes and removals count at the next login, and AllowAnonymous=0 refuses anonymous users.
+// device, each user sees its own rights in UserAccessLevel, wrong passwords and unknown users get
+// BadUserAccessDenied after a delay, user names ignore case in the server and in vorn-users,
+// password changes and removals count at the next login, and AllowAnonymous=0 refuses anonymous
+// users. The trace tells who logged in, who was refused and who wrote what (never a password).
 "use strict";
 
+const crypto = require("crypto");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
@@ -49,6 +52,7 @@ async function main() {
     const config = h.writeConfig(h.device("P1", sim.port,
         h.tag("Level", "HREGISTER VT_I2", 0) + h.tag("Setpoint", "HREGISTER VT_I2", 1)));
     const pki = path.join(h.scratch, "pki");
+    process.env.VORN_TRACE = "info"; // the write audit is at info
     const server = await h.startServer(h.hostPath, config, [],
         `PkiFolder=${pki}\nAllowAnonymous=1\nAnonymousRole=read\n`);
     const registry = path.join(h.scratch, fs.readdirSync(h.scratch).find((f) => f.startsWith("registry-")));
@@ -65,8 +69,9 @@ async function main() {
     check("no password in clear in the registry file or the tool's output",
         !/Secret/.test(text + listed.out + added.map((r) => r.out).join()) &&
         /alice=readwrite:pbkdf2-sha256\$\d+\$[0-9a-f]{32}\$[0-9a-f]{64}/.test(text), text);
-    check("vorn-users refuses a second account of the same name",
-        vornUsers(registry, ["add", "alice", "--role", "read", "--server", "Tarnvale"], "x\n").code === 1);
+    check("vorn-users refuses a second account of the same name, whatever its case",
+        vornUsers(registry, ["add", "alice", "--role", "read", "--server", "Tarnvale"], "x\n").code === 1 &&
+        vornUsers(registry, ["add", "ALICE", "--role", "read", "--server", "Tarnvale"], "x\n").code === 1);
 
     // GetEndpoints: user names where the password travels encrypted, also on the None endpoint.
     const discovery = h.makeClient();
@@ -86,6 +91,15 @@ async function main() {
         const wrote = await writeLevel(a.session, 4321);
         check("a read-write user writes, and the value reaches the device",
             wrote.value === 0 && (await h.eventually(() => wroteValue(4321), 3000)), wrote.toString());
+        const levels = await a.session.read([AttributeIds.AccessLevel, AttributeIds.UserAccessLevel]
+            .map((attributeId) => ({ nodeId: "ns=1;s=P1.Setpoint", attributeId })));
+        check("a read-write user's UserAccessLevel lets it write", levels[0].value.value === 3 &&
+            levels[1].value.value === 3, levels.map((l) => l.value.value));
+        check("the write is in the trace at info with its user, item and value",
+            await h.eventually(() => /\[info\] AUD: write by user "alice": P1\.Setpoint = 4321 \(Good\): application URI urn:.*, certificate thumbprint \(none\), from 127\.0\.0\.1:\d+/
+                .test(server.child.stderrText), 3000) &&
+            /\[info\] AUD: session activated for user "alice" \(readwrite\)/.test(server.child.stderrText),
+            server.child.stderrText.split("\n").filter((l) => /AUD|SEC/.test(l)).slice(0, 5));
         await a.session.close();
         await a.client.disconnect();
     } catch (e) {
@@ -110,6 +124,15 @@ async function main() {
         await h.sleep(1000);
         check("a read-only user's write gives BadUserAccessDenied and nothing reaches the device",
             wrote.name === "BadUserAccessDenied" && !wroteValue(1234), wrote.toString());
+        const levels = await b.session.read([AttributeIds.AccessLevel, AttributeIds.UserAccessLevel]
+            .map((attributeId) => ({ nodeId: "ns=1;s=P1.Setpoint", attributeId })));
+        check("a read-only user's UserAccessLevel shows reading only (AccessLevel the tag's rights)",
+            levels[0].value.value === 3 && levels[1].value.value === 1, levels.map((l) => l.value.value));
+        const thumbprint = crypto.createHash("sha1").update(good.der).digest("hex").toUpperCase();
+        check("the refused write is in the trace with the user, item, certificate and address",
+            new RegExp(`\\[warning\\] SEC: write refused for lack of rights: user "bob" \\(read\\), item P1\\.Setpoint: ` +
+                `application URI urn:.*, certificate thumbprint ${thumbprint}, from 127\\.0\\.0\\.1:\\d+`)
+                .test(server.child.stderrText), server.child.stderrText.split("\n").filter((l) => /refused/.test(l)));
         await b.session.close();
         await b.client.disconnect();
     } catch (e) {
@@ -125,9 +148,18 @@ async function main() {
             { status, took });
     }
 
+    check("each refused login is in the trace with its user name, never its password",
+        /\[warning\] SEC: login refused \(BadUserAccessDenied\) for user "alice": application URI urn:.*, from 127\.0\.0\.1:\d+/
+            .test(server.child.stderrText) && /login refused \(BadUserAccessDenied\) for user "mallory"/
+            .test(server.child.stderrText) && !/wrong|Secret/.test(server.child.stderrText));
+
+    // User names ignore case, as the registry they are kept in does.
+    const upper = await statusOf(session(server.url, user("ALICE", "alice-Secret-1")).then((s) => s.client.disconnect()));
+    check("a user name matches its account whatever its case", upper === "Good", upper);
+
     // Account changes count at the next login, without a restart.
-    vornUsers(registry, ["passwd", "alice", "--server", "Tarnvale"], "alice-Secret-3\n");
-    vornUsers(registry, ["remove", "bob", "--server", "Tarnvale"]);
+    vornUsers(registry, ["passwd", "Alice", "--server", "Tarnvale"], "alice-Secret-3\n");
+    vornUsers(registry, ["remove", "BOB", "--server", "Tarnvale"]);
     const oldPassword = await statusOf(session(server.url, user("alice", "alice-Secret-1")).then((s) => s.client.disconnect()));
     const newPassword = await statusOf(session(server.url, user("alice", "alice-Secret-3")).then((s) => s.client.disconnect()));
     const removed = await statusOf(session(server.url, user("bob", "bob-Secret-2")).then((s) => s.client.disconnect()));

@@ -20,6 +20,7 @@ using namespace vorn;
 using namespace vorn::ua;
 using vorn::ua::test::frame;
 using vorn::ua::test::helloMessage;
+using vorn::ua::test::requestHeader;
 
 namespace {
 
@@ -60,16 +61,6 @@ SOCmnPointer<SODaSEntry> entryWithTags() {
     return entry;
 }
 
-void requestHeader(Encoder& e, const NodeId& token, uint32_t handle) {
-    e.nodeId(token);
-    e.dateTime(0);
-    e.u32(handle);
-    e.u32(0);
-    e.nullString();
-    e.u32(0);
-    e.extensionObject({});
-}
-
 std::string openMessage(uint32_t sequence) {
     Encoder e;
     e.u32(0);
@@ -102,22 +93,7 @@ std::vector<std::pair<uint32_t, std::string>> conversation(const NodeId& token) 
         e.arrayLength(0);
         e.arrayLength(0);
     });
-    add(TypeId::kCreateSessionRequest, [](Encoder& e) {
-        e.nullString();
-        e.nullString();
-        e.localizedText({});
-        e.u32(1);
-        e.nullString();
-        e.nullString();
-        e.arrayLength(0);
-        e.nullString();
-        e.string("opc.tcp://x");
-        e.string("s");
-        e.nullString();
-        e.nullString();
-        e.f64(60000);
-        e.u32(0);
-    });
+    add(TypeId::kCreateSessionRequest, [](Encoder& e) { test::createSessionBody(e); });
     add(TypeId::kActivateSessionRequest, [](Encoder& e) {
         e.nullString();
         e.nullString();
@@ -401,7 +377,8 @@ TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
         bool open = channel.receive(helloMessage(), requests);
         channel.takeOutput(); // the Acknowledge
         std::string opening = client.open(0);
-        open = open && channel.receive(fuzz.pick(8) ? opening : fuzz.mutate(opening), requests);
+        open = open && test::receiveChecked(channel, fuzz.pick(8) ? opening : fuzz.mutate(opening),
+                                            requests);
         open = open && client.takeOpenResponse(channel.takeOutput());
         NodeId token;
         std::string clientNonce = security::randomBytes(32);
@@ -416,20 +393,7 @@ TEST(HostileInput, MutatedConversationsThroughEncryptedChannels) {
                 Encoder e;
                 requestHeader(e, token, 1);
                 if (type == TypeId::kCreateSessionRequest) {
-                    e.string("urn:hostile");
-                    e.nullString();
-                    e.localizedText({});
-                    e.u32(1);
-                    e.nullString();
-                    e.nullString();
-                    e.arrayLength(0);
-                    e.nullString();
-                    e.string("opc.tcp://x");
-                    e.string("s");
-                    e.string(clientNonce);
-                    e.string(identity.certificate.der());
-                    e.f64(60000);
-                    e.u32(0);
+                    createSessionBody(e, "urn:hostile", clientNonce, identity.certificate.der());
                 } else {
                     std::string signature;
                     ASSERT_TRUE(policy.asymmetricSign(

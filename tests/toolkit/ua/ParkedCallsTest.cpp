@@ -2,6 +2,8 @@
 // dispatcher returns at once, the answer comes when the engine completes the requests, when
 // the call's deadline passes or when the server stops, and one session can keep only so many
 // waiting. Also the Write checks that need no device: ArrayDimensions against the array.
+#include "UaFrames.h"
+#include "WaitingSink.h"
 #include "toolkit/ua/AttributeReader.h"
 #include "toolkit/ua/ServiceDispatcher.h"
 #include "toolkit/ua/UaIds.h"
@@ -15,6 +17,8 @@
 using namespace vorn;
 using namespace vorn::ua;
 using namespace std::chrono_literals;
+using vorn::ua::test::Answer;
+using vorn::ua::test::WaitingSink;
 
 namespace {
 
@@ -39,58 +43,6 @@ public:
 private:
     std::mutex mutex_;
     std::vector<SOCmnPointer<SODaSRequest>> held_;
-};
-
-struct Answer {
-    uint64_t connectionId;
-    uint32_t requestId;
-    uint32_t typeId;
-    StatusCode serviceResult;
-    std::vector<StatusCode> results; // of a Read or Write response
-};
-
-// Answers come from the dispatcher's caller and from the parked calls' thread.
-struct WaitingSink : ResponseSink {
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::vector<Answer> answers;
-
-    void sendResponse(uint64_t connectionId, uint32_t requestId, uint32_t typeId,
-                      std::string body) override {
-        Decoder d(body);
-        d.dateTime();
-        d.u32();
-        Answer a{connectionId, requestId, typeId, d.statusCode(), {}};
-        d.skipDiagnosticInfo();
-        d.arrayLength();
-        d.extensionObject();
-        if (typeId == TypeId::kReadResponse || typeId == TypeId::kWriteResponse) {
-            uint32_t count = d.arrayLength();
-            for (uint32_t i = 0; i < count && d.ok(); ++i)
-                a.results.push_back(typeId == TypeId::kReadResponse ? d.dataValue().status
-                                                                    : d.statusCode());
-        }
-        {
-            std::lock_guard lock(mutex);
-            answers.push_back(std::move(a));
-        }
-        arrived.notify_all();
-    }
-    bool waitFor(size_t count, std::chrono::milliseconds within) {
-        std::unique_lock lock(mutex);
-        return arrived.wait_for(lock, within, [&] { return answers.size() >= count; });
-    }
-    size_t size() {
-        std::lock_guard lock(mutex);
-        return answers.size();
-    }
-    Answer of(uint32_t requestId) {
-        std::lock_guard lock(mutex);
-        for (const Answer& a : answers)
-            if (a.requestId == requestId)
-                return a;
-        return {};
-    }
 };
 
 struct Rig {
@@ -138,20 +90,10 @@ struct Rig {
         return s->authenticationToken;
     }
 
-    static void header(Encoder& e, const NodeId& token, uint32_t timeoutHint) {
-        e.nodeId(token);
-        e.dateTime(0);
-        e.u32(1);
-        e.u32(0);
-        e.nullString();
-        e.u32(timeoutHint);
-        e.extensionObject({});
-    }
-
     uint32_t read(uint64_t connectionId, const NodeId& token, const char* tag, double maxAge,
                   uint32_t timeoutHint = 0) {
         Encoder e;
-        header(e, token, timeoutHint);
+        test::requestHeader(e, token, 1, timeoutHint);
         e.f64(maxAge);
         e.u32(TimestampsToReturn::kNeither);
         e.arrayLength(1);
@@ -162,10 +104,24 @@ struct Rig {
         return dispatch(connectionId, TypeId::kReadRequest, e.bytes());
     }
 
+    uint32_t writeI2(uint64_t connectionId, const NodeId& token, const char* tag, int16_t value) {
+        Encoder e;
+        test::requestHeader(e, token, 1);
+        e.arrayLength(1);
+        e.nodeId(NodeId::ofString(1, tag));
+        e.u32(AttributeId::kValue);
+        e.nullString();
+        DataValue dv;
+        dv.hasValue = true;
+        dv.value = ua::Variant::scalar(BuiltinType::kInt16, int64_t(value));
+        e.dataValue(dv);
+        return dispatch(connectionId, TypeId::kWriteRequest, e.bytes());
+    }
+
     uint32_t writeArray(uint64_t connectionId, const NodeId& token,
                         std::vector<int32_t> dimensions) {
         Encoder e;
-        header(e, token, 0);
+        test::requestHeader(e, token, 1);
         e.arrayLength(1);
         e.nodeId(NodeId::ofString(1, "P1.A"));
         e.u32(AttributeId::kValue);
@@ -183,7 +139,8 @@ struct Rig {
 
     uint32_t dispatch(uint64_t connectionId, uint32_t typeId, std::string body) {
         uint32_t id = ++lastRequestId;
-        dispatcher->dispatch(connectionId, ServiceRequest{id, typeId, std::move(body), nullptr});
+        dispatcher->dispatch(connectionId,
+                             ServiceRequest{id, typeId, std::move(body), nullptr, nullptr});
         return id;
     }
 };
@@ -238,6 +195,35 @@ TEST(ParkedCalls, AParkedCallEndsAtItsDeadlineOrWhenTheServerStops) {
     EXPECT_EQ(rig.sink.of(stopped).results, std::vector<StatusCode>{Status::kBadShutdown});
     // The engine completing the requests later touches nothing that has gone.
     rig.held->completeAll(S_OK);
+}
+
+TEST(ParkedCalls, AtTheShutdownEveryCallWaitingForADeviceEndsWithBadShutdown) {
+    Rig rig;
+    NodeId token = rig.session(1);
+    uint32_t read = rig.read(1, token, "P1.Held", 0);
+    uint32_t write = rig.writeI2(1, token, "P1.Held", 5);
+    EXPECT_EQ(rig.sink.size(), 0u);
+    rig.core->parked.stop(); // what the server's shutdown does first
+    ASSERT_TRUE(rig.sink.waitFor(2, 1s));
+    EXPECT_EQ(rig.sink.of(read).results, std::vector<StatusCode>{Status::kBadShutdown});
+    EXPECT_EQ(rig.sink.of(write).results, std::vector<StatusCode>{Status::kBadShutdown});
+
+    // Later calls that would wait for a device are refused as the shutdown, not as too many.
+    uint32_t late = rig.read(1, token, "P1.Held", 0);
+    ASSERT_TRUE(rig.sink.waitFor(3, 1s));
+    EXPECT_EQ(rig.sink.of(late).serviceResult, Status::kBadShutdown);
+    rig.held->completeAll(S_OK);
+}
+
+TEST(ParkedCalls, RequestsTheEngineGivesUpAtItsStopAnswerBadShutdown) {
+    Rig rig;
+    NodeId token = rig.session(1);
+    uint32_t read = rig.read(1, token, "P1.Held", 0);
+    uint32_t write = rig.writeI2(1, token, "P1.Held", 5);
+    rig.held->completeAll(E_ABORT); // as EngineQueues::failAll completes what is still queued
+    ASSERT_TRUE(rig.sink.waitFor(2, 5s));
+    EXPECT_EQ(rig.sink.of(read).results, std::vector<StatusCode>{Status::kBadShutdown});
+    EXPECT_EQ(rig.sink.of(write).results, std::vector<StatusCode>{Status::kBadShutdown});
 }
 
 TEST(ParkedCalls, AWriteWhoseArrayDimensionsContradictItsLengthIsATypeMismatch) {

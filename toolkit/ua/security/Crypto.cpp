@@ -1,5 +1,6 @@
 #include "Crypto.h"
 
+#include <algorithm>
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -262,6 +263,18 @@ std::optional<Certificate> Certificate::fromDer(std::string_view der) {
     return cert;
 }
 
+std::vector<Certificate> Certificate::chainFromDer(std::string_view der) {
+    std::vector<Certificate> chain;
+    while (!der.empty()) {
+        auto next = fromDer(der);
+        if (!next)
+            return {};
+        der.remove_prefix(next->der().size());
+        chain.push_back(std::move(*next));
+    }
+    return chain;
+}
+
 std::optional<Certificate> Certificate::fromPem(std::string_view pem) {
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(
         BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
@@ -339,6 +352,18 @@ RsaKey Certificate::publicKey() const {
         return {};
     }
     return RsaKey(ownKey(key));
+}
+
+std::string Certificate::subject() const {
+    if (!valid())
+        return {};
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+    if (!bio || X509_NAME_print_ex(bio.get(), X509_get_subject_name(certOf(*this)), 0,
+                                   XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB) < 0)
+        return {};
+    char* text = nullptr;
+    long length = BIO_get_mem_data(bio.get(), &text);
+    return std::string(text, static_cast<size_t>(std::max(length, 0L)));
 }
 
 std::string Certificate::applicationUri() const {

@@ -65,6 +65,9 @@ class Certificate {
 public:
     Certificate() = default;
     static std::optional<Certificate> fromDer(std::string_view der);
+    // A certificate field that carries a chain: the sender's certificate, then the ones that
+    // issued it, one DER after another. Empty when any part is no certificate.
+    static std::vector<Certificate> chainFromDer(std::string_view der);
     static std::optional<Certificate> fromPem(std::string_view pem);
     // DER or PEM, whichever the bytes are.
     static std::optional<Certificate> fromFile(std::string_view bytes);
@@ -82,6 +85,8 @@ public:
     RsaKey publicKey() const;
     // The URI in the subject alternative name; empty when there is none.
     std::string applicationUri() const;
+    // The subject in one line, e.g. "CN=Pump station, O=Plant".
+    std::string subject() const;
     std::time_t notBefore() const;
     std::time_t notAfter() const;
     void* native() const { return cert_.get(); }

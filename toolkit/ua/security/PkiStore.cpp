@@ -1,7 +1,5 @@
 #include "PkiStore.h"
 
-#include "toolkit/ua/security/HexText.h"
-
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -87,7 +85,8 @@ std::vector<Bytes> filesIn(const fs::path& folder) {
 
 } // namespace
 
-PkiStore::PkiStore(fs::path root) : root_(std::move(root)) {}
+PkiStore::PkiStore(fs::path root)
+    : root_(std::move(root)), rejected_(root_ / "rejected" / "certs") {}
 
 fs::path PkiStore::defaultRoot(const std::string& serverName) {
     fs::path base;
@@ -145,10 +144,13 @@ bool PkiStore::loadOrCreateOwn(const std::string& serverName, const std::string&
     return true;
 }
 
-StatusCode PkiStore::checkClientCertificate(const Certificate& certificate) const {
+StatusCode PkiStore::checkClientCertificate(const Certificate& certificate,
+                                            const std::vector<Certificate>& sentIssuers,
+                                            const std::string& clientAddress) const {
+    std::vector<Certificate> issuers = certificatesIn(root_ / "issuers" / "certs");
+    issuers.insert(issuers.end(), sentIssuers.begin(), sentIssuers.end());
     CertificateVerdict verdict =
-        verifyCertificate(certificate, certificatesIn(root_ / "trusted" / "certs"),
-                          certificatesIn(root_ / "issuers" / "certs"),
+        verifyCertificate(certificate, certificatesIn(root_ / "trusted" / "certs"), issuers,
                           filesIn(root_ / "trusted" / "crl"), std::time(nullptr));
     switch (verdict) {
     case CertificateVerdict::trusted:
@@ -163,17 +165,8 @@ StatusCode PkiStore::checkClientCertificate(const Certificate& certificate) cons
     case CertificateVerdict::untrusted:
         break;
     }
-    reject(certificate);
+    rejected_.keep(certificate, clientAddress);
     return Status::kBadSecurityChecksFailed;
-}
-
-void PkiStore::reject(const Certificate& certificate) const {
-    std::lock_guard lock(rejectMutex_);
-    fs::path path =
-        root_ / "rejected" / "certs" / (toHex(certificate.thumbprint(), HexDigits::upper) + ".der");
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        (void)writeFile(path, certificate.der(), false);
 }
 
 } // namespace vorn::ua::security

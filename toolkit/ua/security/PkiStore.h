@@ -7,10 +7,11 @@
 
 #include "toolkit/ua/UaStatusCodes.h"
 #include "toolkit/ua/security/Crypto.h"
+#include "toolkit/ua/security/RejectedFolder.h"
 
 #include <filesystem>
-#include <mutex>
 #include <string>
+#include <vector>
 
 namespace vorn::ua::security {
 
@@ -29,20 +30,22 @@ public:
 
     // Good, or the status a client certificate is refused with: BadSecurityChecksFailed for an
     // unknown one (then copied to rejected/certs), BadCertificateTimeInvalid,
-    // BadCertificateRevoked, BadCertificateInvalid. Safe from any thread.
-    StatusCode checkClientCertificate(const Certificate& certificate) const;
+    // BadCertificateRevoked, BadCertificateInvalid. `sentIssuers` are the certificates the
+    // client sent after its own: they complete its chain but are never trusted for being sent.
+    // `clientAddress` is the client's IP address. Safe from any thread.
+    StatusCode checkClientCertificate(const Certificate& certificate,
+                                      const std::vector<Certificate>& sentIssuers = {},
+                                      const std::string& clientAddress = {}) const;
 
     // The folder's default place for a server: $XDG_DATA_HOME or ~/.local/share, then
     // VornAutomation/pki/<server>.
     static std::filesystem::path defaultRoot(const std::string& serverName);
 
 private:
-    void reject(const Certificate& certificate) const;
-
     const std::filesystem::path root_;
     Certificate certificate_;
     RsaKey privateKey_;
-    mutable std::mutex rejectMutex_;
+    mutable RejectedFolder rejected_;
 };
 
 } // namespace vorn::ua::security

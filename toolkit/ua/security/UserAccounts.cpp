@@ -106,4 +106,15 @@ bool isValidUserName(std::string_view name) {
     return true;
 }
 
+std::optional<UserRole> authenticate(const UserDirectory& users, const std::string& name,
+                                     std::string_view password) {
+    static const std::string unknownUserHash = hashPassword("unknown user");
+    auto account = users.find(name);
+    const bool matches =
+        passwordMatches(password, account ? account->passwordHash : unknownUserHash);
+    if (!account || !matches)
+        return std::nullopt;
+    return account->role;
+}
+
 } // namespace vorn::ua::security

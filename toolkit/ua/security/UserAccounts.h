@@ -41,4 +41,10 @@ public:
     virtual UserRole anonymousRole() const = 0;
 };
 
+// The role of the account `name` when `password` is its password, else nothing. An unknown
+// name costs the same hash as a known one, so the time taken does not tell names apart. Slow
+// by design (the password hash); the caller delays a refusal as its protocol wants.
+std::optional<UserRole> authenticate(const UserDirectory& users, const std::string& name,
+                                     std::string_view password);
+
 } // namespace vorn::ua::security

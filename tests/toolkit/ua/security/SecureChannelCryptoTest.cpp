@@ -42,7 +42,7 @@ uint32_t openChannel(SecureChannel& channel, SecureTestClient& client) {
     std::vector<ServiceRequest> requests;
     EXPECT_TRUE(channel.receive(helloMessage(), requests));
     channel.takeOutput();
-    bool open = channel.receive(client.open(0), requests);
+    bool open = receiveChecked(channel, client.open(0), requests);
     std::string out = channel.takeOutput();
     if (!open)
         return errorStatus(out);
@@ -186,6 +186,8 @@ TEST(SecureChannelSecurity, AFlippedByteAReplayOrAStaleTokenClosesTheChannel) {
     }
 }
 
+// After a renewal the old token holds, for requests and for their answers, until the client
+// uses the new one.
 TEST(SecureChannelSecurity, RenewalBringsNewKeysAndTheOldTokenEndsOnceTheNewIsUsed) {
     Server server;
     auto identity = ClientIdentity::make("urn:client");
@@ -200,13 +202,26 @@ TEST(SecureChannelSecurity, RenewalBringsNewKeysAndTheOldTokenEndsOnceTheNewIsUs
     ASSERT_TRUE(client.takeOpenResponse(channel.takeOutput()));
     EXPECT_EQ(client.tokenId(), stale.tokenId() + 1);
 
-    // Until the client uses the new token, the old one still holds.
+    auto tokenOf = [](const std::string& chunk) {
+        Decoder d(std::string_view(chunk).substr(12));
+        return d.u32();
+    };
+
+    // Until the client uses the new token, the old one still holds, and answers go under it.
     std::string old = stale.message(TypeId::kReadRequest, "old", client.sequence() + 1);
     ASSERT_TRUE(channel.receive(old, requests));
+    ASSERT_TRUE(channel.sendMessage(requests.back().requestId, TypeId::kReadResponse, "answer"));
+    std::string answer = channel.takeOutput();
+    EXPECT_EQ(tokenOf(answer), stale.tokenId());
+    EXPECT_FALSE(stale.readMessage(answer).empty());
     ASSERT_TRUE(channel.receive(client.message(TypeId::kReadRequest, "new", client.sequence() + 2),
                                 requests));
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].body, "new");
+    ASSERT_TRUE(channel.sendMessage(requests.back().requestId, TypeId::kReadResponse, "answer"));
+    answer = channel.takeOutput();
+    EXPECT_EQ(tokenOf(answer), client.tokenId());
+    EXPECT_FALSE(client.readMessage(answer).empty());
     EXPECT_FALSE(channel.receive(stale.message(TypeId::kReadRequest, "late", client.sequence() + 3),
                                  requests));
     EXPECT_EQ(errorStatus(channel.takeOutput()), Status::kBadSecureChannelTokenUnknown);
