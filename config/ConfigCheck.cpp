@@ -4,6 +4,7 @@
 #include "config/ConfigTrace.h"
 #include "config/DatatypeRules.h"
 #include "config/ValueReader.h"
+#include "fileformat/ValueSettings.h"
 #include "modbus/ModbusTypeTable.h"
 #include "modbus/RegisterKind.h"
 
@@ -15,21 +16,25 @@ namespace {
 
 constexpr const char* kDatatypeAttributes[] = {"name", "readcode", "writecode", "singlewrcode",
                                                nullptr};
-constexpr const char* kTcpPlcAttributes[] = {"name", "address", "id", "timeout", "port", nullptr};
-constexpr const char* kSerialSettings[] = {"name",    "id",       "com",      "baudrate",
-                                           "parity",  "stopbits", "databits", "flowcontrol",
-                                           "timeout", "silent",   "tags",     nullptr};
-constexpr const char* kTagFields[] = {"name",         "comment", "address",  "datatype",
-                                      "accessrights", "databit", "elements", nullptr};
+constexpr const char* kTcpPlcAttributes[] = {"name", "address",   "id",   "timeout",
+                                             "port", "byteorder", nullptr};
+constexpr const char* kSerialSettings[] = {
+    "name",        "id",      "com",    "baudrate",  "parity", "stopbits", "databits",
+    "flowcontrol", "timeout", "silent", "byteorder", "tags",   nullptr};
+constexpr const char* kTagFields[] = {
+    "name",      "comment", "address", "datatype", "accessrights", "databit", "elements",
+    "byteorder", "rawlow",  "rawhigh", "eulow",    "euhigh",       "units",   nullptr};
 constexpr const char* kNoAttributes[] = {nullptr};
 constexpr const char* kParities[] = {"NO", "ODD", "EVEN", nullptr};
 constexpr const char* kFlowControls[] = {"NONE", "HARDWARE", nullptr};
 
 constexpr const char* kKindTokens[] = {"COIL", "INPUTSTATUS", "HREGISTER", "IREGISTER", nullptr};
-constexpr const char* kTypeTokens[] = {"VT_BOOL", "VT_UI1", "VT_UI2", "VT_UI4",  "VT_I1",
-                                       "VT_I2",   "VT_I4",  "VT_R4",  "VT_BSTR", nullptr};
-constexpr const char* kKnownTypes = "VT_BOOL, VT_UI2, VT_UI4, VT_I2, VT_I4, VT_R4, VT_BSTR, or "
-                                    "an array such as VT_I2 ARRAY; see docs/configuration.md";
+constexpr const char* kTypeTokens[] = {"VT_BOOL", "VT_UI1",  "VT_UI2", "VT_UI4", "VT_UI8",
+                                       "VT_I1",   "VT_I2",   "VT_I4",  "VT_I8",  "VT_R4",
+                                       "VT_R8",   "VT_BSTR", nullptr};
+constexpr const char* kKnownTypes =
+    "VT_BOOL, VT_UI2, VT_UI4, VT_UI8, VT_I2, VT_I4, VT_I8, VT_R4, VT_R8, VT_BSTR, or an array "
+    "such as VT_I2 ARRAY; see docs/configuration.md";
 
 bool isOneOf(const std::string& text, const char* const* list) {
     for (; *list; ++list)
@@ -320,6 +325,15 @@ void ConfigCheck::checkTag(const DomNode& tag, const std::string& path) {
                                  : ": accessrights " + quotedForTrace(access) +
                                        " is not READ, WRITE or READWRITE") +
                  ": clients can neither read nor write the tag");
+
+    // Bounds that make no scale are the loader's to refuse; a unit without any loads unused.
+    DomNode unitsField = childNamed(tag, format::kUnitsElement);
+    bool hasBound = false;
+    for (const format::ScalingBound& bound : format::kScalingBounds)
+        hasBound = hasBound || !childNamed(tag, bound.element).isNull();
+    if (!elementText(unitsField).empty() && !hasBound)
+        warn(unitsField, what + ": " + format::unitsWithoutScalingMessage(format::Wording::file) +
+                             "; the tag is served without it");
 
     DomNode bitField = childNamed(tag, "databit");
     uint32_t bit = 0;

@@ -5,6 +5,7 @@
 #include "config/DatatypeRules.h"
 #include "config/Utf8Text.h"
 #include "config/ValueReader.h"
+#include "config/ValueSettings.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/TagShape.h"
 #include "platform/MessageBox.h"
@@ -63,6 +64,17 @@ const char* refusalText(AddRefusal why) {
     default:
         return "its name is already taken in that branch";
     }
+}
+
+// A device's default byte order; an unknown name would make every tag of it wrong.
+bool readByteOrder(const std::string& text, PlcDevice& device, std::string& problem) {
+    const std::optional<modbus::ByteOrder> order = byteOrderNamed(text);
+    if (!order) {
+        problem = format::unknownByteOrderMessage(text, format::Wording::file);
+        return false;
+    }
+    device.byteOrder = *order;
+    return true;
 }
 
 // Only the program's own name loses the suffix; folders named "app.exes" keep theirs.
@@ -257,6 +269,9 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
         problem = "address " + quoted(device->address) +
                   " is no IPv4 address (host names are not looked up)";
     }
+    std::string order;
+    if (valid && readAttributeText(plc, format::kByteOrderSetting, order) == ValueState::present)
+        valid = readByteOrder(order, *device, problem);
     if (!valid) {
         warn("PLC " + quoted(device->name) + " skipped with its tags: " + problem, plc);
         return;
@@ -314,6 +329,8 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
             valid = valid && readNumber(text, {"timeout", 32, &device->timeoutMs}, problem);
         } else if (name == "silent") {
             valid = valid && readNumber(text, {"silent", 32, &device->silentMs}, problem);
+        } else if (name == format::kByteOrderSetting) {
+            valid = valid && readByteOrder(text, *device, problem);
         }
     }
     if (!hasPort)
@@ -401,6 +418,7 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     tag.device = device;
     std::string datatype, access;
     uint32_t address = 0, bit = 0, elements = 0;
+    TagValueSettings valueSettings;
     std::string problem;
     bool valid = true;
     for (const DomNode& field : tagElement.children()) {
@@ -424,6 +442,8 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
             valid = valid && readNumber(text, {"databit", 16, &bit}, problem);
         else if (name == "elements")
             valid = valid && readNumber(text, {"elements", 16, &elements}, problem);
+        else
+            valueSettings.take(field, name, text);
     }
     auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
     if (valid && !(isWellFormedUtf8(tag.name) && isWellFormedUtf8(tag.description))) {
@@ -452,6 +472,10 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
     if (registerBit && tag.bitNumber >= kBitsPerRegister) {
         warn("tag " + where() + " skipped: databit " + std::to_string(tag.bitNumber) +
              " is not a bit of a register (0 to 15)");
+        return;
+    }
+    if (const std::optional<SettingProblem> bad = valueSettings.applyTo(tag, tagElement)) {
+        warn("tag " + where() + " skipped: " + bad->text, bad->at);
         return;
     }
 

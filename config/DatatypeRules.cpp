@@ -42,6 +42,9 @@ VARTYPE nativeTypeOf(const std::string& datatype) {
         {"VT_I2 ARRAY", VT_ARRAY | VT_I2},
         {"VT_I4 ARRAY", VT_ARRAY | VT_I4},
         {"VT_R4 ARRAY", VT_ARRAY | VT_R4},
+        {"VT_UI8 ARRAY", VT_ARRAY | VT_UI8},
+        {"VT_I8 ARRAY", VT_ARRAY | VT_I8},
+        {"VT_R8 ARRAY", VT_ARRAY | VT_R8},
         {"VT_BSTR", VT_BSTR},
         {"VT_BOOL", VT_BOOL},
         {"COIL", VT_BOOL},
@@ -51,6 +54,9 @@ VARTYPE nativeTypeOf(const std::string& datatype) {
         {"VT_I2", VT_I2},
         {"VT_I4", VT_I4},
         {"VT_R4", VT_R4},
+        {"VT_UI8", VT_UI8},
+        {"VT_I8", VT_I8},
+        {"VT_R8", VT_R8},
     };
     for (const Rule& rule : rules)
         if (contains(datatype, rule.token))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fileformat/ConfigFormat.h"
+#include "modbus/ByteOrder.h"
 #include "toolkit/SOCmnList.h"
 #include "toolkit/SOCmnObject.h"
 
@@ -26,6 +27,8 @@ public:
     uint32_t unitId = kDefaultUnitId; // 8 bits used
     uint32_t timeoutMs = kDefaultTimeoutMs;
     uint32_t silentMs = 0; // Modbus RTU devices
+    // The order of the device's multi-byte values; each tag may name its own.
+    modbus::ByteOrder byteOrder = modbus::ByteOrder::abcd;
 };
 
 using DeviceList = SOCmnListHeader<SOCmnPointer<PlcDevice>>;

@@ -2,9 +2,12 @@
 #pragma once
 
 #include "config/PlcDevice.h"
+#include "modbus/ByteOrder.h"
+#include "modbus/Scaling.h"
 #include "platform/Variant.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vorn {
@@ -19,6 +22,9 @@ struct TagConfig {
     uint16_t elements = 0;
     uint32_t accessRights = 0;
     SOCmnPointer<PlcDevice> device;
+    modbus::ByteOrder byteOrder = modbus::ByteOrder::abcd; // the tag's own, else its device's
+    std::optional<modbus::Scaling> scaling;                // served as VT_R8 when set
+    std::string units;                                     // with scaling only
 };
 
 } // namespace vorn

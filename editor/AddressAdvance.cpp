@@ -41,6 +41,8 @@ ItemPosition nextItemPosition(const std::string& modbusType, const std::string& 
         next.address = a + 1;
     } else if (isOneOf(dataType, {"unsigned 32 bit", "signed 32 bit", "32 bit float"})) {
         next.address = a + 2;
+    } else if (isOneOf(dataType, {"unsigned 64 bit", "signed 64 bit", "64 bit float"})) {
+        next.address = a + 4;
     } else if (dataType == "boolean array") {
         if (insideRegisters) {
             // Bits run on from the item's first bit; floor division keeps a negative count
@@ -60,6 +62,9 @@ ItemPosition nextItemPosition(const std::string& modbusType, const std::string& 
     } else if (isOneOf(dataType,
                        {"unsigned 32 bit array", "signed 32 bit array", "32 bit float array"})) {
         next.address = a + 2 * rounded(elements);
+    } else if (isOneOf(dataType,
+                       {"unsigned 64 bit array", "signed 64 bit array", "64 bit float array"})) {
+        next.address = a + 4 * rounded(elements);
     }
     return next;
 }

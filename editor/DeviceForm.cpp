@@ -1,10 +1,12 @@
 #include "DeviceForm.h"
 
+#include "ByteOrderChoices.h"
 #include "ConnectionText.h"
 #include "EditorState.h"
 #include "NameRules.h"
 #include "NumericText.h"
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/ValueSettings.h"
 
 namespace vorn::editor {
 namespace {
@@ -146,6 +148,7 @@ DeviceFields newDeviceFields(const std::string& serverKind, int32_t deviceCounte
     fields.name = "New Plc " + decimal(deviceCounter);
     fields.ui = "1";
     fields.timeout = "2000";
+    fields.byteOrder = choiceOfByteOrder(format::kDefaultByteOrder);
     if (serverKind == format::kRennickName) {
         fields.com = "COM1";
         fields.baud = "9600";
@@ -166,6 +169,7 @@ DeviceFields fieldsOf(const clsPLC& device, const std::string& serverKind) {
     fields.name = device.getName();
     fields.ui = decimal(device.getUI());
     fields.timeout = decimal(device.getTimeout());
+    fields.byteOrder = choiceOfByteOrder(device.getByteOrder());
     if (serverKind == format::kRennickName) {
         fields.com = device.getCom();
         fields.baud = decimal(device.getBaud());
@@ -192,6 +196,8 @@ std::optional<std::string> deviceFieldsProblem(const DeviceFields& fields,
         return std::string("Timeout value is not valid.");
     if (!wholeValueIn(fields.timeout, 0, kMaxLong))
         return std::string("Timeout must be between 0 and 2147483647.");
+    if (byteOrderOfChoice(fields.byteOrder).empty())
+        return format::unknownByteOrderMessage(fields.byteOrder, format::Wording::dialog) + ".";
     if (auto problem =
             serverKind == format::kRennickName ? serialProblem(fields, state) : tcpProblem(fields))
         return problem;
@@ -205,6 +211,7 @@ std::shared_ptr<clsPLC> deviceFromFields(const DeviceFields& fields,
     device->keyFromName();
     device->setUI(static_cast<uint8_t>(wholeValue(fields.ui).value_or(0)));
     device->setTimeout(static_cast<int32_t>(wholeValue(fields.timeout).value_or(0)));
+    device->setByteOrder(byteOrderOfChoice(fields.byteOrder));
     if (serverKind == format::kRennickName) {
         device->setCom(fields.com);
         device->setBaud(static_cast<int32_t>(leadingNumber(fields.baud)));

@@ -15,7 +15,7 @@ namespace vorn::editor {
 struct EditorState;
 
 // The dialog's fields as typed (txtName, txtAddress, txtTcpPort, txtUI, txtPort, cmbBaud,
-// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent, cmbDevice).
+// cmbParity, cmbData, cmbStop, cmbFlow, txtTimeout, txtSilent, cmbDevice, cmbByteOrder).
 struct DeviceFields {
     std::string name;
     std::string address;
@@ -32,6 +32,7 @@ struct DeviceFields {
     // The device the port stands for (/dev/ttyUSB0): kept in the registry, not in the file,
     // which names the port only. Empty leaves the port's device as it is.
     std::string device;
+    std::string byteOrder; // an entry of byteOrderChoices(false): "CDAB - low word first"
 };
 
 const std::vector<std::string>& baudChoices();
@@ -40,8 +41,8 @@ const std::vector<std::string>& dataBitsChoices();
 const std::vector<std::string>& stopBitsChoices();
 const std::vector<std::string>& flowChoices();
 
-// A new unit: "New Plc " and the device counter, identifier 1, 2000 ms, and per kind
-// 192.168.0.1 port 502, or COM1 9600 NO 8 1 NONE with 10 ms silence.
+// A new unit: "New Plc " and the device counter, identifier 1, 2000 ms, byte order ABCD, and
+// per kind 192.168.0.1 port 502, or COM1 9600 NO 8 1 NONE with 10 ms silence.
 DeviceFields newDeviceFields(const std::string& serverKind, int32_t deviceCounter);
 DeviceFields fieldsOf(const clsPLC& device, const std::string& serverKind);
 

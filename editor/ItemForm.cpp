@@ -28,6 +28,31 @@ std::string notValidMessage(const char* title) {
     return std::string(title) + " field is not valid.";
 }
 
+std::optional<std::string> given(const std::string& text) {
+    if (text.find_first_not_of(" \t") == std::string::npos)
+        return std::nullopt;
+    return text;
+}
+
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+format::ScalingTexts scalingTexts(const std::string& rawLow, const std::string& rawHigh,
+                                  const std::string& euLow, const std::string& euHigh) {
+    return {given(rawLow), given(rawHigh), given(euLow), given(euHigh)};
+}
+
+// Messages of the dialog end with a full stop, as all of Quillmar's do.
+std::string sentence(std::string text) {
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    return text;
+}
+
 } // namespace
 
 const std::vector<std::string>& bitChoices() {
@@ -47,6 +72,9 @@ const std::vector<std::string>& dataTypesFor(const std::string& modbusType) {
                                                         "signed 16 bit",
                                                         "signed 32 bit",
                                                         "32 bit float",
+                                                        "unsigned 64 bit",
+                                                        "signed 64 bit",
+                                                        "64 bit float",
                                                         "boolean array",
                                                         "unsigned 8 bit array",
                                                         "unsigned 16 bit array",
@@ -55,6 +83,9 @@ const std::vector<std::string>& dataTypesFor(const std::string& modbusType) {
                                                         "signed 16 bit array",
                                                         "signed 32 bit array",
                                                         "32 bit float array",
+                                                        "unsigned 64 bit array",
+                                                        "signed 64 bit array",
+                                                        "64 bit float array",
                                                         "string"};
     static const std::vector<std::string> bitTypes{"boolean", "boolean array"};
     return modbusType == "holding register" || modbusType == "input register" ? registerTypes
@@ -105,6 +136,41 @@ void applyDataTypeRule(ItemFields& fields) {
     fields.elementsEnabled = contains(fields.dataType, "array") || fields.dataType == "string";
     if (!fields.elementsEnabled)
         fields.elements = "0";
+    fields.byteOrderEnabled = byteOrderApplies(fields.modbusType, fields.dataType);
+    if (!fields.byteOrderEnabled)
+        fields.byteOrder = kDeviceDefaultChoice;
+    fields.scalingEnabled = scalingApplies(fields.modbusType, fields.dataType);
+    if (!fields.scalingEnabled) {
+        for (std::string* text :
+             {&fields.rawLow, &fields.rawHigh, &fields.euLow, &fields.euHigh, &fields.units})
+            text->clear();
+    }
+}
+
+bool byteOrderApplies(const std::string& modbusType, const std::string& dataType) {
+    return !dataType.empty() && !isBitKind(modbusType) && !contains(dataType, "boolean");
+}
+
+// Every register data type but bits and strings names its width in bits ("32 bit float").
+bool scalingApplies(const std::string& modbusType, const std::string& dataType) {
+    return byteOrderApplies(modbusType, dataType) && contains(dataType, " bit");
+}
+
+std::optional<std::string> valueSettingsProblem(const clsItem& item, format::Wording wording) {
+    const SplitDataType split = splitDataType(item.sDataType);
+    if (!item.sByteOrder.empty()) {
+        if (!format::byteOrderIndex(item.sByteOrder))
+            return format::unknownByteOrderMessage(item.sByteOrder, wording);
+        if (!byteOrderApplies(split.modbusType, split.dataType))
+            return format::byteOrderOnBitsMessage(wording);
+    }
+    const format::ScalingCheck check = format::checkScaling(
+        scalingTexts(item.sRawLow, item.sRawHigh, item.sEuLow, item.sEuHigh), wording);
+    if (!check.problem.empty())
+        return check.problem;
+    if (check.scaled && !scalingApplies(split.modbusType, split.dataType))
+        return format::scalingOnBitsOrTextMessage(wording);
+    return std::nullopt;
 }
 
 SplitDataType splitDataType(const std::string& stored) {
@@ -139,6 +205,15 @@ ItemFields fieldsOf(const clsItem& item) {
     if (fields.elementsEnabled)
         fields.elements = std::to_string(item.nElements);
     fields.accessRight = item.sAccessRight;
+    if (fields.byteOrderEnabled)
+        fields.byteOrder = choiceOfByteOrder(item.sByteOrder);
+    if (fields.scalingEnabled) {
+        fields.rawLow = item.sRawLow;
+        fields.rawHigh = item.sRawHigh;
+        fields.euLow = item.sEuLow;
+        fields.euHigh = item.sEuHigh;
+        fields.units = item.sUnits;
+    }
     return fields;
 }
 
@@ -167,6 +242,15 @@ std::optional<std::string> CheckFields(const ItemFields& fields) {
     }
     if (fields.accessRight.empty())
         return std::string("Access Rights field is empty.");
+    if (fields.scalingEnabled) {
+        const format::ScalingCheck scaling = format::checkScaling(
+            scalingTexts(fields.rawLow, fields.rawHigh, fields.euLow, fields.euHigh),
+            format::Wording::dialog);
+        if (!scaling.problem.empty())
+            return sentence(scaling.problem);
+        if (!scaling.scaled && given(fields.units))
+            return sentence(format::unitsWithoutScalingMessage(format::Wording::dialog));
+    }
     return std::nullopt;
 }
 
@@ -184,6 +268,13 @@ void SetByForm(clsItem& item, const ItemFields& fields, const std::string& key) 
                   wholeValueIn(fields.elements, 0, std::numeric_limits<int16_t>::max()).value_or(0))
             : 0;
     item.sAccessRight = fields.accessRight;
+    item.sByteOrder = fields.byteOrderEnabled ? byteOrderOfChoice(fields.byteOrder) : "";
+    const bool scaled = fields.scalingEnabled;
+    item.sRawLow = scaled ? trimmed(fields.rawLow) : "";
+    item.sRawHigh = scaled ? trimmed(fields.rawHigh) : "";
+    item.sEuLow = scaled ? trimmed(fields.euLow) : "";
+    item.sEuHigh = scaled ? trimmed(fields.euHigh) : "";
+    item.sUnits = scaled ? trimmed(fields.units) : "";
     item.sKey = key;
 }
 

@@ -4,7 +4,9 @@
 // Increment" prepares.
 #pragma once
 
+#include "ByteOrderChoices.h"
 #include "clsItem.h"
+#include "fileformat/ValueSettings.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,10 +20,12 @@ namespace vorn::editor {
 inline constexpr int kItemNameMaxLength = 100;
 inline constexpr int kItemCommentMaxLength = 70;
 inline constexpr int kGroupCountMaxLength = 4;
+inline constexpr int kItemUnitsMaxLength = 32;
 
 // The dialog's fields as shown (txtItemName, txtComment, txtAddress, cmbModbusType,
-// cmbDataType, cmbBit, txtElements, cmbAccessRight), the choices of the two lists that depend
-// on the Modbus type, and whether the bit number and the number of elements apply.
+// cmbDataType, cmbBit, txtElements, cmbAccessRight, cmbByteOrder, and the scaling group's
+// txtRawLow, txtRawHigh, txtEuLow, txtEuHigh, txtUnits), the choices of the two lists that
+// depend on the Modbus type, and which of the fields apply.
 struct ItemFields {
     std::string name;
     std::string comment;
@@ -31,15 +35,23 @@ struct ItemFields {
     std::string bit = "0";
     std::string elements = "0";
     std::string accessRight;
+    std::string byteOrder = kDeviceDefaultChoice;
+    std::string rawLow;
+    std::string rawHigh;
+    std::string euLow;
+    std::string euHigh;
+    std::string units;
     std::vector<std::string> dataTypeChoices;
     std::vector<std::string> accessRightChoices;
     bool bitEnabled = false;
     bool elementsEnabled = false;
+    bool byteOrderEnabled = false;
+    bool scalingEnabled = false; // the scaling group with its unit
 };
 
 // "0" to "15".
 const std::vector<std::string>& bitChoices();
-// By the Modbus type's name: the fifteen data types inside registers, the two bit data types
+// By the Modbus type's name: the twenty-one data types inside registers, the two bit data types
 // otherwise; only "READ" for the input kinds.
 const std::vector<std::string>& dataTypesFor(const std::string& modbusType);
 const std::vector<std::string>& accessRightsFor(const std::string& modbusType);
@@ -56,8 +68,17 @@ void pickModbusType(ItemFields& fields, const std::string& modbusType);
 void typeModbusType(ItemFields& fields, const std::string& text);
 void pickDataType(ItemFields& fields, const std::string& dataType);
 // Which fields apply: the bit number for bits inside registers, the number of elements for
-// arrays and strings. A field that does not apply shows "0".
+// arrays and strings, the byte order for values in registers other than bits, the scaling for
+// numbers in registers. A field that does not apply shows "0" (bit, elements), "Device
+// default" (byte order) or nothing (scaling).
 void applyDataTypeRule(ItemFields& fields);
+bool byteOrderApplies(const std::string& modbusType, const std::string& dataType);
+bool scalingApplies(const std::string& modbusType, const std::string& dataType);
+
+// What the servers would refuse in an item's byte order and scaling (an unknown order, an
+// order on bits, bounds that make no scale, scaling of anything but a number in registers),
+// worded for the file or the dialog; none when they serve it.
+std::optional<std::string> valueSettingsProblem(const clsItem& item, format::Wording wording);
 
 // A stored data type ("holding register:signed 16 bit", "coil:boolean array") split into the
 // Modbus type and the data type the dialog shows.

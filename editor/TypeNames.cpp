@@ -19,7 +19,7 @@ constexpr std::array<NamePair, 4> kKindSearchFromDisplay{{
     {"HREGISTER", "holding register"},
 }};
 
-constexpr std::array<NamePair, 16> kTypes{{
+constexpr std::array<NamePair, 22> kTypes{{
     {"VT_BSTR", "string"},
     {"VT_BOOL", "boolean"},
     {"VT_UI2", "unsigned 16 bit"},
@@ -27,6 +27,9 @@ constexpr std::array<NamePair, 16> kTypes{{
     {"VT_I2", "signed 16 bit"},
     {"VT_I4", "signed 32 bit"},
     {"VT_R4", "32 bit float"},
+    {"VT_UI8", "unsigned 64 bit"},
+    {"VT_I8", "signed 64 bit"},
+    {"VT_R8", "64 bit float"},
     {"VT_BOOL ARRAY", "boolean array"},
     {"VT_UI1 ARRAY", "unsigned 8 bit array"},
     {"VT_UI2 ARRAY", "unsigned 16 bit array"},
@@ -35,6 +38,9 @@ constexpr std::array<NamePair, 16> kTypes{{
     {"VT_I2 ARRAY", "signed 16 bit array"},
     {"VT_I4 ARRAY", "signed 32 bit array"},
     {"VT_R4 ARRAY", "32 bit float array"},
+    {"VT_UI8 ARRAY", "unsigned 64 bit array"},
+    {"VT_I8 ARRAY", "signed 64 bit array"},
+    {"VT_R8 ARRAY", "64 bit float array"},
     {"ARRAY", "array"},
 }};
 

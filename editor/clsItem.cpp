@@ -1,9 +1,12 @@
 #include "clsItem.h"
 
+#include "EditorError.h"
 #include "ElementValues.h"
 #include "FileText.h"
+#include "ItemForm.h"
 #include "NodeTree.h"
 #include "TypeNames.h"
+#include "fileformat/ValueSettings.h"
 
 #include <cstdio>
 
@@ -36,6 +39,27 @@ std::string valueLine(int level, const char* element, const std::string& value) 
     return indent(level) + "<" + element + ">" + value + "</" + element + ">" + kLineEnd;
 }
 
+// The optional value settings in file order, each with the member holding it.
+struct ValueSetting {
+    const char* element;
+    std::string clsItem::*member;
+};
+constexpr ValueSetting kValueSettings[] = {
+    {format::kByteOrderSetting, &clsItem::sByteOrder},
+    {format::kScalingBounds[0].element, &clsItem::sRawLow},
+    {format::kScalingBounds[1].element, &clsItem::sRawHigh},
+    {format::kScalingBounds[2].element, &clsItem::sEuLow},
+    {format::kScalingBounds[3].element, &clsItem::sEuHigh},
+    {format::kUnitsElement, &clsItem::sUnits},
+};
+
+// The servers skip an item whose value settings would give a wrong value, so such a file is
+// refused here rather than shown as if it would run.
+void checkValueSettings(const clsItem& item, const std::string& named) {
+    if (auto problem = valueSettingsProblem(item, format::Wording::file))
+        throw EditorError(kErrInvalidValue, "Invalid property value: " + named + ": " + *problem);
+}
+
 } // namespace
 
 void clsItem::SetByXml(const DomNode& element, const std::string& parentKey) {
@@ -50,17 +74,14 @@ void clsItem::SetByXml(const DomNode& element, const std::string& parentKey) {
     auto bit = optionalChildText(element, "databit");
     nBitNumber = bit ? toInteger(*bit, "databit of " + named) : 0;
     sAccessRight = requiredChildText(element, "accessrights", named);
+    for (const ValueSetting& setting : kValueSettings)
+        this->*setting.member = optionalChildText(element, setting.element).value_or("");
+    checkValueSettings(*this, named);
     sKey = parentKey + "." + sName;
 }
 
 void clsItem::SetByCopy(const clsItem& source, const std::string& parentKey, int32_t copyCounter) {
-    sName = source.sName;
-    sComment = source.sComment;
-    sDataType = source.sDataType;
-    sAccessRight = source.sAccessRight;
-    nBitNumber = source.nBitNumber;
-    nAddress = source.nAddress;
-    nElements = source.nElements;
+    *this = source;
     if (source.getParentKey() == parentKey)
         sName = source.sName + "_" + std::to_string(copyCounter);
     sKey = parentKey + "." + sName;
@@ -111,6 +132,10 @@ std::string clsItem::GetXmlTag(int level) const {
         block += valueLine(level + 1, "databit", std::to_string(nBitNumber));
     if (contains(t, "ARRAY") || contains(t, "VT_BSTR"))
         block += valueLine(level + 1, "elements", std::to_string(nElements));
+    // Written only when set, so that files made before these settings re-save unchanged.
+    for (const ValueSetting& setting : kValueSettings)
+        if (!(this->*setting.member).empty())
+            block += valueLine(level + 1, setting.element, fileText(this->*setting.member));
     block += indent(level) + "</tag>" + kLineEnd;
     return block;
 }

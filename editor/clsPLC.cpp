@@ -6,6 +6,7 @@
 #include "FileText.h"
 #include "NodeTree.h"
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/ValueSettings.h"
 
 namespace vorn::editor {
 namespace {
@@ -28,6 +29,14 @@ void checkComPort(const std::string& com, const std::string& context) {
                                                 com + "\" is not COM1 to COM255");
 }
 
+// A unit whose byte order the servers do not know is skipped by them with all its tags.
+void checkByteOrder(const std::string& order, const std::string& context) {
+    if (!format::byteOrderIndex(order))
+        throw EditorError(kErrInvalidValue,
+                          "Invalid property value: " + context + ": " +
+                              format::unknownByteOrderMessage(order, format::Wording::file));
+}
+
 std::string settingLine(const char* element, const std::string& value) {
     return indent(3) + "<" + element + ">" + value + "</" + element + ">" + kLineEnd;
 }
@@ -44,6 +53,8 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
             toMilliseconds(requiredAttribute(element, "timeout", context), "timeout of " + context);
         if (auto port = optionalAttribute(element, "port"))
             port_ = toPort(*port, "port of " + context);
+        if (auto order = optionalAttribute(element, format::kByteOrderSetting))
+            byteOrder_ = *order;
         checkAddress(address_, context);
     } else {
         // Settings come in any order; missing ones keep their value, except the name, which
@@ -59,6 +70,7 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
         }
         checkComPort(com_, context);
     }
+    checkByteOrder(byteOrder_, "PLC " + name_);
     if (name_.empty())
         throw EditorError(kErrMissingValue, "Missing value: PLC without a name");
     key_ = name_;
@@ -86,6 +98,8 @@ void clsPLC::applySerialSetting(const std::string& element, const std::string& v
         timeout_ = toMilliseconds(value, "timeout of " + context);
     else if (equalsNoCase(element, "SILENT"))
         silent_ = toMilliseconds(value, "silent of " + context);
+    else if (equalsNoCase(element, format::kByteOrderSetting))
+        byteOrder_ = value;
 }
 
 void clsPLC::AddToListView(ListView& list) const {
@@ -103,8 +117,14 @@ std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
                            " timeout=" + quoted(std::to_string(timeout_));
         if (port_ != format::kDefaultModbusTcpPort)
             line += " port=" + quoted(std::to_string(port_));
+        if (byteOrder_ != format::kDefaultByteOrder)
+            line += std::string(" ") + format::kByteOrderSetting + "=" + quoted(byteOrder_);
         return line + ">" + kLineEnd;
     }
+    // Settings at their defaults are not written, so that older files re-save unchanged.
+    const std::string order = byteOrder_ != format::kDefaultByteOrder
+                                  ? settingLine(format::kByteOrderSetting, byteOrder_)
+                                  : std::string();
     return indent(2) + "<PLC>" + kLineEnd + settingLine("name", fileText(name_)) +
            settingLine("id", std::to_string(ui_)) + settingLine("com", fileText(com_)) +
            settingLine("baudrate", std::to_string(baud_)) +
@@ -113,7 +133,7 @@ std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
            settingLine("databits", std::to_string(dataBits_)) +
            settingLine("flowcontrol", fileText(flowCtl_)) +
            settingLine("timeout", std::to_string(timeout_)) +
-           settingLine("silent", std::to_string(silent_));
+           settingLine("silent", std::to_string(silent_)) + order;
 }
 
 } // namespace vorn::editor

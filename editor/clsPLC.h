@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ListView.h"
+#include "fileformat/ValueSettings.h"
 #include "platform/XmlDom.h"
 
 #include <cstdint>
@@ -40,6 +41,9 @@ public:
     // TCP port of a Tarnvale device.
     void setPort(uint16_t port) { port_ = port; }
     uint16_t getPort() const { return port_; }
+    // The order of the device's multi-byte values, by name ("CDAB"); ABCD unless set.
+    void setByteOrder(const std::string& order) { byteOrder_ = order; }
+    const std::string& getByteOrder() const { return byteOrder_; }
 
     // Fills the device from a "PLC" element of a configuration of `serverKind`. Throws
     // EditorError for a missing required value or a number that does not convert.
@@ -69,6 +73,7 @@ private:
     int32_t silent_ = 0;
     std::string flowCtl_;
     uint16_t port_ = 502;
+    std::string byteOrder_ = format::kDefaultByteOrder;
 };
 
 } // namespace vorn::editor

@@ -1,5 +1,6 @@
 #include "PolledTag.h"
 
+#include "toolkit/EngineeringUnits.h"
 #include "toolkit/StripedLock.h"
 
 #include <algorithm>
@@ -17,17 +18,28 @@ Variant initialValue(VARTYPE type, uint16_t elements) {
     return Variant();
 }
 
+VARTYPE servedType(const TagConfig& config) {
+    return config.scaling ? static_cast<VARTYPE>((config.nativeType & VT_ARRAY) | VT_R8)
+                          : config.nativeType;
+}
+
 } // namespace
 
 PolledTag::PolledTag(const TagConfig& config)
     : device_(config.device), address_(config.address), bitNumber_(config.bitNumber),
-      kind_(config.kind), elements_(config.elements) {
+      kind_(config.kind), byteOrder_(config.byteOrder), elements_(config.elements),
+      scaled_(config.scaling
+                  ? std::make_unique<const ScaledRegisters>(*config.scaling, config.nativeType)
+                  : nullptr) {
     setName(config.name);
     setAccessRights(config.accessRights);
-    setNativeDatatype(config.nativeType);
+    setNativeDatatype(servedType(config));
     setDeviceIOMode(kDeviceIOModeRequest);
     setDescription(config.description);
-    getCache()->setValueAndQuality(initialValue(config.nativeType, config.elements),
+    if (config.scaling)
+        setEngineeringUnits(
+            *this, EngineeringUnits{config.scaling->euLow, config.scaling->euHigh, config.units});
+    getCache()->setValueAndQuality(initialValue(servedType(config), config.elements),
                                    Quality::kUncertain);
 }
 
@@ -63,7 +75,7 @@ size_t ActiveItems::getCount() const {
 }
 
 TagShape PolledTag::shape() const {
-    return TagShape{getNativeDatatype(), elements(), bitNumber_, address_, kind_};
+    return TagShape{registerType(), elements(), bitNumber_, address_, kind_, byteOrder_, scaling()};
 }
 
 } // namespace vorn::modbus

@@ -1,5 +1,7 @@
 // A tag as the polling engine sees it: its Modbus configuration (device, address, bit, kind,
-// element count) and the engine's own state. The server's OPC tag class derives from it.
+// element count, byte order, scaling) and the engine's own state. The server's OPC tag class
+// derives from it. A scaled tag's native data type is VT_R8 (what clients see); the type in
+// its registers is kept with its scaling.
 #pragma once
 
 #include "config/TagConfig.h"
@@ -9,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vorn::modbus {
@@ -44,6 +47,10 @@ public:
     uint8_t kind() const { return kind_; }
     // Element count as configured; writes never change it.
     uint16_t elements() const { return elements_.load(); }
+    modbus::ByteOrder byteOrder() const { return byteOrder_; }
+    // The type in the device's registers: the native type, except for a scaled tag.
+    VARTYPE registerType() const { return scaled_ ? scaled_->registerType : getNativeDatatype(); }
+    const Scaling* scaling() const { return scaled_ ? &scaled_->scaling : nullptr; }
     bool isArray() const { return (getNativeDatatype() & VT_ARRAY) != 0; }
     TagShape shape() const;
 
@@ -57,12 +64,20 @@ public:
     ActiveItems& activeItems() { return activeItems_; }
 
 private:
+    // Only scaled tags pay for their scaling (a plant holds 100,000s of tags).
+    struct ScaledRegisters {
+        Scaling scaling;
+        VARTYPE registerType;
+    };
+
     SOCmnPointer<PlcDevice> device_;
     const uint16_t address_;
     const uint16_t bitNumber_;
     const uint8_t kind_;
+    const ByteOrder byteOrder_;
     std::atomic<uint16_t> elements_;
     ActiveItems activeItems_;
+    const std::unique_ptr<const ScaledRegisters> scaled_;
 };
 
 } // namespace vorn::modbus

@@ -3,7 +3,10 @@
 #include "ByteOrder.h"
 #include "RegisterKind.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
+#include <vector>
 
 namespace vorn::modbus {
 namespace {
@@ -22,6 +25,12 @@ Variant scalarFromRegisters(VARTYPE type, std::span<const uint8_t> bytes, size_t
         return Variant::ui4(doubleWordAt(bytes, offset));
     case VT_R4:
         return Variant::r4(std::bit_cast<float>(doubleWordAt(bytes, offset)));
+    case VT_I8:
+        return Variant::i8(static_cast<int64_t>(quadWordAt(bytes, offset)));
+    case VT_UI8:
+        return Variant::ui8(quadWordAt(bytes, offset));
+    case VT_R8:
+        return Variant::r8(std::bit_cast<double>(quadWordAt(bytes, offset)));
     case VT_I1:
         return Variant::i1(static_cast<int8_t>(bytes[offset]));
     default: // VT_UI1
@@ -35,9 +44,36 @@ Variant maskedRegisterBit(std::span<const uint8_t> bytes, size_t p) {
     return Variant::boolWord(static_cast<int16_t>(word & (1u << (p % kBitsPerRegister))));
 }
 
-} // namespace
+// The tag's registers in Modbus order. Most tags of a device in another order hold one value
+// of at most 8 bytes, so those are reordered on the stack.
+class ModbusOrderCopy {
+public:
+    ModbusOrderCopy(const TagShape& tag, std::span<const uint8_t> registers) {
+        const size_t tagBytes = 2 * unitCount(tag);
+        const size_t bytes = std::min(registers.size(), tagBytes);
+        std::span<uint8_t> copy;
+        if (bytes <= small_.size()) {
+            copy = std::span<uint8_t>(small_.data(), bytes);
+        } else {
+            large_.resize(bytes);
+            copy = large_;
+        }
+        std::copy_n(registers.begin(), bytes, copy.begin());
+        reorderValues(tag.order, copy, orderedWidth(tag.nativeType));
+        bytes_ = copy;
+    }
+    ModbusOrderCopy(const ModbusOrderCopy&) = delete; // bytes_ points into the object
+    ModbusOrderCopy& operator=(const ModbusOrderCopy&) = delete;
+    std::span<const uint8_t> bytes() const { return bytes_; }
 
-std::optional<Variant> registersToValue(const TagShape& tag, std::span<const uint8_t> registers) {
+private:
+    std::array<uint8_t, 8> small_{};
+    std::vector<uint8_t> large_;
+    std::span<const uint8_t> bytes_;
+};
+
+// The raw value of a register tag from its registers in Modbus order.
+std::optional<Variant> rawRegisterValue(const TagShape& tag, std::span<const uint8_t> registers) {
     const VARTYPE type = tag.nativeType;
     const size_t n = tag.elements;
     if (type == VT_BSTR) {
@@ -75,6 +111,19 @@ std::optional<Variant> registersToValue(const TagShape& tag, std::span<const uin
     for (size_t i = 0; i < n; ++i)
         value.at(i) = scalarFromRegisters(element, registers, width * i);
     return value;
+}
+
+} // namespace
+
+std::optional<Variant> registersToValue(const TagShape& tag, std::span<const uint8_t> registers) {
+    std::optional<Variant> raw;
+    if (tag.order == ByteOrder::abcd || orderedWidth(tag.nativeType) == 0)
+        raw = rawRegisterValue(tag, registers);
+    else
+        raw = rawRegisterValue(tag, ModbusOrderCopy(tag, registers).bytes());
+    if (!raw || !tag.scaling)
+        return raw;
+    return engineeringValue(*tag.scaling, *raw);
 }
 
 std::optional<Variant> bitsToValue(const TagShape& tag, std::span<const uint8_t> bits,

@@ -1,6 +1,7 @@
-// Device bytes (Modbus order: registers high byte first, bits least significant first) to the
-// value of a tag. Every function reads only inside the span it is given; too few bytes or a
-// shape that cannot be decoded give no value (std::nullopt), so nothing is stored.
+// Device bytes (registers in the tag's byte order, bits least significant first) to the value
+// of a tag, scaled to engineering units when the tag is scaled. Every function reads only
+// inside the span it is given; too few bytes or a shape that cannot be decoded give no value
+// (std::nullopt), so nothing is stored.
 #pragma once
 
 #include "TagShape.h"
@@ -12,7 +13,7 @@
 
 namespace vorn::modbus {
 
-// The tag's own registers, from its first register on, as a value of its native type.
+// The tag's own registers, from its first register on, as a value of its served type.
 std::optional<Variant> registersToValue(const TagShape& tag, std::span<const uint8_t> registers);
 
 // A bit-table tag whose first bit is bit `bitOffset` of `bits` (bit 0 = least significant bit

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <vector>
 
 namespace vorn::modbus {
 namespace {
@@ -38,6 +39,13 @@ void putScalar(const Variant& value, std::span<uint8_t> bytes, size_t offset) {
     case VT_R4:
         putDoubleWord(bytes, offset, std::bit_cast<uint32_t>(value.asFloat()));
         break;
+    case VT_I8:
+    case VT_UI8:
+        putQuadWord(bytes, offset, value.asUInt64());
+        break;
+    case VT_R8:
+        putQuadWord(bytes, offset, std::bit_cast<uint64_t>(value.asDouble()));
+        break;
     default: // VT_I4, VT_UI4
         putDoubleWord(bytes, offset, static_cast<uint32_t>(value.asInt64()));
         break;
@@ -62,15 +70,66 @@ EncodeStatus stringToRegisters(const TagShape& tag, const std::u16string& text,
     return EncodeStatus::ok;
 }
 
+// Encodes a value already in the tag's register type, in Modbus order.
+EncodeStatus modbusOrderToRegisters(const TagShape& tag, const Variant& value,
+                                    std::span<uint8_t> registers) {
+    const VARTYPE type = tag.nativeType;
+    if (type == VT_BSTR)
+        return stringToRegisters(tag, value.asString(), registers);
+    if (type == VT_BOOL) {
+        if (tag.bitNumber >= kBitsPerRegister)
+            return EncodeStatus::badShape;
+        if (registers.size() < 2)
+            return EncodeStatus::destinationTooSmall;
+        setRegisterBit(registers, tag.bitNumber, value.asBool());
+        return EncodeStatus::ok;
+    }
+    if (type == (VT_ARRAY | VT_BOOL)) {
+        const size_t n = value.size();
+        if (registers.size() < 2 * unitCountForLength(tag, n))
+            return EncodeStatus::destinationTooSmall;
+        for (size_t i = 0; i < n; ++i)
+            setRegisterBit(registers, tag.bitNumber + i, value.at(i).asBool());
+        return EncodeStatus::ok;
+    }
+    const size_t width = elementBytes(type & ~VT_ARRAY);
+    if (!isArrayType(type)) {
+        if (registers.size() < width)
+            return EncodeStatus::destinationTooSmall;
+        putScalar(value, registers, 0);
+        return EncodeStatus::ok;
+    }
+    if (registers.size() < width * value.size())
+        return EncodeStatus::destinationTooSmall;
+    for (size_t i = 0; i < value.size(); ++i)
+        putScalar(value.at(i), registers, width * i);
+    return EncodeStatus::ok;
+}
+
 } // namespace
 
-std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written) {
+ChangeResult registerValueFor(const TagShape& tag, const Variant& written, Variant& out) {
     // Bits are switched by truth value whatever type the configuration gave the tag.
     const VARTYPE bitType = (tag.nativeType & VT_ARRAY) ? VT_ARRAY | VT_BOOL : VT_BOOL;
-    const auto target = isBitKind(tag.kind) ? static_cast<VARTYPE>(bitType) : tag.nativeType;
+    const bool bits = isBitKind(tag.kind);
+    const auto target = bits ? static_cast<VARTYPE>(bitType) : tag.nativeType;
     ChangeResult result = ChangeResult::ok;
-    Variant value = written.converted(target, result);
-    if (result != ChangeResult::ok || writtenLength(value) > kMaxWrittenLength)
+    Variant value;
+    if (tag.scaling && !bits)
+        result = rawValue(*tag.scaling, written, target, value);
+    else
+        value = written.converted(target, result);
+    if (result != ChangeResult::ok)
+        return result;
+    if (writtenLength(value) > kMaxWrittenLength)
+        return ChangeResult::typeMismatch;
+    out = std::move(value);
+    return ChangeResult::ok;
+}
+
+std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written) {
+    Variant value;
+    if (registerValueFor(tag, written, value) != ChangeResult::ok)
         return std::nullopt;
     return value;
 }
@@ -97,36 +156,21 @@ EncodeStatus valueToRegisters(const TagShape& tag, const Variant& written,
     const std::optional<Variant> value = valueForTag(tag, written);
     if (!value)
         return EncodeStatus::notConvertible;
-    const VARTYPE type = tag.nativeType;
-    if (type == VT_BSTR)
-        return stringToRegisters(tag, value->asString(), registers);
-    if (type == VT_BOOL) {
-        if (tag.bitNumber >= kBitsPerRegister)
-            return EncodeStatus::badShape;
-        if (registers.size() < 2)
-            return EncodeStatus::destinationTooSmall;
-        setRegisterBit(registers, tag.bitNumber, value->asBool());
-        return EncodeStatus::ok;
-    }
-    if (type == (VT_ARRAY | VT_BOOL)) {
-        const size_t n = value->size();
-        if (registers.size() < 2 * unitCountForLength(tag, n))
-            return EncodeStatus::destinationTooSmall;
-        for (size_t i = 0; i < n; ++i)
-            setRegisterBit(registers, tag.bitNumber + i, value->at(i).asBool());
-        return EncodeStatus::ok;
-    }
-    const size_t width = elementBytes(type & ~VT_ARRAY);
-    if (!isArrayType(type)) {
-        if (registers.size() < width)
-            return EncodeStatus::destinationTooSmall;
-        putScalar(*value, registers, 0);
-        return EncodeStatus::ok;
-    }
-    if (registers.size() < width * value->size())
-        return EncodeStatus::destinationTooSmall;
-    for (size_t i = 0; i < value->size(); ++i)
-        putScalar(value->at(i), registers, width * i);
+    const size_t width = orderedWidth(tag.nativeType);
+    if (tag.order == ByteOrder::abcd || width == 0)
+        return modbusOrderToRegisters(tag, *value, registers);
+    // Encoded in Modbus order into a copy of the registers it covers (read beforehand where
+    // needed), then put into the device's order.
+    const size_t units = std::max(unitCount(tag), unitCountForLength(tag, writtenLength(*value)));
+    std::vector<uint8_t> copy(registers.begin(),
+                              registers.begin() +
+                                  static_cast<ptrdiff_t>(std::min(registers.size(), 2 * units)));
+    reorderValues(tag.order, copy, width);
+    const EncodeStatus status = modbusOrderToRegisters(tag, *value, copy);
+    if (status != EncodeStatus::ok)
+        return status;
+    reorderValues(tag.order, copy, width);
+    std::copy(copy.begin(), copy.end(), registers.begin());
     return EncodeStatus::ok;
 }
 

@@ -1,5 +1,6 @@
-// A client's written value to the bytes of a write (Modbus order). Writes stay inside the
-// destination span; when it is too small nothing is written and the status says so.
+// A client's written value to the bytes of a write, in the tag's byte order; a scaled tag's
+// value in engineering units is mapped back to its raw register value first. Writes stay
+// inside the destination span; when it is too small nothing is written and the status says so.
 #pragma once
 
 #include "TagShape.h"
@@ -20,8 +21,12 @@ enum class EncodeStatus {
     badShape,            // bit number beyond its register, or tag before the block start
 };
 
-// The written value as the tag's native type (arrays element by element; VT_BOOL for bit
-// tables), or nullopt when it cannot be converted or is longer than 65535.
+// The written value as the tag's register type (arrays element by element; VT_BOOL for bit
+// tables; a scaled tag's engineering value mapped back to its raw value, rounded half to
+// even): overflow when a value does not fit the register type, typeMismatch when it cannot be
+// converted or is longer than 65535.
+ChangeResult registerValueFor(const TagShape& tag, const Variant& written, Variant& out);
+// The same, or nullopt when it fails.
 std::optional<Variant> valueForTag(const TagShape& tag, const Variant& written);
 
 // Elements of an array, characters of a string, 1 for a scalar: the length a write gives a tag.

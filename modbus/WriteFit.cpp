@@ -25,13 +25,16 @@ WriteFit writeFit(const TagShape& tag, const Variant& written) {
     if ((written.isArray() || written.type() == VT_BSTR) &&
         !lengthFits(tag, writtenLength(written)))
         return WriteFit::outOfRange;
-    const std::optional<Variant> value = valueForTag(tag, written);
-    if (!value)
-        return WriteFit::notConvertible;
-    if (!lengthFits(tag, writtenLength(*value)))
+    Variant value;
+    const ChangeResult result = registerValueFor(tag, written, value);
+    if (result == ChangeResult::overflow)
         return WriteFit::outOfRange;
-    if (value->type() == VT_BSTR) {
-        const std::u16string& text = value->asString();
+    if (result != ChangeResult::ok)
+        return WriteFit::notConvertible;
+    if (!lengthFits(tag, writtenLength(value)))
+        return WriteFit::outOfRange;
+    if (value.type() == VT_BSTR) {
+        const std::u16string& text = value.asString();
         if (std::any_of(text.begin(), text.end(),
                         [](char16_t c) { return c > kLastByteCharacter; }))
             return WriteFit::outOfRange;

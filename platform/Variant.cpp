@@ -17,14 +17,20 @@ bool isIntegral(VARTYPE vt) {
     case VT_UI2:
     case VT_I4:
     case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
         return true;
     default:
         return false;
     }
 }
 
+bool isReal(VARTYPE vt) {
+    return vt == VT_R4 || vt == VT_R8;
+}
+
 bool isScalarType(VARTYPE vt) {
-    return vt == VT_EMPTY || isIntegral(vt) || vt == VT_R4 || vt == VT_BSTR || vt == VT_BOOL;
+    return vt == VT_EMPTY || isIntegral(vt) || isReal(vt) || vt == VT_BSTR || vt == VT_BOOL;
 }
 
 struct Range {
@@ -32,6 +38,8 @@ struct Range {
     int64_t high;
 };
 
+// The part of a type's range that a signed 64-bit value can name; a VT_UI8 beyond it is
+// handled apart (integralFromUnsigned).
 Range rangeOf(VARTYPE vt) {
     switch (vt) {
     case VT_I1:
@@ -44,6 +52,10 @@ Range rangeOf(VARTYPE vt) {
         return {0, UINT16_MAX};
     case VT_I4:
         return {INT32_MIN, INT32_MAX};
+    case VT_I8:
+        return {INT64_MIN, INT64_MAX};
+    case VT_UI8:
+        return {0, INT64_MAX};
     default:
         return {0, UINT32_MAX};
     }
@@ -62,6 +74,8 @@ int64_t truncateTo(VARTYPE vt, int64_t word) {
         return static_cast<uint16_t>(word);
     case VT_I4:
         return static_cast<int32_t>(word);
+    case VT_I8:
+        return word;
     default:
         return static_cast<uint32_t>(word);
     }
@@ -100,6 +114,31 @@ bool parseNumber(const std::u16string& text, double& out) {
     return true;
 }
 
+// A whole decimal integer with optional sign and blanks around it, parsed exactly: 64-bit
+// values beyond 2^53 must not pass through a double. False for any other text or overflow.
+bool parseInteger(const std::u16string& text, bool& negative, uint64_t& magnitude) {
+    size_t at = text.find_first_not_of(u" \t");
+    const size_t end = text.find_last_not_of(u" \t");
+    if (at == std::u16string::npos)
+        return false;
+    negative = text[at] == u'-';
+    if (text[at] == u'-' || text[at] == u'+')
+        ++at;
+    if (at > end)
+        return false;
+    magnitude = 0;
+    for (; at <= end; ++at) {
+        const char16_t c = text[at];
+        if (c < u'0' || c > u'9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(c - u'0');
+        if (magnitude > (UINT64_MAX - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    return true;
+}
+
 bool equalsIgnoringCase(const std::u16string& text, const char* word) {
     size_t i = 0;
     for (; word[i] != '\0'; ++i) {
@@ -122,8 +161,6 @@ std::u16string trimmed(const std::u16string& text) {
     return text.substr(first, last - first + 1);
 }
 
-ChangeResult integralFromDouble(VARTYPE target, double value, Variant& out);
-
 ChangeResult integralFromInt(VARTYPE target, int64_t value, Variant& out) {
     Range r = rangeOf(target);
     if (value < r.low || value > r.high)
@@ -144,6 +181,12 @@ ChangeResult integralFromInt(VARTYPE target, int64_t value, Variant& out) {
     case VT_I4:
         out = Variant::i4(static_cast<int32_t>(value));
         break;
+    case VT_I8:
+        out = Variant::i8(value);
+        break;
+    case VT_UI8:
+        out = Variant::ui8(static_cast<uint64_t>(value));
+        break;
     default:
         out = Variant::ui4(static_cast<uint32_t>(value));
         break;
@@ -151,14 +194,45 @@ ChangeResult integralFromInt(VARTYPE target, int64_t value, Variant& out) {
     return ChangeResult::ok;
 }
 
+// Values above INT64_MAX fit only a VT_UI8.
+ChangeResult integralFromUnsigned(VARTYPE target, uint64_t value, Variant& out) {
+    if (value <= static_cast<uint64_t>(INT64_MAX))
+        return integralFromInt(target, static_cast<int64_t>(value), out);
+    if (target != VT_UI8)
+        return ChangeResult::overflow;
+    out = Variant::ui8(value);
+    return ChangeResult::ok;
+}
+
 // Floating values round half to even when they become integers, as the platform does.
 ChangeResult integralFromDouble(VARTYPE target, double value, Variant& out) {
+    // 2^63 and 2^64: the first doubles beyond Int64 and UInt64.
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    constexpr double kTwoTo64 = 18446744073709551616.0;
     if (!std::isfinite(value))
         return ChangeResult::overflow;
-    double rounded = std::nearbyint(value);
-    if (rounded < -9.3e18 || rounded > 9.3e18)
+    const double rounded = std::nearbyint(value);
+    if (rounded >= kTwoTo63 && rounded < kTwoTo64)
+        return integralFromUnsigned(target, static_cast<uint64_t>(rounded), out);
+    if (rounded < -kTwoTo63 || rounded >= kTwoTo63)
         return ChangeResult::overflow;
     return integralFromInt(target, static_cast<int64_t>(rounded), out);
+}
+
+ChangeResult integralFromText(VARTYPE target, const std::u16string& text, Variant& out) {
+    bool negative = false;
+    uint64_t magnitude = 0;
+    if (parseInteger(text, negative, magnitude)) {
+        if (!negative)
+            return integralFromUnsigned(target, magnitude, out);
+        if (magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
+            return ChangeResult::overflow;
+        return integralFromInt(target, static_cast<int64_t>(0 - magnitude), out);
+    }
+    double value = 0;
+    if (!parseNumber(text, value))
+        return ChangeResult::typeMismatch;
+    return integralFromDouble(target, value, out);
 }
 
 std::u16string textOf(const Variant& v) {
@@ -172,6 +246,13 @@ std::u16string textOf(const Variant& v) {
         std::snprintf(buffer, sizeof buffer, "%.7G", static_cast<double>(v.asFloat()));
         return latin(buffer);
     }
+    case VT_R8: {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.15G", v.asDouble());
+        return latin(buffer);
+    }
+    case VT_UI8:
+        return latin(std::to_string(v.asUInt64()));
     case VT_BOOL:
         return v.asBool() ? u"-1" : u"0";
     default:
@@ -212,19 +293,23 @@ ChangeResult changeScalar(const Variant& from, VARTYPE target, Variant& out) {
             out = Variant::boolean(number != 0.0);
             return ChangeResult::ok;
         }
-        bool set = source == VT_R4 ? from.asFloat() != 0.0f : from.asInt64() != 0;
-        out = Variant::boolean(set);
+        out = Variant::boolean(from.asNumber() != 0.0);
         return ChangeResult::ok;
     }
-    if (target == VT_R4) {
+    if (isReal(target)) {
         double value = 0;
         if (source == VT_BSTR) {
             if (!parseNumber(from.asString(), value))
                 return ChangeResult::typeMismatch;
         } else if (source != VT_EMPTY) {
-            value = static_cast<double>(from.asInt64());
+            value = from.asNumber();
         }
-        if (std::fabs(value) > std::numeric_limits<float>::max())
+        if (target == VT_R8) {
+            out = Variant::r8(value);
+            return ChangeResult::ok;
+        }
+        // Infinities and NaN stay what they are; a finite value beyond a float overflows.
+        if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max())
             return ChangeResult::overflow;
         out = Variant::r4(static_cast<float>(value));
         return ChangeResult::ok;
@@ -234,15 +319,17 @@ ChangeResult changeScalar(const Variant& from, VARTYPE target, Variant& out) {
     case VT_EMPTY:
         return integralFromInt(target, 0, out);
     case VT_BOOL:
+        // VARIANT_TRUE in a VT_UI8 is all ones, as in the narrower unsigned types.
+        if (target == VT_UI8)
+            return integralFromUnsigned(target, static_cast<uint64_t>(from.asInt64()), out);
         return integralFromInt(target, truncateTo(target, from.asInt64()), out);
     case VT_R4:
-        return integralFromDouble(target, from.asFloat(), out);
-    case VT_BSTR: {
-        double value = 0;
-        if (!parseNumber(from.asString(), value))
-            return ChangeResult::typeMismatch;
-        return integralFromDouble(target, value, out);
-    }
+    case VT_R8:
+        return integralFromDouble(target, from.asDouble(), out);
+    case VT_BSTR:
+        return integralFromText(target, from.asString(), out);
+    case VT_UI8:
+        return integralFromUnsigned(target, from.asUInt64(), out);
     default:
         return integralFromInt(target, from.asInt64(), out);
     }
@@ -261,6 +348,25 @@ Variant zeroOf(VARTYPE elementType) {
 Variant Variant::r4(float v) {
     Variant x;
     x.vt_ = VT_R4;
+    x.real_ = v;
+    return x;
+}
+
+double Variant::asNumber() const {
+    switch (vt_) {
+    case VT_R4:
+    case VT_R8:
+        return real_;
+    case VT_UI8:
+        return static_cast<double>(asUInt64());
+    default:
+        return static_cast<double>(int_);
+    }
+}
+
+Variant Variant::r8(double v) {
+    Variant x;
+    x.vt_ = VT_R8;
     x.real_ = v;
     return x;
 }
@@ -357,8 +463,17 @@ std::string vartypeName(VARTYPE vt) {
     case VT_UI4:
         base = "VT_UI4";
         break;
+    case VT_I8:
+        base = "VT_I8";
+        break;
+    case VT_UI8:
+        base = "VT_UI8";
+        break;
     case VT_R4:
         base = "VT_R4";
+        break;
+    case VT_R8:
+        base = "VT_R8";
         break;
     case VT_BSTR:
         base = "VT_BSTR";

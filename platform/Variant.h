@@ -15,12 +15,15 @@ enum : VARTYPE {
     VT_I2 = 2,
     VT_I4 = 3,
     VT_R4 = 4,
+    VT_R8 = 5,
     VT_BSTR = 8,
     VT_BOOL = 11,
     VT_I1 = 16,
     VT_UI1 = 17,
     VT_UI2 = 18,
     VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
     VT_ARRAY = 0x2000,
 };
 
@@ -40,9 +43,13 @@ public:
     static Variant ui2(uint16_t v) { return integral(VT_UI2, v); }
     static Variant i4(int32_t v) { return integral(VT_I4, v); }
     static Variant ui4(uint32_t v) { return integral(VT_UI4, v); }
+    static Variant i8(int64_t v) { return integral(VT_I8, v); }
+    // Kept as its bit pattern in the shared 64-bit view: read it back with asUInt64().
+    static Variant ui8(uint64_t v) { return integral(VT_UI8, static_cast<int64_t>(v)); }
     static Variant boolWord(int16_t word) { return integral(VT_BOOL, word); }
     static Variant boolean(bool v) { return boolWord(v ? VARIANT_TRUE : VARIANT_FALSE); }
     static Variant r4(float v);
+    static Variant r8(double v);
     static Variant bstr(std::u16string text);
     static Variant bstrFromUtf8(const std::string& text);
     // A one-dimensional array of `count` zero (or empty-string) elements of `elementType`.
@@ -53,9 +60,15 @@ public:
     bool isArray() const { return (vt_ & VT_ARRAY) != 0; }
     VARTYPE elementType() const { return vt_ & ~VT_ARRAY; }
 
-    // Scalar access. Integral kinds (including VT_BOOL's word) share one signed 64-bit view.
+    // Scalar access. Integral kinds (including VT_BOOL's word) share one signed 64-bit view;
+    // a VT_UI8 above INT64_MAX reads right only through asUInt64(). VT_R4 and VT_R8 share one
+    // double (a float widened exactly).
     int64_t asInt64() const { return int_; }
-    float asFloat() const { return real_; }
+    uint64_t asUInt64() const { return static_cast<uint64_t>(int_); }
+    float asFloat() const { return static_cast<float>(real_); }
+    double asDouble() const { return real_; }
+    // A numeric scalar's value as a double (64-bit integers beyond 2^53 to the nearest).
+    double asNumber() const;
     bool asBool() const { return int_ != 0; }
     const std::u16string& asString() const { return text_; }
     std::string toUtf8() const;
@@ -84,7 +97,7 @@ private:
 
     VARTYPE vt_ = VT_EMPTY;
     int64_t int_ = 0;
-    float real_ = 0.0f;
+    double real_ = 0.0;
     std::u16string text_;
     std::vector<Variant> elements_;
 };

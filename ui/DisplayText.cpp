@@ -6,7 +6,7 @@ namespace vorn::ui {
 namespace {
 
 template <typename... Args> std::string formatted(const char* format, Args... args) {
-    char text[64];
+    char text[400]; // "%f" of the largest double takes 316 characters
     std::snprintf(text, sizeof text, format, args...);
     return text;
 }
@@ -23,9 +23,14 @@ std::string displayText(const Variant& value, size_t maxChars) {
         return formatted("%ld", static_cast<long>(static_cast<int32_t>(value.asInt64())));
     case VT_UI4:
         return formatted("%lu", static_cast<unsigned long>(static_cast<uint32_t>(value.asInt64())));
+    case VT_I8:
+        return formatted("%lld", static_cast<long long>(value.asInt64()));
+    case VT_UI8:
+        return formatted("%llu", static_cast<unsigned long long>(value.asUInt64()));
     case VT_R4:
-        // Large floats need up to 47 characters with "%f"; the buffer holds them.
         return formatted("%f", static_cast<double>(value.asFloat()));
+    case VT_R8:
+        return formatted("%f", value.asDouble());
     case VT_BSTR: {
         std::u16string shown;
         for (char16_t c : value.asString()) {

@@ -44,10 +44,21 @@ QIcon listImage(const std::string& key) {
 }
 
 const std::vector<std::string>& listImageKeys() {
-    static const std::vector<std::string> keys{
-        "modbus",          "plc",           "string",          "boolean",
-        "unsigned 8 bit",  "signed 8 bit",  "unsigned 16 bit", "signed 16 bit",
-        "unsigned 32 bit", "signed 32 bit", "32 bit float",    "array"};
+    static const std::vector<std::string> keys{"modbus",
+                                               "plc",
+                                               "string",
+                                               "boolean",
+                                               "unsigned 8 bit",
+                                               "signed 8 bit",
+                                               "unsigned 16 bit",
+                                               "signed 16 bit",
+                                               "unsigned 32 bit",
+                                               "signed 32 bit",
+                                               "32 bit float",
+                                               "unsigned 64 bit",
+                                               "signed 64 bit",
+                                               "64 bit float",
+                                               "array"};
     return keys;
 }
 

@@ -1,6 +1,7 @@
 #include "frmItems.h"
 
 #include "KeyFilterValidator.h"
+#include "editor/ByteOrderChoices.h"
 #include "editor/CommandHandler.h"
 #include "editor/EditorError.h"
 #include "editor/EditorState.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,6 +111,37 @@ frmItems::frmItems(EditorState& state, TreeNode* itemNode, std::function<void()>
     lblElements_->setObjectName("lblElements");
     cmbAccessRight_ = addChoice("cmbAccessRight", false);
     addRow("Access Right", cmbAccessRight_);
+    cmbByteOrder_ = addChoice("cmbByteOrder", false);
+    cmbByteOrder_->addItems(texts(byteOrderChoices(true)));
+    lblByteOrder_ = addRow("Byte Order", cmbByteOrder_);
+    lblByteOrder_->setObjectName("lblByteOrder");
+
+    // Raw register values mapped linearly onto engineering values, served as Double.
+    fraScaling_ = new QGroupBox("Scaling to engineering units", fraMain_);
+    fraScaling_->setObjectName("fraScaling");
+    auto* scalingGrid = new QGridLayout(fraScaling_);
+    auto addBound = [&](const char* caption, const char* name, int row, int column) {
+        QLineEdit* line = addLine(name);
+        line->setParent(fraScaling_);
+        line->setValidator(new KeyFilterValidator(NumericKeyFilter, line));
+        auto* label = new QLabel(caption, fraScaling_);
+        label->setBuddy(line);
+        scalingGrid->addWidget(label, row, column);
+        scalingGrid->addWidget(line, row, column + 1);
+        return line;
+    };
+    txtRawLow_ = addBound(format::kScalingBounds[0].title, "txtRawLow", 0, 0);
+    txtRawHigh_ = addBound(format::kScalingBounds[1].title, "txtRawHigh", 0, 2);
+    txtEuLow_ = addBound(format::kScalingBounds[2].title, "txtEuLow", 1, 0);
+    txtEuHigh_ = addBound(format::kScalingBounds[3].title, "txtEuHigh", 1, 2);
+    txtUnits_ = addLine("txtUnits");
+    txtUnits_->setParent(fraScaling_);
+    txtUnits_->setMaxLength(kItemUnitsMaxLength);
+    auto* unitsLabel = new QLabel("Unit", fraScaling_);
+    unitsLabel->setBuddy(txtUnits_);
+    scalingGrid->addWidget(unitsLabel, 2, 0);
+    scalingGrid->addWidget(txtUnits_, 2, 1);
+    grid->addWidget(fraScaling_, grid->rowCount(), 0, 1, 2);
 
     const bool modifying = edits_.modifying();
     cmdOk_ = new QPushButton(modifying ? "Confirm Modify" : "Add and Exit", fraMain_);
@@ -201,10 +234,18 @@ ItemFields frmItems::fields() const {
     fields.bit = cmbBit_->currentText().toStdString();
     fields.elements = txtElements_->text().toStdString();
     fields.accessRight = cmbAccessRight_->currentText().toStdString();
+    fields.byteOrder = cmbByteOrder_->currentText().toStdString();
+    fields.rawLow = txtRawLow_->text().toStdString();
+    fields.rawHigh = txtRawHigh_->text().toStdString();
+    fields.euLow = txtEuLow_->text().toStdString();
+    fields.euHigh = txtEuHigh_->text().toStdString();
+    fields.units = txtUnits_->text().toStdString();
     fields.dataTypeChoices = entries(*cmbDataType_);
     fields.accessRightChoices = entries(*cmbAccessRight_);
     fields.bitEnabled = cmbBit_->isEnabled();
     fields.elementsEnabled = txtElements_->isEnabled();
+    fields.byteOrderEnabled = cmbByteOrder_->isEnabled();
+    fields.scalingEnabled = fraScaling_->isEnabled();
     return fields;
 }
 
@@ -224,6 +265,15 @@ void frmItems::present(const ItemFields& fields) {
     setFilteredBoxText(*txtElements_, text(fields.elements));
     txtElements_->setEnabled(fields.elementsEnabled);
     lblElements_->setEnabled(fields.elementsEnabled);
+    choose(*cmbByteOrder_, fields.byteOrder);
+    cmbByteOrder_->setEnabled(fields.byteOrderEnabled);
+    lblByteOrder_->setEnabled(fields.byteOrderEnabled);
+    setFilteredBoxText(*txtRawLow_, text(fields.rawLow));
+    setFilteredBoxText(*txtRawHigh_, text(fields.rawHigh));
+    setFilteredBoxText(*txtEuLow_, text(fields.euLow));
+    setFilteredBoxText(*txtEuHigh_, text(fields.euHigh));
+    txtUnits_->setText(text(fields.units));
+    fraScaling_->setEnabled(fields.scalingEnabled);
 }
 
 void frmItems::modbusTypePicked(int index) {

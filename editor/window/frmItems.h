@@ -10,6 +10,7 @@
 
 class QComboBox;
 class QFrame;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -56,6 +57,14 @@ private:
     QLineEdit* txtElements_;
     QLabel* lblElements_;
     QComboBox* cmbAccessRight_;
+    QComboBox* cmbByteOrder_;
+    QLabel* lblByteOrder_;
+    QGroupBox* fraScaling_;
+    QLineEdit* txtRawLow_;
+    QLineEdit* txtRawHigh_;
+    QLineEdit* txtEuLow_;
+    QLineEdit* txtEuHigh_;
+    QLineEdit* txtUnits_;
     QPushButton* cmdOk_;
     QPushButton* cmdAdd_;
     QPushButton* cmdGroup_;

@@ -1,6 +1,7 @@
 #include "frmPLC.h"
 
 #include "DialogButtons.h"
+#include "editor/ByteOrderChoices.h"
 #include "editor/EditorError.h"
 #include "editor/EditorSession.h"
 #include "fileformat/ConfigFormat.h"
@@ -90,6 +91,7 @@ frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
     cmbFlow_ = addChoice("Flow Control", "cmbFlow", flowChoices(), false, !tcp);
     txtTimeout_ = addLine("Communication Timeout (ms)", "txtTimeout", true);
     txtSilent_ = addLine("Silent interval (ms)", "txtSilent", !tcp);
+    cmbByteOrder_ = addChoice("Byte Order", "cmbByteOrder", byteOrderChoices(false), false, true);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form_);
@@ -129,6 +131,7 @@ DeviceFields frmPLC::fields() const {
     fields.name = txtName_->text().toStdString();
     fields.ui = txtUI_->text().toStdString();
     fields.timeout = txtTimeout_->text().toStdString();
+    fields.byteOrder = cmbByteOrder_->currentText().toStdString();
     if (serverKind_ == format::kRennickName) {
         fields.com = txtPort_->text().toStdString();
         fields.baud = cmbBaud_->currentText().toStdString();
@@ -161,6 +164,7 @@ void frmPLC::setFields(const DeviceFields& fields) {
     const bool serial = serverKind_ == format::kRennickName;
     setChoice(cmbDevice_,
               fields.device.empty() && serial ? session_.serialDevice(fields.com) : fields.device);
+    setChoice(cmbByteOrder_, fields.byteOrder);
 }
 
 void frmPLC::apply() {

@@ -49,6 +49,7 @@ private:
     QComboBox* cmbFlow_;
     QLineEdit* txtTimeout_;
     QLineEdit* txtSilent_;
+    QComboBox* cmbByteOrder_;
 };
 
 } // namespace vorn::editor

@@ -23,6 +23,8 @@ void putVariant(std::string& out, const Variant& value) {
                    value.asString().size() * sizeof(char16_t));
     } else if (value.type() == VT_R4) {
         put<float>(out, value.asFloat());
+    } else if (value.type() == VT_R8) {
+        put<double>(out, value.asDouble());
     } else if (value.type() != VT_EMPTY) {
         put<int64_t>(out, value.asInt64());
     }
@@ -72,6 +74,13 @@ public:
             value = Variant::r4(f);
             return true;
         }
+        if (type == VT_R8) {
+            double d = 0;
+            if (!get(d))
+                return false;
+            value = Variant::r8(d);
+            return true;
+        }
         if (type == VT_EMPTY) {
             value = Variant();
             return true;
@@ -99,6 +108,10 @@ private:
             return Variant::i4(static_cast<int32_t>(n));
         case VT_UI4:
             return Variant::ui4(static_cast<uint32_t>(n));
+        case VT_I8:
+            return Variant::i8(n);
+        case VT_UI8:
+            return Variant::ui8(static_cast<uint64_t>(n));
         case VT_BOOL:
             return Variant::boolWord(static_cast<int16_t>(n));
         default:

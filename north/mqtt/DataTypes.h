@@ -12,9 +12,9 @@ namespace vorn::north::mqtt {
 namespace SparkplugType {
 constexpr uint32_t kInt8 = 1, kInt16 = 2, kInt32 = 3, kInt64 = 4, kUInt8 = 5, kUInt16 = 6,
                    kUInt32 = 7, kUInt64 = 8, kFloat = 9, kDouble = 10, kBoolean = 11, kString = 12,
-                   kInt8Array = 22, kInt16Array = 23, kInt32Array = 24, kUInt8Array = 26,
-                   kUInt16Array = 27, kUInt32Array = 28, kFloatArray = 30, kBooleanArray = 32,
-                   kStringArray = 33;
+                   kInt8Array = 22, kInt16Array = 23, kInt32Array = 24, kInt64Array = 25,
+                   kUInt8Array = 26, kUInt16Array = 27, kUInt32Array = 28, kUInt64Array = 29,
+                   kFloatArray = 30, kDoubleArray = 31, kBooleanArray = 32, kStringArray = 33;
 } // namespace SparkplugType
 
 // The Metric field a value goes in. UInt32 goes in long_value, as Sparkplug host applications
@@ -23,6 +23,7 @@ enum class ValueField : uint8_t {
     intValue,
     longValue,
     floatValue,
+    doubleValue,
     booleanValue,
     stringValue,
     bytesValue

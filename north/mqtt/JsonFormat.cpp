@@ -30,6 +30,10 @@ json valueOf(const Variant& value) {
         return value.asBool();
     case VT_R4:
         return value.asFloat();
+    case VT_R8:
+        return value.asDouble();
+    case VT_UI8:
+        return value.asUInt64();
     case VT_BSTR:
         return value.toUtf8();
     default:
@@ -49,18 +53,20 @@ std::string status(bool online, int64_t timeMs) {
 std::optional<Variant> writtenValue(const json& value) {
     if (value.is_boolean())
         return Variant::boolean(value.get<bool>());
+    // Integers in the narrowest of Int32, UInt32, Int64 and UInt64 that holds them; the tag's
+    // type change checks that they fit the tag. (An unsigned number is an integer too.)
+    if (value.is_number_unsigned()) {
+        const uint64_t n = value.get<uint64_t>();
+        if (n <= INT32_MAX)
+            return Variant::i4(static_cast<int32_t>(n));
+        return n <= UINT32_MAX ? Variant::ui4(static_cast<uint32_t>(n)) : Variant::ui8(n);
+    }
     if (value.is_number_integer()) {
         const int64_t n = value.get<int64_t>();
-        if (n >= INT32_MIN && n <= INT32_MAX)
-            return Variant::i4(static_cast<int32_t>(n));
-        if (n >= 0 && n <= UINT32_MAX)
-            return Variant::ui4(static_cast<uint32_t>(n));
-        return std::nullopt;
+        return n >= INT32_MIN ? Variant::i4(static_cast<int32_t>(n)) : Variant::i8(n);
     }
-    if (value.is_number_unsigned() && value.get<uint64_t>() <= UINT32_MAX)
-        return Variant::ui4(static_cast<uint32_t>(value.get<uint64_t>()));
     if (value.is_number_float())
-        return Variant::r4(value.get<float>());
+        return Variant::r8(value.get<double>());
     if (value.is_string())
         return Variant::bstrFromUtf8(value.get<std::string>());
     return std::nullopt;

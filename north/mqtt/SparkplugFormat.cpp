@@ -43,6 +43,10 @@ std::string packArray(const Variant& value, const DataTypeRow& type) {
             out += '\0';
         } else if (element == VT_R4) {
             appendLittleEndian<float>(out, e.asFloat());
+        } else if (element == VT_R8) {
+            appendLittleEndian<double>(out, e.asDouble());
+        } else if (type.elementBytes == 8) {
+            appendLittleEndian<uint64_t>(out, e.asUInt64());
         } else if (type.elementBytes == 1) {
             appendLittleEndian<uint8_t>(out, static_cast<uint8_t>(e.asInt64()));
         } else if (type.elementBytes == 2) {
@@ -69,6 +73,9 @@ void setValue(Metric& metric, const Variant& value, const DataTypeRow& type) {
         break;
     case ValueField::floatValue:
         metric.set_float_value(value.asFloat());
+        break;
+    case ValueField::doubleValue:
+        metric.set_double_value(value.asDouble());
         break;
     case ValueField::booleanValue:
         metric.set_boolean_value(value.asBool());
@@ -112,17 +119,18 @@ std::optional<Variant> commandValue(const Metric& metric) {
     case Metric::kLongValue: {
         const uint64_t raw = metric.long_value();
         const auto signedRaw = static_cast<int64_t>(raw);
-        if (metric.datatype() == SparkplugType::kInt64 && signedRaw >= INT32_MIN &&
-            signedRaw <= INT32_MAX)
-            return Variant::i4(static_cast<int32_t>(signedRaw));
+        if (metric.datatype() == SparkplugType::kInt64)
+            return signedRaw >= INT32_MIN && signedRaw <= INT32_MAX
+                       ? Variant::i4(static_cast<int32_t>(signedRaw))
+                       : Variant::i8(signedRaw);
         if (raw <= UINT32_MAX)
             return Variant::ui4(static_cast<uint32_t>(raw));
-        return std::nullopt; // no tag holds more than 32 bits
+        return Variant::ui8(raw); // the tag's type change checks that it fits
     }
     case Metric::kFloatValue:
         return Variant::r4(metric.float_value());
     case Metric::kDoubleValue:
-        return Variant::r4(static_cast<float>(metric.double_value()));
+        return Variant::r8(metric.double_value());
     case Metric::kBooleanValue:
         return Variant::boolean(metric.boolean_value());
     case Metric::kStringValue:

@@ -3,6 +3,7 @@
 // the file loads.
 #include "ConfigFiles.h"
 #include "LoadedConfig.h"
+#include "NumberedFile.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigSummary.h"
 
@@ -18,55 +19,6 @@ namespace {
 const std::string kAllRows = datatypeRow("INPUTSTATUS", 2, 0, 0) +
                              datatypeRow("IREGISTER", 4, 0, 0) + datatypeRow("COIL", 1, 15, 5) +
                              datatypeRow("HREGISTER", 3, 16, 6);
-
-// A file built line by line that remembers on which line each marked element starts.
-class NumberedFile {
-public:
-    explicit NumberedFile(const std::string& root) {
-        add("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
-        add("<" + root + ">");
-    }
-    void add(const std::string& line, const std::string& mark = {}) {
-        if (!mark.empty())
-            marks_[mark] = lines_ + 1;
-        text_ += line + "\r\n";
-        lines_ += 1 + static_cast<size_t>(std::count(line.begin(), line.end(), '\n'));
-    }
-    size_t lineOf(const std::string& mark) const { return marks_.at(mark); }
-    const std::string& text() const { return text_; }
-
-private:
-    std::string text_;
-    size_t lines_ = 0;
-    std::map<std::string, size_t> marks_;
-};
-
-std::vector<std::string> tracesWith(const LoadedConfig& c, const std::string& what) {
-    std::vector<std::string> found;
-    for (const std::string& line : c.traces)
-        if (line.find(what) != std::string::npos)
-            found.push_back(line);
-    return found;
-}
-
-// Exactly one trace line mentions `what`, and it starts with the line number.
-void expectOneWarningAt(const LoadedConfig& c, const std::string& what, size_t line) {
-    auto found = tracesWith(c, what);
-    ASSERT_EQ(found.size(), 1u) << what;
-    EXPECT_EQ(found[0].rfind("line " + std::to_string(line) + ": ", 0), 0u) << found[0];
-}
-
-// The trace at its default level for the life of a test.
-class DefaultTraceLevel {
-public:
-    DefaultTraceLevel() : previous_(getSOCmnTrace().level()) {
-        getSOCmnTrace().setLevel(TraceLevel::warning);
-    }
-    ~DefaultTraceLevel() { getSOCmnTrace().setLevel(previous_); }
-
-private:
-    TraceLevel previous_;
-};
 
 } // namespace
 
@@ -84,7 +36,7 @@ TEST(ConfigWarnings, EachCommonMistakeGivesOneWarningWithItsLineAndTheRestLoads)
     f.add(tagElement("Lower", "hregister vt_ui2", "2"), "Lower");
     f.add(tagElement("ShortRight", "HREGISTER VT_I2", "3", "", "R"), "ShortRight");
     f.add(tagElement("Typo", "IREGISTR VT_I2", "4"), "Typo");
-    f.add(tagElement("Double", "HREGISTER VT_R8", "5"), "Double");
+    f.add(tagElement("Real", "HREGISTER VT_REAL", "5"), "Real");
     f.add("<tag><name>NoType</name><address>6</address><accessrights>READ</accessrights></tag>",
           "NoType");
     f.add("\t\t\t</tags>");
@@ -104,7 +56,7 @@ TEST(ConfigWarnings, EachCommonMistakeGivesOneWarningWithItsLineAndTheRestLoads)
     expectOneWarningAt(c, "\"hregister vt_ui2\"", f.lineOf("Lower"));
     expectOneWarningAt(c, "accessrights \"R\"", f.lineOf("ShortRight"));
     expectOneWarningAt(c, "\"IREGISTR\"", f.lineOf("Typo"));
-    expectOneWarningAt(c, "\"HREGISTER VT_R8\"", f.lineOf("Double"));
+    expectOneWarningAt(c, "\"HREGISTER VT_REAL\"", f.lineOf("Real"));
     expectOneWarningAt(c, "has no <datatype>", f.lineOf("NoType"));
     expectOneWarningAt(c, "takes its settings as attributes", f.lineOf("Elements"));
     EXPECT_EQ(c.traces.size(), 7u) << "nothing else is remarked";

@@ -164,3 +164,29 @@ TEST(Documentation, TheCompleteExamplesLoadWithoutAWarningAndUseEveryFeature) {
         }
     }
 }
+
+TEST(Documentation, TheMeterAndDriveExamplesLoadWithTheirOrdersAndScaling) {
+    LoadedConfig meter(ServerKind::tarnvale);
+    ASSERT_TRUE(meter.load(sourceFile("examples/EnergyMeter.xml")));
+    for (const std::string& line : meter.traces)
+        ADD_FAILURE() << line;
+    ASSERT_EQ(meter.devices().size(), 1u);
+    EXPECT_EQ(meter.devices()[0]->byteOrder, modbus::ByteOrder::cdab);
+    EXPECT_EQ(meter.tag("Meter.Voltage")->byteOrder(), modbus::ByteOrder::cdab);
+    EXPECT_EQ(meter.tag("Meter.Energy")->getNativeDatatype(), VT_UI8);
+    EXPECT_EQ(meter.tag("Meter.EnergyExported")->getNativeDatatype(), VT_R8);
+    EXPECT_EQ(meter.tag("Meter.Serial")->byteOrder(), modbus::ByteOrder::badc);
+    EXPECT_EQ(meter.tag("Meter.Status")->byteOrder(), modbus::ByteOrder::abcd);
+    EXPECT_EQ(meter.tag("Meter.Current")->getNativeDatatype(), VT_R8);
+
+    LoadedConfig drive(ServerKind::rennick);
+    ASSERT_TRUE(drive.load(sourceFile("examples/Drive.xml")));
+    for (const std::string& line : drive.traces)
+        ADD_FAILURE() << line;
+    const auto setpoint = drive.tag("Drive.SpeedSetpoint");
+    ASSERT_TRUE(setpoint);
+    EXPECT_EQ(setpoint->getNativeDatatype(), VT_R8);
+    EXPECT_EQ(setpoint->getAccessRights(), AccessRights::kReadable | AccessRights::kWritable);
+    EXPECT_EQ(setpoint->scaling()->rawHigh, 16384.0);
+    EXPECT_EQ(drive.tag("Drive.Hours")->byteOrder(), modbus::ByteOrder::cdab);
+}

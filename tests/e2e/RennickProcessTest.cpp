@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <memory>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -35,36 +34,49 @@ std::vector<std::string> probe(const std::string& endpoint, const std::vector<st
     return lines;
 }
 
-// Rennick headless with a registry of its own, serving R1 (unit 17, a Level at holding register
-// 4, which the simulated device holds as 1234) on COM1: a pseudo-terminal whose far end is the
-// device.
-struct SerialPlant {
-    static constexpr const char* kKey = "SOFTWARE\\VornAutomation\\Rennick";
+// What device R1 holds and how it is configured: its registers as the simulator's settings,
+// more settings of the device after the line's, and its tags.
+struct DeviceOnTheLine {
+    std::vector<std::string> registers{"hr:4=1234"};
+    std::string settings;
+    std::string tags = tagElement("Level", "HREGISTER VT_I2", "4");
+};
 
-    static constexpr bool kLogRequests = true; // in "device.log" of the scratch folder
-
-    explicit SerialPlant(bool logRequests = false) {
-        std::filesystem::create_directories(dir.file("line"));
-        line = std::make_unique<PtyPair>(dir.file("line"));
-        std::vector<std::string> options{"--rtu", line->endB(), "--baud", "9600",  "--format",
-                                         "8N1",   "--unit",     "17",     "--set", "hr:4=1234"};
-        if (logRequests)
-            options.insert(options.end(), {"--log", dir.file("device.log")});
-        device = std::make_unique<SimProcess>(MODBUS_SIM_PATH, options);
-        registry.writeString(std::string(kKey) + "\\Ports", "COM1", line->endA());
-        registry.writeString(kKey, "OpcUaPort", "0");
+// Rennick, headless, with device R1 (unit 17, by default register 4 = 1234, its requests
+// logged) at the far end of COM1, a pseudo-terminal pair; the test starts the server.
+struct RennickOnALine {
+    explicit RennickOnALine(const DeviceOnTheLine& r1 = {})
+        : line(folder("line")), device(MODBUS_SIM_PATH, simulatorArguments(r1)),
+          registry(dir.file("registry.ini")) {
+        registry.writeString(key + "\\Ports", "COM1", line.endA());
+        registry.writeString(key, "OpcUaPort", "0");
         registry.writeString(
-            kKey, "ConfigFile",
-            dir.write("Rennick.xml",
-                      rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
-                                rtuDevice(rtuSettings("R1", "COM1", 9600, 17),
-                                          tagElement("Level", "HREGISTER VT_I2", "4")))));
+            key, "ConfigFile",
+            dir.write(
+                "Rennick.xml",
+                rtuConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                          rtuDevice(rtuSettings("R1", "COM1", 9600, 17) + r1.settings, r1.tags))));
+    }
+    std::vector<std::string> simulatorArguments(const DeviceOnTheLine& r1) {
+        std::vector<std::string> arguments{
+            "--rtu", line.endB(), "--baud", "9600",  "--format",
+            "8N1",   "--unit",    "17",     "--log", dir.file("device.log")};
+        for (const std::string& value : r1.registers) {
+            arguments.push_back("--set");
+            arguments.push_back(value);
+        }
+        return arguments;
+    }
+    std::string folder(const std::string& name) {
+        std::filesystem::create_directories(dir.file(name));
+        return dir.file(name);
     }
 
+    const std::string key = "SOFTWARE\\VornAutomation\\Rennick";
     ScratchDir dir;
-    std::unique_ptr<PtyPair> line;
-    std::unique_ptr<SimProcess> device;
-    Registry registry{dir.file("registry.ini")};
+    PtyPair line;
+    SimProcess device;
+    Registry registry;
     ScopedEnv headless{"VORN_HEADLESS", "1"};
     ScopedEnv registryPath{"VORN_REGISTRY", registry.path().c_str()};
 };
@@ -72,16 +84,14 @@ struct SerialPlant {
 } // namespace
 
 TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
-    SerialPlant plant(SerialPlant::kLogRequests);
-    ScratchDir& dir = plant.dir;
-
+    RennickOnALine rig;
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
 
     auto results =
         probe(endpoint, {"wait-good:R1.Level:5000", "write:R1.Level:Int16:77", "read:R1.Level"},
-              dir.path());
+              rig.dir.path());
     ASSERT_EQ(results.size(), 3u) << server.errorOutput();
     EXPECT_NE(results[0].find("\"status\":\"Good\""), std::string::npos) << results[0];
     EXPECT_NE(results[0].find("\"value\":1234"), std::string::npos) << results[0];
@@ -89,7 +99,7 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
     EXPECT_NE(results[2].find("\"value\":77"), std::string::npos) << results[2];
 
     bool written = false;
-    for (const LoggedRequest& r : readRequestLog(dir.file("device.log")))
+    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
         written = written || (r.function == 6 && r.start == 4 && r.data &&
                               *r.data == std::vector<uint8_t>{0x00, 0x4D});
     EXPECT_TRUE(written) << "the write reached the device as a single-register write";
@@ -97,8 +107,8 @@ TEST(RennickProcess, PollsASerialDeviceAndWritesReachIt) {
 }
 
 TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
-    SerialPlant plant;
-    plant.registry.writeString(SerialPlant::kKey, "HttpListen", "127.0.0.1:0");
+    RennickOnALine rig;
+    rig.registry.writeString(rig.key, "HttpListen", "127.0.0.1:0");
     ChildProcess server(RENNICK_PATH, {});
     const std::string endpoint = opcUaEndpointOf(server);
     ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
@@ -114,7 +124,7 @@ TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
     std::vector<std::string> reads{"wait-good:R1.Level:5000"};
     for (int i = 0; i < 20; ++i)
         reads.push_back("read:R1.Level");
-    ASSERT_EQ(probe(endpoint, reads, plant.dir.path()).size(), reads.size()) << server.errorOutput();
+    ASSERT_EQ(probe(endpoint, reads, rig.dir.path()).size(), reads.size()) << server.errorOutput();
     ChildProcess fetch("/usr/bin/node",
                        {"-e", "fetch(process.argv[1]).then((r) => r.text()).then(console.log)",
                         web + "/api/devices"});
@@ -131,13 +141,55 @@ TEST(RennickProcess, TheStatusPageShowsHowBusyTheSerialLineIs) {
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
 
+// A drive on a serial line that sends its floats low word first (the device's order) and a
+// speed set point scaled from 0..16384 to 0..100 %.
+TEST(RennickProcess, ServesAFloatLowWordFirstAndAScaledSetPoint) {
+    DeviceOnTheLine drive;
+    drive.registers = {"hr:0=0", "hr:1=0x4148", "hr:2=8192"};
+    drive.settings = "<byteorder>CDAB</byteorder>";
+    drive.tags = tagElement("Power", "HREGISTER VT_R4", "0") +
+                 tagElement("Speed", "HREGISTER VT_UI2", "2",
+                            "<rawlow>0</rawlow><rawhigh>16384</rawhigh><eulow>0</eulow>"
+                            "<euhigh>100</euhigh><units>%</units>");
+    RennickOnALine rig(drive);
+    ChildProcess server(RENNICK_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+
+    auto results =
+        probe(endpoint,
+              {"wait-good:R1.Power:5000", "datatype:R1.Power", "wait-good:R1.Speed:5000",
+               "datatype:R1.Speed", "eurange:R1.Speed", "units:R1.Speed",
+               "write:R1.Speed:Double:42.5", "write:R1.Speed:Double:400", "read:R1.Speed"},
+              rig.dir.path());
+    ASSERT_EQ(results.size(), 9u) << server.errorOutput();
+    EXPECT_NE(results[0].find("\"status\":\"Good\",\"value\":12.5}"), std::string::npos)
+        << results[0];
+    EXPECT_NE(results[1].find("\"datatype\":\"Float\""), std::string::npos) << results[1];
+    EXPECT_NE(results[2].find("\"value\":50}"), std::string::npos) << results[2];
+    EXPECT_NE(results[3].find("\"datatype\":\"Double\""), std::string::npos) << results[3];
+    EXPECT_NE(results[4].find("\"low\":0,\"high\":100"), std::string::npos) << results[4];
+    EXPECT_NE(results[5].find("\"units\":\"%\",\"unitId\":20529"), std::string::npos) << results[5];
+    EXPECT_NE(results[6].find("\"status\":\"Good\""), std::string::npos) << results[6];
+    EXPECT_NE(results[7].find("\"status\":\"BadOutOfRange\""), std::string::npos) << results[7];
+    EXPECT_NE(results[8].find("\"value\":42.498779296875"), std::string::npos) << results[8];
+
+    std::vector<std::vector<uint8_t>> written;
+    for (const LoggedRequest& r : readRequestLog(rig.dir.file("device.log")))
+        if (r.start == 2 && r.data)
+            written.push_back(*r.data);
+    EXPECT_EQ(written, (std::vector<std::vector<uint8_t>>{{0x1B, 0x33}}))
+        << "42.5 % reached the device as 6963; 400 % reached nothing";
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
 // The communication log switched on by the registry, without a window (as under systemd), in
 // the folder the registry names; a folder it cannot write to is said once, not per line.
 TEST(RennickProcess, TheRegistrySwitchesTheCommunicationLogOnInTheFolderItNames) {
-    SerialPlant plant;
-    ScratchDir& dir = plant.dir;
-    Registry& registry = plant.registry;
-    const std::string key = SerialPlant::kKey;
+    RennickOnALine rig;
+    ScratchDir& dir = rig.dir;
+    Registry& registry = rig.registry;
+    const std::string& key = rig.key;
     registry.writeString(key, "CommLog", "1");
     ScopedEnv noServiceFolder("LOGS_DIRECTORY", nullptr);
 

@@ -71,7 +71,7 @@ TEST(ItemForm, EachModbusTypeOffersItsDataTypesAccessRightsAndFields) {
 
     pickModbusType(fields, "input register");
     EXPECT_EQ(fields.accessRightChoices, std::vector<std::string>{"READ"});
-    EXPECT_EQ(fields.dataTypeChoices.size(), 15u);
+    EXPECT_EQ(fields.dataTypeChoices.size(), 21u);
     pickDataType(fields, "boolean");
     EXPECT_TRUE(fields.bitEnabled) << "a bit inside an input register";
     EXPECT_FALSE(fields.elementsEnabled);

@@ -10,13 +10,16 @@
 namespace vorn::editor::test {
 namespace {
 
-// One item per register data type at rising addresses: booleans get bit 5, arrays 4 elements,
-// the string 10 characters.
+// One item per register data type of 16 and 32 bits at rising addresses: booleans get bit 5,
+// arrays 4 elements, the string 10 characters. The round-trip files were written before the
+// 64-bit types existed and stay as they were: they show that older files re-save unchanged.
 void addEveryRegisterType(EditorState& state, TreeNode& parent, const std::string& kind,
                           const std::string& access, int firstAddress) {
     int address = firstAddress;
     int n = 0;
     for (const std::string& dataType : dataTypesFor("holding register")) {
+        if (dataType.find("64 bit") != std::string::npos)
+            continue;
         bool isBool = dataType.find("boolean") != std::string::npos;
         bool counted = dataType.find("array") != std::string::npos || dataType == "string";
         std::string name = "T" + std::to_string(++n);

@@ -1,5 +1,7 @@
 #include "platform/Variant.h"
 
+#include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -96,4 +98,50 @@ TEST(VariantText, Utf8RoundTripsAndBadBytesBecomeReplacementCharacters) {
               u"a\uFFFD"
               u"b");
     EXPECT_EQ(utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD") << "a truncated sequence reads no further";
+}
+
+TEST(VariantChangeType, SixtyFourBitValuesKeepEveryDigitAndTheirRange) {
+    ChangeResult r;
+    const uint64_t uint64Max = UINT64_MAX;
+    // Text of integers is parsed exactly: 2^53 + 1 would become 2^53 through a double.
+    EXPECT_EQ(Variant::bstr(u"18446744073709551615").converted(VT_UI8, r).asUInt64(), uint64Max);
+    EXPECT_EQ(Variant::bstr(u" 9007199254740993 ").converted(VT_I8, r).asInt64(),
+              9007199254740993LL);
+    EXPECT_EQ(Variant::bstr(u"-9223372036854775808").converted(VT_I8, r).asInt64(), INT64_MIN);
+    EXPECT_EQ(Variant::bstr(u"18446744073709551616").converted(VT_UI8, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+    EXPECT_EQ(Variant::ui8(uint64Max).converted(VT_BSTR, r).asString(), u"18446744073709551615");
+
+    // Above INT64_MAX only a UInt64 holds the value.
+    EXPECT_EQ(Variant::ui8(uint64Max).converted(VT_I8, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+    EXPECT_EQ(Variant::i8(-1).converted(VT_UI8, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+    EXPECT_EQ(Variant::i8(INT64_MAX).converted(VT_UI8, r).asUInt64(), uint64_t{INT64_MAX});
+    EXPECT_EQ(Variant::i8(70000).converted(VT_I2, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+
+    // Doubles round half to even; 2^63 fits a UInt64, not an Int64.
+    EXPECT_EQ(Variant::r8(2.5).converted(VT_I8, r).asInt64(), 2);
+    EXPECT_EQ(Variant::r8(9223372036854775808.0).converted(VT_UI8, r).asUInt64(),
+              9223372036854775808ull);
+    EXPECT_EQ(Variant::r8(9223372036854775808.0).converted(VT_I8, r).type(), VT_EMPTY);
+    EXPECT_EQ(Variant::r8(18446744073709551616.0).converted(VT_UI8, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+
+    // VARIANT_TRUE is all ones in every unsigned width.
+    EXPECT_EQ(Variant::boolean(true).converted(VT_UI8, r).asUInt64(), uint64Max);
+    EXPECT_EQ(Variant::boolean(true).converted(VT_I8, r).asInt64(), -1);
+}
+
+TEST(VariantChangeType, DoublesNarrowToFloatsOnlyWhenTheyFit) {
+    ChangeResult r;
+    EXPECT_EQ(Variant::r8(0.5).converted(VT_R4, r), Variant::r4(0.5f));
+    EXPECT_EQ(Variant::r8(1e300).converted(VT_R4, r).type(), VT_EMPTY);
+    EXPECT_EQ(r, ChangeResult::overflow);
+    EXPECT_EQ(Variant::r8(-HUGE_VAL).converted(VT_R4, r).asFloat(), -HUGE_VALF)
+        << "an infinity is a float's value too";
+    EXPECT_EQ(Variant::r4(0.1f).converted(VT_R8, r).asDouble(), double{0.1f});
+    EXPECT_EQ(Variant::ui8(UINT64_MAX).converted(VT_R8, r).asDouble(), 18446744073709551616.0);
+    EXPECT_EQ(Variant::r8(1.25).converted(VT_BSTR, r).asString(), u"1.25");
 }

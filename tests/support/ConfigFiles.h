@@ -25,6 +25,12 @@ inline std::string datatypeRow(const std::string& name, int read, int write, int
            std::to_string(single) + "\"/>\r\n";
 }
 
+// The four rows Quillmar writes, with the standard function codes.
+inline std::string editorDatatypeRows() {
+    return datatypeRow("INPUTSTATUS", 2, 0, 0) + datatypeRow("IREGISTER", 4, 0, 0) +
+           datatypeRow("COIL", 1, 15, 5) + datatypeRow("HREGISTER", 3, 16, 6);
+}
+
 inline std::string tagElement(const std::string& name, const std::string& datatype,
                               const std::string& address, const std::string& more = {},
                               const std::string& access = "READWRITE") {

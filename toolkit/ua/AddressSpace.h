@@ -94,6 +94,8 @@ private:
     void addStandardNodes(const ServerInfo& info);
     void addTagNodes(SODaSNameSpaceRoot& root);
     NodePtr makeTagNode(const NodeId& id) const;
+    // "<item ID>.EURange" or "<item ID>.EngineeringUnits" of a tag with engineering units.
+    NodePtr makePropertyNode(const NodeId& id) const;
     std::vector<Reference> tagReferencesOf(const Node& node) const;
 
     // The node, created on first use (building only).

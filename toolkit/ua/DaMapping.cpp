@@ -24,7 +24,10 @@ constexpr TypeRow kTypes[] = {
     {VT_UI2, DataTypeId::kUInt16, BuiltinType::kUInt16},
     {VT_I4, DataTypeId::kInt32, BuiltinType::kInt32},
     {VT_UI4, DataTypeId::kUInt32, BuiltinType::kUInt32},
+    {VT_I8, DataTypeId::kInt64, BuiltinType::kInt64},
+    {VT_UI8, DataTypeId::kUInt64, BuiltinType::kUInt64},
     {VT_R4, DataTypeId::kFloat, BuiltinType::kFloat},
+    {VT_R8, DataTypeId::kDouble, BuiltinType::kDouble},
     {VT_BSTR, DataTypeId::kString, BuiltinType::kString},
 };
 
@@ -48,6 +51,8 @@ Scalar scalarOf(const vorn::Variant& v) {
         return v.asBool();
     case VT_R4:
         return double(v.asFloat());
+    case VT_R8:
+        return v.asDouble();
     case VT_BSTR: {
         // Devices pad strings with zero bytes; clients get the text up to the first of them.
         std::string text = v.toUtf8();
@@ -57,7 +62,8 @@ Scalar scalarOf(const vorn::Variant& v) {
     case VT_UI1:
     case VT_UI2:
     case VT_UI4:
-        return uint64_t(v.asInt64());
+    case VT_UI8:
+        return v.asUInt64();
     default:
         return v.asInt64();
     }
@@ -89,9 +95,17 @@ vorn::Variant toolkitScalar(VARTYPE native, const Scalar& s) {
         return vorn::Variant::i4(static_cast<int32_t>(integer()));
     case VT_UI4:
         return vorn::Variant::ui4(static_cast<uint32_t>(integer()));
+    case VT_I8:
+        return vorn::Variant::i8(integer());
+    case VT_UI8:
+        return vorn::Variant::ui8(static_cast<uint64_t>(integer()));
     case VT_R4: {
         auto p = std::get_if<double>(&s);
         return vorn::Variant::r4(p ? static_cast<float>(*p) : 0.0f);
+    }
+    case VT_R8: {
+        auto p = std::get_if<double>(&s);
+        return vorn::Variant::r8(p ? *p : 0.0);
     }
     case VT_BSTR: {
         auto p = std::get_if<std::string>(&s);

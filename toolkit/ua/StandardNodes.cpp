@@ -134,15 +134,24 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
              false);
     at(NodeId(0, kBuildInfoType)).dataType = DataTypeId::kBuildInfo;
     at(NodeId(0, kBuildInfoType)).valueRank = -1;
+    // The types of tags with engineering units.
+    typeNode(kDataItemType, NodeClass::kVariableType, "DataItemType", kBaseDataVariableType, 0,
+             false);
+    typeNode(kBaseAnalogType, NodeClass::kVariableType, "BaseAnalogType", kDataItemType, 0, false);
+    typeNode(kAnalogItemType, NodeClass::kVariableType, "AnalogItemType", kBaseAnalogType, 0,
+             false);
 
     // Data types: the built-in ones the tags use and those of the Server object.
     using namespace DataTypeId;
     typeNode(kBaseDataType, NodeClass::kDataType, "BaseDataType", 0, kDataTypesFolder, true);
     const std::pair<uint32_t, const char*> builtins[] = {
-        {kBoolean, "Boolean"}, {kSByte, "SByte"},       {kByte, "Byte"},
-        {kInt16, "Int16"},     {kUInt16, "UInt16"},     {kInt32, "Int32"},
-        {kUInt32, "UInt32"},   {kFloat, "Float"},       {kDouble, "Double"},
-        {kString, "String"},   {kDateTime, "DateTime"}, {kLocalizedText, "LocalizedText"}};
+        {kBoolean, "Boolean"},   {kSByte, "SByte"},
+        {kByte, "Byte"},         {kInt16, "Int16"},
+        {kUInt16, "UInt16"},     {kInt32, "Int32"},
+        {kUInt32, "UInt32"},     {kInt64, "Int64"},
+        {kUInt64, "UInt64"},     {kFloat, "Float"},
+        {kDouble, "Double"},     {kString, "String"},
+        {kDateTime, "DateTime"}, {kLocalizedText, "LocalizedText"}};
     for (auto [id, name] : builtins)
         typeNode(id, NodeClass::kDataType, name, kBaseDataType, 0, false);
     typeNode(kStructure, NodeClass::kDataType, "Structure", kBaseDataType, 0, true);
@@ -151,6 +160,8 @@ void AddressSpace::addStandardNodes(const ServerInfo& info) {
     typeNode(kServerStatusDataType, NodeClass::kDataType, "ServerStatusDataType", kStructure, 0,
              false);
     typeNode(kServerState, NodeClass::kDataType, "ServerState", kEnumeration, 0, false);
+    typeNode(kRange, NodeClass::kDataType, "Range", kStructure, 0, false);
+    typeNode(kEUInformation, NodeClass::kDataType, "EUInformation", kStructure, 0, false);
 
     // The folders' type, now that it exists.
     for (uint32_t id : {kRootFolder, kObjectsFolder, kTypesFolder, kViewsFolder, kObjectTypesFolder,

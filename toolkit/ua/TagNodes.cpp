@@ -1,9 +1,11 @@
 // The toolkit's name space as UA nodes: each branch below the root (devices first, then the
 // file's branches) a folder, each tag a variable with its DataType, value rank, array size,
-// access level and description. Only the device folders' place under Objects (and the
-// folders' inverse type references) is stored; every node of namespace 1 is made from its
+// access level and description; a tag with engineering units an AnalogItemType with its
+// EURange and EngineeringUnits properties. Only the device folders' place under Objects (and
+// the folders' inverse type references) is stored; every node of namespace 1 is made from its
 // toolkit element when looked up, and its references from the element's place in the tree.
 #include "AddressSpace.h"
+#include "toolkit/ua/AnalogItems.h"
 #include "toolkit/ua/DaMapping.h"
 #include "toolkit/ua/UaIds.h"
 
@@ -37,6 +39,19 @@ std::shared_ptr<Node> namedNode(const NodeId& id, const std::string& name, uint3
     return node;
 }
 
+// The item ID of a tag's property node ("P1.Power.EURange" -> "P1.Power"), empty when `text`
+// does not end with one of the properties' names.
+std::string propertyOwner(const std::string& text, std::string& property) {
+    for (const char* name : {kEuRangeProperty, kEngineeringUnitsProperty}) {
+        const std::string suffix = std::string(".") + name;
+        if (text.size() > suffix.size() && text.ends_with(suffix)) {
+            property = name;
+            return text.substr(0, text.size() - suffix.size());
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 void AddressSpace::addTagNodes(SODaSNameSpaceRoot& root) {
@@ -63,8 +78,12 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     if (!root_)
         return nullptr;
     SOCmnPointer<SODaSElement> element = root_->findElement(id.text);
+    // An element of the name space comes first: a tag named "Power.EURange" beside a tag
+    // "Power" hides that tag's property node rather than the other way round.
+    if (!element)
+        return makePropertyNode(id);
     // Tags right below the root belong to no device folder and are not shown.
-    if (!element || !element->getParentBranch())
+    if (!element->getParentBranch())
         return nullptr;
     if (auto* branch = dynamic_cast<SODaSNode*>(element.get())) {
         auto folder = namedNode(id, branch->getName(), NodeClass::kObject);
@@ -77,7 +96,8 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
         return nullptr;
     auto variable = namedNode(id, tag->getName(), NodeClass::kVariable);
     VARTYPE native = tag->getNativeDatatype();
-    variable->typeDefinition = ObjectType::kBaseDataVariableType;
+    variable->typeDefinition =
+        engineeringUnitsOf(*tag) ? ObjectType::kAnalogItemType : ObjectType::kBaseDataVariableType;
     variable->dataType = dataTypeOf(native);
     variable->valueRank = valueRankOf(native);
     if (native & VT_ARRAY)
@@ -88,12 +108,51 @@ NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     return variable;
 }
 
+NodePtr AddressSpace::makePropertyNode(const NodeId& id) const {
+    std::string property;
+    const std::string owner = propertyOwner(id.text, property);
+    if (owner.empty())
+        return nullptr;
+    SOCmnPointer<SODaSElement> element = root_->findElement(owner);
+    auto* tag = dynamic_cast<SODaSTag*>(element.get());
+    if (!tag || !tag->getParentBranch() || tag->getParentBranch()->isRoot())
+        return nullptr;
+    const std::optional<EngineeringUnits> units = engineeringUnitsOf(*tag);
+    const bool isRange = property == kEuRangeProperty;
+    if (!units || (!isRange && units->units.empty()))
+        return nullptr;
+    auto node = std::make_shared<Node>();
+    node->id = id;
+    node->nodeClass = NodeClass::kVariable;
+    node->browseName = QualifiedName{0, property}; // the standard properties' names
+    node->displayName = LocalizedText{"", property};
+    node->typeDefinition = ObjectType::kPropertyType;
+    node->dataType = isRange ? DataTypeId::kRange : DataTypeId::kEUInformation;
+    node->valueRank = -1;
+    node->accessLevel = 0x01;
+    node->value = [value = isRange ? rangeOf(*units) : euInformationOf(*units)] {
+        return Variant::scalar(BuiltinType::kExtensionObject, value);
+    };
+    node->references = {
+        {RefType::kHasTypeDefinition, true, NodeId(0, ObjectType::kPropertyType)},
+        {RefType::kHasProperty, false, tagNodeId(owner)},
+    };
+    return node;
+}
+
 std::vector<Reference> AddressSpace::tagReferencesOf(const Node& node) const {
     std::vector<Reference> references;
     if (node.tag) {
         references.push_back({RefType::kOrganizes, false, parentOf(*node.tag)});
-        references.push_back(
-            {RefType::kHasTypeDefinition, true, NodeId(0, ObjectType::kBaseDataVariableType)});
+        references.push_back({RefType::kHasTypeDefinition, true, NodeId(0, node.typeDefinition)});
+        if (const std::optional<EngineeringUnits> units = engineeringUnitsOf(*node.tag)) {
+            const std::string& itemId = node.id.text;
+            references.push_back(
+                {RefType::kHasProperty, true, tagNodeId(itemId + "." + kEuRangeProperty)});
+            if (!units->units.empty())
+                references.push_back({RefType::kHasProperty, true,
+                                      tagNodeId(itemId + "." + kEngineeringUnitsProperty)});
+        }
         return references;
     }
     const SODaSNode& branch = *node.branch;

@@ -38,6 +38,7 @@ constexpr uint32_t kRepublishRequest = 832, kRepublishResponse = 835;
 constexpr uint32_t kDeleteSubscriptionsRequest = 847, kDeleteSubscriptionsResponse = 850;
 constexpr uint32_t kServerStatusDataType = 864;
 constexpr uint32_t kBuildInfo = 340;
+constexpr uint32_t kRange = 886, kEUInformation = 889; // default binary encodings
 } // namespace TypeId
 
 namespace NodeIds {
@@ -67,14 +68,16 @@ namespace ObjectType {
 constexpr uint32_t kBaseObjectType = 58, kFolderType = 61, kBaseVariableType = 62,
                    kBaseDataVariableType = 63, kPropertyType = 68, kServerType = 2004,
                    kServerCapabilitiesType = 2013, kServerStatusType = 2138, kBuildInfoType = 3051,
-                   kOperationLimitsType = 11564;
+                   kOperationLimitsType = 11564, kDataItemType = 2365, kBaseAnalogType = 15318,
+                   kAnalogItemType = 2368;
 } // namespace ObjectType
 
 namespace DataTypeId {
 constexpr uint32_t kBaseDataType = 24, kBoolean = 1, kSByte = 2, kByte = 3, kInt16 = 4, kUInt16 = 5,
-                   kInt32 = 6, kUInt32 = 7, kFloat = 10, kDouble = 11, kString = 12, kDateTime = 13,
-                   kLocalizedText = 21, kStructure = 22, kEnumeration = 29, kBuildInfo = 338,
-                   kServerState = 852, kServerStatusDataType = 862;
+                   kInt32 = 6, kUInt32 = 7, kInt64 = 8, kUInt64 = 9, kFloat = 10, kDouble = 11,
+                   kString = 12, kDateTime = 13, kLocalizedText = 21, kStructure = 22,
+                   kEnumeration = 29, kBuildInfo = 338, kServerState = 852,
+                   kServerStatusDataType = 862, kRange = 884, kEUInformation = 887;
 } // namespace DataTypeId
 
 namespace NodeClass {

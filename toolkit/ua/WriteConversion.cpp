@@ -19,27 +19,13 @@ ChangeResult changed(const vorn::Variant& from, VARTYPE target, vorn::Variant& o
     return result;
 }
 
-// The toolkit's values hold at most 32 bits, so wider integers only reach the types that can
-// take them (text, Float, Boolean) and are out of range for every integral type.
+// Wide integers go through the toolkit's 64-bit types, whose type change checks the target's
+// range (and gives text, Float and Boolean what they can take).
 template <typename Integer>
 ChangeResult fromInteger(Integer value, VARTYPE target, vorn::Variant& out) {
-    if (std::in_range<int32_t>(value))
-        return changed(vorn::Variant::i4(static_cast<int32_t>(value)), target, out);
-    if (std::in_range<uint32_t>(value))
-        return changed(vorn::Variant::ui4(static_cast<uint32_t>(value)), target, out);
-    switch (target) {
-    case VT_BSTR:
-        out = vorn::Variant::bstrFromUtf8(std::to_string(value));
-        return ChangeResult::ok;
-    case VT_R4:
-        out = vorn::Variant::r4(static_cast<float>(value));
-        return ChangeResult::ok;
-    case VT_BOOL:
-        out = vorn::Variant::boolean(true);
-        return ChangeResult::ok;
-    default:
-        return ChangeResult::overflow;
-    }
+    if (std::in_range<int64_t>(value))
+        return changed(vorn::Variant::i8(static_cast<int64_t>(value)), target, out);
+    return changed(vorn::Variant::ui8(static_cast<uint64_t>(value)), target, out);
 }
 
 // A Double keeps its precision up to the target: it is not squeezed through a Float first.
@@ -50,9 +36,6 @@ ChangeResult fromDouble(double value, VARTYPE target, vorn::Variant& out) {
             return ChangeResult::overflow;
         out = vorn::Variant::r4(static_cast<float>(value));
         return ChangeResult::ok;
-    case VT_BOOL:
-        out = vorn::Variant::boolean(value != 0.0);
-        return ChangeResult::ok;
     case VT_BSTR: {
         char text[32];
         std::snprintf(text, sizeof text, "%.15G", value);
@@ -60,14 +43,9 @@ ChangeResult fromDouble(double value, VARTYPE target, vorn::Variant& out) {
         return ChangeResult::ok;
     }
     default:
-        break;
+        // Integers round half to even and must fit; a Double target keeps the value.
+        return changed(vorn::Variant::r8(value), target, out);
     }
-    if (!std::isfinite(value))
-        return ChangeResult::overflow;
-    const double rounded = std::nearbyint(value); // half to even
-    if (rounded < -9.2e18 || rounded > 9.2e18)
-        return ChangeResult::overflow;
-    return fromInteger(static_cast<int64_t>(rounded), target, out);
 }
 
 ChangeResult convertElement(uint8_t builtin, const Scalar& element, VARTYPE target,

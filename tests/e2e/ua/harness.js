@@ -133,8 +133,9 @@ function tag(name, datatype, address, access = "READWRITE", more = "") {
         `<datatype>${datatype}</datatype><accessrights>${access}</accessrights>${more}</tag>\r\n`;
 }
 
-function device(name, port, content, timeout = 1000) {
-    return `\t\t<PLC name="${name}" address = "127.0.0.1" port="${port}" id="1" timeout="${timeout}">\r\n` +
+// `attributes`: more settings of the device, e.g. ' byteorder="CDAB"'.
+function device(name, port, content, timeout = 1000, attributes = "") {
+    return `\t\t<PLC name="${name}" address = "127.0.0.1" port="${port}" id="1" timeout="${timeout}"${attributes}>\r\n` +
         `\t\t\t<tags>\r\n${content}\t\t\t</tags>\r\n\t\t</PLC>\r\n`;
 }
 

@@ -24,7 +24,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 
 using namespace vorn;
@@ -210,11 +212,6 @@ std::vector<std::string> renameFromClipboardColumn(WindowRig& rig, const std::st
     return renamed;
 }
 
-void saveAs(WindowRig& rig, const std::string& path) {
-    rig.dialogs.queue(path);
-    rig.window->action("mnuSaveAs")->trigger();
-}
-
 // ---- The server and the client --------------------------------------------------------------
 
 // What a node-opcua client reads, after waiting for Good at most 8 s per tag: one JSON line per
@@ -318,7 +315,7 @@ std::vector<std::string> groupValues(const std::string& table, int first) {
 // Saves the configuration under `path` and checks that it was written, without a message, and
 // registered as the server's configuration file.
 void saveAndRegister(WindowRig& rig, const std::string& path, const char* serverName) {
-    saveAs(rig, path);
+    rig.saveAs(path);
     ASSERT_TRUE(std::filesystem::exists(path)) << ::testing::PrintToString(rig.messages());
     EXPECT_EQ(rig.registeredPath(serverName), path);
     EXPECT_TRUE(rig.messages().empty()) << rig.messages().front();
@@ -463,4 +460,88 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
     expected.add("Drive.Motor", motor);
     expected.addGroup(group);
     expectServedBy(RENNICK_PATH, expected, rig.dir.path());
+}
+
+// ---- Byte orders, scaling and 64-bit items --------------------------------------------------
+
+namespace {
+
+void typeScaling(frmItems& dialog, const QString& rawLow, const QString& rawHigh,
+                 const QString& euLow, const QString& euHigh, const QString& units) {
+    type(dialog, "txtRawLow", rawLow);
+    type(dialog, "txtRawHigh", rawHigh);
+    type(dialog, "txtEuLow", euLow);
+    type(dialog, "txtEuHigh", euHigh);
+    type(dialog, "txtUnits", units);
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+} // namespace
+
+// A meter whose values come low word first (the unit's default), one value that comes high word
+// first (the item's own order), a drive-style scaled value and a 64-bit counter added with "Add
+// and Increment", which then proposes the address four registers on.
+TEST(QuillmarWholeConfiguration, AMetersOrdersScalingAndSixtyFourBitItemsAreServed) {
+    // 12.5 low word first; 65538 high word first; 8192 of 16384 (50 %); 2^53 + 1 in four
+    // registers, the least significant first.
+    const std::vector<std::string> values{"--set", "1:hr:0=0",      "--set", "1:hr:1=0x4148",
+                                          "--set", "1:hr:2=1",      "--set", "1:hr:3=2",
+                                          "--set", "1:hr:10=8192",  "--set", "1:hr:20=1",
+                                          "--set", "1:hr:21..22=0", "--set", "1:hr:23=0x20"};
+    std::unique_ptr<SimProcess> device = startSimulator("0", values);
+    ASSERT_NE(device, nullptr) << "the device simulator did not start";
+
+    WindowRig rig;
+    Registry(rig.registryPath())
+        .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
+    newConfiguration(rig, vorn::format::kTarnvaleName);
+    addModbusType(rig, "holding register");
+    addUnit(rig, [&](frmPLC& dialog) {
+        type(dialog, "txtName", "Meter");
+        type(dialog, "txtAddress", "127.0.0.1");
+        type(dialog, "txtTcpPort", QString::number(device->ports().at(0)));
+        type(dialog, "txtUI", "1");
+        pick(dialog, "cmbByteOrder", "CDAB - low word first");
+    });
+
+    QString proposedAfterCounter;
+    rig.clickNode("Meter");
+    throughDialog<frmItems>(rig, "item", [&](frmItems& dialog) {
+        fillItem(dialog, {"Power", "holding register", "32 bit float", "0", "", "", ""});
+        press(dialog, "cmdAdd");
+        fillItem(dialog, {"Status", "holding register", "unsigned 32 bit", "2", "", "", ""});
+        pick(dialog, "cmbByteOrder", "ABCD - high word first");
+        press(dialog, "cmdAdd");
+        fillItem(dialog, {"Speed", "holding register", "unsigned 16 bit", "10", "", "", ""});
+        pick(dialog, "cmbByteOrder", "Device default");
+        typeScaling(dialog, "0", "16384", "0", "100", "%");
+        press(dialog, "cmdAdd");
+        fillItem(dialog, {"Energy", "holding register", "unsigned 64 bit", "20", "", "", ""});
+        typeScaling(dialog, "", "", "", "", "");
+        press(dialog, "cmdAdd");
+        proposedAfterCounter = child<QLineEdit>(dialog, "txtAddress").text();
+        press(dialog, "cmdCancel");
+    });
+    EXPECT_EQ(proposedAfterCounter, "24") << "a 64-bit value takes four registers";
+
+    const std::string path = rig.dir.file("Meter.xml");
+    ASSERT_NO_FATAL_FAILURE(saveAndRegister(rig, path, vorn::format::kTarnvaleName));
+    const std::string saved = fileText(path);
+    for (const char* line :
+         {"<PLC name=\"Meter\" address = \"127.0.0.1\" id=\"1\" timeout=\"2000\" port=\"",
+          "\t\t\t\t\t<byteorder>ABCD</byteorder>\r\n", "\t\t\t\t\t<rawhigh>16384</rawhigh>\r\n",
+          "\t\t\t\t\t<units>%</units>\r\n", "<datatype>HREGISTER VT_UI8</datatype>"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+    EXPECT_NE(saved.find("\" byteorder=\"CDAB\">\r\n"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("<byteorder>CDAB"), std::string::npos) << "the default is not written";
+
+    Expectations expected;
+    expected.ids = {"Meter.Power", "Meter.Status", "Meter.Speed", "Meter.Energy"};
+    // node-opcua shows a UInt64 as its high and low 32 bits.
+    expected.values = {"12.5", "65538", "50", "[2097152,1]"};
+    expectServedBy(TARNVALE_PATH, expected, rig.dir.path());
 }

@@ -133,6 +133,11 @@ void WindowRig::open(const std::string& path) {
     window->action("mnuOpenCfg")->trigger();
 }
 
+void WindowRig::saveAs(const std::string& path) {
+    dialogs.queue(path);
+    window->action("mnuSaveAs")->trigger();
+}
+
 namespace {
 
 void answerKindDialogWithin(std::optional<std::string> kind, bool* seen, int attemptsLeft) {

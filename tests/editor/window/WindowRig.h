@@ -56,6 +56,8 @@ struct WindowRig {
     std::string writeSample(const std::string& name = "sample.xml");
     // Opens `path` through the open dialog.
     void open(const std::string& path);
+    // Saves under `path` through the "Save Configuration As" dialog.
+    void saveAs(const std::string& path);
 };
 
 // Answers the next server-kind dialog: picks `kind` and presses "Ok", or closes it when there

@@ -136,6 +136,33 @@ TEST(WriteConversion, TheTagsOwnTypeAndUntypedTagsAreUnchanged) {
               vorn::Variant::i2(-3));
     EXPECT_EQ(write(scalar(BuiltinType::kInt16, int64_t{-3}), vorn::VT_EMPTY).value,
               vorn::Variant::i2(-3));
-    // A tag without a type holds what the toolkit can hold; a Double is none of that.
-    EXPECT_EQ(write(dbl(1.0), vorn::VT_EMPTY).status, Status::kBadTypeMismatch);
+    // A tag without a type holds what the toolkit can hold, a Double too; a DateTime is none of
+    // that.
+    EXPECT_EQ(write(dbl(1.5), vorn::VT_EMPTY).value, vorn::Variant::r8(1.5));
+    EXPECT_EQ(write(scalar(BuiltinType::kDateTime, int64_t{0}), vorn::VT_EMPTY).status,
+              Status::kBadTypeMismatch);
+}
+
+TEST(WriteConversion, SixtyFourBitTagsTakeEveryDigitAndDoublesKeepTheirPrecision) {
+    const uint64_t aboveTwoTo53 = (uint64_t{1} << 53) + 1;
+    EXPECT_EQ(write(scalar(BuiltinType::kUInt64, aboveTwoTo53), vorn::VT_UI8).value,
+              vorn::Variant::ui8(aboveTwoTo53));
+    EXPECT_EQ(write(scalar(BuiltinType::kInt64, int64_t{-5}), vorn::VT_I8).value,
+              vorn::Variant::i8(-5));
+    EXPECT_EQ(write(scalar(BuiltinType::kInt32, int64_t{7}), vorn::VT_UI8).value,
+              vorn::Variant::ui8(7));
+    EXPECT_EQ(write(scalar(BuiltinType::kString, "18446744073709551615"), vorn::VT_UI8).value,
+              vorn::Variant::ui8(UINT64_MAX));
+    EXPECT_EQ(write(dbl(2.5), vorn::VT_I8).value, vorn::Variant::i8(2));
+    EXPECT_EQ(write(dbl(0.1), vorn::VT_R8).value, vorn::Variant::r8(0.1));
+    EXPECT_EQ(write(scalar(BuiltinType::kInt32, int64_t{3}), vorn::VT_R8).value,
+              vorn::Variant::r8(3.0));
+
+    EXPECT_EQ(write(scalar(BuiltinType::kUInt64, UINT64_MAX), vorn::VT_I8).status,
+              Status::kBadOutOfRange);
+    EXPECT_EQ(write(scalar(BuiltinType::kInt64, int64_t{-1}), vorn::VT_UI8).status,
+              Status::kBadOutOfRange);
+    EXPECT_EQ(write(dbl(1e20), vorn::VT_UI8).status, Status::kBadOutOfRange);
+    EXPECT_EQ(write(scalar(BuiltinType::kString, "many"), vorn::VT_R8).status,
+              Status::kBadTypeMismatch);
 }
