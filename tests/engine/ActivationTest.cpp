@@ -101,29 +101,37 @@ TEST(Activation, RateZeroIsNeverPolled) {
 }
 
 TEST(Activation, CacheReadsNeverReachTheDeviceAndNeighbouringDeviceReadsShareOneRequest) {
-    EngineRig rig;
-    SimDevice& sim = rig.addSimulator({"--unit", "1", "--set", "hr:10..12=3"});
-    rig.start("", plcFor(sim, "P1",
-                         tagElement("A", "HREGISTER VT_I2", "10") +
-                             tagElement("B", "HREGISTER VT_I2", "11") +
-                             tagElement("C", "HREGISTER VT_I2", "12")));
-    auto cacheRead = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncCache,
-                                              rig.tag("P1.A").get());
-    rig.tag("P1.A")->handleRequest(*cacheRead);
-    EXPECT_TRUE(cacheRead->isCompleted()) << "completed at once";
+    // Three clients read at once; on a loaded machine one of them may come a cycle late and
+    // get a request of its own, so the plant is tried up to three times: a fault that never
+    // groups the reads fails every time.
+    std::vector<LoggedRequest> log;
+    for (int attempt = 0; attempt < 3 && log.size() != 1; ++attempt) {
+        EngineRig rig;
+        SimDevice& sim = rig.addSimulator({"--unit", "1", "--set", "hr:10..12=3"});
+        rig.start("", plcFor(sim, "P1",
+                             tagElement("A", "HREGISTER VT_I2", "10") +
+                                 tagElement("B", "HREGISTER VT_I2", "11") +
+                                 tagElement("C", "HREGISTER VT_I2", "12")));
+        auto cacheRead = makeObject<SODaSRequest>(SODaSRequest::read, SODaSRequest::kSyncCache,
+                                                  rig.tag("P1.A").get());
+        rig.tag("P1.A")->handleRequest(*cacheRead);
+        EXPECT_TRUE(cacheRead->isCompleted()) << "completed at once";
 
-    std::vector<ReadResult> results(3);
-    std::vector<std::thread> readers;
-    const char* ids[] = {"P1.A", "P1.B", "P1.C"};
-    for (int i = 0; i < 3; ++i)
-        readers.emplace_back([&, i] { results[i] = rig.client().readFromDevice(ids[i], 3000); });
-    for (auto& reader : readers)
-        reader.join();
-    for (const ReadResult& r : results) {
-        EXPECT_EQ(r.result, S_OK);
-        EXPECT_EQ(r.value, Variant::i2(3));
+        std::vector<ReadResult> results(3);
+        std::vector<std::thread> readers;
+        const char* ids[] = {"P1.A", "P1.B", "P1.C"};
+        for (int i = 0; i < 3; ++i)
+            readers.emplace_back(
+                [&, i] { results[i] = rig.client().readFromDevice(ids[i], 3000); });
+        for (auto& reader : readers)
+            reader.join();
+        for (const ReadResult& r : results) {
+            EXPECT_EQ(r.result, S_OK);
+            EXPECT_EQ(r.value, Variant::i2(3));
+        }
+        log = sim.requests();
+        ASSERT_FALSE(log.empty()) << "the device reads reached the device";
     }
-    auto log = sim.requests();
     ASSERT_EQ(log.size(), 1u) << "one Modbus read serves all three";
     EXPECT_EQ(log[0].start, 10);
     EXPECT_EQ(log[0].count, 3);
