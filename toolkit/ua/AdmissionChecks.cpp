@@ -158,9 +158,11 @@ void AdmissionChecks::run() {
             changed_.notify_all();
             continue;
         }
-        if (earliest != due_.end())
-            changed_.wait_until(lock, earliest->at);
-        else
+        if (earliest != due_.end()) {
+            // A copy: while this thread waits, the other may add to due_ and move its elements.
+            const Clock::time_point wakeAt = earliest->at;
+            changed_.wait_until(lock, wakeAt);
+        } else
             changed_.wait(lock);
     }
 }

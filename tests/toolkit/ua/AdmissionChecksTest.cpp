@@ -1,10 +1,12 @@
 // The admission checks' order and bounds, with one thread: a refusal waits for its answer
 // without holding the thread, an address with refusals this minute waits behind the others,
-// and an address keeps only a few checks.
+// and an address keeps only a few checks; and with two, answers due later while their list
+// grows.
 #include "toolkit/ua/AdmissionChecks.h"
 
 #include "toolkit/ua/UaLimits.h"
 
+#include <algorithm>
 #include <future>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -106,4 +108,30 @@ TEST(AdmissionChecks, AnAddressKeepsOnlyAFewChecks) {
     release.set_value();
     EXPECT_TRUE(eventually([&] { return checks.heldBy("10.0.0.1") == 0; }));
     EXPECT_TRUE(checks.submit("10.0.0.1", held, [] {}));
+}
+
+// Checks arriving one by one, each refused and answered later: while one thread waits for the
+// earliest answer due, the other runs the next check and adds its answer to the list, which
+// moves the list's elements; every answer still comes, once.
+TEST(AdmissionChecks, AnswersDueLaterArriveWhileTheListOfThemGrows) {
+    AdmissionChecks checks(2);
+    Log log;
+    constexpr int kAddresses = 40;
+    constexpr int kPerAddress = 3;
+    for (int round = 0; round < kPerAddress; ++round)
+        for (int a = 0; a < kAddresses; ++a) {
+            const std::string name = std::to_string(a) + "." + std::to_string(round);
+            ASSERT_TRUE(checks.submit("10.0.1." + std::to_string(a),
+                                      refusedCheck(log, name, 300ms + std::chrono::milliseconds(a)),
+                                      [&log, name] { log.add("answer " + name); }));
+            std::this_thread::sleep_for(1ms);
+        }
+    ASSERT_TRUE(eventually([&] { return log.taken().size() == 2 * kAddresses * kPerAddress; }))
+        << log.taken().size();
+    const std::vector<std::string> lines = log.taken();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("answer ", 0) == 0; }),
+              kAddresses * kPerAddress);
+    for (int a = 0; a < kAddresses; ++a)
+        EXPECT_EQ(checks.heldBy("10.0.1." + std::to_string(a)), 0u);
 }
