@@ -4,7 +4,9 @@
 // reads stay prompt and a new client gets a session. The bounds here are loose, to hold on a
 // loaded machine and under the sanitizers, yet far below what the faults cost (every read
 // queued behind half-second refusals, chunks decrypted on the network thread); the figures
-// themselves come from bench/ua/admission_bench.js.
+// themselves come from bench/ua/admission_bench.js. A new client's time to a session is
+// measured first without attackers: on a slow machine (the sanitizer build, a loaded CI) the
+// bound under attack grows with it.
 "use strict";
 
 const fs = require("fs");
@@ -20,11 +22,12 @@ const kMeasureMs = 6000;
 const kMedianMs = 100;
 const kSlowestMs = 1000;
 const kSessionMs = 3000;
+const kSessionFactor = 6; // times the time to a session without attackers
 const user = { type: opcua.UserTokenType.UserName, userName: "reader", password: "reader-Secret-1" };
 
 // The attackers of `spec` run in a process of their own, so that the measuring client's event
 // loop is its own.
-async function withAttack(name, reader, url, spec) {
+async function withAttack(name, reader, url, spec, sessionMs) {
     const attackers = a.attackFromProcess(spec);
     await a.sleep(1500); // the attack under way
     const reads = await a.readLatencies(reader.session, "ns=1;s=P1.T", kMeasureMs);
@@ -36,7 +39,7 @@ async function withAttack(name, reader, url, spec) {
     check(`${name}: the other client's reads stay prompt (median < ${kMedianMs} ms, slowest < ${kSlowestMs} ms)`,
         figures.median < kMedianMs && figures.slowest < kSlowestMs && reads.failures.length === 0,
         { figures, failures: reads.failures.slice(0, 3) });
-    check(`${name}: a new client gets a session within ${kSessionMs} ms`, session.ms < kSessionMs, session);
+    check(`${name}: a new client gets a session within ${sessionMs} ms`, session.ms < sessionMs, session);
     return stats;
 }
 
@@ -55,11 +58,14 @@ async function main() {
     await reader.client.connect(server.url);
     reader.session = await reader.client.createSession(user);
     await reader.session.read({ nodeId: "ns=1;s=P1.T", attributeId: 13 }, 0); // fills the cache
+    const quiet = await a.timeToSession(server.url, user);
+    check("without attackers a new client gets a session", Number.isFinite(quiet.ms), quiet);
+    const sessionMs = Math.max(kSessionMs, kSessionFactor * quiet.ms);
 
     // Wrong logins: 4 connections from other hosts, 16 ActivateSessions queued each.
     const loginStats = await withAttack("4 connections of wrong logins", reader, server.url,
         { kind: "login", port: server.port, addresses: ["127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"],
-            outstanding: 16, serverCertificate: null });
+            outstanding: 16, serverCertificate: null }, sessionMs);
     check("the wrong logins were refused, late or (beyond an address's share) at once, none accepted",
         loginStats.refusedLate > 0 && loginStats.accepted === 0, loginStats);
 
@@ -72,7 +78,7 @@ async function main() {
     const blocks = Math.floor((65536 - 4096) / 256);
     const openStats = await withAttack("6 connections of 64 KiB OpenSecureChannel chunks", reader, server.url,
         { kind: "open", port: server.port, addresses: [2, 3, 4, 5, 6, 7].map((n) => `127.0.0.${n}`),
-            certificate: clientFile, serverCertificate: serverCertificateFile, blocks });
+            certificate: clientFile, serverCertificate: serverCertificateFile, blocks }, sessionMs);
     check("each of those chunks was refused", openStats.sent > 0 && openStats.refused >= openStats.sent - 6,
         openStats);
 

@@ -196,8 +196,11 @@ function attackFromProcess(spec) {
     process.on("exit", () => child.kill("SIGKILL"));
     return {
         stop: () => new Promise((resolve) => {
-            // The figures are the last line; libraries may have printed remarks before.
+            // The figures are the last line; libraries may have printed remarks before. An
+            // attacker process that does not end in time is killed and has no figures.
+            const killer = setTimeout(() => child.kill("SIGKILL"), 15000);
             child.on("exit", () => {
+                clearTimeout(killer);
                 const last = out.trim().split("\n").filter((l) => l.startsWith("{")).pop();
                 resolve(last ? JSON.parse(last) : {});
             });
