@@ -140,6 +140,8 @@ TEST(ServerProcess, ARunningServerEndsCleanlyOnSigterm) {
                             " port=\"" + std::to_string(device.port()) + "\""));
     for (const char* commandLine : {"", "-Embedding -ctt"}) {
         auto server = commandLine[0] ? rig.start({"-Embedding", "-ctt"}) : rig.start();
+        // Running means serving: on a slow machine (the sanitizer build) starting takes a while.
+        ASSERT_FALSE(opcUaEndpointOf(*server).empty()) << commandLine << server->errorOutput();
         EXPECT_FALSE(server->waitForExit(1500ms))
             << "the server keeps running: " << commandLine << server->errorOutput();
         auto start = std::chrono::steady_clock::now();
