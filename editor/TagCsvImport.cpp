@@ -388,20 +388,34 @@ TagCsvPlan planTagCsvFile(const EditorState& state, const TreeNode& target,
 }
 
 size_t applyTagCsv(EditorState& state, const TagCsvPlan& plan) {
+    if (!plan.problem.empty())
+        throw EditorError(kErrInvalidArgument,
+                          "Invalid procedure call or argument: " + plan.problem);
     TreeNode* target = state.tree.find(plan.targetKey);
-    if (!plan.problem.empty() || !target)
+    if (!target)
         throw EditorError(kErrElementNotFound, "Element not found: " + plan.targetKey);
-    // Every key as the plan saw it, before anything changes.
+    // Every key as the plan saw it, before anything changes: the branches of each path are
+    // branches or free, each item is free or, when it replaces one, an item.
+    auto changed = [](const std::string& key) {
+        return EditorError(kErrDuplicateNodeKey,
+                           "The configuration changed since the preview: " + key);
+    };
     for (const RowPlan& row : plan.rows) {
         if (row.outcome == RowOutcome::refused)
             continue;
+        std::string key = plan.targetKey;
+        for (const std::string& name : row.branches) {
+            key += "." + name;
+            const TreeNode* node = state.tree.find(key);
+            if (node && node->tag != kTagBranch)
+                throw changed(key);
+        }
         const TreeNode* node = state.tree.find(row.item->sKey);
         const bool fits = row.outcome == RowOutcome::replace
                               ? node && node->tag == kTagItem
                               : !node && !state.items.contains(row.item->sKey);
         if (!fits)
-            throw EditorError(kErrDuplicateNodeKey,
-                              "The configuration changed since the preview: " + row.item->sKey);
+            throw changed(row.item->sKey);
     }
     size_t applied = 0;
     for (const RowPlan& row : plan.rows) {

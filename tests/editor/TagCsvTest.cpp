@@ -179,6 +179,11 @@ TEST(TagCsv, AnItemOfTheSameNameIsReplacedInItsPlaceAndAStalePlanChangesNothing)
     const size_t before = changed.items.size();
     EXPECT_THROW(applyTagCsv(changed, fresh), EditorError);
     EXPECT_EQ(changed.items.size(), before);
+    // An item took the name of a branch the plan makes.
+    const TagCsvPlan withBranch = planFor(changed, "P3", kHeader + goodRow(3) + "Sub" + goodRow(4));
+    addItem(changed, *changed.tree.find("P3"), item("P3", "Sub", "coil:boolean", 0));
+    EXPECT_THROW(applyTagCsv(changed, withBranch), EditorError);
+    EXPECT_EQ(changed.items.size(), before + 1);
 
     const std::vector<std::string> order = [&] {
         std::vector<std::string> keys;
