@@ -166,6 +166,21 @@ std::string csvLine(const std::vector<std::string>& fields, char separator) {
     return line + "\r\n";
 }
 
+std::string trimmedField(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 size_t utf8Length(std::string_view text) {
     size_t count = 0;
     for (char c : text)

@@ -39,6 +39,11 @@ CsvParse parseCsv(std::string_view text);
 // separator, a quote, a line end or blanks at either end; "\r\n" at the end.
 std::string csvLine(const std::vector<std::string>& fields, char separator = ',');
 
+// A field without the blanks and tabs around it; ASCII letters in lower case, for names that
+// are matched without regard to case.
+std::string trimmedField(std::string_view text);
+std::string lowerCase(std::string_view text);
+
 // The number of characters of UTF-8 text, as a text box counts them.
 size_t utf8Length(std::string_view text);
 
