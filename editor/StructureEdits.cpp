@@ -27,8 +27,7 @@ void changed(EditorState& state, TreeNode& node) {
 
 } // namespace
 
-std::optional<std::string> branchNameProblem(const EditorState& state, const TreeNode& parent,
-                                             const std::string& name, const TreeNode* self) {
+std::optional<std::string> branchNameTextProblem(const std::string& name) {
     if (name.empty())
         return std::string("Branch name is empty.");
     if (auto problem = nameCharsProblem(name))
@@ -37,6 +36,13 @@ std::optional<std::string> branchNameProblem(const EditorState& state, const Tre
         return "Branch name " + name +
                " is not allowed: it must begin with a letter or \"_\", hold only letters, digits, "
                "\"-\" and \"_\", and not be \"tag\".";
+    return std::nullopt;
+}
+
+std::optional<std::string> branchNameProblem(const EditorState& state, const TreeNode& parent,
+                                             const std::string& name, const TreeNode* self) {
+    if (auto problem = branchNameTextProblem(name))
+        return problem;
     return keyTakenProblem(state.tree, parent.key + "." + name, self);
 }
 

@@ -20,6 +20,8 @@ class clsPLC;
 // `self` is the branch being renamed, null for a new one.
 std::optional<std::string> branchNameProblem(const EditorState& state, const TreeNode& parent,
                                              const std::string& name, const TreeNode* self);
+// The same without the key: what the name alone breaks.
+std::optional<std::string> branchNameTextProblem(const std::string& name);
 
 // New objects: node selected and visible, counter + 1. Throw EditorError when a key is taken.
 TreeNode& addNewDevice(EditorState& state, std::shared_ptr<clsPLC> device);

@@ -153,6 +153,11 @@ void frmEditing::buildMenus() {
     connect(addCommand(file, "Save Configuration &As", "mnuSaveAs", kGroupSaveClose),
             &QAction::triggered, this, [this] { (void)session_.saveConfigurationAs(); });
     file->addSeparator();
+    connect(addCommand(file, "&Export Tags to CSV...", "mnuExportCsv", kGroupSaveClose),
+            &QAction::triggered, this, [this] { exportTagsToCsv(); });
+    connect(addCommand(file, "&Import Tags from CSV...", "mnuImportCsv", kGroupAddItem),
+            &QAction::triggered, this, [this] { importTagsFromCsv(); });
+    file->addSeparator();
     connect(addCommand(file, "&Close Configuration", "mnuCloseCfg", kGroupSaveClose),
             &QAction::triggered, this, [this] { session_.closeConfiguration(); });
     connect(addCommand(file, "E&xit", "mnuExit", 0), &QAction::triggered, this,

@@ -87,6 +87,8 @@ private:
     void addBranch();
     void addItem();
     void editItem(TreeNode& node);
+    void exportTagsToCsv();
+    void importTagsFromCsv();
     void deleteObject();
     void showFind();
     void showAbout();

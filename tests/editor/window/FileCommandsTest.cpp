@@ -56,6 +56,7 @@ TEST(QuillmarWindow, StartsWithItsMenusToolbarAndLayoutAndOnlyNewOpenExitAbout) 
     EXPECT_EQ(entries(*window.menu("mnuFile")),
               "&New Configuration(mnuNewCfg) &Open Configuration(mnuOpenCfg) - "
               "&Save Configuration(mnuSaveCfg) Save Configuration &As(mnuSaveAs) - "
+              "&Export Tags to CSV...(mnuExportCsv) &Import Tags from CSV...(mnuImportCsv) - "
               "&Close Configuration(mnuCloseCfg) E&xit(mnuExit) ");
     EXPECT_EQ(entries(*window.menu("mnuObjects")),
               "&Add ModBus Type(mnuAddMBType)Ctrl+T - Add &Unit(mnuAddPlc)Ctrl+P "
@@ -139,8 +140,8 @@ TEST(QuillmarWindow, NewAsksTheKindProposesTheProgramFolderAndEnablesTheFileComm
     EXPECT_EQ(rig.enabledGroups(), (std::vector<int>{1, 2, 6, 12}));
     EXPECT_EQ(rig.enabledCommands(),
               (QStringList{"close", "exit", "find", "mnuAbout", "mnuAddPlc", "mnuCloseCfg",
-                           "mnuExit", "mnuFind", "mnuNewCfg", "mnuOpenCfg", "mnuSaveAs",
-                           "mnuSaveCfg", "new", "open", "plc", "save"}));
+                           "mnuExit", "mnuExportCsv", "mnuFind", "mnuNewCfg", "mnuOpenCfg",
+                           "mnuSaveAs", "mnuSaveCfg", "new", "open", "plc", "save"}));
     EXPECT_TRUE(rig.messages().empty());
 }
 

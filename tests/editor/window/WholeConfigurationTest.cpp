@@ -11,6 +11,7 @@
 #include "SimProcess.h"
 #include "WindowRig.h"
 #include "editor/window/frmBranch.h"
+#include "editor/window/frmCsvPreview.h"
 #include "editor/window/frmItems.h"
 #include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -544,4 +546,126 @@ TEST(QuillmarWholeConfiguration, AMetersOrdersScalingAndSixtyFourBitItemsAreServ
     // node-opcua shows a UInt64 as its high and low 32 bits.
     expected.values = {"12.5", "65538", "50", "[2097152,1]"};
     expectServedBy(TARNVALE_PATH, expected, rig.dir.path());
+}
+
+// ---- Tag lists as CSV -----------------------------------------------------------------------
+
+// A unit with an item of every kind (the register types of 8 to 64 bits, single and in arrays, a
+// bit in a register, a string, coils, an input status and an input register, an item with its
+// own byte order and scaling) exported with "Export Tags to CSV...", the file imported into a
+// second unit on the same device with "Import Tags from CSV...", saved: the server shows the
+// copies with the originals' values.
+TEST(QuillmarWholeConfiguration, AUnitExportedToCsvAndImportedIntoAnotherIsServedAlike) {
+    // Units 1 and 2 of the simulator hold the same values: the original unit reads unit 1, the
+    // imported one unit 2.
+    std::vector<std::string> values;
+    for (const char* unit : {"1:", "2:"}) {
+        for (const char* value :
+             {"hr:0=1234", "hr:2..3=0x0101", "hr:4=8", "hr:10=\"ABCDEF\"", "hr:20=5", "hr:21=-6",
+              "hr:22=7", "hr:30..31=0x4148", "hr:40..43=0x0102", "hr:50..51=0x4142",
+              "hr:60..67=0x4010", "hr:70=0x00FC", "hr:80=0x3412", "coil:0=1", "coil:8=1",
+              "coil:10=1", "di:5=1", "ir:0=-5"}) {
+            values.push_back("--set");
+            values.push_back(unit + std::string(value));
+        }
+    }
+    std::unique_ptr<SimProcess> device = startSimulator("0", values);
+    ASSERT_NE(device, nullptr) << "the device simulator did not start";
+    const QString port = QString::number(device->ports().at(0));
+
+    WindowRig rig;
+    Registry(rig.registryPath())
+        .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
+    newConfiguration(rig, vorn::format::kTarnvaleName);
+    for (const char* kind : {"holding register", "coil", "input register", "input status"})
+        addModbusType(rig, kind);
+    for (const char* unit : {"Press", "Copy"}) {
+        addUnit(rig, [&](frmPLC& dialog) {
+            type(dialog, "txtName", unit);
+            type(dialog, "txtAddress", "127.0.0.1");
+            type(dialog, "txtTcpPort", port);
+            type(dialog, "txtUI", unit == std::string("Press") ? "1" : "2");
+        });
+    }
+    addBranch(rig, "Press", "Line");
+    const std::vector<ItemEntry> direct{
+        {"Level", "holding register", "signed 16 bit", "0", "", "", ""},
+        {"Total", "holding register", "unsigned 32 bit", "2", "", "", ""},
+        {"Ready", "holding register", "boolean", "4", "3", "", ""},
+        {"Recipe", "holding register", "string", "10", "", "6", ""},
+        {"Speeds", "holding register", "signed 16 bit array", "20", "", "3", ""},
+        {"Flow", "holding register", "32 bit float", "30", "", "", ""},
+        {"Big", "holding register", "signed 64 bit", "40", "", "", ""},
+        {"Motor", "coil", "boolean", "0", "", "", ""},
+        {"Valves", "coil", "boolean array", "8", "", "4", ""},
+        {"Door", "input status", "boolean", "5", "", "", ""},
+        {"Pressure", "input register", "signed 16 bit", "0", "", "", ""},
+    };
+    const std::vector<ItemEntry> line{
+        {"Bytes", "holding register", "unsigned 8 bit array", "50", "", "4", ""},
+        {"Doubles", "holding register", "64 bit float array", "60", "", "2", ""},
+        {"Bits", "holding register", "boolean array", "70", "2", "5", ""},
+    };
+    addItems(rig, "Press", direct);
+    addItems(rig, "Press.Line", line);
+    rig.clickNode("Press.Line");
+    throughDialog<frmItems>(rig, "item", [&](frmItems& dialog) {
+        fillItem(dialog, {"Scaled", "holding register", "unsigned 16 bit", "80", "", "", ""});
+        pick(dialog, "cmbByteOrder", "BADC - bytes swapped in each register");
+        typeScaling(dialog, "0", "27648", "-10", "90", "degC");
+        press(dialog, "cmdOk");
+    });
+
+    const std::string csv = rig.dir.file("Press.csv");
+    rig.clickNode("Press");
+    rig.dialogs.queue(csv);
+    rig.window->action("mnuExportCsv")->trigger();
+    const std::string exported = fileText(csv);
+    for (const char* row :
+         {"\xEF\xBB\xBFPath,Name,Address,ModbusType,DataType,Bit,Elements,Access,Comment,"
+          "ByteOrder,RawLow,RawHigh,EuLow,EuHigh,Units\r\n",
+          "\r\n,Ready,4,holding register,boolean,3,,READ,about Ready,,,,,,\r\n",
+          "\r\n,Valves,8,coil,boolean array,,4,READ,about Valves,,,,,,\r\n",
+          "\r\nLine,Scaled,80,holding register,unsigned 16 bit,,,READ,about Scaled,BADC,0,27648,"
+          "-10,90,degC\r\n"})
+        EXPECT_NE(exported.find(row), std::string::npos) << row << " in\n" << exported;
+
+    bool previewed = false;
+    whenModal<frmCsvPreview>([&](frmCsvPreview& preview) {
+        previewed = preview.summary()->text().startsWith("15 rows will add items, 0 will");
+        press(preview, "cmdImport");
+    });
+    rig.clickNode("Copy");
+    rig.dialogs.queue(csv);
+    rig.window->action("mnuImportCsv")->trigger();
+    EXPECT_TRUE(previewed) << ::testing::PrintToString(rig.messages());
+
+    ASSERT_NO_FATAL_FAILURE(
+        saveAndRegister(rig, rig.dir.file("Plant.xml"), vorn::format::kTarnvaleName));
+    std::vector<std::string> ids;
+    for (const char* unit : {"Press", "Copy"}) {
+        for (const ItemEntry& item : direct)
+            ids.push_back(std::string(unit) + "." + item.name.toStdString());
+        for (const ItemEntry& item : line)
+            ids.push_back(std::string(unit) + ".Line." + item.name.toStdString());
+        ids.push_back(std::string(unit) + ".Line.Scaled");
+    }
+    ScopedEnv headless("VORN_HEADLESS", "1");
+    ChildProcess server(TARNVALE_PATH, {});
+    const std::string endpoint = opcUaEndpointOf(server);
+    ASSERT_FALSE(endpoint.empty()) << server.errorOutput();
+    const std::vector<std::string> lines = readThroughClient(endpoint, ids, rig.dir.path());
+    ASSERT_EQ(lines.size(), ids.size()) << server.errorOutput();
+    const size_t half = ids.size() / 2;
+    for (size_t at = 0; at < half; ++at) {
+        EXPECT_NE(lines[at].find("\"status\":\"Good\""), std::string::npos) << lines[at];
+        EXPECT_EQ(valueText(lines[half + at]), valueText(lines[at])) << ids[half + at];
+        EXPECT_NE(lines[half + at].find("\"status\":\"Good\""), std::string::npos)
+            << lines[half + at];
+    }
+    // The originals are the device's values, not defaults both sides share.
+    EXPECT_EQ(valueText(lines[0]), "1234");
+    EXPECT_EQ(valueText(lines[3]), "\"ABCDEF\"");
+    EXPECT_NEAR(std::atof(valueText(lines[half - 1]).c_str()), -10 + 100.0 * 0x1234 / 27648, 1e-6);
+    EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
 }
