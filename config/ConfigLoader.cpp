@@ -3,9 +3,9 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigTrace.h"
 #include "config/DatatypeRules.h"
-#include "config/Utf8Text.h"
 #include "config/ValueReader.h"
 #include "config/ValueSettings.h"
+#include "fileformat/Utf8Text.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/TagShape.h"
 #include "platform/MessageBox.h"
@@ -359,7 +359,7 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
 
 void ConfigLoader::addDevice(SOCmnPointer<PlcDevice> device, const std::vector<DomNode>& tagLists,
                              SODaSNameSpaceRoot& root) {
-    if (!isWellFormedUtf8(device->name)) {
+    if (!format::isWellFormedUtf8(device->name)) {
         warn("PLC " + quoted(device->name) + " skipped with its tags: " + kNotACharacter);
         return;
     }
@@ -446,7 +446,8 @@ void ConfigLoader::readTag(const DomNode& tagElement, SODaSNode& branch,
             valueSettings.take(field, name, text);
     }
     auto where = [&] { return quoted(branch.getItemID() + "." + tag.name); };
-    if (valid && !(isWellFormedUtf8(tag.name) && isWellFormedUtf8(tag.description))) {
+    if (valid &&
+        !(format::isWellFormedUtf8(tag.name) && format::isWellFormedUtf8(tag.description))) {
         valid = false;
         problem = kNotACharacter;
     }

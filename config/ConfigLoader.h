@@ -10,6 +10,7 @@
 #include "config/ServerConfig.h"
 #include "config/ServerProfile.h"
 #include "config/TagConfig.h"
+#include "fileformat/ConfigFormat.h"
 #include "platform/Registry.h"
 #include "platform/XmlDom.h"
 #include "toolkit/SODaSNode.h"
@@ -33,13 +34,13 @@ public:
     using TagFactory = std::function<SOCmnPointer<SODaSTag>(const TagConfig&)>;
 
     // Defaults of a serial device's numeric settings that its file leaves out.
-    static constexpr uint32_t kDefaultBaudRate = 9600;
-    static constexpr uint8_t kDefaultStopBits = 1;
-    static constexpr uint8_t kDefaultDataBits = 8;
-    static constexpr uint32_t kDefaultSilentMs = 10;
+    static constexpr uint32_t kDefaultBaudRate = format::kDefaultBaudRate;
+    static constexpr uint8_t kDefaultStopBits = format::kDefaultStopBits;
+    static constexpr uint8_t kDefaultDataBits = format::kDefaultDataBits;
+    static constexpr uint32_t kDefaultSilentMs = format::kDefaultSilentMs;
     // Branch levels below a device; deeper content is skipped so that no walk of the address
     // space can exhaust the stack.
-    static constexpr unsigned kMaxBranchDepth = 64;
+    static constexpr unsigned kMaxBranchDepth = format::kMaxBranchDepth;
 
     ConfigLoader(ServerKind kind, ServerConfig& config, TagFactory makeTag,
                  Registry registry = Registry());

@@ -1,34 +1,27 @@
 #include "DatatypeRules.h"
 
+#include "fileformat/DatatypeText.h"
 #include "modbus/RegisterKind.h"
 #include "toolkit/SOCmnString.h"
 #include "toolkit/SODaSTag.h"
 
 namespace vorn {
-namespace {
-
-bool contains(const std::string& text, const char* token) {
-    return text.find(token) != std::string::npos;
-}
-
-} // namespace
 
 uint8_t registerKindOf(const std::string& datatype) {
     using namespace modbus::RegisterKind;
-    if (contains(datatype, "COIL"))
+    const std::string_view kind = format::kindTokenOf(datatype);
+    if (kind == "COIL")
         return kCoil;
-    if (contains(datatype, "INPUTSTATUS"))
+    if (kind == "INPUTSTATUS")
         return kInputStatus;
-    if (contains(datatype, "HREGISTER"))
-        return kHoldingRegister;
-    if (contains(datatype, "IREGISTER"))
+    if (kind == "IREGISTER")
         return kInputRegister;
     return kHoldingRegister;
 }
 
 VARTYPE nativeTypeOf(const std::string& datatype) {
     struct Rule {
-        const char* token;
+        std::string_view token;
         VARTYPE type;
     };
     static const Rule rules[] = {
@@ -58,8 +51,10 @@ VARTYPE nativeTypeOf(const std::string& datatype) {
         {"VT_I8", VT_I8},
         {"VT_R8", VT_R8},
     };
+    // The token found decides; which token comes first is the file format's rule.
+    const std::string_view token = format::typeTokenOf(datatype);
     for (const Rule& rule : rules)
-        if (contains(datatype, rule.token))
+        if (!token.empty() && rule.token == token)
             return rule.type;
     return VT_EMPTY;
 }

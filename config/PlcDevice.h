@@ -14,11 +14,11 @@ namespace vorn {
 
 class PlcDevice : public SOCmnObject {
 public:
-    static constexpr size_t kMaxAddressLength = 15; // dotted IPv4
-    static constexpr size_t kMaxPortNameLength = 9; // "COM1" ... "COM999999"
+    static constexpr size_t kMaxAddressLength = format::kMaxAddressLength;   // dotted IPv4
+    static constexpr size_t kMaxPortNameLength = format::kMaxPortNameLength; // "COM999999"
     static constexpr uint16_t kDefaultTcpPort = format::kDefaultModbusTcpPort;
-    static constexpr uint32_t kDefaultUnitId = 1;
-    static constexpr uint32_t kDefaultTimeoutMs = 1000;
+    static constexpr uint32_t kDefaultUnitId = format::kDefaultUnitId;
+    static constexpr uint32_t kDefaultTimeoutMs = format::kDefaultTimeoutMs;
 
     std::string name;
     std::string address; // Modbus TCP devices

@@ -1,10 +1,12 @@
 #include "ConfigImport.h"
 
+#include "ConnectionText.h"
 #include "EditorError.h"
 #include "EditorState.h"
 #include "FileText.h"
 #include "ModelInsert.h"
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/Utf8Text.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -21,6 +23,24 @@ void checkImportedName(const std::string& name, const std::string& what) {
     if (name.find('.') != std::string::npos)
         throw EditorError(kErrInvalidValue, "Invalid property value: " + what + " name \"" + name +
                                                 "\" contains \".\"");
+}
+
+// Bytes of another encoding in a file declared UTF-8, or a reference to no character.
+constexpr const char* kNotUtf8 = "text that is not UTF-8 as the file declares (or no character) in";
+
+void warnAt(EditorState& state, const DomNode& at, const std::string& text) {
+    const size_t line = state.lineOf ? state.lineOf(at) : 0;
+    state.openWarnings.push_back("line " + std::to_string(line) + ": " + text);
+}
+
+void showOpenWarnings(const EditorState& state, const std::string& path) {
+    if (state.openWarnings.empty())
+        return;
+    std::string text = path + " is open. The servers read these entries otherwise than they "
+                              "may look; what is saved is what the servers read:";
+    for (const std::string& warning : state.openWarnings)
+        text += "\n" + warning;
+    showMessage(text, kEditorCaption, MessageIcon::warning, MessageButtons::ok);
 }
 
 void importModbusTypes(const DomNode& modbus, EditorState& state) {
@@ -66,6 +86,8 @@ bool importFile(EditorState& state, const std::string& path) {
     state.serverKind = kind;
     if (!state.tree.root())
         state.startConfiguration(path);
+    state.openWarnings.clear();
+    state.lineOf = [&document](const DomNode& node) { return document.positionOf(node).line; };
     for (DomNode child = root.firstChild(); !child.isNull(); child = child.nextSibling()) {
         if (!child.isElement())
             continue;
@@ -78,6 +100,8 @@ bool importFile(EditorState& state, const std::string& path) {
             }
         }
     }
+    state.lineOf = nullptr;
+    showOpenWarnings(state, path);
     return true;
 }
 
@@ -87,8 +111,10 @@ bool ImportXML(EditorState& state, const std::string& path) {
     try {
         return importFile(state, path);
     } catch (const EditorError& error) {
+        state.lineOf = nullptr;
         reportError(error, "ImportXML");
     } catch (const std::bad_alloc&) {
+        state.lineOf = nullptr;
         reportError(EditorError(kErrOutOfMemory, "Out of memory"), "ImportXML");
     }
     return false;
@@ -99,10 +125,48 @@ void BrowsePlc(const DomNode& plcElement, EditorState& state) {
     device->SetByXml(plcElement, state.serverKind);
     const std::string key = device->sKey();
     checkImportedName(key, "PLC");
+    if (state.tree.find(key)) {
+        // Both units would serve their tags in one folder; the editor holds one unit per name.
+        const size_t line = state.lineOf ? state.lineOf(plcElement) : 0;
+        throw EditorError(kErrInvalidValue,
+                          "Invalid property value: line " + std::to_string(line) +
+                              ": a second unit named \"" + key +
+                              "\"; give each unit a name of its own in the file, then open it");
+    }
+    if (state.serverKind == format::kTarnvaleName && !isIpv4Address(device->getAddress()))
+        warnAt(state, plcElement,
+               "unit \"" + key + "\": address \"" + device->getAddress() +
+                   "\" is read by the servers as " +
+                   servedIpv4Address(device->getAddress()).value_or("?") +
+                   " (a leading 0 makes a number octal); the unit dialog asks for a dotted quad");
+    if (state.serverKind == format::kRennickName && !comPortNumber(device->getCom()))
+        warnAt(state, plcElement,
+               "unit \"" + key + "\": port \"" + device->getCom() +
+                   "\" is served as it is (the registry may name its device); the unit dialog "
+                   "offers COM1 to COM255");
+    if (!format::isWellFormedUtf8(key)) {
+        warnAt(state, plcElement,
+               kNotUtf8 + std::string(" the name of a PLC; the servers leave "
+                                      "it out with its tags, so does the "
+                                      "editor"));
+        return;
+    }
     addDevice(state, std::move(device));
+    // Rennick serves only the last "tags" of a device; Tarnvale serves them all.
+    std::vector<DomNode> tagLists;
     for (DomNode tags = plcElement.firstChild(); !tags.isNull(); tags = tags.nextSibling()) {
-        if (!tags.isElement() || !equalsNoCase(tags.name(), "TAGS"))
-            continue;
+        if (tags.isElement() && equalsNoCase(tags.name(), "TAGS"))
+            tagLists.push_back(tags);
+    }
+    if (state.serverKind == format::kRennickName && tagLists.size() > 1) {
+        for (size_t i = 0; i + 1 < tagLists.size(); ++i)
+            warnAt(state, tagLists[i],
+                   "PLC \"" + key +
+                       "\": this <tags> is left out, as Rennick serves only a device's last "
+                       "<tags>");
+        tagLists.erase(tagLists.begin(), tagLists.end() - 1);
+    }
+    for (const DomNode& tags : tagLists) {
         for (DomNode child = tags.firstChild(); !child.isNull(); child = child.nextSibling()) {
             if (child.isElement())
                 BrowseBranch(child, state, key);
@@ -131,18 +195,43 @@ void BrowseBranch(const DomNode& element, EditorState& state, const std::string&
             auto item = std::make_shared<clsItem>();
             item->SetByXml(current.element, parentKey);
             checkImportedName(item->sName, "tag under " + parentKey);
+            if (state.items.contains(item->sKey)) {
+                warnAt(state, current.element,
+                       "a second tag " + item->sKey +
+                           " is left out, as the servers serve the first");
+                continue;
+            }
+            if (!format::isWellFormedUtf8(item->sName) ||
+                !format::isWellFormedUtf8(item->sComment)) {
+                warnAt(state, current.element,
+                       kNotUtf8 + std::string(" the name or comment of a tag under ") + parentKey +
+                           "; the servers leave it out, so does the editor");
+                continue;
+            }
             addItem(state, *current.parent, std::move(item));
             state.advanceProgress();
             continue;
         }
-        if (current.depth > kMaxBranchDepth)
-            throw EditorError(kErrNestingTooDeep, "Out of stack space: branches nested more than " +
-                                                      std::to_string(kMaxBranchDepth) +
-                                                      " levels deep under device " + deviceKey);
+        if (current.depth > kMaxBranchDepth) {
+            warnAt(state, current.element,
+                   "branch \"" + current.element.name() + "\" under " + parentKey +
+                       " is left out with its content, as the servers load " +
+                       std::to_string(kMaxBranchDepth) + " branch levels");
+            continue;
+        }
         auto branch = std::make_shared<clsBranch>();
         branch->build(current.element, parentKey);
         checkImportedName(branch->sName, "branch under " + parentKey);
-        TreeNode& node = addBranch(state, *current.parent, std::move(branch));
+        // A branch named twice is one branch to the servers, holding the content of both.
+        TreeNode* existing = state.tree.find(branch->sKey);
+        if (existing && existing->tag == kTagBranch)
+            warnAt(state, current.element,
+                   "branch " + branch->sKey +
+                       " appears again; its content joins the first one's, "
+                       "as the servers serve it");
+        TreeNode& node = existing && existing->tag == kTagBranch
+                             ? *existing
+                             : addBranch(state, *current.parent, std::move(branch));
         std::vector<DomNode> children = current.element.children();
         for (auto it = children.rbegin(); it != children.rend(); ++it) {
             if (it->isElement())

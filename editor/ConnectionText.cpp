@@ -1,5 +1,7 @@
 #include "ConnectionText.h"
 
+#include "fileformat/ConfigFormat.h"
+
 #include <arpa/inet.h>
 
 namespace vorn::editor {
@@ -14,6 +16,20 @@ bool isIpv4Address(const std::string& text) {
     // inet_pton takes only the full dotted quad, a form every server's reader accepts.
     in_addr parsed{};
     return ::inet_pton(AF_INET, text.c_str(), &parsed) == 1;
+}
+
+std::optional<std::string> servedIpv4Address(const std::string& text) {
+    in_addr parsed{};
+    if (text.empty() || text.size() > format::kMaxAddressLength ||
+        ::inet_aton(text.c_str(), &parsed) == 0)
+        return std::nullopt;
+    char dotted[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &parsed, dotted, sizeof dotted);
+    return std::string(dotted);
+}
+
+bool isServedPortName(const std::string& com) {
+    return !com.empty() && com.size() <= format::kMaxPortNameLength;
 }
 
 std::optional<int> comPortNumber(const std::string& com) {

@@ -6,27 +6,36 @@
 #include "NameRules.h"
 #include "NumericText.h"
 #include "fileformat/ConfigFormat.h"
+#include "fileformat/SerialPorts.h"
 #include "fileformat/ValueSettings.h"
 
 namespace vorn::editor {
 namespace {
 
-constexpr long long kMaxLong = 2147483647;
+// Times are 32-bit unsigned numbers of milliseconds in the file, as the servers read them.
+constexpr long long kMaxMilliseconds = 4294967295;
 
 std::string decimal(long long value) {
     return std::to_string(value);
 }
 
-// The connection a Tarnvale unit talks on: its address and TCP port.
+// Ports are compared as the server opens them: "COM01" and "COM1" are one serial line.
+bool samePort(const std::string& a, const std::string& b) {
+    const std::string lineA = format::defaultSerialDevice(a);
+    return a == b || (!lineA.empty() && lineA == format::defaultSerialDevice(b));
+}
+
+// The connection a unit talks on: its address and TCP port, or its serial line.
 bool sameConnection(const clsPLC& device, const DeviceFields& fields, const std::string& kind) {
     if (kind == format::kRennickName)
-        return device.getCom() == fields.com;
+        return samePort(device.getCom(), fields.com);
     return device.getAddress() == fields.address &&
            device.getPort() == static_cast<uint16_t>(leadingNumber(fields.tcpPort));
 }
 
 std::optional<std::string> nameProblem(const DeviceFields& fields) {
-    if (fields.name.empty())
+    // The servers read a name of blanks only as no name and drop the unit.
+    if (fields.name.find_first_not_of(' ') == std::string::npos)
         return std::string("Name field is empty.");
     return nameCharsProblem(fields.name, true);
 }
@@ -46,8 +55,6 @@ std::optional<std::string> identifierProblem(const DeviceFields& fields, const s
     const std::optional<long long> ui = wholeValueIn(fields.ui, 0, 254);
     if (!ui)
         return std::string("UI identifier must be between 0 and 254.");
-    if (edited && *ui == edited->getUI())
-        return std::nullopt;
     for (const auto& [key, device] : state.devices) {
         if (device.get() != edited && device->getUI() == *ui &&
             sameConnection(*device, fields, kind))
@@ -66,9 +73,10 @@ std::optional<std::string> tcpProblem(const DeviceFields& fields) {
     return std::nullopt;
 }
 
-std::optional<std::string> sharedPortProblem(const DeviceFields& fields, const EditorState& state) {
+std::optional<std::string> sharedPortProblem(const DeviceFields& fields, const EditorState& state,
+                                             const clsPLC* edited) {
     for (const auto& [key, device] : state.devices) {
-        if (device->getCom() != fields.com || device->getName() == fields.name)
+        if (device.get() == edited || !samePort(device->getCom(), fields.com))
             continue;
         const char* differs = nullptr;
         if (device->getBaud() != static_cast<int32_t>(leadingNumber(fields.baud)))
@@ -87,7 +95,8 @@ std::optional<std::string> sharedPortProblem(const DeviceFields& fields, const E
     return std::nullopt;
 }
 
-std::optional<std::string> serialProblem(const DeviceFields& fields, const EditorState& state) {
+std::optional<std::string> serialProblem(const DeviceFields& fields, const EditorState& state,
+                                         const clsPLC* edited) {
     if (fields.com.empty())
         return std::string("Port name field empty.");
     if (fields.com.compare(0, 1, "/") == 0)
@@ -106,13 +115,13 @@ std::optional<std::string> serialProblem(const DeviceFields& fields, const Edito
         return std::string("Silent interval field empty.");
     if (!isNumeric(fields.silent))
         return std::string("Invalid Silent interval.");
-    if (!wholeValueIn(fields.silent, 0, kMaxLong))
-        return std::string("Silent interval must be between 0 and 2147483647.");
+    if (!wholeValueIn(fields.silent, 0, kMaxMilliseconds))
+        return std::string("Silent interval must be between 0 and 4294967295.");
     if (!wholeValueIn(fields.dataBits, 5, 8))
         return std::string("Data bits must be 5, 6, 7 or 8.");
     if (!wholeValueIn(fields.stopBits, 1, 2))
         return std::string("Stop bits must be 1 or 2.");
-    return sharedPortProblem(fields, state);
+    return sharedPortProblem(fields, state, edited);
 }
 
 } // namespace
@@ -194,12 +203,12 @@ std::optional<std::string> deviceFieldsProblem(const DeviceFields& fields,
         return problem;
     if (!isNumeric(fields.timeout))
         return std::string("Timeout value is not valid.");
-    if (!wholeValueIn(fields.timeout, 0, kMaxLong))
-        return std::string("Timeout must be between 0 and 2147483647.");
+    if (!wholeValueIn(fields.timeout, 0, kMaxMilliseconds))
+        return std::string("Timeout must be between 0 and 4294967295.");
     if (byteOrderOfChoice(fields.byteOrder).empty())
         return format::unknownByteOrderMessage(fields.byteOrder, format::Wording::dialog) + ".";
-    if (auto problem =
-            serverKind == format::kRennickName ? serialProblem(fields, state) : tcpProblem(fields))
+    if (auto problem = serverKind == format::kRennickName ? serialProblem(fields, state, edited)
+                                                          : tcpProblem(fields))
         return problem;
     return keyProblem(fields, state, edited);
 }
@@ -210,7 +219,7 @@ std::shared_ptr<clsPLC> deviceFromFields(const DeviceFields& fields,
     device->setName(fields.name);
     device->keyFromName();
     device->setUI(static_cast<uint8_t>(wholeValue(fields.ui).value_or(0)));
-    device->setTimeout(static_cast<int32_t>(wholeValue(fields.timeout).value_or(0)));
+    device->setTimeout(static_cast<uint32_t>(wholeValue(fields.timeout).value_or(0)));
     device->setByteOrder(byteOrderOfChoice(fields.byteOrder));
     if (serverKind == format::kRennickName) {
         device->setCom(fields.com);
@@ -218,7 +227,7 @@ std::shared_ptr<clsPLC> deviceFromFields(const DeviceFields& fields,
         device->setParity(fields.parity);
         device->setDataBits(static_cast<uint8_t>(leadingNumber(fields.dataBits)));
         device->setStopBits(static_cast<uint8_t>(leadingNumber(fields.stopBits)));
-        device->setSilent(static_cast<int32_t>(wholeValue(fields.silent).value_or(0)));
+        device->setSilent(static_cast<uint32_t>(wholeValue(fields.silent).value_or(0)));
         device->setFlowCtl(fields.flow);
     } else {
         device->setAddress(fields.address);

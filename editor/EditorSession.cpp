@@ -5,6 +5,8 @@
 #include "ConfigFileRegistry.h"
 #include "ConfigImport.h"
 #include "EditorError.h"
+#include "ModbusTypeForm.h"
+#include "ModelInsert.h"
 #include "StructureEdits.h"
 #include "fileformat/ConfigFormat.h"
 #include "fileformat/SerialPorts.h"
@@ -43,6 +45,10 @@ void EditorSession::newConfiguration() {
         state_.configOpen = true;
         state_.configSaved = false;
         state_.startConfiguration(currentPath_);
+        // A new configuration can take items at once: the four standard Modbus types, in the
+        // order every saved file lists them.
+        for (const char* kind : {"input status", "input register", "coil", "holding register"})
+            editor::addModbusType(state_, modbusTypeFromFields(fieldsForKind(kind)));
         listing_ = NodeListing{};
         shown_ = true;
         enabling_ = newConfigurationEnabling();
@@ -113,14 +119,11 @@ void EditorSession::closeConfiguration() {
 bool EditorSession::exitRequested() {
     bool mayClose = true;
     runHandler("Form_Unload", [&] {
-        if (state_.configOpen && !state_.configSaved &&
-            ask(kSaveActiveQuestion, MessageButtons::yesNo) == MessageAnswer::yes) {
-            // A declined save still closes; a failed one was reported and keeps the window,
-            // so the changes are not lost behind the user's back.
-            if (save() == SaveOutcome::failed) {
-                mayClose = false;
-                return;
-            }
+        // No closes without saving; Cancel (and Escape), a save declined at its own question
+        // or a failed save keep the window, so changes are never lost behind the user's back.
+        if (!offerSave(kSaveActiveQuestion)) {
+            mayClose = false;
+            return;
         }
         state_.configOpen = false;
         state_.devices.clear();
@@ -245,9 +248,14 @@ void EditorSession::columnClick(size_t column) {
 bool EditorSession::offerSave(const std::string& question) {
     if (!state_.configOpen || state_.configSaved)
         return true;
-    if (ask(question, MessageButtons::yesNo) != MessageAnswer::yes)
+    switch (ask(question, MessageButtons::yesNoCancel)) {
+    case MessageAnswer::yes:
+        return save() == SaveOutcome::saved;
+    case MessageAnswer::no:
         return true;
-    return save() == SaveOutcome::saved;
+    default:
+        return false; // Cancel, or the box closed with Escape
+    }
 }
 
 SaveOutcome EditorSession::save() {

@@ -19,6 +19,7 @@ void EditorState::startConfiguration(const std::string& path) {
     tree.ensureVisible(folder);
     tree.select(&root);
     progress = 0;
+    openWarnings.clear();
 }
 
 void EditorState::countersFromCollections() {

@@ -47,6 +47,12 @@ struct EditorState {
     bool itemAdded = false;
     bool typeChanged = false;
 
+    // What the last Open found that the servers read otherwise than a quick look suggests
+    // ("line 12: ..."), shown to the user once the file is open.
+    std::vector<std::string> openWarnings;
+    // The line of an element of the file being opened; set while it is read.
+    std::function<size_t(const DomNode&)> lineOf;
+
     // Import progress in percent, 0..99, wrapping; the window shows it and processes events.
     int progress = 0;
     std::function<void(int)> progressChanged;

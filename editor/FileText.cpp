@@ -46,6 +46,12 @@ std::string encode(const std::string& utf8, bool attribute) {
             out += "&lt;";
         else if (cp == '"' && attribute)
             out += "&quot;";
+        else if (cp == '\t' || cp == '\n' || cp == '\r')
+            // As references, so that a reader keeps them as they are instead of folding line
+            // ends or blanks.
+            out += "&#" + std::to_string(cp) + ";";
+        else if (cp < 0x20)
+            continue; // XML 1.0 carries no other control character, not even as a reference
         else if (cp <= 0xFF)
             out += static_cast<char>(cp);
         else
@@ -103,6 +109,10 @@ int16_t toInteger(const std::string& text, const std::string& what) {
     return toRange<int16_t>(text, what, -32768, 32767);
 }
 
+uint16_t toWord(const std::string& text, const std::string& what) {
+    return toRange<uint16_t>(text, what, 0, 65535);
+}
+
 int32_t toLong(const std::string& text, const std::string& what) {
     return toRange<int32_t>(text, what, -2147483648.0, 2147483647.0);
 }
@@ -111,8 +121,8 @@ uint16_t toPort(const std::string& text, const std::string& what) {
     return toRange<uint16_t>(text, what, 1, 65535);
 }
 
-int32_t toMilliseconds(const std::string& text, const std::string& what) {
-    return toRange<int32_t>(text, what, 0, 2147483647.0);
+uint32_t toMilliseconds(const std::string& text, const std::string& what) {
+    return toRange<uint32_t>(text, what, 0, 4294967295.0);
 }
 
 bool equalsNoCase(const std::string& a, const char* b) {

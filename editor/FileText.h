@@ -13,8 +13,9 @@ inline constexpr const char* kLineEnd = "\r\n";
 // n horizontal tabs.
 std::string indent(int level);
 
-// Element content: "&" and "<" escaped, characters above U+00FF as character references,
-// the rest as ISO-8859-1 bytes.
+// Element content: "&" and "<" escaped, characters above U+00FF and the tab, line feed and
+// carriage return as character references, the rest as ISO-8859-1 bytes; other control
+// characters, which no XML file carries, are left out. What is written reads back the same.
 std::string fileText(const std::string& utf8);
 // Attribute value: as fileText, and the double quote escaped too.
 std::string fileAttribute(const std::string& utf8);
@@ -24,12 +25,14 @@ std::string fileAttribute(const std::string& utf8);
 // number throws EditorError 13, a value outside the target range EditorError 6; `what` names
 // the value in the message.
 uint8_t toByte(const std::string& text, const std::string& what);
+// 0..65535, the range of the file's 16-bit counts (an array's elements).
+uint16_t toWord(const std::string& text, const std::string& what);
 int16_t toInteger(const std::string& text, const std::string& what);
 int32_t toLong(const std::string& text, const std::string& what);
 // A TCP port, 1..65535.
 uint16_t toPort(const std::string& text, const std::string& what);
-// A time in milliseconds, 0..2147483647.
-int32_t toMilliseconds(const std::string& text, const std::string& what);
+// A time in milliseconds, 0..4294967295 (32 bits, as the servers read it).
+uint32_t toMilliseconds(const std::string& text, const std::string& what);
 
 // ASCII case-insensitive equality, for element names.
 bool equalsNoCase(const std::string& a, const char* b);

@@ -15,6 +15,21 @@ bool mayHoldItems(const TreeNode* node) {
     return node && (node->tag == kTagPlc || node->tag == kTagBranch);
 }
 
+struct GroupName {
+    std::string base;
+    long long next;
+};
+
+// "Flow_1" continues with Flow_2; "Flow" with Flow_1.
+GroupName groupNameOf(const std::string& first) {
+    const size_t underscore = first.rfind('_');
+    const std::string digits = underscore == std::string::npos ? "" : first.substr(underscore + 1);
+    if (!digits.empty() && digits.size() < 9 &&
+        digits.find_first_not_of("0123456789") == std::string::npos)
+        return {first.substr(0, underscore), std::stoll(digits) + 1};
+    return {first, 1};
+}
+
 } // namespace
 
 ItemEdits::ItemEdits(EditorState& state) : state_(state) {}
@@ -24,9 +39,9 @@ void ItemEdits::tell(const std::string& text) const {
 }
 
 // A name that breaks keys or the file: the dialog's filter keeps these out of typed and pasted
-// text, this guards every other way in. Blanks stay allowed: the proposed "New Item N" has one.
+// text, this guards every other way in. Item names hold no blanks.
 bool ItemEdits::nameIsUsable(const std::string& name) const {
-    if (auto problem = nameCharsProblem(name, true)) {
+    if (auto problem = nameCharsProblem(name)) {
         tell(*problem);
         return false;
     }
@@ -129,9 +144,12 @@ bool ItemEdits::addGroup(ItemFields& fields, const std::string& countText, int* 
         tell("Number of items is not valid.");
         return false;
     }
+    // The group is named after its first item: Flow, Flow_1, Flow_2, ...; Flow_1, Flow_2, ...
+    const GroupName name = groupNameOf(fields.name);
     for (long long pass = 0; pass < *count; ++pass) {
         if (!addAndIncrement(fields))
             break;
+        fields.name = name.base + "_" + std::to_string(name.next + pass);
         if (added)
             ++*added;
     }

@@ -99,7 +99,8 @@ const std::vector<std::string>& accessRightsFor(const std::string& modbusType) {
 }
 
 std::string newItemName(int32_t itemCounter) {
-    return "New Item " + std::to_string(itemCounter);
+    // Item names hold no blanks, so the proposal follows the rule it is checked by.
+    return nextItemName(itemCounter);
 }
 
 std::string nextItemName(int32_t itemCounter) {
@@ -236,10 +237,20 @@ std::optional<std::string> CheckFields(const ItemFields& fields) {
     if (fields.elementsEnabled) {
         if (fields.elements.empty())
             return emptyMessage("Number of elements");
-        // The count is stored in 16 bits: a larger one would come back negative.
-        if (!wholeValueIn(fields.elements, 0, std::numeric_limits<int16_t>::max()))
+        // The file holds the count in 16 bits.
+        if (!wholeValueIn(fields.elements, 0, kLastAddress))
             return notValidMessage("Number of elements");
+        // The servers serve nothing for an array or a string without elements.
+        if (wholeValue(fields.elements) == 0)
+            return std::string("Number of elements must be at least 1 for an array or a string.");
     }
+    // The servers skip an item whose registers or bits run past the last address.
+    const ItemPosition end =
+        nextItemPosition(fields.modbusType, fields.dataType, leadingNumber(fields.address),
+                         leadingNumber(fields.bit), leadingNumber(fields.elements));
+    if (end.address > kLastAddress + 1)
+        return std::string("The item runs past the last address (65535): move it to a lower "
+                           "Memory address or give it fewer elements.");
     if (fields.accessRight.empty())
         return std::string("Access Rights field is empty.");
     if (fields.scalingEnabled) {
@@ -264,8 +275,7 @@ void SetByForm(clsItem& item, const ItemFields& fields, const std::string& key) 
                           : 0;
     item.nElements =
         fields.elementsEnabled
-            ? static_cast<int16_t>(
-                  wholeValueIn(fields.elements, 0, std::numeric_limits<int16_t>::max()).value_or(0))
+            ? static_cast<int32_t>(wholeValueIn(fields.elements, 0, kLastAddress).value_or(0))
             : 0;
     item.sAccessRight = fields.accessRight;
     item.sByteOrder = fields.byteOrderEnabled ? byteOrderOfChoice(fields.byteOrder) : "";

@@ -50,13 +50,18 @@ struct ItemFields {
 };
 
 // "0" to "15".
+// Add Item in a configuration without a Modbus type: the item would have no type to choose.
+inline constexpr const char* kNoModbusTypeMessage =
+    "There is no Modbus type to read items through. Add one first with Objects, Add ModBus "
+    "Type (holding register, input register, coil or input status).";
+
 const std::vector<std::string>& bitChoices();
 // By the Modbus type's name: the twenty-one data types inside registers, the two bit data types
 // otherwise; only "READ" for the input kinds.
 const std::vector<std::string>& dataTypesFor(const std::string& modbusType);
 const std::vector<std::string>& accessRightsFor(const std::string& modbusType);
 
-// "New Item N" when the dialog opens; "New_Item_N" for the items "Add and Increment" prepares.
+// "New_Item_N" when the dialog opens and for the items "Add and Increment" prepares.
 std::string newItemName(int32_t itemCounter);
 std::string nextItemName(int32_t itemCounter);
 

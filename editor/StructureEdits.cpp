@@ -1,5 +1,6 @@
 #include "StructureEdits.h"
 
+#include "ConfigImport.h"
 #include "EditorError.h"
 #include "EditorState.h"
 #include "Keys.h"
@@ -17,6 +18,14 @@ void requireFreeKey(const EditorState& state, const std::string& key, const Tree
     const TreeNode* holder = state.tree.find(key);
     if (holder && holder != self)
         throw EditorError(kErrDuplicateNodeKey, "Key is not unique in collection: " + key);
+}
+
+// 0 for a unit, 1 for a branch right under it, and so on.
+int branchLevel(const TreeNode& node) {
+    int level = 0;
+    for (const TreeNode* at = &node; at && at->tag != kTagPlc; at = at->parent)
+        ++level;
+    return level;
 }
 
 void changed(EditorState& state, TreeNode& node) {
@@ -43,6 +52,9 @@ std::optional<std::string> branchNameProblem(const EditorState& state, const Tre
                                              const std::string& name, const TreeNode* self) {
     if (auto problem = branchNameTextProblem(name))
         return problem;
+    if (!self && branchLevel(parent) + 1 > kMaxBranchDepth)
+        return "Branches can be nested " + std::to_string(kMaxBranchDepth) +
+               " levels deep under a unit: the servers load no deeper ones.";
     return keyTakenProblem(state.tree, parent.key + "." + name, self);
 }
 

@@ -1,5 +1,7 @@
 #include "TypeNames.h"
 
+#include "fileformat/DatatypeText.h"
+
 #include <array>
 #include <string_view>
 
@@ -69,29 +71,20 @@ std::string TypeToFile(const std::string& display) {
 }
 
 std::string TypeToDisplay(const std::string& fileText) {
+    // Read as the servers read it: the tokens they find decide, whatever blanks surround them.
     std::string result;
-    std::string_view rest(fileText);
-    bool kindFound = false;
-    for (const auto& kind : kKindSearchFromDisplay) {
-        if (fileText.find(kind.file) != std::string::npos) {
-            result = kind.display;
-            kindFound = true;
-            size_t blank = fileText.find(' ');
-            if (blank != std::string::npos)
-                rest.remove_prefix(blank + 1);
-            break;
-        }
+    const std::string_view kind = format::kindTokenOf(fileText);
+    for (const auto& known : kKindSearchFromDisplay) {
+        if (kind == known.file)
+            result = known.display;
     }
-    // A type written without a kind starts with the blank that would follow the kind token
-    // (" VT_I2"); skipping it lets such a type come back as it was saved.
-    if (!kindFound) {
-        while (!rest.empty() && rest.front() == ' ')
-            rest.remove_prefix(1);
-    }
-    for (const auto& type : kTypes) {
-        if (rest == type.file) {
+    std::string_view type = format::typeTokenOf(fileText);
+    if (type == "COIL ARRAY" || type == "INPUTSTATUS ARRAY")
+        type = "ARRAY";
+    for (const auto& known : kTypes) {
+        if (type == known.file) {
             result += ':';
-            result += type.display;
+            result += known.display;
             break;
         }
     }

@@ -66,10 +66,10 @@ void clsItem::SetByXml(const DomNode& element, const std::string& parentKey) {
     const std::string context = "tag under " + parentKey;
     sName = requiredChildText(element, "name", context);
     const std::string named = "tag " + parentKey + "." + sName;
-    sComment = requiredChildText(element, "comment", named);
+    sComment = optionalChildText(element, "comment").value_or(""); // the servers need none
     sDataType = TypeToDisplay(requiredChildText(element, "datatype", named));
     if (auto elements = optionalChildText(element, "elements"))
-        nElements = toInteger(*elements, "elements of " + named);
+        nElements = toWord(*elements, "elements of " + named);
     nAddress = toLong(requiredChildText(element, "address", named), "address of " + named);
     auto bit = optionalChildText(element, "databit");
     nBitNumber = bit ? toInteger(*bit, "databit of " + named) : 0;

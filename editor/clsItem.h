@@ -12,7 +12,7 @@ namespace vorn::editor {
 
 class clsItem {
 public:
-    int16_t nElements = 0;
+    int32_t nElements = 0; // 0..65535, as the servers read it
     int16_t nBitNumber = 0;
     std::string sDataType; // "holding register:signed 16 bit"
     std::string sAccessRight;

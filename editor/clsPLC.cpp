@@ -15,18 +15,19 @@ std::string quoted(const std::string& value) {
     return "\"" + value + "\"";
 }
 
-// The servers skip a unit whose address or COM port they cannot open, so such a file is
-// refused here rather than shown as if it would run.
+// The servers skip a unit whose address or port they cannot read, so such a file is refused
+// here rather than shown as if it would run. What they read otherwise than it looks is kept
+// as written and named when the file is opened.
 void checkAddress(const std::string& address, const std::string& context) {
-    if (!isIpv4Address(address))
+    if (!servedIpv4Address(address))
         throw EditorError(kErrInvalidValue, "Invalid property value: address of " + context +
                                                 " \"" + address + "\" is not an IPv4 address");
 }
 
 void checkComPort(const std::string& com, const std::string& context) {
-    if (!comPortNumber(com))
+    if (!isServedPortName(com))
         throw EditorError(kErrInvalidValue, "Invalid property value: com of " + context + " \"" +
-                                                com + "\" is not COM1 to COM255");
+                                                com + "\" is no port name of 1 to 9 characters");
 }
 
 // A unit whose byte order the servers do not know is skipped by them with all its tags.
@@ -48,9 +49,11 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
         name_ = requiredAttribute(element, "name", "PLC");
         const std::string context = "PLC " + name_;
         address_ = requiredAttribute(element, "address", context);
-        ui_ = toByte(requiredAttribute(element, "id", context), "id of " + context);
-        timeout_ =
-            toMilliseconds(requiredAttribute(element, "timeout", context), "timeout of " + context);
+        // The servers take an empty attribute for a missing one.
+        if (auto id = optionalAttribute(element, "id"); id && !id->empty())
+            ui_ = toByte(*id, "id of " + context);
+        if (auto timeout = optionalAttribute(element, "timeout"); timeout && !timeout->empty())
+            timeout_ = toMilliseconds(*timeout, "timeout of " + context);
         if (auto port = optionalAttribute(element, "port"))
             port_ = toPort(*port, "port of " + context);
         if (auto order = optionalAttribute(element, format::kByteOrderSetting))
@@ -64,9 +67,10 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
         name_ = elementText(childElement(element, "name"));
         const std::string context = "PLC " + name_;
         for (DomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
-            if (!child.isElement())
-                continue;
-            applySerialSetting(child.name(), elementText(child), context);
+            // An empty setting is a missing one to the servers.
+            const std::string value = child.isElement() ? elementText(child) : std::string();
+            if (!value.empty() && !equalsNoCase(child.name(), "NAME"))
+                applySerialSetting(child.name(), value, context);
         }
         checkComPort(com_, context);
     }

@@ -1,9 +1,10 @@
 // One device (a "unit" to the user). Tarnvale devices use the address and port, Rennick
 // devices the serial settings and the silent interval; the other fields keep their initial
-// values.
+// values, the servers' defaults.
 #pragma once
 
 #include "ListView.h"
+#include "fileformat/ConfigFormat.h"
 #include "fileformat/ValueSettings.h"
 #include "platform/XmlDom.h"
 
@@ -32,10 +33,10 @@ public:
     uint8_t getStopBits() const { return stopBits_; }
     void setDataBits(uint8_t bits) { dataBits_ = bits; }
     uint8_t getDataBits() const { return dataBits_; }
-    void setTimeout(int32_t ms) { timeout_ = ms; }
-    int32_t getTimeout() const { return timeout_; }
-    void setSilent(int32_t ms) { silent_ = ms; }
-    int32_t getSilent() const { return silent_; }
+    void setTimeout(uint32_t ms) { timeout_ = ms; }
+    uint32_t getTimeout() const { return timeout_; }
+    void setSilent(uint32_t ms) { silent_ = ms; }
+    uint32_t getSilent() const { return silent_; }
     void setFlowCtl(const std::string& flow) { flowCtl_ = flow; }
     const std::string& getFlowCtl() const { return flowCtl_; }
     // TCP port of a Tarnvale device.
@@ -60,18 +61,19 @@ private:
     void applySerialSetting(const std::string& element, const std::string& value,
                             const std::string& context);
 
+    // A setting the file leaves out keeps the value the servers take for it.
     std::string address_;
     std::string key_;
-    uint8_t ui_ = 0;
+    uint8_t ui_ = format::kDefaultUnitId;
     std::string name_;
     std::string com_;
-    int32_t baud_ = 0;
-    std::string parity_;
-    uint8_t stopBits_ = 0;
-    uint8_t dataBits_ = 0;
-    int32_t timeout_ = 0;
-    int32_t silent_ = 0;
-    std::string flowCtl_;
+    int32_t baud_ = format::kDefaultBaudRate;
+    std::string parity_ = format::kDefaultParity;
+    uint8_t stopBits_ = format::kDefaultStopBits;
+    uint8_t dataBits_ = format::kDefaultDataBits;
+    uint32_t timeout_ = format::kDefaultTimeoutMs;
+    uint32_t silent_ = format::kDefaultSilentMs;
+    std::string flowCtl_ = format::kDefaultFlowControl;
     uint16_t port_ = 502;
     std::string byteOrder_ = format::kDefaultByteOrder;
 };

@@ -99,6 +99,16 @@ frmEditing::~frmEditing() {
         delete aboutDialog_;
 }
 
+// "Quillmar - Tarnvale.xml*" while the open configuration has changes not saved.
+void frmEditing::showTitle() {
+    const EditorState& state = session_.state();
+    QString title = text(mainWindowCaption());
+    if (state.configOpen)
+        title += " - " + QFileInfo(text(session_.currentPath())).fileName() + "[*]";
+    setWindowTitle(title);
+    setWindowModified(state.configOpen && !state.configSaved);
+}
+
 QAction* frmEditing::action(const QString& objectName) const {
     auto it = actions_.find(objectName);
     return it == actions_.end() ? nullptr : it->second;
@@ -143,12 +153,14 @@ void frmEditing::buildMenus() {
         return created;
     };
     QMenu* file = addMenu("&File", "mnuFile");
-    connect(addCommand(file, "&New Configuration", "mnuNewCfg", kGroupFile), &QAction::triggered,
-            this, [this] { session_.newConfiguration(); });
-    connect(addCommand(file, "&Open Configuration", "mnuOpenCfg", kGroupFile), &QAction::triggered,
-            this, [this] { session_.openConfiguration(); });
+    connect(addCommand(file, "&New Configuration", "mnuNewCfg", kGroupFile, QKeySequence("Ctrl+N")),
+            &QAction::triggered, this, [this] { session_.newConfiguration(); });
+    connect(
+        addCommand(file, "&Open Configuration", "mnuOpenCfg", kGroupFile, QKeySequence("Ctrl+O")),
+        &QAction::triggered, this, [this] { session_.openConfiguration(); });
     file->addSeparator();
-    connect(addCommand(file, "&Save Configuration", "mnuSaveCfg", kGroupSaveClose),
+    connect(addCommand(file, "&Save Configuration", "mnuSaveCfg", kGroupSaveClose,
+                       QKeySequence("Ctrl+S")),
             &QAction::triggered, this, [this] { (void)session_.saveConfiguration(); });
     connect(addCommand(file, "Save Configuration &As", "mnuSaveAs", kGroupSaveClose),
             &QAction::triggered, this, [this] { (void)session_.saveConfigurationAs(); });
@@ -260,7 +272,11 @@ void frmEditing::buildCentralArea() {
     ListView1_->setObjectName("ListView1");
     connect(ListView1_, &ObjectListView::rowClicked, this, [this](const QString& key) {
         changedByPress_ = nullptr;
+        // A row click changes what the menus offer, not the rows: refilling the list would
+        // drop the selection the click made and the row a double click lands on.
+        rowClickShown_ = true;
         session_.listRowClick(key.toStdString());
+        rowClickShown_ = false;
     });
     connect(ListView1_, &ObjectListView::rowDoubleClicked, this,
             [this](const QString& key) { onListDoubleClicked(key); });
@@ -317,6 +333,7 @@ void frmEditing::resizeEvent(QResizeEvent* event) {
 }
 
 void frmEditing::applyEnabling() {
+    showTitle();
     const CommandEnabling& enabling = session_.enabling();
     for (auto& [group, command] : groupActions_)
         command->setEnabled(enabling.enabled(group));
@@ -390,10 +407,12 @@ void frmEditing::configurationChanged() {
 void frmEditing::pathChanged() {
     if (QTreeWidgetItem* root = itemOf(session_.state().tree.root()))
         root->setText(0, text(session_.currentPath()));
+    showTitle();
 }
 
 void frmEditing::selectionChanged() {
-    ListView1_->setListing(session_.listing());
+    if (!rowClickShown_)
+        ListView1_->setListing(session_.listing());
     if (QTreeWidgetItem* item = itemOf(session_.state().tree.selected())) {
         presenting_ = true;
         TreeView1_->setCurrentItem(item);

@@ -76,6 +76,7 @@ private:
     QAction* addCommand(QMenu* menu, const char* caption, const char* name, int group,
                         const QKeySequence& shortcut = {});
     void applyEnabling();
+    void showTitle();
     void rebuildTree();
     void showImportProgress(int percent);
     void onTreeCurrentChanged(QTreeWidgetItem* item);
@@ -112,8 +113,9 @@ private:
     ResizeRecords resizeRecords_;
     int designWidth_ = 0;
     int designHeight_ = 0;
-    bool loading_ = true;     // laying out at start-up: no resize handling
-    bool presenting_ = false; // the window itself changes the tree's selection
+    bool loading_ = true;        // laying out at start-up: no resize handling
+    bool presenting_ = false;    // the window itself changes the tree's selection
+    bool rowClickShown_ = false; // a list row click is being shown: the rows stay as they are
     bool closeAfterImport_ = false;
     QTreeWidgetItem* changedByPress_ = nullptr;
     qint64 lastProgressPaint_ = 0;

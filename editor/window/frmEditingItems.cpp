@@ -4,6 +4,7 @@
 #include "editor/CommandHandler.h"
 #include "frmEditing.h"
 #include "frmItems.h"
+#include "platform/MessageBox.h"
 
 namespace vorn::editor {
 
@@ -14,6 +15,11 @@ void frmEditing::addItem() {
         // Items live under units and branches only; the command is offered nowhere else.
         if (!selected || (selected->tag != kTagPlc && selected->tag != kTagBranch))
             return;
+        if (state.modbusTypes.size() == 0) {
+            showMessage(kNoModbusTypeMessage, kEditorCaption, MessageIcon::none, MessageButtons::ok,
+                        this);
+            return;
+        }
         state.editItem = false;
         state.itemAdded = false;
         frmItems dialog(

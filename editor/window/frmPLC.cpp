@@ -24,7 +24,13 @@ QString text(const std::string& value) {
 }
 
 void setChoice(QComboBox* box, const std::string& value) {
-    const int index = box->findText(text(value));
+    int index = box->findText(text(value));
+    if (index < 0 && !box->isEditable() && !value.empty()) {
+        // A setting the file holds that the list lacks (4800 baud) is offered as well, so
+        // that OK keeps it instead of the list's first entry.
+        box->addItem(text(value));
+        index = box->count() - 1;
+    }
     if (index >= 0)
         box->setCurrentIndex(index);
     else if (box->isEditable())

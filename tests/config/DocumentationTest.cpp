@@ -3,6 +3,7 @@
 // loads without a warning (or, marked "xml warns", with one), and the complete examples use
 // every register kind, type, access right and the device settings.
 #include "ConfigFiles.h"
+#include "DocumentSnippets.h"
 #include "LoadedConfig.h"
 
 #include <fstream>
@@ -21,65 +22,6 @@ std::string sourceFile(const std::string& relative) {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-struct Snippet {
-    size_t line; // of the opening fence in the document
-    bool warns;
-    std::string text;
-};
-
-// The fenced blocks whose info string is "xml" or "xml warns".
-std::vector<Snippet> xmlSnippets(const std::string& markdown) {
-    std::vector<Snippet> snippets;
-    std::istringstream lines(markdown);
-    std::string line;
-    size_t number = 0;
-    Snippet* open = nullptr;
-    while (std::getline(lines, line)) {
-        ++number;
-        if (open) {
-            if (line.rfind("```", 0) == 0)
-                open = nullptr;
-            else
-                open->text += line + "\n";
-        } else if (line == "```xml" || line == "```xml warns") {
-            snippets.push_back({number, line == "```xml warns", {}});
-            open = &snippets.back();
-        }
-    }
-    return snippets;
-}
-
-const std::string kEditorRows = datatypeRow("INPUTSTATUS", 2, 0, 0) +
-                                datatypeRow("IREGISTER", 4, 0, 0) + datatypeRow("COIL", 1, 15, 5) +
-                                datatypeRow("HREGISTER", 3, 16, 6);
-
-std::string firstElement(const std::string& text) {
-    const size_t start = text.find('<');
-    return start == std::string::npos ? std::string() : text.substr(start, 12);
-}
-
-// A snippet as a whole file: complete files as they are, DATATYPE rows, devices and tag
-// content inside a file of the fitting server kind.
-std::string wholeFile(const std::string& snippet, ServerKind& kind) {
-    const std::string head = firstElement(snippet);
-    kind = ServerKind::tarnvale;
-    if (head.rfind("<?xml", 0) == 0 || head.rfind("<VornModBus", 0) == 0) {
-        if (snippet.find("<VornModBusRTUCfg>") != std::string::npos)
-            kind = ServerKind::rennick;
-        return snippet;
-    }
-    if (head.rfind("<DATATYPE", 0) == 0)
-        return tcpConfig(snippet,
-                         tcpDevice("P1", "127.0.0.1", tagElement("T", "HREGISTER VT_I2", "0")));
-    if (head.rfind("<PLC>", 0) == 0) {
-        kind = ServerKind::rennick;
-        return rtuConfig(kEditorRows, snippet);
-    }
-    if (head.rfind("<PLC ", 0) == 0)
-        return tcpConfig(kEditorRows, snippet);
-    return tcpConfig(kEditorRows, tcpDevice("P1", "127.0.0.1", snippet));
 }
 
 size_t tagCount(const SODaSNode& branch) {

@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,7 +109,20 @@ TEST_F(EditorSessionTest, NewAsksTheKindAndClosingThatDialogChangesNothing) {
     EXPECT_TRUE(session_->state().configOpen);
     EXPECT_FALSE(session_->state().configSaved);
     EXPECT_EQ(session_->state().tree.root()->text, dir_ + "/Rennick.xml");
-    EXPECT_EQ(session_->state().tree.size(), 2u); // the root and the ModBus folder
+    // The root, the ModBus folder and the four standard types, as a saved file lists them.
+    EXPECT_EQ(session_->state().tree.size(), 6u);
+    std::vector<std::string> types;
+    for (const auto& [key, type] : session_->state().modbusTypes)
+        types.push_back(type->GetXmlTag());
+    EXPECT_EQ(types, (std::vector<std::string>{
+                         "\t\t<DATATYPE name=\"INPUTSTATUS\" readcode = \"2\" writecode=\"0\" "
+                         "singlewrcode=\"0\"/>\r\n",
+                         "\t\t<DATATYPE name=\"IREGISTER\" readcode = \"4\" writecode=\"0\" "
+                         "singlewrcode=\"0\"/>\r\n",
+                         "\t\t<DATATYPE name=\"COIL\" readcode = \"1\" writecode=\"15\" "
+                         "singlewrcode=\"5\"/>\r\n",
+                         "\t\t<DATATYPE name=\"HREGISTER\" readcode = \"3\" writecode=\"16\" "
+                         "singlewrcode=\"6\"/>\r\n"}));
     EXPECT_EQ(groupsOf(session_->enabling()), (std::vector<int>{1, 2, 6, 12}));
 
     // An unsaved configuration is kept when the kind dialog is closed after the question.
@@ -258,16 +272,40 @@ TEST_F(EditorSessionTest, AFailedSaveSaysSoAndChangesNeitherPathNorRegistry) {
     EXPECT_FALSE(session.state().configOpen);
 }
 
-TEST_F(EditorSessionTest, ExitWithACancelledSaveStillCloses) {
-    session_->newConfiguration();
-    host_.saveAsPath.clear();
+TEST_F(EditorSessionTest, CancelAtTheSaveQuestionKeepsTheChangedConfigurationOpen) {
+    session_->newConfiguration(); // changed, never saved
+    const std::string sample = sampleFile();
+    host_.openPath = sample;
+    const std::vector<std::pair<const char*, std::function<void()>>> commands{
+        {"New", [&] { session_->newConfiguration(); }},
+        {"Open", [&] { session_->openConfiguration(); }},
+        {"Close", [&] { session_->closeConfiguration(); }},
+        {"Exit", [&] { EXPECT_FALSE(session_->exitRequested()); }},
+    };
+    for (const auto& [name, command] : commands) {
+        SCOPED_TRACE(name);
+        boxes_.clear();
+        // Cancel, as Escape answers a box with a Cancel button.
+        boxes_.queueAnswer(MessageAnswer::cancel);
+        command();
+        ASSERT_EQ(boxes_.shown().size(), 1u);
+        EXPECT_EQ(boxes_.shown()[0].buttons, MessageButtons::yesNoCancel);
+        EXPECT_TRUE(session_->state().configOpen);
+        EXPECT_FALSE(session_->state().configSaved);
+        EXPECT_EQ(session_->currentPath(), dir_ + "/Tarnvale.xml");
+    }
+
+    // Exit: Yes, then Cancel at the overwrite question keeps the window and the changes.
     EXPECT_EQ(session_->saveConfiguration(), SaveOutcome::saved);
     session_->state().configSaved = false; // a change
     boxes_.clear();
     boxes_.queueAnswer(MessageAnswer::yes);
     boxes_.queueAnswer(MessageAnswer::cancel);
+    EXPECT_FALSE(session_->exitRequested());
+    EXPECT_TRUE(session_->state().configOpen);
+    // No closes without saving.
+    boxes_.queueAnswer(MessageAnswer::no);
     EXPECT_TRUE(session_->exitRequested());
-    EXPECT_EQ(texts().size(), 2u);
 }
 
 TEST_F(EditorSessionTest, OpenFillsTheConfigurationAndSetsTheCountersToCountPlusOne) {

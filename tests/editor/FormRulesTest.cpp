@@ -123,7 +123,7 @@ TEST(DeviceForm, NamesAddressesAndNumbersTheFilesCannotCarryAreRefused) {
     DeviceFields fields = newDeviceFields(vorn::format::kTarnvaleName, 1);
     fields.timeout = "-1";
     EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state),
-              "Timeout must be between 0 and 2147483647.");
+              "Timeout must be between 0 and 4294967295.");
     fields.timeout = "x";
     EXPECT_EQ(problem(fields, vorn::format::kTarnvaleName, state), "Timeout value is not valid.");
     fields = newDeviceFields(vorn::format::kTarnvaleName, 1);
@@ -174,7 +174,7 @@ TEST(DeviceForm, SerialPortsAndLineSettings) {
               "Silent interval field empty.");
     EXPECT_EQ(serialProblem([](DeviceFields& f) { f.silent = "a"; }), "Invalid Silent interval.");
     EXPECT_EQ(serialProblem([](DeviceFields& f) { f.silent = "-5"; }),
-              "Silent interval must be between 0 and 2147483647.");
+              "Silent interval must be between 0 and 4294967295.");
     EXPECT_EQ(serialProblem([](DeviceFields& f) { f.dataBits = "9"; }),
               "Data bits must be 5, 6, 7 or 8.");
     EXPECT_EQ(serialProblem([](DeviceFields& f) { f.stopBits = "x"; }),
@@ -265,4 +265,55 @@ TEST(DeviceForm, TheFileReaderRefusesTheNumbersTheDialogRefuses) {
     EXPECT_EQ(boxes.shown()[1].text.rfind(" Error n. 6  Overflow: timeout of PLC P1", 0), 0u)
         << boxes.shown()[1].text;
     std::filesystem::remove(path);
+}
+
+TEST(DeviceForm, AUnitIsNeverInConflictWithItselfAndIdentifiersStayUniqueAfterEveryEdit) {
+    EditorState state;
+    startNew(state, vorn::format::kRennickName);
+    auto p1 = serialUnit("P1", 1, "COM1", 9600);
+    addDevice(state, p1);
+    addDevice(state, serialUnit("P2", 1, "COM2", 9600));
+
+    // Renamed and given another baud rate in one edit: the only unit on COM1 is P1 itself.
+    DeviceFields edit = fieldsOf(*p1, vorn::format::kRennickName);
+    edit.name = "P1new";
+    edit.baud = "19200";
+    EXPECT_EQ(problem(edit, vorn::format::kRennickName, state, p1.get()), "ok");
+
+    // Moved to COM2, where P2 already answers to identifier 1, with its identifier unchanged.
+    edit = fieldsOf(*p1, vorn::format::kRennickName);
+    edit.com = "COM2";
+    EXPECT_EQ(problem(edit, vorn::format::kRennickName, state, p1.get()),
+              "UI already existing. Please use a different one");
+
+    EditorState tcp;
+    startNew(tcp, vorn::format::kTarnvaleName);
+    auto t1 = tcpDevice("T1", "10.0.0.1", 1, 1000, 502);
+    addDevice(tcp, t1);
+    addDevice(tcp, tcpDevice("T2", "10.0.0.2", 1, 1000, 502));
+    DeviceFields moved = fieldsOf(*t1, vorn::format::kTarnvaleName);
+    moved.address = "10.0.0.2";
+    EXPECT_EQ(problem(moved, vorn::format::kTarnvaleName, tcp, t1.get()),
+              "UI already existing. Please use a different one");
+}
+
+TEST(DeviceForm, BlankNamesAndPortsTheServerTakesForOneLineAreRefused) {
+    EditorState state;
+    startNew(state, vorn::format::kRennickName);
+    addDevice(state, serialUnit("R1", 1, "COM1", 9600));
+    DeviceFields fields = newDeviceFields(vorn::format::kRennickName, 2);
+    fields.ui = "2";
+    fields.name = "   ";
+    EXPECT_EQ(problem(fields, vorn::format::kRennickName, state), "Name field is empty.");
+
+    // COM01 is the server's COM1: the same line, so the same settings and other identifiers.
+    fields.name = "R2";
+    fields.com = "COM01";
+    fields.baud = "19200";
+    EXPECT_EQ(problem(fields, vorn::format::kRennickName, state),
+              "Plc R1 has the same port but different Baud Rate");
+    fields.baud = "9600";
+    fields.ui = "1";
+    EXPECT_EQ(problem(fields, vorn::format::kRennickName, state),
+              "UI already existing. Please use a different one");
 }

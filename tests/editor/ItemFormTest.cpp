@@ -65,7 +65,7 @@ ItemPosition after(const std::string& modbusType, const std::string& dataType, d
 
 TEST(ItemForm, EachModbusTypeOffersItsDataTypesAccessRightsAndFields) {
     ItemFields fields = newItemFields(3);
-    EXPECT_EQ(fields.name, "New Item 3");
+    EXPECT_EQ(fields.name, "New_Item_3");
     EXPECT_FALSE(fields.bitEnabled);
     EXPECT_FALSE(fields.elementsEnabled);
 
@@ -114,11 +114,15 @@ TEST(ItemForm, ChecksRunInOrderWithTheirMessages) {
     fields.address = "65535";
     fields.elements.clear();
     EXPECT_EQ(CheckFields(fields), "Number of elements field is empty.");
-    for (const char* refused : {"-1", "40000"}) {
+    for (const char* refused : {"-1", "65536"}) {
         fields.elements = refused;
         EXPECT_EQ(CheckFields(fields), "Number of elements field is not valid.") << refused;
     }
     fields.elements = "0";
+    EXPECT_EQ(CheckFields(fields),
+              "Number of elements must be at least 1 for an array or a string.");
+    fields.address = "65534";
+    fields.elements = "2";
     EXPECT_EQ(CheckFields(fields), "Access Rights field is empty.");
     fields.accessRight = "READWRITE";
     EXPECT_EQ(CheckFields(fields), std::nullopt);
@@ -127,6 +131,28 @@ TEST(ItemForm, ChecksRunInOrderWithTheirMessages) {
     fields.accessRight = "READ";
     fields.bit.clear();
     EXPECT_EQ(CheckFields(fields), "Bit number field is empty.");
+}
+
+TEST(ItemForm, ItemsRunningPastTheLastAddressAreRefusedAsTheServersSkipThem) {
+    const std::string pastTheEnd = "The item runs past the last address (65535): move it to a "
+                                   "lower Memory address or give it fewer elements.";
+    auto check = [](const char* kind, const char* type, const char* address, const char* elements) {
+        ItemFields fields = newItemFields(0);
+        pickModbusType(fields, kind);
+        pickDataType(fields, type);
+        fields.address = address;
+        fields.elements = elements;
+        fields.accessRight = "READ";
+        return CheckFields(fields).value_or("ok");
+    };
+    EXPECT_EQ(check("holding register", "signed 32 bit", "65535", "0"), pastTheEnd);
+    EXPECT_EQ(check("holding register", "signed 32 bit", "65534", "0"), "ok");
+    EXPECT_EQ(check("holding register", "string", "65530", "20"), pastTheEnd);
+    EXPECT_EQ(check("holding register", "signed 16 bit array", "65530", "6"), "ok");
+    EXPECT_EQ(check("holding register", "signed 16 bit array", "65530", "7"), pastTheEnd);
+    EXPECT_EQ(check("coil", "boolean array", "0", "65535"), "ok"); // the servers load it
+    EXPECT_EQ(check("coil", "boolean array", "2", "65535"), pastTheEnd);
+    EXPECT_EQ(check("holding register", "boolean", "65535", "0"), "ok");
 }
 
 TEST(ItemForm, TheFormMakesTheItemAndAStoredItemSplitsBackIntoTheForm) {
@@ -179,7 +205,7 @@ TEST(ItemEdits, AddingChecksTheNameAndKeepsTreeAndCollectionTogether) {
     ItemRig rig;
     rig.state.tree.select(rig.state.tree.find("U.B"));
     ItemEdits edits(rig.state);
-    EXPECT_EQ(edits.initialFields().name, "New Item 7");
+    EXPECT_EQ(edits.initialFields().name, "New_Item_7");
 
     ItemFields fields = filled("Speed", "holding register", "signed 16 bit", "65535");
     ASSERT_TRUE(edits.AddItemToColl(fields));
@@ -240,8 +266,18 @@ TEST(ItemEdits, AGroupAddsConsecutiveItemsAndStopsAtATakenName) {
         addresses.push_back(item->nAddress);
     EXPECT_EQ(addresses, (std::vector<int32_t>{0, 2, 4, 6, 8}));
     EXPECT_EQ(fields.address, "10");
-    EXPECT_EQ(fields.name, "New_Item_12");
-    EXPECT_EQ(rig.itemKeys()[1], "U.New_Item_8");
+    // Named after the first item; a name ending in a number goes on from it.
+    EXPECT_EQ(fields.name, "Lead_5");
+    EXPECT_EQ(rig.itemKeys(),
+              (std::vector<std::string>{"U.Lead", "U.Lead_1", "U.Lead_2", "U.Lead_3", "U.Lead_4"}));
+    ItemFields flow = filled("Flow_1", "holding register", "signed 16 bit", "100");
+    ASSERT_TRUE(edits.addGroup(flow, "2", &added));
+    EXPECT_EQ(rig.itemKeys().back(), "U.Flow_2");
+    EXPECT_EQ(flow.name, "Flow_3");
+    // Blanks are refused in item names, also where no dialog filters them out.
+    ItemFields blank = filled("Flow 9", "holding register", "signed 16 bit", "200");
+    EXPECT_FALSE(edits.AddItemToColl(blank));
+    EXPECT_EQ(rig.messages().back(), "Character ( ) not acceptable in string Flow 9");
 
     // The third name of the next group is taken: two are added, then the name message.
     ItemRig second;
@@ -249,7 +285,7 @@ TEST(ItemEdits, AGroupAddsConsecutiveItemsAndStopsAtATakenName) {
     ItemEdits group(second.state);
     ItemFields next = filled("First", "holding register", "signed 32 bit", "0");
     addItem(second.state, *second.state.tree.find("U"),
-            item("U", "New_Item_9", "holding register:signed 16 bit", 100));
+            item("U", "First_2", "holding register:signed 16 bit", 100));
     ASSERT_TRUE(group.addGroup(next, "5", &added));
     EXPECT_EQ(added, 2);
     EXPECT_EQ(second.messages(),

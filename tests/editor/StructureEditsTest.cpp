@@ -113,6 +113,31 @@ TEST(StructureEdits, BranchNamesTheFilesCannotCarryAreRefused) {
     EXPECT_EQ(branchNameProblem(state, p1, "Tanks_2", nullptr), std::nullopt);
 }
 
+TEST(StructureEdits, BranchNamesAndDepthsTheServersCannotLoadAreRefused) {
+    EditorState state;
+    buildTarnvaleRoundTrip(state);
+    TreeNode& p1 = *state.tree.find("P1");
+    // An element name of an ISO-8859-1 file carries no character reference.
+    for (const char* refused : {"\u03A9mega", "a\u00D7b", "\u00B5s", "T\u20AC"})
+        EXPECT_NE(branchNameProblem(state, p1, refused, nullptr), std::nullopt) << refused;
+    EXPECT_EQ(branchNameProblem(state, p1, "\u00C4rger_\u00FF", nullptr), std::nullopt);
+
+    // Written anyway (a name from another source), it refuses the save instead of a file the
+    // servers cannot parse.
+    addNewBranch(state, p1, "\u03A9mega");
+    EXPECT_THROW(configurationText(state), EditorError);
+
+    // 64 levels under a unit are loaded by the servers, a 65th is not.
+    TreeNode* parent = state.tree.find("P2");
+    for (int level = 1; level <= 64; ++level) {
+        ASSERT_EQ(branchNameProblem(state, *parent, "L", nullptr), std::nullopt) << level;
+        parent = &addNewBranch(state, *parent, "L");
+    }
+    EXPECT_EQ(branchNameProblem(state, *parent, "L", nullptr),
+              "Branches can be nested 64 levels deep under a unit: the servers load no deeper "
+              "ones.");
+}
+
 TEST(StructureEdits, AddsCountAndDeletesTakeWholeSubtreesButNotAUnitThatIsNotEmpty) {
     EditorState state;
     buildTarnvaleRoundTrip(state);

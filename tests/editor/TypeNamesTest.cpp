@@ -5,15 +5,30 @@
 using namespace vorn::editor;
 
 TEST(TypeNames, DisplayNamesSurviveARoundTripThroughTheFile) {
-    // What the item dialog offers, one of each family, under every kind.
-    const char* kinds[] = {"input status", "coil", "input register", "holding register"};
-    const char* types[] = {"string",       "boolean",       "unsigned 32 bit",    "signed 16 bit",
-                           "32 bit float", "boolean array", "signed 8 bit array", "array"};
-    for (const char* kind : kinds)
-        for (const char* type : types) {
+    // What the item dialog offers, one of each family, under every kind it is offered for.
+    const char* registerKinds[] = {"input register", "holding register"};
+    const char* registerTypes[] = {
+        "string",       "boolean",       "unsigned 32 bit",   "signed 16 bit",
+        "32 bit float", "boolean array", "signed 8 bit array"};
+    for (const char* kind : registerKinds)
+        for (const char* type : registerTypes) {
             const std::string display = std::string(kind) + ":" + type;
             EXPECT_EQ(TypeToDisplay(TypeToFile(display)), display) << display;
         }
+    for (const char* kind : {"input status", "coil"})
+        for (const char* type : {"boolean", "boolean array", "array"}) {
+            const std::string display = std::string(kind) + ":" + type;
+            EXPECT_EQ(TypeToDisplay(TypeToFile(display)), display) << display;
+        }
+}
+
+TEST(TypeNames, TypeTextIsReadAsTheServersReadIt) {
+    // The servers find the first known token anywhere in the text: blanks do not matter, and a
+    // "COIL" decides before a numeric type, so such an item is a boolean to them.
+    EXPECT_EQ(TypeToDisplay("HREGISTER  VT_I2 ARRAY"), "holding register:signed 16 bit array");
+    EXPECT_EQ(TypeToDisplay("HREGISTER VT_I2 "), "holding register:signed 16 bit");
+    EXPECT_EQ(TypeToDisplay("COIL VT_UI4"), "coil");
+    EXPECT_EQ(TypeToDisplay("HREGISTER ARRAY"), "holding register");
 }
 
 TEST(TypeNames, FileTokensOfEachKindAndTypeFamily) {
@@ -43,6 +58,6 @@ TEST(TypeNames, UnknownPartsGiveNothing) {
     EXPECT_EQ(TypeToFile("holding register:complex"), "HREGISTER");
     EXPECT_EQ(TypeToFile("Holding Register:signed 16 bit"), " VT_I2"); // kinds are exact case
     EXPECT_EQ(TypeToDisplay("HREGISTER VT_X"), "holding register");
-    EXPECT_EQ(TypeToDisplay("hregister VT_I2"), "");
+    EXPECT_EQ(TypeToDisplay("hregister VT_I2"), ":signed 16 bit"); // the servers' default kind
     EXPECT_EQ(TypeToDisplay(""), "");
 }

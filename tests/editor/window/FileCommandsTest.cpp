@@ -54,8 +54,8 @@ TEST(QuillmarWindow, StartsWithItsMenusToolbarAndLayoutAndOnlyNewOpenExitAbout) 
     EXPECT_FALSE(window.importPanel()->isVisible());
 
     EXPECT_EQ(entries(*window.menu("mnuFile")),
-              "&New Configuration(mnuNewCfg) &Open Configuration(mnuOpenCfg) - "
-              "&Save Configuration(mnuSaveCfg) Save Configuration &As(mnuSaveAs) - "
+              "&New Configuration(mnuNewCfg)Ctrl+N &Open Configuration(mnuOpenCfg)Ctrl+O - "
+              "&Save Configuration(mnuSaveCfg)Ctrl+S Save Configuration &As(mnuSaveAs) - "
               "&Export Tags to CSV...(mnuExportCsv) &Import Tags from CSV...(mnuImportCsv) - "
               "&Close Configuration(mnuCloseCfg) E&xit(mnuExit) ");
     EXPECT_EQ(entries(*window.menu("mnuObjects")),
@@ -308,4 +308,34 @@ TEST(QuillmarWindow, ExitWithUnsavedChangesNoClosesWithoutSavingAndClosesTheFind
     settle(50);
     EXPECT_EQ(window.findDialog(), nullptr);
     EXPECT_FALSE(fs::exists(rig.dir.file("Tarnvale.xml")));
+}
+
+TEST(QuillmarWindow, KeysTitleAndCancelAtTheSaveQuestionKeepTheWork) {
+    WindowRig rig;
+    frmEditing& window = *rig.window;
+    EXPECT_EQ(window.action("mnuNewCfg")->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(window.action("mnuOpenCfg")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(window.action("mnuSaveCfg")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(window.action("mnuDelete")->shortcut(), QKeySequence(Qt::Key_Delete));
+
+    answerKindDialog(std::string(vorn::format::kTarnvaleName));
+    window.action("new")->trigger();
+    EXPECT_TRUE(window.windowTitle().endsWith(" - Tarnvale.xml[*]"))
+        << window.windowTitle().toStdString();
+    EXPECT_TRUE(window.isWindowModified());
+
+    // Closing the window asks with Cancel; Cancel (Escape) keeps it and the configuration.
+    rig.boxes.queueAnswer(MessageAnswer::cancel);
+    window.close();
+    ASSERT_EQ(rig.boxes.shown().size(), 1u);
+    EXPECT_EQ(rig.boxes.shown()[0].buttons, MessageButtons::yesNoCancel);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.session().state().configOpen);
+
+    rig.boxes.clear();
+    rig.dialogs.queue(rig.dir.file("plant.xml"));
+    window.action("mnuSaveAs")->trigger();
+    EXPECT_FALSE(window.isWindowModified());
+    EXPECT_TRUE(window.windowTitle().endsWith(" - plant.xml[*]"))
+        << window.windowTitle().toStdString();
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -60,7 +61,7 @@ const EditorState& stateOf(WindowRig& rig) {
 
 } // namespace
 
-TEST(QuillmarItems, WithoutAModbusTypeOkNamesTheEmptyField) {
+TEST(QuillmarItems, ANewConfigurationOffersTheStandardTypesAndWithoutTypesAddItemSaysWhatFirst) {
     WindowRig rig;
     answerKindDialog(std::string(vorn::format::kTarnvaleName));
     rig.window->action("new")->trigger();
@@ -72,21 +73,36 @@ TEST(QuillmarItems, WithoutAModbusTypeOkNamesTheEmptyField) {
     }()));
     QString proposed;
     QString caption;
-    int modbusTypes = -1;
+    QStringList modbusTypes;
     withAddDialog(rig, "U", [&](frmItems& dialog) {
         caption = dialog.windowTitle();
         proposed = textOf(dialog, "txtItemName");
-        modbusTypes = child<QComboBox>(dialog, "cmbModbusType")->count();
+        auto* types = child<QComboBox>(dialog, "cmbModbusType");
+        for (int at = 0; at < types->count(); ++at)
+            modbusTypes << types->itemText(at);
         EXPECT_EQ(child<QPushButton>(dialog, "cmdOk")->text(), "Add and Exit");
         EXPECT_FALSE(child<QComboBox>(dialog, "cmbBit")->isEnabled());
         EXPECT_FALSE(child<QLineEdit>(dialog, "txtElements")->isEnabled());
-        press(dialog, "cmdOk");
-        EXPECT_TRUE(dialog.isVisible());
     });
     EXPECT_EQ(caption, "Item Properties");
-    EXPECT_EQ(proposed, "New Item 0");
-    EXPECT_EQ(modbusTypes, 0);
-    EXPECT_EQ(rig.messages().back(), "ModBus Type field is empty.");
+    EXPECT_EQ(proposed, "New_Item_0");
+    modbusTypes.sort();
+    EXPECT_EQ(modbusTypes,
+              (QStringList{"coil", "holding register", "input register", "input status"}));
+
+    // A file without Modbus types: Add Item says what to add first instead of an empty dialog.
+    const std::string path = rig.dir.file("untyped.xml");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<VornModBusTcpIpCfg>\r\n"
+                "<MODBUS>\r\n</MODBUS>\r\n<OPC_DA>\r\n<PLC name=\"U\" address=\"10.0.0.1\">"
+                "<tags></tags></PLC>\r\n</OPC_DA>\r\n</VornModBusTcpIpCfg>\r\n";
+    }
+    rig.boxes.queueAnswer(MessageAnswer::no); // the new configuration is not saved
+    rig.open(path);
+    rig.clickNode("U");
+    rig.window->action("item")->trigger();
+    EXPECT_EQ(rig.messages().back(), kNoModbusTypeMessage);
     EXPECT_TRUE(stateOf(rig).items.empty());
 }
 
@@ -184,9 +200,8 @@ TEST(QuillmarItems, AGroupAddsFromTheTypedItemAndStopsAtATakenName) {
     // The third name of the next group is taken: two items, then the name message.
     const int counter = stateOf(rig).itemCounter;
     withAddDialog(rig, "P1", [&](frmItems& dialog) {
-        fill(dialog, QString("New_Item_%1").arg(counter + 3), "holding register", "signed 32 bit",
-             "0", "READWRITE");
-        // The group's third item will be proposed under this name.
+        fill(dialog, "First_2", "holding register", "signed 32 bit", "0", "READWRITE");
+        // The group's third item will be named so: the group is named after its first item.
         press(dialog, "cmdAdd");
         fill(dialog, "First", "holding register", "signed 32 bit", "100", "READWRITE");
         press(dialog, "cmdGroup");
@@ -201,7 +216,7 @@ TEST(QuillmarItems, AGroupAddsFromTheTypedItemAndStopsAtATakenName) {
               (std::vector<std::string>{"Number of items is not valid.",
                                         "Name already existing. Please use a different name"}));
     EXPECT_TRUE(stateOf(rig).items.contains("P1.First"));
-    EXPECT_TRUE(stateOf(rig).items.contains("P1.New_Item_" + std::to_string(counter + 2)));
+    EXPECT_TRUE(stateOf(rig).items.contains("P1.First_1"));
     EXPECT_EQ(stateOf(rig).itemCounter, counter + 3) << "the taken name added nothing";
 }
 
@@ -280,10 +295,10 @@ TEST(QuillmarItems, PastedTextKeepsOnlyWhatTheFieldsAccept) {
     QString address;
     withAddDialog(rig, "P2", [&](frmItems& dialog) {
         QLineEdit* nameField = child<QLineEdit>(dialog, "txtItemName");
-        // The proposed name keeps its blank; what is added to it is filtered.
+        // What is added to the proposed name is filtered.
         nameField->end(false);
         nameField->insert("a b");
-        EXPECT_EQ(nameField->text().left(9), "New Item ");
+        EXPECT_EQ(nameField->text().left(9), "New_Item_");
         EXPECT_TRUE(nameField->text().endsWith("ab")) << nameField->text().toStdString();
         nameField->clear();
         QApplication::clipboard()->setText("Pump 1.Speed:x/y");

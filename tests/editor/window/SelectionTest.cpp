@@ -124,6 +124,31 @@ TEST(QuillmarSelection, RowClicksEnableByTheRowsNodeAndColumnClicksSortAsText) {
     EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "P2");
 }
 
+TEST(QuillmarSelection, TheMouseSelectsRowsAndADoubleClickOpensTheItem) {
+    OpenedSample rig;
+    rig.clickNode("P1.Pumps");
+    ObjectListView& list = *rig.window->list();
+    QTreeWidget* report = list.reportView();
+    auto at = [&](int row) { return report->visualItemRect(report->topLevelItem(row)).center(); };
+    // Rows 3, 4 and 6 are T12, T13 and T15 (sorted as text).
+    QTest::mouseClick(report->viewport(), Qt::LeftButton, {}, at(3));
+    EXPECT_EQ(list.selectedKeys(), (std::vector<std::string>{"P1.Pumps.T12"}));
+    QTest::mouseClick(report->viewport(), Qt::LeftButton, Qt::ControlModifier, at(6));
+    EXPECT_EQ(list.selectedKeys(), (std::vector<std::string>{"P1.Pumps.T12", "P1.Pumps.T15"}));
+    // Shift extends from the last row clicked: T13 to T15 join T12.
+    QTest::mouseClick(report->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(4));
+    EXPECT_EQ(list.selectedKeys(), (std::vector<std::string>{"P1.Pumps.T12", "P1.Pumps.T13",
+                                                             "P1.Pumps.T14", "P1.Pumps.T15"}));
+
+    // A double click as a mouse makes it: a click, then the second press.
+    bool itemDialog = false;
+    whenModal<QDialog>([](QDialog& dialog) { dialog.reject(); }, &itemDialog);
+    QTest::mouseClick(report->viewport(), Qt::LeftButton, {}, at(3));
+    QTest::mouseDClick(report->viewport(), Qt::LeftButton, {}, at(3));
+    settle(50);
+    EXPECT_TRUE(itemDialog);
+}
+
 TEST(QuillmarSelection, TheFourViewsShowTheSameRows) {
     OpenedSample rig;
     rig.clickNode("P1.Pumps.Valves");

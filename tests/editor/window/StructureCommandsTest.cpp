@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -263,6 +264,33 @@ TEST(QuillmarUnits, RenamingAUnitReKeysItsContentAndKeepsItsPlaceInTheFile) {
     EXPECT_TRUE(lines.filter(QRegularExpression("^item P1\\.")).isEmpty());
 }
 
+TEST(QuillmarUnits, LineSettingsOutsideTheListsAreShownAndKeptAsTheFileHoldsThem) {
+    WindowRig rig;
+    const std::string path = rig.dir.file("Rennick.xml");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<VornModBusRTUCfg>\r\n"
+                "<MODBUS>\r\n</MODBUS>\r\n<OPC_DA>\r\n<PLC><name>R1</name><id>3</id><com>COM1</com>"
+                "<baudrate>4800</baudrate><parity>MARK</parity><stopbits>1</stopbits>"
+                "<databits>8</databits><flowcontrol>XONXOFF</flowcontrol><timeout>500</timeout>"
+                "<silent>5</silent><tags></tags></PLC>\r\n</OPC_DA>\r\n</VornModBusRTUCfg>\r\n";
+    }
+    rig.open(path);
+    std::string shown;
+    whenModal<frmPLC>([&](frmPLC& dialog) {
+        for (const char* box : {"cmbBaud", "cmbParity", "cmbFlow"})
+            shown += dialog.findChild<QComboBox*>(box)->currentText().toStdString() + " ";
+        press(dialog, "cmdOk");
+    });
+    rig.doubleClickNode("R1");
+    settle(50);
+    EXPECT_EQ(shown, "4800 MARK XONXOFF ");
+    const clsPLC& unit = rig.window->session().state().devices.item("R1");
+    EXPECT_EQ(unit.getBaud(), 4800);
+    EXPECT_EQ(unit.getParity(), "MARK");
+    EXPECT_EQ(unit.getFlowCtl(), "XONXOFF");
+}
+
 // Each entry a file could not carry or the servers would skip is refused with a message and
 // leaves the objects and their nodes as they were.
 TEST(QuillmarRefusals, RefusedEntriesLeaveEveryObjectWithItsNode) {
@@ -291,7 +319,7 @@ TEST(QuillmarRefusals, RefusedEntriesLeaveEveryObjectWithItsNode) {
         {"txtName", "ModBus", "Name already existing. Please use a different name"},
         {"txtName", "coil", "Name already existing. Please use a different name"},
         {"txtTcpPort", "0", "TCP port must be between 1 and 65535."},
-        {"txtTimeout", "-1", "Timeout must be between 0 and 2147483647."},
+        {"txtTimeout", "-1", "Timeout must be between 0 and 4294967295."},
         {"txtAddress", "10.0.0garbage", "Address is not a valid IPv4 address."},
         {"txtAddress", "10.0.0", "Address is not a valid IPv4 address."},
     };
@@ -328,7 +356,10 @@ TEST(QuillmarRefusals, RefusedEntriesLeaveEveryObjectWithItsNode) {
 
 TEST(QuillmarTypes, TheTypeDialogProposesStandardCodesAndLocksTheKindWhenEditing) {
     WindowRig rig;
-    newConfiguration(rig, vorn::format::kTarnvaleName);
+    // A file without Modbus types: a new configuration starts with the four standard ones.
+    rig.open(rig.dir.write("untyped.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+                                          "<VornModBusTcpIpCfg><MODBUS>\r\n</MODBUS><OPC_DA>\r\n"
+                                          "</OPC_DA></VornModBusTcpIpCfg>\r\n"));
     rig.clickNode("ModBus");
     auto addType = [&](std::function<void(frmModBus&)> fill) {
         bool accepted = false;

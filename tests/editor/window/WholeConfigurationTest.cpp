@@ -13,7 +13,6 @@
 #include "editor/window/frmBranch.h"
 #include "editor/window/frmCsvPreview.h"
 #include "editor/window/frmItems.h"
-#include "editor/window/frmModBus.h"
 #include "editor/window/frmPLC.h"
 #include "fileformat/ConfigFormat.h"
 
@@ -101,16 +100,6 @@ bool throughDialog(WindowRig& rig, const char* command, std::function<void(T&)> 
 void newConfiguration(WindowRig& rig, const char* kind) {
     answerKindDialog(std::string(kind));
     rig.window->action("new")->trigger();
-}
-
-void addModbusType(WindowRig& rig, const QString& kind) {
-    rig.clickNode("ModBus");
-    throughDialog<frmModBus>(rig, "modbus", [&](frmModBus& dialog) {
-        QComboBox& kinds = child<QComboBox>(dialog, "cmbMBType");
-        kinds.setCurrentText(kind);
-        emit kinds.textActivated(kind);
-        press(dialog, "cmdOk");
-    });
 }
 
 void addUnit(WindowRig& rig, std::function<void(frmPLC&)> fill) {
@@ -357,9 +346,7 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
     WindowRig rig;
     Registry(rig.registryPath())
         .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
-    newConfiguration(rig, vorn::format::kTarnvaleName);
-    for (const char* kind : {"holding register", "coil", "input register", "input status"})
-        addModbusType(rig, kind);
+    newConfiguration(rig, vorn::format::kTarnvaleName); // with the four standard Modbus types
     addUnit(rig, [&](frmPLC& dialog) {
         type(dialog, "txtName", "Press");
         type(dialog, "txtAddress", "127.0.0.1");
@@ -396,7 +383,7 @@ TEST(QuillmarWholeConfiguration, ATarnvaleConfigurationMadeInTheWindowIsServed) 
         addGroup(rig, "Mixer.Dosing",
                  {"Dose", "holding register", "signed 16 bit", "100", "", "", ""}, kGroupSize);
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
-    group = renameFromClipboardColumn(rig, "Mixer.Dosing", "Dose_", group);
+    group = renameFromClipboardColumn(rig, "Mixer.Dosing", "Dosage_", group);
 
     ASSERT_NO_FATAL_FAILURE(
         saveAndRegister(rig, rig.dir.file("Plant.xml"), vorn::format::kTarnvaleName));
@@ -430,9 +417,7 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
     registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", serialLine.endA());
     registry.writeString("SOFTWARE\\VornAutomation\\Rennick", "OpcUaPort", "0");
 
-    newConfiguration(rig, vorn::format::kRennickName);
-    for (const char* kind : {"holding register", "coil", "input register"})
-        addModbusType(rig, kind);
+    newConfiguration(rig, vorn::format::kRennickName); // with the four standard Modbus types
     addUnit(rig, [&](frmPLC& dialog) {
         type(dialog, "txtName", "Drive");
         type(dialog, "txtPort", "COM1");
@@ -453,7 +438,7 @@ TEST(QuillmarWholeConfiguration, ARennickConfigurationMadeInTheWindowIsServed) {
         addGroup(rig, "Drive.Setpoints",
                  {"Setpoint", "holding register", "signed 16 bit", "200", "", "", ""}, kGroupSize);
     ASSERT_EQ(group.size(), static_cast<size_t>(kGroupSize));
-    group = renameFromClipboardColumn(rig, "Drive.Setpoints", "Setpoint_", group);
+    group = renameFromClipboardColumn(rig, "Drive.Setpoints", "Target_", group);
 
     ASSERT_NO_FATAL_FAILURE(
         saveAndRegister(rig, rig.dir.file("Drives.xml"), vorn::format::kRennickName));
@@ -500,8 +485,7 @@ TEST(QuillmarWholeConfiguration, AMetersOrdersScalingAndSixtyFourBitItemsAreServ
     WindowRig rig;
     Registry(rig.registryPath())
         .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
-    newConfiguration(rig, vorn::format::kTarnvaleName);
-    addModbusType(rig, "holding register");
+    newConfiguration(rig, vorn::format::kTarnvaleName); // with the four standard Modbus types
     addUnit(rig, [&](frmPLC& dialog) {
         type(dialog, "txtName", "Meter");
         type(dialog, "txtAddress", "127.0.0.1");

@@ -1,10 +1,16 @@
-#include "Utf8Text.h"
+// Whether a text read from a configuration file is well-formed UTF-8 that OPC UA clients can
+// take: no surrogates (U+D800..U+DFFF), nothing above U+10FFFF, no overlong or cut sequences.
+// The XML reader turns character references such as "&#xD800;" into such bytes, and a file
+// declared UTF-8 may hold bytes of another encoding. The servers skip such names; the editor
+// leaves them out as the servers do.
+#pragma once
 
 #include <cstdint>
+#include <string_view>
 
-namespace vorn {
+namespace vorn::format {
 
-bool isWellFormedUtf8(std::string_view text) {
+inline bool isWellFormedUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<uint8_t>(text[i]);
@@ -39,4 +45,4 @@ bool isWellFormedUtf8(std::string_view text) {
     return true;
 }
 
-} // namespace vorn
+} // namespace vorn::format
