@@ -560,9 +560,7 @@ TEST(QuillmarWholeConfiguration, AUnitExportedToCsvAndImportedIntoAnotherIsServe
     WindowRig rig;
     Registry(rig.registryPath())
         .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
-    newConfiguration(rig, vorn::format::kTarnvaleName);
-    for (const char* kind : {"holding register", "coil", "input register", "input status"})
-        addModbusType(rig, kind);
+    newConfiguration(rig, vorn::format::kTarnvaleName); // with the four standard Modbus types
     for (const char* unit : {"Press", "Copy"}) {
         addUnit(rig, [&](frmPLC& dialog) {
             type(dialog, "txtName", unit);
