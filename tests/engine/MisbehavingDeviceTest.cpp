@@ -149,3 +149,22 @@ TEST(MisbehavingDevice, TagsBesideAnUnmappedRegisterReadGoodAndTheTagOnItKeepsTh
     EXPECT_EQ(hole.quality, illegalAddress);
     EXPECT_EQ(rig.client().readFromDevice("P1.B", 5000).quality, 0xC0);
 }
+
+TEST(MisbehavingDevice, ASlowStarterGetsItsPausesAfterConnectingAndBetweenRequests) {
+    EngineRig rig;
+    SimDevice& sim = rig.addSimulator();
+    const auto started = std::chrono::system_clock::now();
+    rig.start("", plcFor(sim, "P1",
+                         tagElement("A", "HREGISTER VT_I2", "0") +
+                             tagElement("B", "HREGISTER VT_I2", "500"),
+                         " connectpause=\"600\" requestpause=\"250\""));
+    auto group = rig.client().addGroup("g", 10);
+    activate(rig, *group, {"P1.A", "P1.B"});
+    const std::vector<LoggedRequest> requests =
+        waitForRequests(sim.log, 6, std::chrono::milliseconds(10000));
+    ASSERT_EQ(requests.size(), 6u);
+    EXPECT_GE(requests.front().time - started, std::chrono::milliseconds(600))
+        << "nothing is sent before the pause after connecting";
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_GE(gapBetween(requests[i - 1], requests[i]), std::chrono::milliseconds(245)) << i;
+}
