@@ -1,6 +1,7 @@
 // A unit's advanced settings: the dialog's checks give the servers' ranges, only settings off
 // their default are written, and each server kind offers only the settings it reads.
 #include "editor/DeviceAdvanced.h"
+
 #include "fileformat/ConfigFormat.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,5 @@ TEST(DeviceAdvanced, ARennickUnitTakesTheReadLimitsAndReducedRateAsElements) {
     EXPECT_TRUE(advanced.take("maxregisters", "16"));
     EXPECT_TRUE(advanced.take("maxbits", "1968")); // the default: not written
     EXPECT_FALSE(advanced.take("silent", "10"));
-    EXPECT_EQ(advanced.elementLines("\t\t\t", "\r\n"),
-              "\t\t\t<maxregisters>16</maxregisters>\r\n");
+    EXPECT_EQ(advanced.elementLines("\t\t\t", "\r\n"), "\t\t\t<maxregisters>16</maxregisters>\r\n");
 }
