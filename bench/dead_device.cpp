@@ -2,8 +2,11 @@
 // devices' blocks are read (median time between two reads of a block, the pass time) with no
 // dead device, with a silent one at its reduced rate (N = 3, T = 10 s), and with a silent one
 // without; how often the dead device is tried (its request log), and how long a client's
-// device read of its tag takes meanwhile.
+// device read of its tag takes meanwhile. With "refused": a device whose port refuses
+// connections for 20 s, the connects tried meanwhile (DeviceHealth) and how soon after its
+// return its value is Good.
 //   dead_device [seconds per scenario]
+//   dead_device refused
 #include "ConfigFiles.h"
 #include "EngineRig.h"
 
@@ -92,9 +95,34 @@ void print(const char* name, const Outcome& outcome) {
     std::printf("\n");
 }
 
+void refusedFor20Seconds() {
+    EngineRig rig;
+    SimDevice& gone = rig.addSimulator();
+    const int port = gone.process->port();
+    const std::string plc = plcFor(gone, "P1", tagElement("T", "HREGISTER VT_I2", "5"));
+    gone.process->stop();
+    rig.start("", plc);
+    auto group = rig.client().addGroup("g", 100);
+    rig.client().setActive(*rig.client().addItem(*group, "P1.T"), true);
+    std::this_thread::sleep_for(seconds(20));
+    const uint64_t attempts = rig.engine()->health(0).snapshot().errorCount;
+    SimProcess back(MODBUS_SIM_PATH, {"--tcp", "127.0.0.1:" + std::to_string(port), "--unit", "1",
+                                      "--set", "hr:5=42"});
+    const auto returned = steady_clock::now();
+    EngineRig::eventually([&] { return rig.client().readFromCache("P1.T").quality == 0xC0; },
+                          10000);
+    std::printf("port refusing for 20 s: %llu connects tried; Good %.0f ms after its return\n",
+                static_cast<unsigned long long>(attempts),
+                duration<double, std::milli>(steady_clock::now() - returned).count());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "refused") {
+        refusedFor20Seconds();
+        return 0;
+    }
     const int seconds = argc > 1 ? std::max(15, std::atoi(argv[1])) : 40;
     const Outcome healthy = run(nullptr, seconds);
     const Outcome reduced =
