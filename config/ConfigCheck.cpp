@@ -16,11 +16,50 @@ namespace {
 
 constexpr const char* kDatatypeAttributes[] = {"name", "readcode", "writecode", "singlewrcode",
                                                nullptr};
-constexpr const char* kTcpPlcAttributes[] = {"name", "address",   "id",   "timeout",
-                                             "port", "byteorder", nullptr};
-constexpr const char* kSerialSettings[] = {
-    "name",        "id",      "com",    "baudrate",  "parity", "stopbits", "databits",
-    "flowcontrol", "timeout", "silent", "byteorder", "tags",   nullptr};
+constexpr const char* kTcpPlcAttributes[] = {"name",
+                                             "address",
+                                             "id",
+                                             "timeout",
+                                             "port",
+                                             "byteorder",
+                                             format::kMaxRegistersSetting.name,
+                                             format::kMaxBitsSetting.name,
+                                             format::kMaxRegisterHoleSetting.name,
+                                             format::kMaxBitHoleSetting.name,
+                                             format::kReducedAfterSetting.name,
+                                             format::kReducedIntervalSetting.name,
+                                             format::kConnectPauseSetting.name,
+                                             format::kRequestPauseSetting.name,
+                                             format::kBackupAddressSetting,
+                                             format::kBackupPortSetting.name,
+                                             format::kBackupAfterSetting.name,
+                                             nullptr};
+constexpr const char* kSerialSettings[] = {"name",
+                                           "id",
+                                           "com",
+                                           "baudrate",
+                                           "parity",
+                                           "stopbits",
+                                           "databits",
+                                           "flowcontrol",
+                                           "timeout",
+                                           "silent",
+                                           "byteorder",
+                                           format::kMaxRegistersSetting.name,
+                                           format::kMaxBitsSetting.name,
+                                           format::kMaxRegisterHoleSetting.name,
+                                           format::kMaxBitHoleSetting.name,
+                                           format::kReducedAfterSetting.name,
+                                           format::kReducedIntervalSetting.name,
+                                           "tags",
+                                           nullptr};
+
+const format::DeviceNumberSetting* deviceNumberSetting(const std::string& name) {
+    for (const format::DeviceNumberSetting* setting : format::kDeviceNumberSettings)
+        if (name == setting->name && !setting->tcpOnly)
+            return setting;
+    return nullptr;
+}
 constexpr const char* kTagFields[] = {
     "name",      "comment", "address", "datatype", "accessrights", "databit", "elements",
     "byteorder", "rawlow",  "rawhigh", "eulow",    "euhigh",       "units",   nullptr};
@@ -210,6 +249,16 @@ void ConfigCheck::checkTcpDevice(const DomNode& plc) {
         warn(plc, what + ": " + skipped + " with its tags");
     if (!skipped.empty())
         return;
+    for (const format::DeviceNumberSetting* setting : format::kDeviceNumberSettings) {
+        std::string text;
+        if (readAttributeText(plc, setting->name, text) == ValueState::present)
+            checkDeviceNumber(plc, what, *setting, text);
+    }
+    if (std::string backup;
+        readAttributeText(plc, format::kBackupAddressSetting, backup) == ValueState::present &&
+        !format::isBackupAddress(backup))
+        warn(plc, what + ": " + format::backupAddressMessage(backup, format::Wording::file) +
+                      "; the device has no backup address");
     for (const DomNode& child : plc.children())
         if (child.isElement() && child.name() == "tags") {
             checkAttributes(child, "tags", kNoAttributes);
@@ -250,6 +299,8 @@ void ConfigCheck::checkSerialDevice(const DomNode& plc) {
             checkSerialText(setting, kParities, "the port runs without parity");
         } else if (settingName == "flowcontrol") {
             checkSerialText(setting, kFlowControls, "the port runs without flow control");
+        } else if (const format::DeviceNumberSetting* number = deviceNumberSetting(settingName)) {
+            checkDeviceNumber(setting, what, *number, elementText(setting));
         } else if (settingName == "tags") {
             if (!lastTags.isNull())
                 warn(lastTags, what + ": only the last <tags> of a PLC is read; these are not");
@@ -260,6 +311,14 @@ void ConfigCheck::checkSerialDevice(const DomNode& plc) {
         checkAttributes(lastTags, "tags", kNoAttributes);
         checkTagContent(lastTags, deviceName, 1);
     }
+}
+
+void ConfigCheck::checkDeviceNumber(const DomNode& at, const std::string& what,
+                                    const format::DeviceNumberSetting& setting,
+                                    const std::string& text) {
+    if (!format::deviceNumber(text, setting))
+        warn(at, what + ": " + format::deviceNumberMessage(setting, text, format::Wording::file) +
+                     "; the device keeps " + std::to_string(setting.defaultValue));
 }
 
 void ConfigCheck::checkSerialText(const DomNode& setting, const char* const* accepted,

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "config/ServerProfile.h"
+#include "fileformat/DeviceSettings.h"
 #include "platform/XmlDom.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ private:
     void checkDevices(const DomNode& opcDa);
     void checkTcpDevice(const DomNode& plc);
     void checkSerialDevice(const DomNode& plc);
+    // A device's communication setting: a bad value warns, and the device keeps the default.
+    void checkDeviceNumber(const DomNode& at, const std::string& what,
+                           const format::DeviceNumberSetting& setting, const std::string& text);
     void checkSerialText(const DomNode& setting, const char* const* accepted,
                          const std::string& consequence);
     // `depth`: branch levels below the device, as the loader counts them.

@@ -3,6 +3,7 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigTrace.h"
 #include "config/DatatypeRules.h"
+#include "config/DeviceSettings.h"
 #include "config/ValueReader.h"
 #include "config/ValueSettings.h"
 #include "fileformat/Utf8Text.h"
@@ -277,6 +278,14 @@ void ConfigLoader::readTcpDevice(const DomNode& plc, SODaSNameSpaceRoot& root) {
         return;
     }
     device->tcpPort = static_cast<uint16_t>(port);
+    for (const format::DeviceNumberSetting* setting : format::kDeviceNumberSettings) {
+        std::string text;
+        if (readAttributeText(plc, setting->name, text) == ValueState::present)
+            applyDeviceSetting(setting->name, text, *device);
+    }
+    if (std::string text;
+        readAttributeText(plc, format::kBackupAddressSetting, text) == ValueState::present)
+        applyDeviceSetting(format::kBackupAddressSetting, text, *device);
 
     std::vector<DomNode> tagLists;
     for (const DomNode& child : plc.children())
@@ -331,6 +340,8 @@ void ConfigLoader::readSerialDevice(const DomNode& plc, SODaSNameSpaceRoot& root
             valid = valid && readNumber(text, {"silent", 32, &device->silentMs}, problem);
         } else if (name == format::kByteOrderSetting) {
             valid = valid && readByteOrder(text, *device, problem);
+        } else if (format::isSerialDeviceSetting(name)) {
+            applyDeviceSetting(name, text, *device);
         }
     }
     if (!hasPort)

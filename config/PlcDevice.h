@@ -4,6 +4,7 @@
 
 #include "fileformat/ConfigFormat.h"
 #include "modbus/ByteOrder.h"
+#include "modbus/ReadLimits.h"
 #include "toolkit/SOCmnList.h"
 #include "toolkit/SOCmnObject.h"
 
@@ -29,6 +30,20 @@ public:
     uint32_t silentMs = 0; // Modbus RTU devices
     // The order of the device's multi-byte values; each tag may name its own.
     modbus::ByteOrder byteOrder = modbus::ByteOrder::abcd;
+    // How much one read may take and which holes it reads along.
+    modbus::ReadLimits readLimits;
+    // After this many failed transfers in a row the device is tried only every
+    // reducedIntervalS seconds until it answers; 0: never.
+    uint32_t reducedAfter = 0;
+    uint32_t reducedIntervalS = 10;
+    // Modbus TCP devices: pauses after the connection opens and between two requests.
+    uint32_t connectPauseMs = 0;
+    uint32_t requestPauseMs = 0;
+    // Modbus TCP devices: a second address, tried after backupAfter failed connects to the
+    // one in use; empty for none.
+    std::string backupAddress;
+    uint32_t backupPort = kDefaultTcpPort;
+    uint32_t backupAfter = 3;
 };
 
 using DeviceList = SOCmnListHeader<SOCmnPointer<PlcDevice>>;

@@ -179,6 +179,7 @@ DeviceFields fieldsOf(const clsPLC& device, const std::string& serverKind) {
     fields.ui = decimal(device.getUI());
     fields.timeout = decimal(device.getTimeout());
     fields.byteOrder = choiceOfByteOrder(device.getByteOrder());
+    fields.advanced = device.getAdvanced();
     if (serverKind == format::kRennickName) {
         fields.com = device.getCom();
         fields.baud = decimal(device.getBaud());
@@ -221,6 +222,7 @@ std::shared_ptr<clsPLC> deviceFromFields(const DeviceFields& fields,
     device->setUI(static_cast<uint8_t>(wholeValue(fields.ui).value_or(0)));
     device->setTimeout(static_cast<uint32_t>(wholeValue(fields.timeout).value_or(0)));
     device->setByteOrder(byteOrderOfChoice(fields.byteOrder));
+    device->setAdvanced(fields.advanced);
     if (serverKind == format::kRennickName) {
         device->setCom(fields.com);
         device->setBaud(static_cast<int32_t>(leadingNumber(fields.baud)));

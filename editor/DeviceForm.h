@@ -32,7 +32,8 @@ struct DeviceFields {
     // The device the port stands for (/dev/ttyUSB0): kept in the registry, not in the file,
     // which names the port only. Empty leaves the port's device as it is.
     std::string device;
-    std::string byteOrder; // an entry of byteOrderChoices(false): "CDAB - low word first"
+    std::string byteOrder;   // an entry of byteOrderChoices(false): "CDAB - low word first"
+    DeviceAdvanced advanced; // checked by its own dialog, "Advanced..."
 };
 
 const std::vector<std::string>& baudChoices();

@@ -58,6 +58,9 @@ void clsPLC::SetByXml(const DomNode& element, const std::string& serverKind) {
             port_ = toPort(*port, "port of " + context);
         if (auto order = optionalAttribute(element, format::kByteOrderSetting))
             byteOrder_ = *order;
+        for (const AdvancedSetting& setting : DeviceAdvanced::settingsFor(serverKind))
+            if (auto value = optionalAttribute(element, setting.name.c_str()))
+                advanced_.take(setting.name, *value);
         checkAddress(address_, context);
     } else {
         // Settings come in any order; missing ones keep their value, except the name, which
@@ -104,6 +107,8 @@ void clsPLC::applySerialSetting(const std::string& element, const std::string& v
         silent_ = toMilliseconds(value, "silent of " + context);
     else if (equalsNoCase(element, format::kByteOrderSetting))
         byteOrder_ = value;
+    else
+        advanced_.take(element, value);
 }
 
 void clsPLC::AddToListView(ListView& list) const {
@@ -123,7 +128,7 @@ std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
             line += " port=" + quoted(std::to_string(port_));
         if (byteOrder_ != format::kDefaultByteOrder)
             line += std::string(" ") + format::kByteOrderSetting + "=" + quoted(byteOrder_);
-        return line + ">" + kLineEnd;
+        return line + advanced_.attributesText() + ">" + kLineEnd;
     }
     // Settings at their defaults are not written, so that older files re-save unchanged.
     const std::string order = byteOrder_ != format::kDefaultByteOrder
@@ -137,7 +142,8 @@ std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
            settingLine("databits", std::to_string(dataBits_)) +
            settingLine("flowcontrol", fileText(flowCtl_)) +
            settingLine("timeout", std::to_string(timeout_)) +
-           settingLine("silent", std::to_string(silent_)) + order;
+           settingLine("silent", std::to_string(silent_)) + order +
+           advanced_.elementLines(indent(3), kLineEnd);
 }
 
 } // namespace vorn::editor

@@ -3,6 +3,7 @@
 // values, the servers' defaults.
 #pragma once
 
+#include "DeviceAdvanced.h"
 #include "ListView.h"
 #include "fileformat/ConfigFormat.h"
 #include "fileformat/ValueSettings.h"
@@ -45,6 +46,9 @@ public:
     // The order of the device's multi-byte values, by name ("CDAB"); ABCD unless set.
     void setByteOrder(const std::string& order) { byteOrder_ = order; }
     const std::string& getByteOrder() const { return byteOrder_; }
+    // Read limits, reduced rate, pauses and backup address ("Advanced..." in the unit dialog).
+    void setAdvanced(const DeviceAdvanced& advanced) { advanced_ = advanced; }
+    const DeviceAdvanced& getAdvanced() const { return advanced_; }
 
     // Fills the device from a "PLC" element of a configuration of `serverKind`. Throws
     // EditorError for a missing required value or a number that does not convert.
@@ -76,6 +80,7 @@ private:
     std::string flowCtl_ = format::kDefaultFlowControl;
     uint16_t port_ = 502;
     std::string byteOrder_ = format::kDefaultByteOrder;
+    DeviceAdvanced advanced_;
 };
 
 } // namespace vorn::editor

@@ -3,27 +3,80 @@
 #include "modbus/ErrorCodes.h"
 #include "modbus/RegisterKind.h"
 #include "modbus/RequestSplit.h"
+#include "modbus/TagShape.h"
 #include "modbus/ValueDecoding.h"
 
 #include <span>
 
 namespace vorn::modbus {
 
+namespace {
+
+// Copies `count` bits from the start of `from` to bit `offset` of `to` (bits low first in
+// each byte, as Modbus packs them).
+void placeBits(const std::vector<uint8_t>& from, uint32_t count, std::vector<uint8_t>& to,
+               uint32_t offset) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const bool on = (from[i / 8] >> (i % 8)) & 1;
+        const uint32_t at = offset + i;
+        const auto mask = static_cast<uint8_t>(1u << (at % 8));
+        to[at / 8] = static_cast<uint8_t>(on ? to[at / 8] | mask : to[at / 8] & ~mask);
+    }
+}
+
+} // namespace
+
 int readRun(ModbusTransport& transport, uint8_t readCode, uint8_t kind, uint16_t start,
-            uint32_t length, std::vector<uint8_t>& buffer) {
-    const std::vector<RequestSlice> slices = splitIntoRequests(kind, start, length);
+            uint32_t length, std::vector<uint8_t>& buffer, const ReadLimits& limits) {
+    const std::vector<RequestSlice> slices =
+        splitIntoRequests(kind, start, length, limits.unitsPerRead(kind));
     if (slices.empty())
         return ErrorCode::kIllegalDataAddress; // a run past the last address cannot be asked for
     if (buffer.size() < unitBytes(kind, length))
         buffer.resize(unitBytes(kind, length));
+    std::vector<uint8_t> unaligned;
     for (const RequestSlice& slice : slices) {
-        std::span<uint8_t> destination(buffer.data() + slice.byteOffset,
-                                       unitBytes(kind, slice.count));
+        const size_t bytes = unitBytes(kind, slice.count);
+        if (isBitKind(kind) && slice.unitOffset % 8 != 0) {
+            // A bit limit that is no multiple of 8 starts this slice mid-byte.
+            unaligned.assign(bytes, 0);
+            if (int code =
+                    transport.readRegisters(readCode, kind, slice.count, slice.start, unaligned))
+                return code;
+            placeBits(unaligned, slice.count, buffer, slice.unitOffset);
+            continue;
+        }
+        std::span<uint8_t> destination(buffer.data() + slice.byteOffset, bytes);
         if (int code =
                 transport.readRegisters(readCode, kind, slice.count, slice.start, destination))
             return code;
     }
     return ErrorCode::kSuccess;
+}
+
+bool refusedForAHole(int code, size_t tagsInBlock) {
+    return tagsInBlock > 1 &&
+           (code == ErrorCode::kIllegalDataAddress || code == ErrorCode::kIllegalDataValue);
+}
+
+int readTagByTag(ModbusTransport& transport, uint8_t readCode, const std::vector<PolledTag*>& tags,
+                 const ReadLimits& limits) {
+    int outcome = ErrorCode::kSuccess;
+    bool anyRead = false;
+    std::vector<uint8_t> buffer;
+    for (PolledTag* tag : tags) {
+        const int code = readRun(transport, readCode, tag->kind(), tag->address(),
+                                 static_cast<uint32_t>(unitCount(tag->shape())), buffer, limits);
+        if (code == ErrorCode::kSuccess) {
+            anyRead = deliverValue(*tag, buffer, tag->address()) || anyRead;
+            continue;
+        }
+        outcome = code;
+        markFailed(*tag, code);
+        if (isCommunicationError(code))
+            return code; // the device is gone: the other tags would only wait for it too
+    }
+    return anyRead ? ErrorCode::kSuccess : outcome;
 }
 
 int writeRun(ModbusTransport& transport, uint8_t writeCode, uint8_t kind, uint16_t start,

@@ -4,16 +4,29 @@
 
 #include "engine/PolledTag.h"
 #include "modbus/ModbusTransport.h"
+#include "modbus/ReadLimits.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace vorn::modbus {
 
-// Reads `length` units from `start` in consecutive requests of at most 123 registers or 1968
-// bits into `buffer` (grown to fit). The first failing request ends the run with its code.
+// Reads `length` units from `start` in consecutive requests of at most the device's units per
+// read (123 registers or 1968 bits by default) into `buffer` (grown to fit). The first failing
+// request ends the run with its code.
 [[nodiscard]] int readRun(ModbusTransport& transport, uint8_t readCode, uint8_t kind,
-                          uint16_t start, uint32_t length, std::vector<uint8_t>& buffer);
+                          uint16_t start, uint32_t length, std::vector<uint8_t>& buffer,
+                          const ReadLimits& limits = {});
+
+// A device refuses a block of several tags as a whole when a register in a hole between them is
+// not mapped: exception 2 (illegal data address), or 3 (illegal data value) from devices that
+// check a request's length against their map.
+bool refusedForAHole(int code, size_t tagsInBlock);
+
+// Reads each tag on its own: a tag that reads gets its value and Good, one that fails the
+// quality of its failure. Success when at least one tag read, else the last failure's code.
+[[nodiscard]] int readTagByTag(ModbusTransport& transport, uint8_t readCode,
+                               const std::vector<PolledTag*>& tags, const ReadLimits& limits);
 
 // Writes `length` units from `buffer` in consecutive write-multiple requests.
 [[nodiscard]] int writeRun(ModbusTransport& transport, uint8_t writeCode, uint8_t kind,

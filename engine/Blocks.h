@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 namespace vorn::modbus {
@@ -35,6 +36,9 @@ struct PollBlock {
     // When the last poll read was sent (communication thread only): the gap to the next one is
     // the device's read interval.
     std::chrono::steady_clock::time_point lastSent{};
+    // The device refused this block as a whole (a hole it does not map): its tags are read
+    // one by one. Written by the communication thread, read by the status views.
+    std::atomic<bool> readTagByTag{false};
 
     UnitRun run() const { return UnitRun{kind, start, length}; }
 };
@@ -63,6 +67,9 @@ struct EngineDevice {
     size_t rotation = 0; // position of the next poll block to poll
     std::vector<ClientBlock> readBlocks;
     std::vector<ClientBlock> writeBlocks;
+    // Poll block layouts (kind, start, length) the device refused as a whole; their tags are
+    // read one by one until the server restarts. Communication thread only.
+    std::set<std::tuple<uint8_t, uint16_t, uint16_t>> splitLayouts;
 
     bool owns(const PollBlock* block) const;
     bool allVisited() const;

@@ -7,6 +7,7 @@
 #include "modbus/WriteFit.h"
 #include "modbus/WritePreparation.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace vorn::modbus {
@@ -59,10 +60,11 @@ void ClientTransfers::addRead(EngineDevice& device, QueuedRequest entry) const {
         return;
     }
     if (!tag.isArray()) {
+        const ReadLimits& limits = device.device->readLimits;
         for (ClientBlock& block : device.readBlocks) {
-            if (block.holdsArray || isClosedToJoins(block.run(), serialLine_))
+            if (block.holdsArray || isClosedToJoins(block.run(), serialLine_, limits))
                 continue;
-            if (passesJoinTest(block.run(), run)) {
+            if (passesJoinTest(block.run(), run, limits)) {
                 growTo(block, run);
                 block.requests.push_back(std::move(entry));
                 return;
@@ -123,22 +125,47 @@ void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transpor
                                  const TransferReport& report) const {
     for (ClientBlock& block : device.readBlocks) {
         const auto sent = std::chrono::steady_clock::now();
-        const int code =
-            readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer);
+        int code = readRun(transport, block.readCode, block.kind, block.start, block.length,
+                           block.buffer, device.device->readLimits);
+        std::vector<PolledTag*> tags;
+        for (const QueuedRequest& entry : block.requests)
+            if (std::find(tags.begin(), tags.end(), entry.tag.get()) == tags.end())
+                tags.push_back(entry.tag.get());
+        const bool tagByTag = refusedForAHole(code, tags.size());
+        if (tagByTag) // a hole the device does not map: each tag still reads on its own
+            code = readTagByTag(transport, block.readCode, tags, device.device->readLimits);
         report(code, msSince(sent));
         std::lock_guard lock(engineLock_);
         for (QueuedRequest& entry : block.requests) {
-            if (code != ErrorCode::kSuccess)
+            if (tagByTag) {
+                // each tag has its own value or quality already
+            } else if (code != ErrorCode::kSuccess) {
                 markFailed(*entry.tag, code);
-            else
+            } else {
                 deliverValue(*entry.tag, block.buffer, block.start);
+            }
             completeRead(*entry.request);
         }
     }
     device.readBlocks.clear();
 }
 
-int ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport) const {
+void ClientTransfers::failWithoutSending(EngineDevice& device, int code) const {
+    std::lock_guard lock(engineLock_);
+    for (ClientBlock& block : device.readBlocks)
+        for (QueuedRequest& entry : block.requests) {
+            markFailed(*entry.tag, code);
+            completeRead(*entry.request);
+        }
+    for (ClientBlock& block : device.writeBlocks)
+        for (QueuedRequest& entry : block.requests)
+            completeWrite(*entry.request, false, qualityOf(code));
+    device.readBlocks.clear();
+    device.writeBlocks.clear();
+}
+
+int ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport,
+                                  const ReadLimits& limits) const {
     std::vector<QueuedWrite> writes;
     for (const QueuedRequest& entry : block.requests)
         writes.push_back(QueuedWrite{entry.tag->shape(), configuredRun(*entry.tag).length});
@@ -147,8 +174,8 @@ int ClientTransfers::prepareWrite(ClientBlock& block, ModbusTransport& transport
     const size_t bytes = std::max<size_t>(unitBytes(block.kind, block.length), 2);
     block.buffer.assign(bytes, 0);
     if (needsReadBeforeWrite(block.run(), writes, singleFunction)) {
-        const int code =
-            readRun(transport, block.readCode, block.kind, block.start, block.length, block.buffer);
+        const int code = readRun(transport, block.readCode, block.kind, block.start, block.length,
+                                 block.buffer, limits);
         if (code != ErrorCode::kSuccess)
             return code; // the write fails as the read did
     }
@@ -181,7 +208,7 @@ void ClientTransfers::serveWrites(EngineDevice& device, ModbusTransport& transpo
         const auto sent = std::chrono::steady_clock::now();
         {
             std::lock_guard lock(engineLock_);
-            code = prepareWrite(block, transport);
+            code = prepareWrite(block, transport, device.device->readLimits);
         }
         if (code == ErrorCode::kSuccess)
             code = sendWrite(block, transport);

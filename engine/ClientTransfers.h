@@ -30,11 +30,15 @@ public:
                     const TransferReport& report) const;
     void serveWrites(EngineDevice& device, ModbusTransport& transport,
                      const TransferReport& report) const;
+    // Answers the device's reads and writes of this cycle at once with the failure `code`,
+    // sending nothing: the device is not tried now (see RetrySchedule).
+    void failWithoutSending(EngineDevice& device, int code) const;
 
 private:
     // Fills the block's buffer with what it writes, reading the block first where needed: 0, the
     // error code of that read, or a negative code when the values cannot be encoded.
-    [[nodiscard]] int prepareWrite(ClientBlock& block, ModbusTransport& transport) const;
+    [[nodiscard]] int prepareWrite(ClientBlock& block, ModbusTransport& transport,
+                                   const ReadLimits& limits) const;
     [[nodiscard]] int sendWrite(const ClientBlock& block, ModbusTransport& transport) const;
 
     const ModbusTypeTable& functionCodes_;

@@ -2,6 +2,7 @@
 
 #include "engine/BlockTransfer.h"
 #include "modbus/ErrorCodes.h"
+#include "modbus/RegisterKind.h"
 #include "platform/Tick.h"
 #include "toolkit/SOCmnTrace.h"
 
@@ -45,6 +46,9 @@ void CommThread::start() {
         devices_.push_back(std::move(device));
         health_.push_back(std::make_unique<DeviceHealth>());
         failing_.push_back(false);
+        const PlcDevice& config = *devices_.back().device;
+        retries_.emplace_back(
+            RetrySettings{config.timeoutMs, config.reducedAfter, config.reducedIntervalS * 1000});
     }
     config_.devices.unlock();
     if (settings_.serialLine)
@@ -107,10 +111,15 @@ void CommThread::run() {
             PollBlock* taken = nullptr;
             int code = chooseDevice(previous);
             code = pollOnce(code, taken);
+            const bool notTried = notTried_;
             report(code, taken);
             previous = code;
             if (std::exchange(passedOver_, false))
                 continue; // nothing was sent: nothing to pace
+            // A device not tried costs the others no wait, unless no device is tried at all.
+            if (notTried && !std::exchange(notTriedBefore_, true))
+                continue;
+            notTriedBefore_ = notTried;
             if (const uint32_t hold = std::exchange(holdMs_, 0)) {
                 // The last transfer was paced already; a client's request or the stop ends
                 // this wait early.
@@ -130,9 +139,10 @@ int CommThread::startEngine() {
     std::vector<DeviceEntry> table;
     for (const EngineDevice& d : devices_) {
         const PlcDevice& config = *d.device;
-        table.push_back(DeviceEntry{config.address, config.tcpPort, config.portName,
-                                    static_cast<uint8_t>(config.unitId), config.timeoutMs,
-                                    config.silentMs});
+        table.push_back(DeviceEntry{
+            config.address, config.tcpPort, config.portName, static_cast<uint8_t>(config.unitId),
+            config.timeoutMs, config.silentMs, config.connectPauseMs, config.requestPauseMs,
+            config.backupAddress, static_cast<uint16_t>(config.backupPort), config.backupAfter});
     }
     currentIndex_ = 0;
     const int code = transport_.start(std::move(table));
@@ -183,8 +193,8 @@ void CommThread::serveWrites() {
     for (EngineDevice& device : devices_) {
         if (device.writeBlocks.empty())
             continue;
-        selectForClients(device);
-        transfers_.serveWrites(device, transport_, clientReport(device));
+        if (selectForClients(device))
+            transfers_.serveWrites(device, transport_, clientReport(device));
     }
 }
 
@@ -203,8 +213,8 @@ void CommThread::serveDeviceReads() {
     for (EngineDevice& device : devices_) {
         if (device.readBlocks.empty())
             continue;
-        selectForClients(device);
-        transfers_.serveReads(device, transport_, clientReport(device));
+        if (selectForClients(device))
+            transfers_.serveReads(device, transport_, clientReport(device));
     }
 }
 
@@ -245,18 +255,39 @@ void CommThread::applyActivations() {
         placement_.recompute(device);
 }
 
-void CommThread::selectForClients(EngineDevice& device) {
+bool CommThread::selectForClients(EngineDevice& device) {
+    const size_t position = positionOf(device);
+    const RetrySchedule& retry = retries_[position];
+    if (!retry.mayTry(std::chrono::steady_clock::now())) {
+        transfers_.failWithoutSending(device, retry.lastCode());
+        return false;
+    }
     // Selected even when it is the current device already: a device without active tags has
-    // its connection let go between cycles, and selecting reopens it. A failure here fails the
-    // transfers that follow, which never reach another device.
-    transport_.selectDevice(device.index);
+    // its connection let go between cycles, and selecting reopens it.
     currentIndex_ = device.index;
+    const int code = transport_.selectDevice(device.index);
+    health_[position]->setActiveAddress(transport_.activeEndpoint(device.index));
+    if (code == ErrorCode::kSuccess)
+        return true;
+    recordOutcome(position, code, std::nullopt, true);
+    transfers_.failWithoutSending(device, code);
+    return false;
 }
 
 int CommThread::selectDevice(EngineDevice& device) {
     if (settings_.serialLine || !device.pollBlocks.empty()) {
+        const RetrySchedule& retry = retries_[positionOf(device)];
+        if (!retry.mayTry(std::chrono::steady_clock::now())) {
+            // Nothing goes to the device: another device may stay the transport's current one.
+            notTried_ = true;
+            currentIndex_ = 0;
+            return retry.lastCode();
+        }
         currentIndex_ = device.index;
-        return transport_.selectDevice(device.index);
+        const int code = transport_.selectDevice(device.index);
+        health_[positionOf(device)]->setActiveAddress(transport_.activeEndpoint(device.index));
+        connectFailed_ = code != ErrorCode::kSuccess;
+        return code;
     }
     // Nothing to poll: let its connection go. The device is then not the current one, so once
     // a client activates its tags it is selected, and connected, before its first poll.
@@ -288,6 +319,11 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     EngineDevice& device = devices_[polled_];
     if (device.pollBlocks.empty())
         return code;
+    const RetrySchedule& retry = retries_[polled_];
+    if (code == ErrorCode::kSuccess && !retry.mayTry(std::chrono::steady_clock::now())) {
+        notTried_ = true; // still connected, but failing: only tried at its reduced rate
+        code = retry.lastCode();
+    }
     if (++device.rotation >= device.pollBlocks.size())
         device.rotation = 0;
     PollBlock& block = *device.pollBlocks[device.rotation];
@@ -312,7 +348,7 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
         return code;
     }
     const auto sent = std::chrono::steady_clock::now();
-    code = readRun(transport_, block.readCode, block.kind, block.start, block.length, block.buffer);
+    code = readBlock(device, block);
     polledRoundTripMs_ =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
     if (block.lastSent != std::chrono::steady_clock::time_point{})
@@ -323,15 +359,41 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
     block.lastReadMs.store(std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count());
-    for (PolledTag* tag : block.members) {
-        if (code != ErrorCode::kSuccess)
-            markFailed(*tag, code);
-        else
-            deliverValue(*tag, block.buffer, block.start);
-    }
+    if (!block.readTagByTag.load())
+        for (PolledTag* tag : block.members) {
+            if (code != ErrorCode::kSuccess)
+                markFailed(*tag, code);
+            else
+                deliverValue(*tag, block.buffer, block.start);
+        }
     block.lastTransfer = getTickCount();
     block.visited = true;
     return code;
+}
+
+int CommThread::readBlock(EngineDevice& device, PollBlock& block) {
+    const ReadLimits& limits = device.device->readLimits;
+    const auto layout = std::make_tuple(block.kind, block.start, block.length);
+    const std::vector<PolledTag*> tags(block.members.begin(), block.members.end());
+    if (device.splitLayouts.contains(layout)) {
+        block.readTagByTag.store(true);
+        return readTagByTag(transport_, block.readCode, tags, limits);
+    }
+    block.readTagByTag.store(false);
+    const int code = readRun(transport_, block.readCode, block.kind, block.start, block.length,
+                             block.buffer, limits);
+    if (!refusedForAHole(code, tags.size()))
+        return code;
+    device.splitLayouts.insert(layout);
+    block.readTagByTag.store(true);
+    health_[positionOf(device)]->setSplitBlocks(static_cast<uint32_t>(device.splitLayouts.size()));
+    getSOCmnTrace().trace(
+        TraceLevel::warning, "ENG",
+        device.device->name + ": " + (isBitKind(block.kind) ? "bits " : "registers ") +
+            std::to_string(block.start) + " to " + std::to_string(block.start + block.length - 1) +
+            " refused together (" + errorWording(code) + "); their " + std::to_string(tags.size()) +
+            " tags are read one by one from now on");
+    return readTagByTag(transport_, block.readCode, tags, limits);
 }
 
 uint32_t CommThread::msUntilNextDue() const {
@@ -367,14 +429,21 @@ void CommThread::recoverSerialLine(EngineDevice& device, int code) {
 }
 
 TransferReport CommThread::clientReport(const EngineDevice& device) {
-    const size_t position = static_cast<size_t>(&device - devices_.data());
+    const size_t position = positionOf(device);
     return [this, position](int code, double roundTripMs) {
         recordOutcome(position, code, roundTripMs);
     };
 }
 
-void CommThread::recordOutcome(size_t position, int code, std::optional<double> roundTripMs) {
+void CommThread::recordOutcome(size_t position, int code, std::optional<double> roundTripMs,
+                               bool connecting) {
     DeviceHealth& health = *health_[position];
+    RetrySchedule& retry = retries_[position];
+    if (isCommunicationError(code))
+        retry.failed(code, connecting, std::chrono::steady_clock::now());
+    else if (code != ErrorCode::kSuccess || roundTripMs)
+        retry.succeeded(); // the device answered, if only with an exception
+    health.setReducedRate(retry.reducedRate());
     std::string text;
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);
@@ -396,7 +465,10 @@ void CommThread::recordOutcome(size_t position, int code, std::optional<double> 
 }
 
 void CommThread::report(int code, PollBlock* taken) {
-    recordOutcome(polled_, code, polledRoundTripMs_);
+    const bool notTried = std::exchange(notTried_, false);
+    const bool connecting = std::exchange(connectFailed_, false);
+    if (!notTried)
+        recordOutcome(polled_, code, polledRoundTripMs_, connecting);
     EngineDevice& device = devices_[polled_];
     if (code != ErrorCode::kSuccess) {
         if (taken)
@@ -410,7 +482,7 @@ void CommThread::report(int code, PollBlock* taken) {
         if (!settings_.serialLine && transportNotStarted_)
             startTransport();
         if (isCommunicationError(code)) {
-            if (settings_.serialLine)
+            if (settings_.serialLine && !notTried)
                 recoverSerialLine(device, code);
             else
                 markDevice(device, code);

@@ -10,6 +10,7 @@
 #include "engine/EngineObserver.h"
 #include "engine/LineTiming.h"
 #include "engine/PollPlacement.h"
+#include "engine/RetrySchedule.h"
 #include "modbus/ErrorTextTable.h"
 #include "modbus/ModbusTransport.h"
 #include "platform/Event.h"
@@ -91,9 +92,14 @@ private:
     // Chooses the device to poll (moving on after a communication error or a finished pass).
     [[nodiscard]] int chooseDevice(int previousCode);
     [[nodiscard]] int selectDevice(EngineDevice& device);
-    void selectForClients(EngineDevice& device);
+    // Selects the device for its clients' transfers; false (and the transfers answered with
+    // the failure) when the device is not tried now or cannot be connected.
+    bool selectForClients(EngineDevice& device);
     // Polls the next block of the polled device; `taken` is the block it took, if any.
     [[nodiscard]] int pollOnce(int code, PollBlock*& taken);
+    // Reads the block in one run, or its tags one by one once the device has refused it as a
+    // whole (remembered per layout, traced once).
+    [[nodiscard]] int readBlock(EngineDevice& device, PollBlock& block);
     void report(int code, PollBlock* taken);
     void recoverSerialLine(EngineDevice& device, int code);
     // Waits on the stop event until a queue's length holds still; false when stopping.
@@ -101,8 +107,13 @@ private:
     EngineDevice* deviceOf(const PolledTag& tag);
     void markDevice(EngineDevice& device, int code);
     // Counts a transfer's outcome (a poll's, or a client read's or write's) in the device's
-    // health and tells the listener; `roundTripMs` is none when nothing went on the wire.
-    void recordOutcome(size_t position, int code, std::optional<double> roundTripMs);
+    // health and its retry schedule, and tells the listener; `roundTripMs` is none when nothing
+    // went on the wire, `connecting` when the device's connection could not be made.
+    void recordOutcome(size_t position, int code, std::optional<double> roundTripMs,
+                       bool connecting = false);
+    size_t positionOf(const EngineDevice& device) const {
+        return static_cast<size_t>(&device - devices_.data());
+    }
     // recordOutcome for the client transfers of `device`.
     TransferReport clientReport(const EngineDevice& device);
     // Serial lines: one LineLoad per port, timed by lineTiming_ and seen in its devices' health.
@@ -124,12 +135,16 @@ private:
     std::vector<EngineDevice> devices_;
     std::vector<std::unique_ptr<DeviceHealth>> health_; // parallel to devices_
     std::vector<bool> failing_; // parallel to devices_: the last poll outcome was a failure
+    std::vector<RetrySchedule> retries_; // parallel to devices_
     OutcomeListener onOutcome_;
     std::optional<double> polledRoundTripMs_; // a poll transfer took place this cycle
-    bool passedOver_ = false;   // holdUntilDue: this cycle passed a block over, sending nothing
-    uint32_t holdMs_ = 0;       // holdUntilDue: nothing is due for this long
-    size_t polled_ = 0;         // position of the polled device in devices_
-    uint16_t currentIndex_ = 0; // index of the transport's current device, 0 = none
+    bool passedOver_ = false;     // holdUntilDue: this cycle passed a block over, sending nothing
+    bool notTried_ = false;       // this cycle's poll skipped its device (RetrySchedule)
+    bool notTriedBefore_ = false; // so did the cycle before
+    bool connectFailed_ = false;  // this cycle's poll could not connect to its device
+    uint32_t holdMs_ = 0;         // holdUntilDue: nothing is due for this long
+    size_t polled_ = 0;           // position of the polled device in devices_
+    uint16_t currentIndex_ = 0;   // index of the transport's current device, 0 = none
     int lastSentCode_ = 0;
     PlcDevice* lastSentDevice_ = nullptr;
     bool transportNotStarted_ = false;

@@ -35,6 +35,21 @@ void DeviceHealth::recordFailure(uint32_t code, const std::string& text) {
     state_.lastErrorText = text;
 }
 
+void DeviceHealth::setReducedRate(bool reduced) {
+    std::lock_guard lock(mutex_);
+    state_.reducedRate = reduced;
+}
+
+void DeviceHealth::setSplitBlocks(uint32_t count) {
+    std::lock_guard lock(mutex_);
+    state_.splitBlocks = count;
+}
+
+void DeviceHealth::setActiveAddress(const std::string& endpoint) {
+    std::lock_guard lock(mutex_);
+    state_.activeAddress = endpoint;
+}
+
 namespace {
 
 // The nearest-rank percentile `p` (0 to 100) of values sorted ascending.

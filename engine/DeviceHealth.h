@@ -45,6 +45,12 @@ struct DeviceHealthSnapshot {
     // Serial lines: the share (0 to 1) of the last seconds the device's line was busy with
     // transactions of any device on it; none for TCP devices.
     std::optional<double> busLoad;
+    // The device failed often enough in a row to be tried only at its reduced rate.
+    bool reducedRate = false;
+    // Poll blocks the device refused as a whole, now read tag by tag.
+    uint32_t splitBlocks = 0;
+    // Modbus TCP devices: the address and port in use ("10.0.0.5:502"); empty until selected.
+    std::string activeAddress;
 };
 
 class DeviceHealth {
@@ -59,6 +65,9 @@ public:
     void recordFailure(uint32_t code, const std::string& text);
     // A block of the device was read again `intervalMs` after its previous read.
     void recordReadInterval(double intervalMs);
+    void setReducedRate(bool reduced);
+    void setSplitBlocks(uint32_t count);
+    void setActiveAddress(const std::string& endpoint);
     // The serial line the device is on (set before polling starts).
     void setLine(std::shared_ptr<const LineLoad> line) { line_ = std::move(line); }
     DeviceHealthSnapshot snapshot() const;

@@ -27,6 +27,9 @@ public:
                       std::span<const uint8_t> data) override;
     int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address, uint8_t high,
                     uint8_t low) override;
+    std::string activeEndpoint(uint16_t index) const override {
+        return transport_.activeEndpoint(index);
+    }
     void closeAll() override;
     void stop() override { transport_.stop(); }
 

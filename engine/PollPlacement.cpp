@@ -37,9 +37,10 @@ bool PollPlacement::add(EngineDevice& device, PolledTag& tag, uint32_t rate, uin
     if (tagRun.length == 0)
         return false;
 
+    const ReadLimits& limits = device.device->readLimits;
     PollBlock* current = tag.pollBlock;
     if (current && device.owns(current) &&
-        mayJoinPollBlock(current->run(), current->updateRate, tagRun, rate)) {
+        mayJoinPollBlock(current->run(), current->updateRate, tagRun, rate, limits)) {
         current->visited = false;
         return merge(*current, tag);
     }
@@ -47,9 +48,9 @@ bool PollPlacement::add(EngineDevice& device, PolledTag& tag, uint32_t rate, uin
 
     if (!tag.isArray()) {
         for (auto& block : device.pollBlocks) {
-            if (block->holdsArray || isClosedToJoins(block->run(), serialLine_))
+            if (block->holdsArray || isClosedToJoins(block->run(), serialLine_, limits))
                 continue;
-            if (mayJoinPollBlock(block->run(), block->updateRate, tagRun, rate))
+            if (mayJoinPollBlock(block->run(), block->updateRate, tagRun, rate, limits))
                 return merge(*block, tag);
         }
     }

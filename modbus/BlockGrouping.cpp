@@ -29,21 +29,21 @@ UnitRun coveringRun(const UnitRun& block, const UnitRun& tag) {
     return UnitRun{block.kind, start, std::max(end(block), end(tag)) - start};
 }
 
-bool passesJoinTest(const UnitRun& block, const UnitRun& tag) {
+bool passesJoinTest(const UnitRun& block, const UnitRun& tag, const ReadLimits& limits) {
     if (!sameKindAndNotEmpty(block, tag))
         return false;
     // A tag in front of the block counts from its own first unit to the block's start.
     const uint32_t gap = tag.start < block.start  ? block.start - tag.start
                          : tag.start > end(block) ? tag.start - end(block)
                                                   : 0;
-    if (unitBytes(tag.kind, gap) > kMaxJoinGapBytes)
+    if (gap > limits.maxHole(tag.kind))
         return false;
-    return unitBytes(tag.kind, coveringRun(block, tag).length) <= kMaxDataBytes;
+    return coveringRun(block, tag).length <= limits.unitsPerRead(tag.kind);
 }
 
 bool mayJoinPollBlock(const UnitRun& block, uint32_t blockRate, const UnitRun& tag,
-                      uint32_t tagRate) {
-    return blockRate == tagRate && passesJoinTest(block, tag);
+                      uint32_t tagRate, const ReadLimits& limits) {
+    return blockRate == tagRate && passesJoinTest(block, tag, limits);
 }
 
 bool mayJoinWriteBlock(const UnitRun& block, const UnitRun& tag) {
@@ -60,9 +60,10 @@ bool mayJoinWriteBlock(const UnitRun& block, const UnitRun& tag) {
     return unitBytes(tag.kind, coveringRun(block, tag).length) <= kMaxDataBytes;
 }
 
-bool isClosedToJoins(const UnitRun& block, bool serialLine) {
+bool isClosedToJoins(const UnitRun& block, bool serialLine, const ReadLimits& limits) {
     const size_t bytes = unitBytes(block.kind, block.length);
-    return serialLine ? bytes > kMaxDataBytes : bytes >= kMaxDataBytes;
+    const size_t full = unitBytes(block.kind, limits.unitsPerRead(block.kind));
+    return serialLine ? bytes > full : bytes >= full;
 }
 
 size_t initialBufferCapacity(uint8_t kind, uint32_t length) {

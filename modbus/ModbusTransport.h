@@ -16,7 +16,12 @@ struct DeviceEntry {
     std::string portName;   // RTU: "COM1"
     uint8_t unitId = 1;
     uint32_t timeoutMs = 1000;
-    uint32_t silentMs = 0; // RTU: quiet time before every request
+    uint32_t silentMs = 0;       // RTU: quiet time before every request
+    uint32_t connectPauseMs = 0; // TCP: pause after the connection opens
+    uint32_t requestPauseMs = 0; // TCP: least time from one reply to the next request
+    std::string backupAddress;   // TCP: second address, empty for none
+    uint16_t backupPort = 502;
+    uint32_t backupAfter = 3; // TCP: failed connects in a row before the other address
 };
 
 class ModbusTransport {
@@ -41,6 +46,10 @@ public:
     // Writes one unit with the two value bytes as given (a coil: FF 00 or 00 00).
     [[nodiscard]] virtual int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
                                           uint8_t high, uint8_t low) = 0;
+
+    // The address and port the device's connection uses ("10.0.0.5:502"); empty for a
+    // transport without addresses.
+    virtual std::string activeEndpoint(uint16_t /*index*/) const { return {}; }
 
     // Closes every connection or port and drops the device table; no device is current.
     virtual void closeAll() = 0;

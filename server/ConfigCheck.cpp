@@ -63,6 +63,7 @@ ConfigCheckReport checkConfiguration(GatewayServer& core) {
         if (!(tag->getAccessRights() & AccessRights::kReadable))
             continue;
         modbus::EngineDevice& device = devices[tag->device().get()];
+        device.device = tag->device(); // its read limits shape its blocks
         [[maybe_unused]] bool placed = placement.add(device, *tag, kOneRateMs, 0);
     }
     for (auto& [device, engineDevice] : devices) {

@@ -38,6 +38,7 @@ struct HealthVariable {
     const char* name;
     uint32_t dataType;
     ua::Variant (*read)(const modbus::DeviceHealthSnapshot&);
+    bool tcpOnly = false; // Tarnvale devices only
 };
 
 const HealthVariable kVariables[] = {
@@ -70,6 +71,27 @@ const HealthVariable kVariables[] = {
      [](const modbus::DeviceHealthSnapshot& s) {
          return ua::Variant::scalar(BuiltinType::kDouble, s.roundTripMs);
      }},
+    {"ReadIntervalP50Ms", DataTypeId::kDouble,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kDouble, s.readIntervalP50Ms);
+     }},
+    {"ReadIntervalP95Ms", DataTypeId::kDouble,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kDouble, s.readIntervalP95Ms);
+     }},
+    {"ReducedRate", DataTypeId::kBoolean,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kBoolean, s.reducedRate);
+     }},
+    {"SplitBlocks", DataTypeId::kUInt32,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kUInt32, uint64_t{s.splitBlocks});
+     }},
+    {"ActiveAddress", DataTypeId::kString,
+     [](const modbus::DeviceHealthSnapshot& s) {
+         return ua::Variant::scalar(BuiltinType::kString, s.activeAddress);
+     },
+     true},
 };
 
 void addDevices(AddressSpace& space, uint16_t ns,
@@ -98,7 +120,10 @@ void addDevices(AddressSpace& space, uint16_t ns,
                                NodeId(0, ObjectType::kBaseObjectType));
 
             const modbus::DeviceHealth* health = &engine->health(position);
+            const bool tcp = !devices[position].device->address.empty();
             for (const HealthVariable& v : kVariables) {
+                if (v.tcpOnly && !tcp)
+                    continue;
                 Node variable = namedNode(ns, objectPath + "." + v.name, v.name,
                                           NodeClass::kVariable, ObjectType::kBaseDataVariableType);
                 variable.dataType = v.dataType;

@@ -27,9 +27,12 @@ std::vector<DeviceStatus> EngineStatusReader::devices() const {
         std::lock_guard lock(*source.engineLock);
         for (const modbus::EngineDevice& device : source.engine->devices()) {
             DeviceStatus status{device.device->name, {}};
-            for (const auto& block : device.pollBlocks)
-                status.blocks.push_back(
-                    {block.get(), blockLabel(block->kind, block->start, block->length)});
+            for (const auto& block : device.pollBlocks) {
+                std::string label = blockLabel(block->kind, block->start, block->length);
+                if (block->readTagByTag.load()) // the device refused it as a whole
+                    label += " (tag by tag)";
+                status.blocks.push_back({block.get(), std::move(label)});
+            }
             result.push_back(std::move(status));
         }
     }

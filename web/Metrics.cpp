@@ -78,6 +78,12 @@ void deviceMetrics(Exposition& out, const std::vector<DeviceRow>& devices) {
     each("vorn_device_read_interval_p95_seconds", "gauge",
          "95th percentile of the time between two poll reads of the same block.",
          [](const Health& h) { return h.readIntervalP95Ms / 1000; });
+    each("vorn_device_reduced_rate", "gauge",
+         "1 while the device fails often enough in a row to be tried only at its reduced rate.",
+         [](const Health& h) { return h.reducedRate ? 1.0 : 0.0; });
+    each("vorn_device_split_blocks", "gauge",
+         "Poll blocks the device refused as a whole, read tag by tag.",
+         [](const Health& h) { return static_cast<double>(h.splitBlocks); });
 
     out.family("vorn_device_errors_total", "counter", "Failed poll transfers by error code.");
     for (size_t i = 0; i < devices.size(); ++i)

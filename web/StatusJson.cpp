@@ -59,6 +59,9 @@ std::string devicesJson(const std::vector<DeviceRow>& devices) {
                     {"readIntervalP50Ms", h.readIntervalP50Ms},
                     {"readIntervalP95Ms", h.readIntervalP95Ms},
                     {"busLoad", h.busLoad ? json(*h.busLoad) : json(nullptr)},
+                    {"reducedRate", h.reducedRate},
+                    {"splitBlocks", h.splitBlocks},
+                    {"activeAddress", h.activeAddress},
                     {"blocks", json::array()}};
         for (const BlockRow& block : device.blocks)
             row["blocks"].push_back(blockJson(block));

@@ -5,6 +5,7 @@
 #include "editor/EditorError.h"
 #include "editor/EditorSession.h"
 #include "fileformat/ConfigFormat.h"
+#include "frmAdvanced.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
@@ -98,6 +100,11 @@ frmPLC::frmPLC(EditorSession& session, TreeNode* edited, QWidget* parent)
     txtTimeout_ = addLine("Communication Timeout (ms)", "txtTimeout", true);
     txtSilent_ = addLine("Silent interval (ms)", "txtSilent", !tcp);
     cmbByteOrder_ = addChoice("Byte Order", "cmbByteOrder", byteOrderChoices(false), false, true);
+    auto* advanced = new QPushButton("Advanced...", this);
+    advanced->setObjectName("cmdAdvanced");
+    advanced->setAutoDefault(false);
+    connect(advanced, &QPushButton::clicked, this, [this] { editAdvanced(); });
+    form_->addRow(advanced);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form_);
@@ -138,6 +145,7 @@ DeviceFields frmPLC::fields() const {
     fields.ui = txtUI_->text().toStdString();
     fields.timeout = txtTimeout_->text().toStdString();
     fields.byteOrder = cmbByteOrder_->currentText().toStdString();
+    fields.advanced = advanced_;
     if (serverKind_ == format::kRennickName) {
         fields.com = txtPort_->text().toStdString();
         fields.baud = cmbBaud_->currentText().toStdString();
@@ -171,6 +179,13 @@ void frmPLC::setFields(const DeviceFields& fields) {
     setChoice(cmbDevice_,
               fields.device.empty() && serial ? session_.serialDevice(fields.com) : fields.device);
     setChoice(cmbByteOrder_, fields.byteOrder);
+    advanced_ = fields.advanced;
+}
+
+void frmPLC::editAdvanced() {
+    frmAdvanced dialog(advanced_, serverKind_, this);
+    if (dialog.exec() == QDialog::Accepted)
+        advanced_ = dialog.settings();
 }
 
 void frmPLC::apply() {

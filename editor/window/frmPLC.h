@@ -27,7 +27,8 @@ public:
     void setFields(const DeviceFields& fields);
 
 private:
-    void apply(); // cmdOk: check, then add or replace
+    void apply();        // cmdOk: check, then add or replace
+    void editAdvanced(); // cmdAdvanced: the frmAdvanced dialog
     QLineEdit* addLine(const char* label, const char* name, bool used);
     QComboBox* addChoice(const char* label, const char* name, const std::vector<std::string>& items,
                          bool editable, bool used);
@@ -50,6 +51,7 @@ private:
     QLineEdit* txtTimeout_;
     QLineEdit* txtSilent_;
     QComboBox* cmbByteOrder_;
+    DeviceAdvanced advanced_; // as the Advanced dialog left it
 };
 
 } // namespace vorn::editor

@@ -42,7 +42,31 @@ int TcpTransport::selectDevice(uint16_t index) {
     current_ = index;
     if (device->connection.isOpen())
         return ErrorCode::kSuccess;
-    return device->connection.open(device->entry.address, device->entry.tcpPort);
+    const DeviceEntry& entry = device->entry;
+    const int code = device->onBackup
+                         ? device->connection.open(entry.backupAddress, entry.backupPort)
+                         : device->connection.open(entry.address, entry.tcpPort);
+    if (code != ErrorCode::kSuccess) {
+        if (!entry.backupAddress.empty() && ++device->failedConnects >= entry.backupAfter) {
+            device->onBackup = !device->onBackup;
+            device->failedConnects = 0;
+        }
+        return code;
+    }
+    device->failedConnects = 0;
+    // Some devices take requests only a while after accepting the connection.
+    if (entry.connectPauseMs != 0 && !stop_.pause(std::chrono::milliseconds(entry.connectPauseMs)))
+        return ErrorCode::kNotConnected;
+    return ErrorCode::kSuccess;
+}
+
+std::string TcpTransport::activeEndpoint(uint16_t index) const {
+    if (index == 0 || index > devices_.size())
+        return {};
+    const Device& device = devices_[index - 1];
+    const DeviceEntry& entry = device.entry;
+    return device.onBackup ? entry.backupAddress + ":" + std::to_string(entry.backupPort)
+                           : entry.address + ":" + std::to_string(entry.tcpPort);
 }
 
 int TcpTransport::releaseDevice(uint16_t index) {
@@ -58,8 +82,20 @@ int TcpTransport::transfer(std::span<const uint8_t> pdu) {
     const auto frame = encoder_.encode(device->entry.unitId, pdu);
     if (!frame)
         return ErrorCode::kInvalidSocketArgument;
-    return device->connection.exchange(*frame, encoder_.lastTransactionId(), device->entry.unitId,
-                                       std::chrono::milliseconds(device->entry.timeoutMs), reply_);
+    if (device->entry.requestPauseMs != 0) {
+        const auto due =
+            device->lastReply + std::chrono::milliseconds(device->entry.requestPauseMs);
+        const auto now = std::chrono::steady_clock::now();
+        if (due > now &&
+            !stop_.pause(std::chrono::duration_cast<std::chrono::milliseconds>(due - now) +
+                         std::chrono::milliseconds(1)))
+            return ErrorCode::kNotConnected;
+    }
+    const int code =
+        device->connection.exchange(*frame, encoder_.lastTransactionId(), device->entry.unitId,
+                                    std::chrono::milliseconds(device->entry.timeoutMs), reply_);
+    device->lastReply = std::chrono::steady_clock::now();
+    return code;
 }
 
 int TcpTransport::readRegisters(uint8_t functionCode, uint8_t kind, uint16_t count, uint16_t start,

@@ -8,8 +8,10 @@
 #include "modbus/ModbusTransport.h"
 #include "modbus/tcp/MbapEncoder.h"
 
+#include <chrono>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vorn::modbus {
@@ -23,8 +25,11 @@ public:
 
     // Closes the connections of an earlier table; always 0 (nothing else to start on POSIX).
     [[nodiscard]] int start(std::vector<DeviceEntry> devices) override;
-    // Opens the device's connection if closed (within 1 s) and makes it current in every case.
-    // 0, or the open's code (18, 32, 50, 51); 50 for an index outside the table, 18 before start.
+    // Opens the device's connection if closed (within 1 s) and makes it current in every case,
+    // then pauses as the device asks. 0, or the open's code (18, 32, 50, 51); 50 for an index
+    // outside the table, 18 before start. A device with a backup address changes to the other
+    // address after its backupAfter-th failed connect in a row, and stays there until
+    // connects to that one fail as often.
     [[nodiscard]] int selectDevice(uint16_t index) override;
     // Closes the device's connection; 0.
     [[nodiscard]] int releaseDevice(uint16_t index) override;
@@ -39,6 +44,7 @@ public:
     [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
                                   uint8_t high, uint8_t low) override;
 
+    std::string activeEndpoint(uint16_t index) const override;
     void closeAll() override;
     void stop() override { stop_.raise(); }
 
@@ -50,6 +56,9 @@ private:
     struct Device {
         DeviceEntry entry;
         TcpConnection connection;
+        bool onBackup = false;
+        uint32_t failedConnects = 0; // in a row, to the address in use
+        std::chrono::steady_clock::time_point lastReply{};
     };
 
     Device* deviceAt(uint16_t index);

@@ -139,3 +139,48 @@ TEST(SerialDevices, BadNumbersAndLongPortNamesRefuseTheDeviceAndItsPort) {
     for (const char* name : {"BadBaud", "BigStop", "LongPort"})
         EXPECT_TRUE(tracedAbout(c, std::string("\"") + name + "\"")) << name;
 }
+
+TEST(DeviceReadLimits, AbsentMeansTodaysLimitsAndBothFormsAreRead) {
+    LoadedConfig tcp(ServerKind::tarnvale);
+    tcp.load(tcpConfig("", tcpDevice("Plain", "10.0.0.1", kTag) +
+                               tcpDevice("Small", "10.0.0.2", kTag,
+                                         " maxregisters=\"32\" maxbits=\" 64 \" "
+                                         "maxregisterhole=\"0\" maxbithole=\"8\"")));
+    auto devices = tcp.devices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->readLimits, modbus::ReadLimits{});
+    EXPECT_EQ(devices[1]->readLimits, (modbus::ReadLimits{32, 64, 0, 8}));
+    EXPECT_FALSE(tracedAbout(tcp, "max")) << "good values give no warning";
+
+    LoadedConfig rtu(ServerKind::rennick);
+    rtu.load(
+        rtuConfig("", rtuDevice(rtuSettings("R1", "COM1", 19200, 17) +
+                                    "<maxregisters>16</maxregisters><maxbithole>0</maxbithole>",
+                                kTag)));
+    ASSERT_EQ(rtu.devices().size(), 1u);
+    EXPECT_EQ(rtu.devices()[0]->readLimits, (modbus::ReadLimits{16, 1968, 25, 0}));
+}
+
+TEST(DeviceReadLimits, ABadValueWarnsWithItsLineAndTheDeviceKeepsTheDefault) {
+    LoadedConfig tcp(ServerKind::tarnvale);
+    tcp.load(tcpConfig("", tcpDevice("P1", "10.0.0.1", kTag,
+                                     " maxregisters=\"0\" maxbits=\"2000\" maxregisterhole=\"x\" "
+                                     "maxbithole=\"12.5\"")));
+    ASSERT_EQ(tcp.devices().size(), 1u) << "a bad limit never costs the device";
+    EXPECT_EQ(tcp.devices()[0]->readLimits, modbus::ReadLimits{});
+    EXPECT_TRUE(tracedAbout(
+        tcp, "PLC \"P1\": maxregisters \"0\" is not a whole number from 1 to 123; the device "
+             "keeps 123"));
+    EXPECT_TRUE(tracedAbout(tcp, "maxbits \"2000\" is not a whole number from 1 to 1968"));
+    EXPECT_TRUE(tracedAbout(tcp, "maxregisterhole \"x\" is not a whole number from 0 to 121"));
+    EXPECT_TRUE(tracedAbout(tcp, "maxbithole \"12.5\""));
+    EXPECT_TRUE(tracedAbout(tcp, "line ")) << "each warning names its line";
+
+    LoadedConfig rtu(ServerKind::rennick);
+    rtu.load(rtuConfig(
+        "", rtuDevice(rtuSettings("R1", "COM1", 19200, 17) + "\r\n<maxregisters>124</maxregisters>",
+                      kTag)));
+    ASSERT_EQ(rtu.devices().size(), 1u);
+    EXPECT_EQ(rtu.devices()[0]->readLimits.maxRegisters, 123u);
+    EXPECT_TRUE(tracedAbout(rtu, "PLC \"R1\": maxregisters \"124\" is not a whole number"));
+}

@@ -99,6 +99,9 @@ async function main() {
         value(s, "vorn_device_read_interval_p50_seconds", { device: "Good" }) > 0.1);
     check("without a client the session figures are 0 again", value(s, "vorn_opcua_sessions") === 0 &&
         value(s, "vorn_opcua_monitored_items") === 0);
+    check("no device is at a reduced rate (off unless a device sets it) and none has a split block",
+        value(s, "vorn_device_reduced_rate", { device: "Dead" }) === 0 &&
+        value(s, "vorn_device_split_blocks", { device: "Refusing" }) === 0);
     check("TCP devices have no bus load", !s.some((x) => x.name === "vorn_serial_line_busy_ratio"));
     server.child.kill("SIGTERM");
     w.finish();

@@ -120,6 +120,9 @@ void checkUnitsServed(const SimOptions& options) {
         require(unit, "--silent");
     for (const auto& entry : options.faults.unitDelayMs)
         require(entry.first, "--delay-ms");
+    for (const Point& hole : options.faults.unmapped)
+        if (hole.unit)
+            require(*hole.unit, "--unmapped");
     for (const Assignment& assignment : options.assignments)
         if (assignment.point.unit)
             require(*assignment.point.unit, "--set");
@@ -168,6 +171,8 @@ SimOptions parseCommandLine(int argc, char** argv) {
         {"--exception", [&](std::string_view v) { parseException(v, options.faults); }},
         {"--silent", [&](std::string_view v) { options.faults.silentUnits.insert(parseUnit(v)); }},
         {"--delay-ms", [&](std::string_view v) { parseDelay(v, options.faults); }},
+        {"--unmapped",
+         [&](std::string_view v) { options.faults.unmapped.push_back(parsePoint(v)); }},
         {"--log", [&](std::string_view v) { options.logPath = v; }},
         {"--ready-file", [&](std::string_view v) { options.readyFile = v; }},
     };
@@ -226,6 +231,7 @@ const char* usageText() {
                   [--unit N]... [--values FILE]... [--set [UNIT:]TABLE:ADDR[..LAST]=VALUE]...
                   [--counter|--ramp|--sine|--toggle [UNIT:]TABLE:ADDR]...
                   [--exception UNIT:FUNCTION:CODE]... [--silent UNIT]... [--delay-ms [UNIT:]MS]...
+                  [--unmapped [UNIT:]TABLE:ADDR[..LAST]]...
                   [--log FILE] [--ready-file FILE]
        modbus-sim --help | --version
 Tables: hr (holding registers), ir (input registers), coil, di (discrete inputs).

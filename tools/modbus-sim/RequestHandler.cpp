@@ -72,8 +72,11 @@ bool RequestHandler::answer(Link& link, const std::uint8_t* adu, int length) {
     if (transport_ == Transport::Rtu)
         modbus_set_slave(link.context, unit);
     int sent = 0;
+    const RequestSummary request = summarizeRequest(adu, length, pduOffset);
     if (auto code = faults_.exceptionFor(unit, function))
         sent = modbus_reply_exception(link.context, adu, static_cast<unsigned>(*code));
+    else if (faults_.touchesUnmapped(unit, function, request.start, request.count))
+        sent = modbus_reply_exception(link.context, adu, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
     else
         sent = modbus_reply(link.context, adu, length, image_.mapping(unit));
     if (sent < 0) {

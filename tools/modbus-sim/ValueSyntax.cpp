@@ -65,6 +65,25 @@ std::string_view tableName(Table table) {
     return "?";
 }
 
+std::optional<Table> tableOfFunction(int function) {
+    switch (function) {
+    case 1:
+    case 5:
+    case 15:
+        return Table::Coil;
+    case 2:
+        return Table::DiscreteInput;
+    case 3:
+    case 6:
+    case 16:
+        return Table::HoldingRegister;
+    case 4:
+        return Table::InputRegister;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string_view trim(std::string_view text) {
     const char* space = " \t\r\n";
     auto first = text.find_first_not_of(space);

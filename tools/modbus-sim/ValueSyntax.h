@@ -23,6 +23,9 @@ constexpr bool isBitTable(Table table) {
     return table == Table::Coil || table == Table::DiscreteInput;
 }
 std::string_view tableName(Table table);
+// The table a standard function code reads or writes (1, 5, 15 coils; 2 discrete inputs; 3,
+// 6, 16 holding registers; 4 input registers); none for other codes.
+std::optional<Table> tableOfFunction(int function);
 
 // One table address or address range of one unit (no unit: every served unit).
 struct Point {

@@ -55,7 +55,8 @@ async function showServer() {
 
 function deviceState(d) {
   if (!d.polled) return ["state-idle", "not polled"];
-  return d.connected ? ["state-good", "connected"] : ["state-bad", "failing"];
+  if (d.connected) return ["state-good", "connected"];
+  return ["state-bad", d.reducedRate ? "failing, reduced rate" : "failing"];
 }
 
 async function showDevices() {
@@ -63,7 +64,7 @@ async function showDevices() {
   const rows = devices.map((d, i) => {
     const [cls, text] = deviceState(d);
     const row = el("tr", { class: `device ${cls}${state.device === i ? " selected" : ""}`, "data-device": d.name },
-      el("td", {}, d.name, el("br"), el("small", {}, d.connection)),
+      el("td", {}, d.name, el("br"), el("small", {}, d.activeAddress && d.activeAddress !== d.connection ? `${d.connection} (using ${d.activeAddress})` : d.connection)),
       el("td", {}, el("span", { class: "state" }, text)),
       el("td", { class: "error" }, d.lastErrorCode ? `${d.lastErrorCode}: ${d.lastErrorText}` : ""),
       el("td", {}, timeText(d.sinceMs)),

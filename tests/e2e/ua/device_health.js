@@ -18,7 +18,8 @@ const UNPOLLED = "P4"; // only read from the device and written, never subscribe
 // UInt64 values arrive as [high, low].
 const u64 = (v) => (Array.isArray(v) ? v[0] * 4294967296 + v[1] : Number(v));
 const FIELDS = ["Connected", "LastErrorCode", "LastErrorText", "ErrorCount", "RequestCount",
-    "LastGoodTime", "RoundTripMs"];
+    "LastGoodTime", "RoundTripMs", "ReadIntervalP50Ms", "ReadIntervalP95Ms", "ReducedRate",
+    "SplitBlocks", "ActiveAddress"];
 
 // Tarnvale headless with its own registry; resolves once it listens, keeps its stderr.
 function startTarnvale(config) {
@@ -97,6 +98,10 @@ async function main() {
         before.P1.LastErrorTextType === DataType.String && before.P1.ErrorCountType === DataType.UInt64 &&
         before.P1.RequestCountType === DataType.UInt64 && before.P1.LastGoodTimeType === DataType.DateTime &&
         before.P1.RoundTripMsType === DataType.Double, before.P1);
+    check("the read intervals, reduced rate, split blocks and address in use are shown",
+        before.P1.ReadIntervalP95MsType === DataType.Double && before.P1.ReducedRate === false &&
+        before.P1.SplitBlocks === 0 && before.P1.ActiveAddress === `127.0.0.1:${sims[0].port}`,
+        before.P1);
     check("polling counts requests and a round trip", u64(before.P1.RequestCount) > 0 &&
         before.P1.RoundTripMs > 0 && before.P1.LastGoodTime instanceof Date, before.P1);
     const write = await session.write({ nodeId: id("P1", "RoundTripMs"), attributeId: AttributeIds.Value,

@@ -6,10 +6,13 @@
 #include "ChildProcess.h"
 #include "ClipboardColumn.h"
 #include "PtyPair.h"
+#include "RequestLogRecords.h"
 #include "ScopedEnv.h"
 #include "ServerEndpoint.h"
 #include "SimProcess.h"
+#include "TestConfigs.h"
 #include "WindowRig.h"
+#include "editor/window/frmAdvanced.h"
 #include "editor/window/frmBranch.h"
 #include "editor/window/frmCsvPreview.h"
 #include "editor/window/frmItems.h"
@@ -29,6 +32,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <set>
 
 using namespace vorn;
 using namespace vorn::editor;
@@ -650,4 +654,58 @@ TEST(QuillmarWholeConfiguration, AUnitExportedToCsvAndImportedIntoAnotherIsServe
     EXPECT_EQ(valueText(lines[3]), "\"ABCDEF\"");
     EXPECT_NEAR(std::atof(valueText(lines[half - 1]).c_str()), -10 + 100.0 * 0x1234 / 27648, 1e-6);
     EXPECT_EQ(server.terminate(10s), 0) << server.errorOutput();
+}
+
+TEST(QuillmarWholeConfiguration, AUnitsAdvancedSettingsAreSavedAndServed) {
+    WindowRig rig;
+    Registry(rig.registryPath())
+        .writeString("SOFTWARE\\VornAutomation\\Tarnvale", "OpcUaPort", "0");
+    const std::string log = rig.dir.file("device.log");
+    std::unique_ptr<SimProcess> device =
+        startSimulator("0", {"--set", "1:hr:0..99=7", "--log", log});
+    ASSERT_NE(device, nullptr);
+
+    newConfiguration(rig, vorn::format::kTarnvaleName); // with the four standard Modbus types
+    bool refused = false;
+    addUnit(rig, [&](frmPLC& dialog) {
+        type(dialog, "txtName", "Meter");
+        type(dialog, "txtAddress", "127.0.0.1");
+        type(dialog, "txtTcpPort", QString::number(device->port()));
+        type(dialog, "txtUI", "1");
+        whenModal<frmAdvanced>([&](frmAdvanced& advanced) {
+            type(advanced, "maxregisters", "124"); // one more than the servers take
+            press(advanced, "cmdOk");
+            refused = advanced.isVisible();
+            type(advanced, "maxregisters", "32");
+            type(advanced, "reducedafter", "3");
+            press(advanced, "cmdOk");
+        });
+        press(dialog, "cmdAdvanced");
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(rig.messages(),
+              std::vector<std::string>{"Registers per read must be a whole number from 1 to 123."})
+        << "the servers' range and wording";
+
+    std::string expected = "{";
+    for (int n = 0; n < 100; ++n)
+        expected += (n ? ",\"" : "\"") + std::to_string(n) + "\":7";
+    const std::vector<ItemEntry> items{
+        {"Energy", "holding register", "signed 16 bit array", "0", "", "100", expected + "}"}};
+    addItems(rig, "Meter", items);
+    const std::string saved = rig.dir.file("Plant.xml");
+    rig.saveAs(saved);
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(rig.messages().size(), 1u) << "no message but the refusal above";
+    EXPECT_NE(vorn::editor::test::readFile(saved).find(" maxregisters=\"32\" reducedafter=\"3\">"), std::string::npos)
+        << "only the settings off their default are written";
+
+    Expectations served;
+    served.add("Meter", items);
+    expectServedBy(TARNVALE_PATH, served, rig.dir.path());
+    std::set<std::pair<int, int>> reads;
+    for (const vorn::test::LoggedRequest& request : vorn::test::readRequestLog(log))
+        if (request.function == 3)
+            reads.insert({request.start, request.count});
+    EXPECT_EQ(reads, (std::set<std::pair<int, int>>{{0, 32}, {32, 32}, {64, 32}, {96, 4}}));
 }
