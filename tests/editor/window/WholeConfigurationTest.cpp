@@ -697,7 +697,8 @@ TEST(QuillmarWholeConfiguration, AUnitsAdvancedSettingsAreSavedAndServed) {
     rig.saveAs(saved);
     ASSERT_TRUE(std::filesystem::exists(saved));
     EXPECT_EQ(rig.messages().size(), 1u) << "no message but the refusal above";
-    EXPECT_NE(vorn::editor::test::readFile(saved).find(" maxregisters=\"32\" reducedafter=\"3\">"), std::string::npos)
+    EXPECT_NE(vorn::editor::test::readFile(saved).find(" maxregisters=\"32\" reducedafter=\"3\">"),
+              std::string::npos)
         << "only the settings off their default are written";
 
     Expectations served;
