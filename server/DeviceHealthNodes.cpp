@@ -1,6 +1,7 @@
 #include "DeviceHealthNodes.h"
 
 #include "toolkit/ua/DaMapping.h"
+#include "toolkit/ua/NamedNodes.h"
 #include "toolkit/ua/UaIds.h"
 
 #include <set>
@@ -11,28 +12,13 @@ namespace {
 using ua::AddressSpace;
 namespace BuiltinType = ua::BuiltinType;
 namespace DataTypeId = ua::DataTypeId;
-using ua::LocalizedText;
+using ua::namedNode;
 using ua::Node;
 namespace NodeClass = ua::NodeClass;
 using ua::NodeId;
 namespace NodeIds = ua::NodeIds;
 namespace ObjectType = ua::ObjectType;
-using ua::QualifiedName;
 namespace RefType = ua::RefType;
-
-// UInt64 has no constant among the data types the tags use.
-constexpr uint32_t kUInt64DataType = 9;
-
-Node namedNode(uint16_t ns, const std::string& id, const std::string& name, uint32_t nodeClass,
-               uint32_t typeDefinition) {
-    Node node;
-    node.id = NodeId::ofString(ns, id);
-    node.nodeClass = nodeClass;
-    node.browseName = QualifiedName{ns, name};
-    node.displayName = LocalizedText{"", name};
-    node.typeDefinition = typeDefinition;
-    return node;
-}
 
 struct HealthVariable {
     const char* name;
@@ -54,11 +40,11 @@ const HealthVariable kVariables[] = {
      [](const modbus::DeviceHealthSnapshot& s) {
          return ua::Variant::scalar(BuiltinType::kString, s.lastErrorText);
      }},
-    {"ErrorCount", kUInt64DataType,
+    {"ErrorCount", DataTypeId::kUInt64,
      [](const modbus::DeviceHealthSnapshot& s) {
          return ua::Variant::scalar(BuiltinType::kUInt64, s.errorCount);
      }},
-    {"RequestCount", kUInt64DataType,
+    {"RequestCount", DataTypeId::kUInt64,
      [](const modbus::DeviceHealthSnapshot& s) {
          return ua::Variant::scalar(BuiltinType::kUInt64, s.requestCount);
      }},

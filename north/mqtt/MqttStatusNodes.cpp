@@ -1,5 +1,6 @@
 #include "MqttStatusNodes.h"
 
+#include "toolkit/ua/NamedNodes.h"
 #include "toolkit/ua/UaIds.h"
 
 namespace vorn::north::mqtt {
@@ -8,16 +9,13 @@ namespace {
 using ua::AddressSpace;
 namespace BuiltinType = ua::BuiltinType;
 namespace DataTypeId = ua::DataTypeId;
-using ua::LocalizedText;
+using ua::namedNode;
 using ua::Node;
 namespace NodeClass = ua::NodeClass;
 using ua::NodeId;
 namespace NodeIds = ua::NodeIds;
 namespace ObjectType = ua::ObjectType;
-using ua::QualifiedName;
 namespace RefType = ua::RefType;
-
-constexpr uint32_t kUInt64DataType = 9;
 
 struct StatusVariable {
     const char* name;
@@ -36,30 +34,21 @@ const StatusVariable kVariables[] = {
      }},
     {"State", DataTypeId::kString,
      [](const MqttStatus& s) { return ua::Variant::scalar(BuiltinType::kString, s.state()); }},
-    {"BufferedRecords", kUInt64DataType,
+    {"BufferedRecords", DataTypeId::kUInt64,
      [](const MqttStatus& s) { return count(s.bufferedRecords); }},
-    {"BufferedBytes", kUInt64DataType, [](const MqttStatus& s) { return count(s.bufferedBytes); }},
-    {"BufferCapacity", kUInt64DataType,
+    {"BufferedBytes", DataTypeId::kUInt64,
+     [](const MqttStatus& s) { return count(s.bufferedBytes); }},
+    {"BufferCapacity", DataTypeId::kUInt64,
      [](const MqttStatus& s) { return count(s.bufferCapacity); }},
-    {"DroppedCount", kUInt64DataType, [](const MqttStatus& s) { return count(s.droppedValues); }},
-    {"PublishedMessages", kUInt64DataType,
+    {"DroppedCount", DataTypeId::kUInt64,
+     [](const MqttStatus& s) { return count(s.droppedValues); }},
+    {"PublishedMessages", DataTypeId::kUInt64,
      [](const MqttStatus& s) { return count(s.publishedMessages); }},
-    {"PublishedValues", kUInt64DataType,
+    {"PublishedValues", DataTypeId::kUInt64,
      [](const MqttStatus& s) { return count(s.publishedValues); }},
-    {"ConnectAttempts", kUInt64DataType,
+    {"ConnectAttempts", DataTypeId::kUInt64,
      [](const MqttStatus& s) { return count(s.connectAttempts); }},
 };
-
-Node namedNode(uint16_t ns, const std::string& id, const std::string& name, uint32_t nodeClass,
-               uint32_t typeDefinition) {
-    Node node;
-    node.id = NodeId::ofString(ns, id);
-    node.nodeClass = nodeClass;
-    node.browseName = QualifiedName{ns, name};
-    node.displayName = LocalizedText{"", name};
-    node.typeDefinition = typeDefinition;
-    return node;
-}
 
 void addNodes(AddressSpace& space, uint16_t ns, const MqttStatus* status) {
     const NodeId folderId = NodeId::ofString(ns, kMqttFolder);
