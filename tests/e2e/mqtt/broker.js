@@ -117,38 +117,6 @@ async function subscribe(port, topics, options = {}) {
         (device === undefined || m.device === device)) };
 }
 
-// Tarnvale, headless, with `config` and the registry lines (MQTT settings) given; its stderr is
-// kept in server.stderr.
-function startTarnvale(config, registryLines, env = {}) {
-    const registry = path.join(h.scratch, `registry-${Date.now()}-${Math.random()}.ini`);
-    fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\n` +
-        `OpcUaPort=0\n${registryLines}`);
-    // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
-    const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
-    const child = spawn(h.hostPath, [], { stdio: ["ignore", "pipe", "pipe"],
-        env: { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan, ...env } });
-    h.children.push(child);
-    const server = { child, stderr: "", registry };
-    child.stderr.on("data", (d) => {
-        server.stderr += d;
-        if (process.env.VORN_UA_STDERR) fs.appendFileSync(process.env.VORN_UA_STDERR, d);
-    });
-    return new Promise((resolve, reject) => {
-        let out = "";
-        const timer = setTimeout(() => reject(new Error("Tarnvale not ready: " + server.stderr)), 20000);
-        child.stdout.on("data", (d) => {
-            out += d;
-            const m = out.match(/listening \S+:(\d+)/);
-            if (m) {
-                clearTimeout(timer);
-                server.url = `opc.tcp://127.0.0.1:${m[1]}`;
-                resolve(server);
-            }
-        });
-        child.on("exit", (code) => reject(new Error(`Tarnvale ended with ${code}: ${server.stderr}`)));
-    });
-}
-
 // What an OPC UA client saw of a tag ([time, value] in order) that MQTT did not carry: MQTT
 // holds each change once with the time of the poll that first saw it, while OPC UA reports the
 // time of the latest poll, so each value the client saw must come, in the same order, in the
@@ -190,5 +158,5 @@ function run(main) {
 const byName = (payload) => Object.fromEntries(payload.metrics.map((m) => [m.name, m]));
 const num = (v) => (v && typeof v === "object" && "low" in v ? Number(v.toString()) : v);
 
-module.exports = { startBroker, makeCertificates, subscribe, startTarnvale, byName, num, notCarried, finish, run, mqtt,
+module.exports = { startBroker, makeCertificates, subscribe, startTarnvale: h.startTarnvale, byName, num, notCarried, finish, run, mqtt,
     sparkplug, h };

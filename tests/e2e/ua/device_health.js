@@ -21,30 +21,6 @@ const FIELDS = ["Connected", "LastErrorCode", "LastErrorText", "ErrorCount", "Re
     "LastGoodTime", "RoundTripMs", "ReadIntervalP50Ms", "ReadIntervalP95Ms", "ReducedRate",
     "SplitBlocks", "ActiveAddress"];
 
-// Tarnvale headless with its own registry; resolves once it listens, keeps its stderr.
-function startTarnvale(config) {
-    const registry = path.join(h.scratch, "registry.ini");
-    fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n`);
-    const child = spawn(h.hostPath, [], { stdio: ["ignore", "pipe", "pipe"],
-        env: { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1" } });
-    const server = { child, stderr: "" };
-    child.stderr.on("data", (d) => { server.stderr += d; });
-    return new Promise((resolve, reject) => {
-        let out = "";
-        const timer = setTimeout(() => reject(new Error("Tarnvale not ready: " + server.stderr)), 15000);
-        child.stdout.on("data", (d) => {
-            out += d;
-            const m = out.match(/listening \S+:(\d+)/);
-            if (m) {
-                clearTimeout(timer);
-                server.url = `opc.tcp://127.0.0.1:${m[1]}`;
-                resolve(server);
-            }
-        });
-        child.on("exit", (code) => reject(new Error(`Tarnvale ended with ${code}: ${server.stderr}`)));
-    });
-}
-
 async function healthNamespace(session) {
     const dv = await session.read({ nodeId: "i=2255", attributeId: AttributeIds.Value });
     return dv.value.value.findIndex((uri) => uri.endsWith(":health"));
@@ -56,7 +32,7 @@ async function main() {
     for (const name of [...NAMES, UNPOLLED]) sims.push(await h.startSimulator(h.simPath, name));
     const config = h.writeConfig([...NAMES, UNPOLLED].map((name, i) =>
         h.device(name, sims[i].port, h.tag("T", "HREGISTER VT_I2", "1"), 500)).join(""));
-    const server = await startTarnvale(config);
+    const server = await h.startTarnvale(config);
     const { client, session } = await h.connect(server.url);
 
     const ns = await healthNamespace(session);

@@ -151,22 +151,29 @@ function writeConfig(devices) {
     return file;
 }
 
-// The server under test: the Tarnvale program (headless, configured through its own registry
-// file with "ConfigFile" and "OpcUaPort" 0, and `registryLines` more), or the test host program
-// where it is not built.
-async function startServer(serverPath, config, extra = [], registryLines = "") {
-    let child, where;
-    // Under the sanitizer build a small quarantine keeps the memory figures meaningful.
+// Environment for a program under test: under the sanitizer build a small quarantine keeps the
+// memory figures meaningful.
+function programEnv(more = {}) {
     const asan = (process.env.ASAN_OPTIONS ? process.env.ASAN_OPTIONS + ":" : "") + "quarantine_size_mb=16";
-    if (path.basename(serverPath) === "Tarnvale") {
-        const registry = path.join(scratch, `registry-${Date.now()}.ini`);
-        fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n${registryLines}`);
-        const env = { ...process.env, VORN_REGISTRY: registry, VORN_HEADLESS: "1", ASAN_OPTIONS: asan };
-        [child, where] = await startListening(serverPath, extra, 15000, env);
-    } else {
-        [child, where] = await startListening(serverPath, [config, "0", ...extra], 10000,
-            { ...process.env, ASAN_OPTIONS: asan });
-    }
+    return { ...process.env, ASAN_OPTIONS: asan, ...more };
+}
+
+// Tarnvale headless, configured through its own registry file ("ConfigFile", "OpcUaPort" 0 and
+// `registryLines` more); resolves once it listens. `stderr` is all it has printed so far.
+async function startTarnvale(config, registryLines = "", env = {}, args = [], program = process.argv[2]) {
+    const registry = path.join(scratch, `registry-${Date.now()}-${Math.random()}.ini`);
+    fs.writeFileSync(registry, `[SOFTWARE\\VornAutomation\\Tarnvale]\nConfigFile=${config}\nOpcUaPort=0\n${registryLines}`);
+    const [child, where] = await startListening(program, args, 20000,
+        programEnv({ VORN_REGISTRY: registry, VORN_HEADLESS: "1", ...env }));
+    const port = Number(where.split(":").pop());
+    return { child, port, url: `opc.tcp://127.0.0.1:${port}`, registry, get stderr() { return child.stderrText; } };
+}
+
+// The server under test: the Tarnvale program, or the test host program where it is not built.
+async function startServer(serverPath, config, extra = [], registryLines = "") {
+    if (path.basename(serverPath) === "Tarnvale")
+        return startTarnvale(config, registryLines, {}, extra, serverPath);
+    const [child, where] = await startListening(serverPath, [config, "0", ...extra], 10000, programEnv());
     const port = Number(where.split(":").pop());
     return { child, port, url: `opc.tcp://127.0.0.1:${port}` };
 }
@@ -201,6 +208,25 @@ async function eventually(predicate, ms, step = 50) {
     return !!(await predicate());
 }
 
+// The usual end of a script: the client's session closed, the server ended with SIGTERM, the
+// tally printed.
+async function closeAndFinish(client, session, server) {
+    await session.close();
+    await client.disconnect();
+    server.child.kill("SIGTERM");
+    await waitForExit(server.child, 12000);
+    finish();
+}
+
+// Runs a script's main; an exception thrown anywhere in it is a failure, not a crash.
+function run(main) {
+    main().catch((e) => {
+        console.log(`FAIL ${e.stack || e}`);
+        check("script ran to its end", false);
+        finish();
+    });
+}
+
 function waitForExit(child, ms) {
     return new Promise((resolve) => {
         if (child.exitCode !== null) return resolve(child.exitCode);
@@ -216,6 +242,6 @@ module.exports = {
     opcua, check, finish, finishQuietly, limitRuntime, startListening, startSimulator, freePort, tag, device,
     children,
     writeConfig, DATATYPES,
-    startServer, makeClient, connect, sleep, eventually, waitForExit, scratch,
+    startServer, startTarnvale, makeClient, connect, sleep, eventually, waitForExit, closeAndFinish, run, scratch,
     hostPath: process.argv[2], simPath: process.argv[3],
 };

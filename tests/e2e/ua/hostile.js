@@ -198,15 +198,7 @@ async function main() {
     check("its reads stayed prompt", good.slowest < 3000, good.slowest);
     check("the server is still running", server.child.exitCode === null);
 
-    await session.close();
-    await client.disconnect();
-    server.child.kill("SIGTERM");
-    await h.waitForExit(server.child, 12000);
-    h.finish();
+    await h.closeAndFinish(client, session, server);
 }
 
-main().catch((e) => {
-    console.log(`FAIL ${e.stack}`);
-    h.check("script ran to its end", false);
-    h.finish();
-});
+h.run(main);

@@ -131,15 +131,7 @@ async function main() {
     await dataTypes(session);
     await engineeringUnits(session);
     await scaledWrites(session, sim);
-    await session.close();
-    await client.disconnect();
-    server.child.kill("SIGTERM");
-    await h.waitForExit(server.child, 12000);
-    h.finish();
+    await h.closeAndFinish(client, session, server);
 }
 
-main().catch((e) => {
-    console.log(`FAIL ${e.stack}`);
-    h.check("script ran to its end", false);
-    h.finish();
-});
+h.run(main);

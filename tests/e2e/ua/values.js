@@ -61,15 +61,7 @@ async function main() {
     const { client, session } = await h.connect(server.url);
     await strings(session, sim);
     await dottedNames(session);
-    await session.close();
-    await client.disconnect();
-    server.child.kill("SIGTERM");
-    await h.waitForExit(server.child, 12000);
-    h.finish();
+    await h.closeAndFinish(client, session, server);
 }
 
-main().catch((e) => {
-    console.log(`FAIL ${e.stack}`);
-    h.check("script ran to its end", false);
-    h.finish();
-});
+h.run(main);
