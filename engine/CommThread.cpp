@@ -431,11 +431,14 @@ void CommThread::recordOutcome(size_t position, int code, std::optional<double> 
                                bool connecting) {
     DeviceHealth& health = *health_[position];
     RetrySchedule& retry = retries_[position];
+    const bool wasReduced = retry.reducedRate();
     if (isCommunicationError(code))
         retry.failed(code, connecting, std::chrono::steady_clock::now());
     else if (code != ErrorCode::kSuccess || roundTripMs)
         retry.succeeded(); // the device answered, if only with an exception
     health.setReducedRate(retry.reducedRate());
+    if (retry.reducedRate() != wasReduced || (wasReduced && isCommunicationError(code)))
+        queues_.answerAtOnce(*devices_[position].device, retry.lastCode());
     std::string text;
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);
