@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <thread>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -148,6 +149,47 @@ TEST(MisbehavingDevice, TagsBesideAnUnmappedRegisterReadGoodAndTheTagOnItKeepsTh
     ReadResult hole = rig.client().readFromDevice("P1.Hole", 5000);
     EXPECT_EQ(hole.quality, illegalAddress);
     EXPECT_EQ(rig.client().readFromDevice("P1.B", 5000).quality, 0xC0);
+}
+
+TEST(MisbehavingDevice, ClientsDeviceReadsOfABlockWithAnUnmappedRegisterAreAnsweredTagByTag) {
+    // Three clients read at once, so that one request would serve them; on a loaded machine one
+    // may come a cycle late and get a request of its own, so the plant is tried up to three
+    // times.
+    bool together = false;
+    for (int attempt = 0; attempt < 3 && !together; ++attempt) {
+        EngineRig rig;
+        SimDevice& sim = rig.addSimulator(
+            {"--unit", "1", "--set", "hr:10=111", "--set", "hr:12=222", "--unmapped", "hr:11"});
+        rig.start("", plcFor(sim, "P1",
+                             tagElement("A", "HREGISTER VT_I2", "10") +
+                                 tagElement("Hole", "HREGISTER VT_I2", "11") +
+                                 tagElement("B", "HREGISTER VT_I2", "12")));
+        std::vector<ReadResult> results(3);
+        std::vector<std::thread> readers;
+        const char* ids[] = {"P1.A", "P1.Hole", "P1.B"};
+        for (int i = 0; i < 3; ++i)
+            readers.emplace_back(
+                [&, i] { results[i] = rig.client().readFromDevice(ids[i], 5000); });
+        for (auto& reader : readers)
+            reader.join();
+        const std::vector<LoggedRequest> log = sim.requests();
+        together = !log.empty() && log[0].start == 10 && log[0].count == 3;
+        if (!together)
+            continue;
+        EXPECT_EQ(results[0].quality, 0xC0);
+        EXPECT_EQ(results[0].value, Variant::i2(111));
+        EXPECT_EQ(results[2].quality, 0xC0) << "a good tag stays bad for its neighbour's hole";
+        EXPECT_EQ(results[2].value, Variant::i2(222));
+        EXPECT_EQ(results[1].quality, modbus::qualityOf(modbus::ErrorCode::kIllegalDataAddress));
+        std::vector<int> alone;
+        for (size_t i = 1; i < log.size(); ++i) {
+            EXPECT_EQ(log[i].count, 1);
+            alone.push_back(log[i].start);
+        }
+        std::sort(alone.begin(), alone.end());
+        EXPECT_EQ(alone, (std::vector<int>{10, 11, 12})) << "then each tag on its own, once";
+    }
+    EXPECT_TRUE(together) << "the three reads never shared a request";
 }
 
 TEST(MisbehavingDevice, ASlowStarterGetsItsPausesAfterConnectingAndBetweenRequests) {
