@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <thread>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -45,6 +44,17 @@ private:
     std::vector<std::string> lines_;
     SOCmnTrace::Sink previous_;
 };
+
+// A device that does not map register 11, with tags at 10 (111), 11 and 12 (222).
+SimDevice& startHoledPlant(EngineRig& rig) {
+    SimDevice& sim = rig.addSimulator(
+        {"--unit", "1", "--set", "hr:10=111", "--set", "hr:12=222", "--unmapped", "hr:11"});
+    rig.start("", plcFor(sim, "P1",
+                         tagElement("A", "HREGISTER VT_I2", "10") +
+                             tagElement("B", "HREGISTER VT_I2", "12") +
+                             tagElement("Hole", "HREGISTER VT_I2", "11")));
+    return sim;
+}
 
 } // namespace
 
@@ -109,12 +119,7 @@ TEST(MisbehavingDevice, AHoleLimitKeepsTagsApartThatTheDefaultWouldJoin) {
 TEST(MisbehavingDevice, TagsBesideAnUnmappedRegisterReadGoodAndTheTagOnItKeepsTheException) {
     EngineTrace trace;
     EngineRig rig;
-    SimDevice& sim = rig.addSimulator(
-        {"--unit", "1", "--set", "hr:10=111", "--set", "hr:12=222", "--unmapped", "hr:11"});
-    rig.start("", plcFor(sim, "P1",
-                         tagElement("A", "HREGISTER VT_I2", "10") +
-                             tagElement("B", "HREGISTER VT_I2", "12") +
-                             tagElement("Hole", "HREGISTER VT_I2", "11")));
+    SimDevice& sim = startHoledPlant(rig);
     auto group = rig.client().addGroup("g", 100);
     activate(rig, *group, {"P1.A", "P1.B"});
     ASSERT_TRUE(EngineRig::eventually(
@@ -158,20 +163,8 @@ TEST(MisbehavingDevice, ClientsDeviceReadsOfABlockWithAnUnmappedRegisterAreAnswe
     bool together = false;
     for (int attempt = 0; attempt < 3 && !together; ++attempt) {
         EngineRig rig;
-        SimDevice& sim = rig.addSimulator(
-            {"--unit", "1", "--set", "hr:10=111", "--set", "hr:12=222", "--unmapped", "hr:11"});
-        rig.start("", plcFor(sim, "P1",
-                             tagElement("A", "HREGISTER VT_I2", "10") +
-                                 tagElement("Hole", "HREGISTER VT_I2", "11") +
-                                 tagElement("B", "HREGISTER VT_I2", "12")));
-        std::vector<ReadResult> results(3);
-        std::vector<std::thread> readers;
-        const char* ids[] = {"P1.A", "P1.Hole", "P1.B"};
-        for (int i = 0; i < 3; ++i)
-            readers.emplace_back(
-                [&, i] { results[i] = rig.client().readFromDevice(ids[i], 5000); });
-        for (auto& reader : readers)
-            reader.join();
+        SimDevice& sim = startHoledPlant(rig);
+        const std::vector<ReadResult> results = rig.readTogether({"P1.A", "P1.Hole", "P1.B"}, 5000);
         const std::vector<LoggedRequest> log = sim.requests();
         together = !log.empty() && log[0].start == 10 && log[0].count == 3;
         if (!together)
