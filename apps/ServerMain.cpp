@@ -44,7 +44,8 @@ int registration(GatewayServer& core, ServerSwitch which) {
 }
 
 // The long options that end before a server starts; nullopt when the server is to run.
-std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
+std::optional<int> answerLongOption(ServerKind kind, const LongOption& option,
+                                    const GatewayServer::TransportFactory& makeTransport) {
     const char* program = identityOf(kind).programName;
     switch (option.kind) {
     case LongOption::Kind::help:
@@ -61,7 +62,13 @@ std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
     case LongOption::Kind::checkConfig: {
         GatewayServer core(kind, nullptr);
         core.setConfigPath(option.path);
-        return printConfigCheck(checkConfiguration(core), stdout);
+        const int exitCode = printConfigCheck(checkConfiguration(core), stdout);
+        if (option.probe) {
+            std::fflush(stdout); // the file check is read first, even if a device is slow
+            const std::unique_ptr<modbus::ModbusTransport> transport = makeTransport(core.config());
+            printProbe(probeConfiguration(core, *transport), stdout);
+        }
+        return exitCode;
     }
     default:
         return std::nullopt;
@@ -73,7 +80,7 @@ std::optional<int> answerLongOption(ServerKind kind, const LongOption& option) {
 int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFactory makeTransport,
               modbus::CommLog* commLog) {
     const LongOption longOption = parseLongOption(argc, argv);
-    if (auto exitCode = answerLongOption(kind, longOption))
+    if (auto exitCode = answerLongOption(kind, longOption, makeTransport))
         return *exitCode;
     const bool headless = isHeadless();
     if (headless) {

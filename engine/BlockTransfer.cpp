@@ -60,23 +60,54 @@ bool refusedForAHole(int code, size_t tagsInBlock) {
 }
 
 int readTagByTag(ModbusTransport& transport, uint8_t readCode, const std::vector<PolledTag*>& tags,
-                 const ReadLimits& limits) {
+                 const ReadLimits& limits, std::vector<int>* tagCodes) {
     int outcome = ErrorCode::kSuccess;
     bool anyRead = false;
     std::vector<uint8_t> buffer;
+    if (tagCodes)
+        tagCodes->clear();
     for (PolledTag* tag : tags) {
         const int code = readRun(transport, readCode, tag->kind(), tag->address(),
                                  static_cast<uint32_t>(unitCount(tag->shape())), buffer, limits);
+        if (tagCodes)
+            tagCodes->push_back(code);
         if (code == ErrorCode::kSuccess) {
             anyRead = deliverValue(*tag, buffer, tag->address()) || anyRead;
             continue;
         }
         outcome = code;
         markFailed(*tag, code);
-        if (isCommunicationError(code))
+        if (isCommunicationError(code)) {
+            if (tagCodes)
+                tagCodes->resize(tags.size(), code);
             return code; // the device is gone: the other tags would only wait for it too
+        }
     }
     return anyRead ? ErrorCode::kSuccess : outcome;
+}
+
+PollRead readPollBlock(ModbusTransport& transport, PollBlock& block, const ReadLimits& limits,
+                       SplitLayouts& splitLayouts) {
+    const auto layout = std::make_tuple(block.kind, block.start, block.length);
+    const std::vector<PolledTag*> tags(block.members.begin(), block.members.end());
+    PollRead read;
+    if (!splitLayouts.contains(layout)) {
+        block.readTagByTag.store(false);
+        read.code = readRun(transport, block.readCode, block.kind, block.start, block.length,
+                            block.buffer, limits);
+        if (!refusedForAHole(read.code, tags.size()))
+            return read;
+        read.refusal = read.code;
+        splitLayouts.insert(layout);
+    }
+    block.readTagByTag.store(true);
+    read.code = readTagByTag(transport, block.readCode, tags, limits, &read.tagCodes);
+    return read;
+}
+
+std::string unitsText(uint8_t kind, uint16_t start, uint16_t length) {
+    return (isBitKind(kind) ? "bits " : "registers ") + std::to_string(start) + " to " +
+           std::to_string(start + length - 1);
 }
 
 int writeRun(ModbusTransport& transport, uint8_t writeCode, uint8_t kind, uint16_t start,

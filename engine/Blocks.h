@@ -43,6 +43,9 @@ struct PollBlock {
     UnitRun run() const { return UnitRun{kind, start, length}; }
 };
 
+// Poll block layouts (kind, start, length) a device refused as a whole.
+using SplitLayouts = std::set<std::tuple<uint8_t, uint16_t, uint16_t>>;
+
 // A block of one cycle's client reads or writes of one device.
 struct ClientBlock {
     uint16_t start = 0;
@@ -69,7 +72,7 @@ struct EngineDevice {
     std::vector<ClientBlock> writeBlocks;
     // Poll block layouts (kind, start, length) the device refused as a whole; their tags are
     // read one by one until the server restarts. Communication thread only.
-    std::set<std::tuple<uint8_t, uint16_t, uint16_t>> splitLayouts;
+    SplitLayouts splitLayouts;
 
     bool owns(const PollBlock* block) const;
     bool allVisited() const;

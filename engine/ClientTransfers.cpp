@@ -150,16 +150,23 @@ void ClientTransfers::serveReads(EngineDevice& device, ModbusTransport& transpor
     device.readBlocks.clear();
 }
 
+void failRead(QueuedRequest& entry, int code) {
+    markFailed(*entry.tag, code);
+    completeRead(*entry.request);
+}
+
+void failWrite(QueuedRequest& entry, int code) {
+    completeWrite(*entry.request, false, qualityOf(code));
+}
+
 void ClientTransfers::failWithoutSending(EngineDevice& device, int code) const {
     std::lock_guard lock(engineLock_);
     for (ClientBlock& block : device.readBlocks)
-        for (QueuedRequest& entry : block.requests) {
-            markFailed(*entry.tag, code);
-            completeRead(*entry.request);
-        }
+        for (QueuedRequest& entry : block.requests)
+            failRead(entry, code);
     for (ClientBlock& block : device.writeBlocks)
         for (QueuedRequest& entry : block.requests)
-            completeWrite(*entry.request, false, qualityOf(code));
+            failWrite(entry, code);
     device.readBlocks.clear();
     device.writeBlocks.clear();
 }

@@ -46,6 +46,11 @@ private:
     std::mutex& engineLock_;
 };
 
+// Answer a client's read or write with the failure `code` without sending anything; the caller
+// holds the engine lock.
+void failRead(QueuedRequest& entry, int code);
+void failWrite(QueuedRequest& entry, int code);
+
 // Completes a write request with success, or with a failure and its quality. Requests that the
 // toolkit did not start (its test mode) are left alone.
 void completeWrite(SODaSRequest& request, bool succeeded, uint16_t failureQuality);

@@ -2,7 +2,6 @@
 
 #include "engine/BlockTransfer.h"
 #include "modbus/ErrorCodes.h"
-#include "modbus/RegisterKind.h"
 #include "platform/Tick.h"
 #include "toolkit/SOCmnTrace.h"
 
@@ -19,6 +18,15 @@ namespace {
 constexpr int kMaxSettleLooks = 20;
 
 } // namespace
+
+DeviceEntry transportEntryOf(const PlcDevice& config) {
+    return DeviceEntry{config.address,        config.tcpPort,
+                       config.portName,       static_cast<uint8_t>(config.unitId),
+                       config.timeoutMs,      config.silentMs,
+                       config.connectPauseMs, config.requestPauseMs,
+                       config.backupAddress,  static_cast<uint16_t>(config.backupPort),
+                       config.backupAfter};
+}
 
 CommThread::CommThread(ServerConfig& config, EngineQueues& queues, ModbusTransport& transport,
                        EngineObserver& observer, EngineSettings settings)
@@ -137,13 +145,8 @@ void CommThread::run() {
 
 int CommThread::startEngine() {
     std::vector<DeviceEntry> table;
-    for (const EngineDevice& d : devices_) {
-        const PlcDevice& config = *d.device;
-        table.push_back(DeviceEntry{
-            config.address, config.tcpPort, config.portName, static_cast<uint8_t>(config.unitId),
-            config.timeoutMs, config.silentMs, config.connectPauseMs, config.requestPauseMs,
-            config.backupAddress, static_cast<uint16_t>(config.backupPort), config.backupAfter});
-    }
+    for (const EngineDevice& d : devices_)
+        table.push_back(transportEntryOf(*d.device));
     currentIndex_ = 0;
     const int code = transport_.start(std::move(table));
     if (!settings_.serialLine)
@@ -372,28 +375,17 @@ int CommThread::pollOnce(int code, PollBlock*& taken) {
 }
 
 int CommThread::readBlock(EngineDevice& device, PollBlock& block) {
-    const ReadLimits& limits = device.device->readLimits;
-    const auto layout = std::make_tuple(block.kind, block.start, block.length);
-    const std::vector<PolledTag*> tags(block.members.begin(), block.members.end());
-    if (device.splitLayouts.contains(layout)) {
-        block.readTagByTag.store(true);
-        return readTagByTag(transport_, block.readCode, tags, limits);
-    }
-    block.readTagByTag.store(false);
-    const int code = readRun(transport_, block.readCode, block.kind, block.start, block.length,
-                             block.buffer, limits);
-    if (!refusedForAHole(code, tags.size()))
-        return code;
-    device.splitLayouts.insert(layout);
-    block.readTagByTag.store(true);
+    const PollRead read =
+        readPollBlock(transport_, block, device.device->readLimits, device.splitLayouts);
+    if (read.refusal == ErrorCode::kSuccess)
+        return read.code;
     health_[positionOf(device)]->setSplitBlocks(static_cast<uint32_t>(device.splitLayouts.size()));
     getSOCmnTrace().trace(
         TraceLevel::warning, "ENG",
-        device.device->name + ": " + (isBitKind(block.kind) ? "bits " : "registers ") +
-            std::to_string(block.start) + " to " + std::to_string(block.start + block.length - 1) +
-            " refused together (" + errorWording(code) + "); their " + std::to_string(tags.size()) +
-            " tags are read one by one from now on");
-    return readTagByTag(transport_, block.readCode, tags, limits);
+        device.device->name + ": " + unitsText(block.kind, block.start, block.length) +
+            " refused together (" + errorWording(read.refusal) + "); their " +
+            std::to_string(block.members.size()) + " tags are read one by one from now on");
+    return read.code;
 }
 
 uint32_t CommThread::msUntilNextDue() const {
@@ -439,11 +431,14 @@ void CommThread::recordOutcome(size_t position, int code, std::optional<double> 
                                bool connecting) {
     DeviceHealth& health = *health_[position];
     RetrySchedule& retry = retries_[position];
+    const bool wasReduced = retry.reducedRate();
     if (isCommunicationError(code))
         retry.failed(code, connecting, std::chrono::steady_clock::now());
     else if (code != ErrorCode::kSuccess || roundTripMs)
         retry.succeeded(); // the device answered, if only with an exception
     health.setReducedRate(retry.reducedRate());
+    if (retry.reducedRate() != wasReduced || (wasReduced && isCommunicationError(code)))
+        queues_.answerAtOnce(*devices_[position].device, retry.lastCode());
     std::string text;
     if (code != ErrorCode::kSuccess) {
         text = errorWording(code);

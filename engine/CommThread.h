@@ -45,6 +45,9 @@ struct EngineSettings {
     bool holdUntilDue = false;
 };
 
+// The transport's entry for a configured device: where it is, its unit, timeout and pauses.
+DeviceEntry transportEntryOf(const PlcDevice& device);
+
 class CommThread {
 public:
     // Settle times and pacing of the cycle, in milliseconds.

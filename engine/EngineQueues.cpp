@@ -1,5 +1,6 @@
 #include "EngineQueues.h"
 
+#include "engine/ClientTransfers.h"
 #include "toolkit/SODaSCache.h"
 
 #include <chrono>
@@ -9,6 +10,9 @@ namespace vorn::modbus {
 void EngineQueues::appendWrite(QueuedRequest entry) {
     {
         std::lock_guard lock(lock_);
+        if (auto failing = answeredAtOnce_.find(entry.tag->device().get());
+            failing != answeredAtOnce_.end())
+            return failWrite(entry, failing->second);
         writes_.push_back(std::move(entry));
         woken_ = true;
     }
@@ -18,6 +22,9 @@ void EngineQueues::appendWrite(QueuedRequest entry) {
 void EngineQueues::appendDeviceRead(QueuedRequest entry) {
     {
         std::lock_guard lock(lock_);
+        if (auto failing = answeredAtOnce_.find(entry.tag->device().get());
+            failing != answeredAtOnce_.end())
+            return failRead(entry, failing->second);
         deviceReads_.push_back(std::move(entry));
         woken_ = true;
     }
@@ -31,6 +38,14 @@ void EngineQueues::appendActivation(ActivationChange change) {
         woken_ = true;
     }
     arrival_.notify_one();
+}
+
+void EngineQueues::answerAtOnce(const PlcDevice& device, int code) {
+    std::lock_guard lock(lock_);
+    if (code == 0)
+        answeredAtOnce_.erase(&device);
+    else
+        answeredAtOnce_[&device] = code;
 }
 
 void EngineQueues::wake() {

@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     // preparation and the placing of tags in poll blocks.
     std::mutex& engineLock() { return lock_; }
 
+    // A write or device read of a device in answerAtOnce() is answered here, at once, with
+    // that device's failure; nothing is queued.
     void appendWrite(QueuedRequest entry);
     void appendDeviceRead(QueuedRequest entry);
     void appendActivation(ActivationChange change);
@@ -48,6 +51,11 @@ public:
     std::vector<QueuedRequest> takeWrites() { return std::exchange(writes_, {}); }
     std::vector<QueuedRequest> takeDeviceReads() { return std::exchange(deviceReads_, {}); }
     std::vector<ActivationChange> takeActivations() { return std::exchange(activations_, {}); }
+
+    // The communication thread's word on a device failing at its reduced rate: its clients'
+    // reads and writes are answered at arrival with the quality of `code` (the last failure)
+    // instead of waiting for a try, which may be under way; 0 ends it (the device answered).
+    void answerAtOnce(const PlcDevice& device, int code);
 
     // Completes what is still queued as given up (E_ABORT: the server stops), so no client
     // waits on it.
@@ -66,6 +74,7 @@ private:
     std::vector<QueuedRequest> writes_;
     std::vector<QueuedRequest> deviceReads_;
     std::vector<ActivationChange> activations_;
+    std::map<const PlcDevice*, int> answeredAtOnce_; // device: the failure its clients get
 };
 
 } // namespace vorn::modbus

@@ -1,11 +1,11 @@
 #include "ConfigCheck.h"
 
+#include "engine/DeviceProbe.h"
 #include "engine/PollPlacement.h"
 #include "engine/PolledTag.h"
 #include "fileformat/SerialPorts.h"
+#include "modbus/ErrorCodes.h"
 #include "server/TraceCapture.h"
-
-#include <map>
 
 namespace vorn {
 namespace {
@@ -33,6 +33,49 @@ std::string portLine(const Registry& registry, const std::string& port) {
            format::kRennickPortsRegistryKey + "])";
 }
 
+// The engine's devices in the file's order, with the poll blocks the readable tags form when
+// polled at one rate.
+std::vector<modbus::EngineDevice> placedDevices(GatewayServer& core,
+                                                const std::vector<modbus::PolledTag*>& tags) {
+    const ServerConfig& config = core.config();
+    std::vector<modbus::EngineDevice> devices;
+    for (auto pos = config.devices.getStartPosition(); pos;) {
+        modbus::EngineDevice& device = devices.emplace_back();
+        device.device = config.devices.getNext(pos); // its read limits shape its blocks
+        device.index = static_cast<uint16_t>(devices.size());
+    }
+    modbus::PollPlacement placement(config.modbusTypes,
+                                    core.identity().kind == ServerKind::rennick);
+    for (modbus::PolledTag* tag : tags) {
+        if (!(tag->getAccessRights() & AccessRights::kReadable))
+            continue;
+        for (modbus::EngineDevice& device : devices)
+            if (device.device == tag->device()) [[maybe_unused]]
+                bool placed = placement.add(device, *tag, kOneRateMs, 0);
+    }
+    for (modbus::EngineDevice& device : devices)
+        placement.recompute(device);
+    return devices;
+}
+
+// A transfer's outcome as the probe prints it.
+std::string outcomeText(int code) {
+    switch (code) {
+    case modbus::ErrorCode::kSuccess:
+        return "read";
+    case modbus::ErrorCode::kIllegalFunction:
+        return "exception 1, illegal function";
+    case modbus::ErrorCode::kIllegalDataAddress:
+        return "exception 2, illegal data address";
+    case modbus::ErrorCode::kIllegalDataValue:
+        return "exception 3, illegal data value";
+    case modbus::ErrorCode::kOtherException:
+        return "another exception";
+    default:
+        return "error " + std::to_string(code);
+    }
+}
+
 } // namespace
 
 ConfigCheckReport checkConfiguration(GatewayServer& core) {
@@ -56,20 +99,8 @@ ConfigCheckReport checkConfiguration(GatewayServer& core) {
     collectTags(*core.entry().getNameSpaceRoot(), tags);
     report.tags = tags.size();
 
-    modbus::PollPlacement placement(config.modbusTypes,
-                                    core.identity().kind == ServerKind::rennick);
-    std::map<const PlcDevice*, modbus::EngineDevice> devices;
-    for (modbus::PolledTag* tag : tags) {
-        if (!(tag->getAccessRights() & AccessRights::kReadable))
-            continue;
-        modbus::EngineDevice& device = devices[tag->device().get()];
-        device.device = tag->device(); // its read limits shape its blocks
-        [[maybe_unused]] bool placed = placement.add(device, *tag, kOneRateMs, 0);
-    }
-    for (auto& [device, engineDevice] : devices) {
-        placement.recompute(engineDevice);
-        report.pollBlocks += engineDevice.pollBlocks.size();
-    }
+    for (const modbus::EngineDevice& device : placedDevices(core, tags))
+        report.pollBlocks += device.pollBlocks.size();
     return report;
 }
 
@@ -91,6 +122,37 @@ int printConfigCheck(const ConfigCheckReport& report, std::FILE* out) {
         std::fprintf(out, "%zu problem(s)%s\n", problems,
                      report.devices == 0 ? ", and no device to serve" : "");
     return report.clean() ? 0 : 1;
+}
+
+modbus::ProbeReport probeConfiguration(GatewayServer& core, modbus::ModbusTransport& transport) {
+    std::vector<modbus::PolledTag*> tags;
+    collectTags(*core.entry().getNameSpaceRoot(), tags);
+    std::vector<modbus::EngineDevice> devices = placedDevices(core, tags);
+    return modbus::probeDevices(devices, transport);
+}
+
+void printProbe(const modbus::ProbeReport& report, std::FILE* out) {
+    size_t unreachable = 0;
+    for (const modbus::ProbedDevice& device : report.devices) {
+        const std::string where = device.endpoint.empty() ? "" : " at " + device.endpoint;
+        if (modbus::isCommunicationError(device.code)) {
+            ++unreachable;
+            std::fprintf(out, "probe: %s%s: unreachable (%s)\n", device.name.c_str(), where.c_str(),
+                         outcomeText(device.code).c_str());
+        } else {
+            std::fprintf(out, "probe: %s%s: %zu poll block(s) read\n", device.name.c_str(),
+                         where.c_str(), device.blocksRead);
+        }
+    }
+    for (const modbus::ProbedSplit& split : report.splits) {
+        std::fprintf(out, "probe: %s: %s refused together (%s): read tag by tag\n",
+                     split.device.c_str(), split.units.c_str(), outcomeText(split.refusal).c_str());
+        for (const modbus::ProbedTag& tag : split.tags)
+            std::fprintf(out, "probe:   %s: %s\n", tag.itemId.c_str(),
+                         outcomeText(tag.code).c_str());
+    }
+    std::fprintf(out, "probe: %zu device(s) unreachable, %zu block(s) split\n", unreachable,
+                 report.splits.size());
 }
 
 } // namespace vorn

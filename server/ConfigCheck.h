@@ -1,7 +1,9 @@
 // "--check-config": loads a configuration as the server would, without devices or clients,
-// and tells what it skipped or degraded and what is left to serve.
+// and tells what it skipped or degraded and what is left to serve; with "--probe" it then
+// contacts each device once.
 #pragma once
 
+#include "engine/DeviceProbe.h"
 #include "server/GatewayServer.h"
 
 #include <cstdio>
@@ -32,5 +34,14 @@ ConfigCheckReport checkConfiguration(GatewayServer& core);
 
 // Prints the report; returns the exit code (0 clean, 1 otherwise).
 int printConfigCheck(const ConfigCheckReport& report, std::FILE* out);
+
+// "--check-config --probe": contacts each device of the loaded configuration once over
+// `transport` and reads its poll blocks as the engine would (see modbus::probeDevices).
+modbus::ProbeReport probeConfiguration(GatewayServer& core, modbus::ModbusTransport& transport);
+
+// Prints the blocks the devices refuse as a whole, with each tag's own read, and the devices
+// that could not be reached. The exit code stays the file check's: a device that is off today
+// does not make the file wrong.
+void printProbe(const modbus::ProbeReport& report, std::FILE* out);
 
 } // namespace vorn

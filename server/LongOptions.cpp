@@ -9,6 +9,25 @@
 
 namespace vorn {
 
+namespace {
+
+// "--check-config [--probe] [PATH]"; none when the rest is something else.
+LongOption checkConfigOption(int argc, char** argv) {
+    LongOption option{LongOption::Kind::checkConfig, {}, false, {}};
+    int paths = 0;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--probe") == 0 && !option.probe)
+            option.probe = true;
+        else if (++paths == 1)
+            option.path = argv[i];
+        else
+            return {};
+    }
+    return option;
+}
+
+} // namespace
+
 LongOption parseLongOption(int argc, char** argv) {
     LongOption option;
     if (argc < 2 || std::strncmp(argv[1], "--", 2) != 0)
@@ -20,10 +39,10 @@ LongOption parseLongOption(int argc, char** argv) {
     else if (name == "--version" && extra == 0)
         option.kind = LongOption::Kind::version;
     else if (name == "--config" && extra == 1 && argv[2][0] != '\0')
-        option = {LongOption::Kind::config, argv[2], {}};
-    else if (name == "--check-config" && extra <= 1)
-        option = {LongOption::Kind::checkConfig, extra ? argv[2] : "", {}};
-    else {
+        option = {LongOption::Kind::config, argv[2], false, {}};
+    else if (name == "--check-config" && extra <= 2)
+        option = checkConfigOption(argc, argv);
+    if (option.kind == LongOption::Kind::none) {
         option.kind = LongOption::Kind::refused;
         for (int i = 1; i < argc; ++i)
             option.text += (i > 1 ? " " : "") + std::string(argv[i]);
@@ -52,6 +71,13 @@ std::string usageText(const char* programName) {
            "                           every skipped element and a summary, and "
            "end\n"
            "                           (exit 0 when nothing was skipped, else 1)\n"
+           "  --check-config --probe [PATH]\n"
+           "                           the same, then contact each device once: "
+           "print the\n"
+           "                           blocks it refuses as a whole (read tag by "
+           "tag) and\n"
+           "                           the devices that do not answer (same exit "
+           "code)\n"
            "  --version                print the version and end\n"
            "  --help                   print this text and end\n"
            "\n"

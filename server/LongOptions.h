@@ -1,6 +1,6 @@
 // The servers' long options, read before the one-switch command line: "--help", "--version",
-// "--config PATH" and "--check-config [PATH]". A command line that does not start with "--"
-// is left to the switch of the original servers ("-Embedding", "/regserver", ...).
+// "--config PATH" and "--check-config [--probe] [PATH]". A command line that does not start with
+// "--" is left to the switch of the original servers ("-Embedding", "/regserver", ...).
 #pragma once
 
 #include "config/ServerProfile.h"
@@ -12,8 +12,9 @@ namespace vorn {
 struct LongOption {
     enum class Kind { none, help, version, config, checkConfig, refused };
     Kind kind = Kind::none;
-    std::string path; // config, checkConfig (empty: the usual search)
-    std::string text; // refused: what was not understood
+    std::string path;   // config, checkConfig (empty: the usual search)
+    bool probe = false; // checkConfig: contact each device once after the file check
+    std::string text;   // refused: what was not understood
 };
 
 LongOption parseLongOption(int argc, char** argv);

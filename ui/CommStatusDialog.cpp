@@ -95,7 +95,7 @@ void CommStatusDialog::buildTree() {
     root_ = new QTreeWidgetItem(tree_, QStringList{"PLCs Network"});
     const std::vector<DeviceStatus> devices = reader_.devices();
     for (size_t i = 0; i < devices.size(); ++i) {
-        auto* item = new QTreeWidgetItem(QStringList{text(devices[i].name)});
+        auto* item = new QTreeWidgetItem(QStringList{text(deviceLabel(devices[i]))});
         item->setData(0, kDeviceRole, QVariant::fromValue<quintptr>(i));
         insertSorted(root_, item);
         deviceItems_.push_back(item);
@@ -135,6 +135,7 @@ void CommStatusDialog::refreshTree() {
     const std::vector<DeviceStatus> devices = reader_.devices();
     for (size_t i = 0; i < devices.size() && i < deviceItems_.size(); ++i) {
         QTreeWidgetItem* deviceItem = deviceItems_[i];
+        deviceItem->setText(0, text(deviceLabel(devices[i]))); // its address may have changed
         const std::vector<BlockStatus>& blocks = devices[i].blocks;
         std::vector<const modbus::PollBlock*> shown;
         std::vector<QTreeWidgetItem*> gone;

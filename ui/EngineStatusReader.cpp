@@ -19,14 +19,30 @@ TagStatus statusOf(const modbus::PolledTag& tag) {
     return status;
 }
 
+// The address in use when it is not the device's own.
+std::string backupInUse(const PlcDevice& device, const std::string& activeAddress) {
+    const std::string own = device.address + ":" + std::to_string(device.tcpPort);
+    return activeAddress.empty() || activeAddress == own ? std::string() : activeAddress;
+}
+
 } // namespace
+
+std::string deviceLabel(const DeviceStatus& device) {
+    return device.backupInUse.empty() ? device.name
+                                      : device.name + " (using " + device.backupInUse + ")";
+}
 
 std::vector<DeviceStatus> EngineStatusReader::devices() const {
     std::vector<DeviceStatus> result;
     for (const EngineSource& source : engines_) {
         std::lock_guard lock(*source.engineLock);
-        for (const modbus::EngineDevice& device : source.engine->devices()) {
-            DeviceStatus status{device.device->name, {}};
+        const std::vector<modbus::EngineDevice>& devices = source.engine->devices();
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const modbus::EngineDevice& device = devices[i];
+            DeviceStatus status{
+                device.device->name,
+                {},
+                backupInUse(*device.device, source.engine->health(i).snapshot().activeAddress)};
             for (const auto& block : device.pollBlocks) {
                 std::string label = blockLabel(block->kind, block->start, block->length);
                 if (block->readTagByTag.load()) // the device refused it as a whole

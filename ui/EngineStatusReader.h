@@ -27,7 +27,12 @@ struct BlockStatus {
 struct DeviceStatus {
     std::string name;
     std::vector<BlockStatus> blocks; // in the engine's order
+    // The device's backup address and port while it uses them instead of its own ("" else).
+    std::string backupInUse;
 };
+
+// The device's line in the tree: "P1", or "P1 (using 10.0.0.2:502)" on its backup address.
+std::string deviceLabel(const DeviceStatus& device);
 
 struct TagStatus {
     const modbus::PolledTag* tag;

@@ -1,11 +1,13 @@
 // The long options of the real Tarnvale binary: answers that end at once, with their exit codes,
-// and "--check-config" on files with and without faults.
+// and "--check-config" on files with and without faults, and with "--probe" against devices.
 #include "ChildProcess.h"
 #include "ConfigFiles.h"
+#include "RequestLogRecords.h"
 #include "ScopedEnv.h"
 #include "ScratchDir.h"
 #include "SimProcess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -148,6 +150,60 @@ TEST(CommandLineProcess, CheckConfigOnACleanFileExitsZeroWithTheSummary) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.out.find(rig.dir.file("none.xml") + " (not found)"), std::string::npos)
         << missing.out;
+}
+
+TEST(CommandLineProcess, CheckConfigProbeNamesTheBlockADeviceRefusesForAHoleAndASilentDevice) {
+    Rig rig;
+    // Unit 1 does not map register 11; unit 2 never answers.
+    const std::string log = rig.dir.file("device.log");
+    SimProcess sim(MODBUS_SIM_PATH,
+                   {"--tcp", "127.0.0.1:0", "--unit", "1", "--unit", "2", "--silent", "2",
+                    "--unmapped", "1:hr:11", "--set", "1:hr:10..12=7", "--log", log});
+    const std::string port = " port=\"" + std::to_string(sim.port()) + "\"";
+    const std::string tags = tagElement("A", "HREGISTER VT_I2", "10") +
+                             tagElement("Hole", "HREGISTER VT_I2", "11") +
+                             tagElement("B", "HREGISTER VT_I2", "12");
+    const std::string path = rig.dir.write(
+        "holes.xml",
+        tcpConfig(datatypeRow("HREGISTER", 3, 16, 6),
+                  tcpDevice("P1", "127.0.0.1", tags, port + " id=\"1\"") +
+                      tcpDevice("Dead", "127.0.0.1", tags, port + " id=\"2\" timeout=\"500\"")));
+
+    // Without --probe no device hears anything.
+    ProgramRun plain = runTarnvale({"--check-config", path});
+    EXPECT_EQ(plain.exitCode, 0) << plain.out << plain.err;
+    EXPECT_EQ(plain.out.find("probe"), std::string::npos) << plain.out;
+    EXPECT_TRUE(readRequestLog(log).empty());
+
+    const auto started = std::chrono::steady_clock::now();
+    ProgramRun probe = runTarnvale({"--check-config", "--probe", path});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << "a silent device holds the probe";
+    EXPECT_EQ(probe.exitCode, 0) << "the file is sound: " << probe.out << probe.err;
+    EXPECT_NE(probe.out.find("configuration OK"), std::string::npos) << probe.out;
+    EXPECT_NE(probe.out.find("probe: P1: registers 10 to 12 refused together (exception 2, "
+                             "illegal data address): read tag by tag"),
+              std::string::npos)
+        << probe.out;
+    EXPECT_NE(probe.out.find("probe:   P1.A: read\n"), std::string::npos) << probe.out;
+    EXPECT_NE(probe.out.find("probe:   P1.B: read\n"), std::string::npos) << probe.out;
+    EXPECT_NE(probe.out.find("probe:   P1.Hole: exception 2, illegal data address\n"),
+              std::string::npos)
+        << probe.out;
+    EXPECT_NE(
+        probe.out.find("probe: Dead at 127.0.0.1:" + std::to_string(sim.port()) + ": unreachable"),
+        std::string::npos)
+        << probe.out;
+    EXPECT_NE(probe.out.find("probe: 1 device(s) unreachable, 1 block(s) split"), std::string::npos)
+        << probe.out;
+
+    // The device saw the block refused, then each tag on its own, once.
+    std::vector<std::pair<int, int>> unit1;
+    for (const LoggedRequest& r : readRequestLog(log))
+        if (r.unit == 1)
+            unit1.emplace_back(r.start, r.count);
+    ASSERT_FALSE(unit1.empty());
+    std::sort(unit1.begin() + 1, unit1.end()); // the tags' own reads, in no promised order
+    EXPECT_EQ(unit1, (std::vector<std::pair<int, int>>{{10, 3}, {10, 1}, {11, 1}, {12, 1}}));
 }
 
 TEST(CommandLineProcess, ConfigOptionServesTheNamedFileInsteadOfTheRegistrysOne) {

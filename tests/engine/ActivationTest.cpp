@@ -117,15 +117,7 @@ TEST(Activation, CacheReadsNeverReachTheDeviceAndNeighbouringDeviceReadsShareOne
         rig.tag("P1.A")->handleRequest(*cacheRead);
         EXPECT_TRUE(cacheRead->isCompleted()) << "completed at once";
 
-        std::vector<ReadResult> results(3);
-        std::vector<std::thread> readers;
-        const char* ids[] = {"P1.A", "P1.B", "P1.C"};
-        for (int i = 0; i < 3; ++i)
-            readers.emplace_back(
-                [&, i] { results[i] = rig.client().readFromDevice(ids[i], 3000); });
-        for (auto& reader : readers)
-            reader.join();
-        for (const ReadResult& r : results) {
+        for (const ReadResult& r : rig.readTogether({"P1.A", "P1.B", "P1.C"}, 3000)) {
             EXPECT_EQ(r.result, S_OK);
             EXPECT_EQ(r.value, Variant::i2(3));
         }

@@ -93,6 +93,18 @@ std::vector<std::string> EngineRig::pollBlocks(size_t device) {
     return labels;
 }
 
+std::vector<ReadResult> EngineRig::readTogether(const std::vector<std::string>& itemIds,
+                                                uint32_t timeoutMs) {
+    std::vector<ReadResult> results(itemIds.size());
+    std::vector<std::thread> readers;
+    for (size_t i = 0; i < itemIds.size(); ++i)
+        readers.emplace_back(
+            [&, i] { results[i] = client_->readFromDevice(itemIds[i], timeoutMs); });
+    for (auto& reader : readers)
+        reader.join();
+    return results;
+}
+
 bool EngineRig::eventually(const std::function<bool()>& condition, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {

@@ -64,6 +64,10 @@ public:
     SOCmnPointer<SODaSTag> tag(const std::string& itemId);
     // Labels of the device's poll blocks, e.g. "HREG10-LEN21@200" (start, length and rate).
     std::vector<std::string> pollBlocks(size_t device = 0);
+    // Device reads of `itemIds`, each from a thread of its own at once, so that the engine may
+    // serve them with one request; the answers in the order of `itemIds`.
+    std::vector<ReadResult> readTogether(const std::vector<std::string>& itemIds,
+                                         uint32_t timeoutMs);
     // Keeps asking `condition` until it holds, at most `timeoutMs`.
     static bool eventually(const std::function<bool()>& condition, int timeoutMs);
 

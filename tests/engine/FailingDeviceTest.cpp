@@ -113,6 +113,35 @@ TEST(FailingDevice, ASilentDeviceAtItsReducedRateIsTriedEveryIntervalAndAnswered
     EXPECT_FALSE(rig.engine()->health(1).snapshot().reducedRate);
 }
 
+TEST(FailingDevice, ClientsOfADeviceAtItsReducedRateDoNotWaitForATryUnderWay) {
+    EngineRig rig;
+    SimDevice& silent = rig.addSimulator({"--unit", "1", "--silent", "1"});
+    // Each try waits out 3 s; one second passes between two tries.
+    rig.start("", plcFor(silent, "Dead", tagElement("T", "HREGISTER VT_I2", "5"),
+                         " timeout=\"3000\" reducedafter=\"1\" reducedinterval=\"1\""));
+    auto group = rig.client().addGroup("g", 100);
+    activate(rig, *group, {"Dead.T"});
+    ASSERT_TRUE(EngineRig::eventually(
+        [&] { return rig.engine()->health(0).snapshot().reducedRate; }, 15000));
+
+    for (const bool write : {false, true}) {
+        // A try has just gone out: the engine waits for its reply for the next 3 s.
+        const size_t tried = silent.requests().size();
+        ASSERT_EQ(waitForRequests(silent.log, tried + 1, 10s).size(), tried + 1);
+        const auto asked = std::chrono::steady_clock::now();
+        if (write) {
+            const WriteResult result = rig.client().write("Dead.T", Variant::i2(1), 10000);
+            EXPECT_NE(result.result, S_OK);
+        } else {
+            EXPECT_NE(rig.client().readFromDevice("Dead.T", 10000).quality, kGood);
+        }
+        EXPECT_LT(since(asked), 1500ms)
+            << (write ? "the write" : "the read") << " waited for the try's timeout";
+    }
+    for (const LoggedRequest& request : silent.requests())
+        EXPECT_EQ(request.function, 3) << "the write reached the device";
+}
+
 TEST(FailingDevice, ADeviceOnItsBackupAddressStaysThereUntilThatFails) {
     EngineRig rig;
     SimDevice& first = rig.addSimulator();

@@ -8,9 +8,11 @@
 #include "server/ModbusGroupItem.h"
 #include "server/ModbusTag.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 
 using namespace vorn;
@@ -31,12 +33,19 @@ struct SerialDevice {
 };
 
 std::string serialPlc(const std::string& name, const std::string& port, int unit,
-                      const std::string& tags) {
+                      const std::string& tags,
+                      const std::string& settings = "<timeout>200</timeout>") {
     return rtuDevice("<name>" + name + "</name><id>" + std::to_string(unit) + "</id><com>" + port +
                          "</com><baudrate>9600</baudrate><parity>NO</parity><stopbits>1</stopbits>"
-                         "<databits>8</databits><flowcontrol>NONE</flowcontrol>"
-                         "<timeout>200</timeout><silent>5</silent>",
+                         "<databits>8</databits><flowcontrol>NONE</flowcontrol>" +
+                         settings + "<silent>5</silent>",
                      tags);
+}
+
+// Device A on COM1 and device B on COM2, one holding register each.
+std::string twoLineDevices() {
+    return serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
+           serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1"));
 }
 
 // A device that never answers (unit 1) on COM1 and one that does (unit 2, register 1 = 42) on
@@ -62,19 +71,16 @@ struct SilentAndAnsweringLines {
     Registry registry;
 };
 
-// Device A on COM1 and device B on COM2, one holding register each, polled by the real engine
-// over the RTU transport; the caller stops the engine.
+// The serial devices (by default twoLineDevices()) polled by the real engine over the RTU
+// transport; the caller stops the engine.
 struct TwoLineEngine {
-    TwoLineEngine(const ScratchDir& dir, const Registry& registry) : log(dir.path()) {
+    TwoLineEngine(const ScratchDir& dir, const Registry& registry,
+                  const std::string& devices = twoLineDevices())
+        : log(dir.path()) {
         entry->setCreator(makeObject<ModbusCreator>().get());
         ConfigLoader loader(ServerKind::rennick, config, modbusTagFactory(queues), registry);
-        loader.loadConfiguration(
-            dir.write(
-                "Rennick.xml",
-                rtuConfig("",
-                          serialPlc("A", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1")) +
-                              serialPlc("B", "COM2", 2, tagElement("T", "HREGISTER VT_I2", "1")))),
-            *entry->getNameSpaceRoot());
+        loader.loadConfiguration(dir.write("Rennick.xml", rtuConfig("", devices)),
+                                 *entry->getNameSpaceRoot());
         transport = std::make_unique<modbus::RtuTransport>(config.serialPorts, registry, log);
         engine = std::make_unique<modbus::CommThread>(config, queues, *transport, observer,
                                                       modbus::EngineSettings{true, ""});
@@ -189,6 +195,63 @@ TEST(SerialEngine, ASilentDeviceKeepsItsLineBusyWhileAnAnsweringLineStaysMostlyF
         // B is read again and again: the gap between two reads of its block is known.
         EXPECT_GT(b.readIntervalP50Ms, 0);
         EXPECT_GE(b.readIntervalP95Ms, b.readIntervalP50Ms);
+    }
+    rig.engine->stop();
+}
+
+TEST(SerialEngine, ASilentDeviceAtItsReducedRateLeavesItsLineToTheAnsweringOne) {
+    ScratchDir dir;
+    const std::string log = dir.file("device.log");
+    // Two units at the far end of one line: unit 1 never answers, unit 2 does.
+    SerialDevice units(dir.path(), {"--unit", "1", "--unit", "2", "--silent", "1", "--set",
+                                    "2:hr:1=42", "--log", log});
+    Registry registry(dir.file("registry.ini"));
+    registry.writeString("SOFTWARE\\VornAutomation\\Rennick\\Ports", "COM1", units.line.endA());
+    // Without its reduced rate the silent unit would cost every pass 500 ms and more.
+    TwoLineEngine rig(dir, registry,
+                      serialPlc("Dead", "COM1", 1, tagElement("T", "HREGISTER VT_I2", "1"),
+                                "<timeout>500</timeout><reducedafter>2</reducedafter>"
+                                "<reducedinterval>2</reducedinterval>") +
+                          serialPlc("Alive", "COM1", 2, tagElement("T", "HREGISTER VT_I2", "1")));
+    {
+        DaClient client(*rig.entry);
+        auto group = client.addGroup("g", 100);
+        for (const char* id : {"Dead.T", "Alive.T"})
+            client.setActive(*client.addItem(*group, id), true);
+        // Two tries that wait out the timeout, then one about every 2 s.
+        std::vector<LoggedRequest> dead;
+        EngineRig::eventually(
+            [&] {
+                dead.clear();
+                for (const LoggedRequest& r : readRequestLog(log))
+                    if (r.unit == 1)
+                        dead.push_back(r);
+                return dead.size() >= 5;
+            },
+            30000);
+        ASSERT_GE(dead.size(), 5u);
+        for (size_t i = 2; i < 5; ++i) {
+            EXPECT_GE(gapBetween(dead[i - 1], dead[i]), std::chrono::milliseconds(1900)) << i;
+            EXPECT_LT(gapBetween(dead[i - 1], dead[i]), std::chrono::milliseconds(5000)) << i;
+        }
+        EXPECT_TRUE(rig.engine->health(0).snapshot().reducedRate);
+        EXPECT_EQ(client.readFromCache("Alive.T").value, Variant::i2(42));
+        EXPECT_EQ(client.readFromCache("Alive.T").quality, 0xC0);
+
+        // Meanwhile the answering unit was read at its own pace, not once a timeout.
+        std::vector<std::chrono::milliseconds> gaps;
+        std::optional<LoggedRequest> previous;
+        for (const LoggedRequest& r : readRequestLog(log)) {
+            if (r.unit != 2 || r.time < dead[2].time || r.time > dead[4].time)
+                continue;
+            if (previous)
+                gaps.push_back(gapBetween(*previous, r));
+            previous = r;
+        }
+        ASSERT_GE(gaps.size(), 5u);
+        std::sort(gaps.begin(), gaps.end());
+        EXPECT_LT(gaps[gaps.size() / 2], std::chrono::milliseconds(300))
+            << "the answering unit's median gap; a try of the silent one in every pass takes 600";
     }
     rig.engine->stop();
 }

@@ -27,16 +27,27 @@ TEST(LongOptions, KnownOptionsAndTheirPaths) {
     EXPECT_EQ(parse({"--check-config"}).kind, LongOption::Kind::checkConfig);
     EXPECT_EQ(parse({"--check-config"}).path, "");
     EXPECT_EQ(parse({"--check-config", "a.xml"}).path, "a.xml");
+    EXPECT_FALSE(parse({"--check-config", "a.xml"}).probe);
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"--check-config", "--probe", "a.xml"}, {"--check-config", "a.xml", "--probe"}}) {
+        const LongOption probe = parse(words);
+        EXPECT_EQ(probe.kind, LongOption::Kind::checkConfig);
+        EXPECT_TRUE(probe.probe);
+        EXPECT_EQ(probe.path, "a.xml");
+    }
+    EXPECT_EQ(parse({"--check-config", "--probe"}).path, "");
 }
 
 TEST(LongOptions, AnythingElseStartingWithTwoDashesIsRefusedWithItsText) {
-    for (const auto& words : std::vector<std::vector<std::string>>{{"--verbose"},
-                                                                   {"--help", "me"},
-                                                                   {"--config"},
-                                                                   {"--config", ""},
-                                                                   {"--check-config", "a", "b"},
-                                                                   {"--HELP"},
-                                                                   {"--"}}) {
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{"--verbose"},
+                                               {"--help", "me"},
+                                               {"--config"},
+                                               {"--config", ""},
+                                               {"--check-config", "a", "b"},
+                                               {"--check-config", "--probe", "a", "b"},
+                                               {"--HELP"},
+                                               {"--"}}) {
         const LongOption option = parse(words);
         EXPECT_EQ(option.kind, LongOption::Kind::refused) << words[0];
         EXPECT_EQ(option.text.rfind(words[0], 0), 0u);

@@ -203,3 +203,30 @@ TEST(CommStatusDialog, SelectingABlockThatWentAwayRemovesIt) {
     EXPECT_TRUE(processEventsUntil(
         [&] { return childTexts(*findItem(*dialog.networkTree(), "P1")).empty(); }, 1000));
 }
+
+TEST(CommStatusDialog, ADeviceOnItsBackupAddressShowsTheAddressInUse) {
+    EngineRig rig;
+    SimDevice& first = rig.addSimulator();
+    SimDevice& second = rig.addSimulator({"--unit", "1", "--set", "hr:5=2"});
+    const std::string plc =
+        plcFor(first, "P1", tagElement("T", "HREGISTER VT_I2", "5"),
+               " backupaddress=\"127.0.0.1\" backupport=\"" +
+                   std::to_string(second.process->port()) + "\" backupafter=\"1\"");
+    first.process->stop(); // the device's own address refuses connections
+    rig.start("", plc);
+    CommStatusDialog dialog(*rig.engine(), rig.queues());
+    dialog.show();
+    auto group = rig.client().addGroup("g", 100);
+    activate(rig, *group, "P1.T");
+
+    const std::string label = "P1 (using 127.0.0.1:" + std::to_string(second.process->port()) + ")";
+    QTreeWidget& tree = *dialog.networkTree();
+    EXPECT_TRUE(EngineRig::eventually(
+        [&] {
+            pressRefresh(dialog);
+            return findItem(tree, label) != nullptr;
+        },
+        10000))
+        << testing::PrintToString(childTexts(*tree.topLevelItem(0)));
+    EXPECT_EQ(childTexts(*tree.topLevelItem(0)), Texts{label});
+}

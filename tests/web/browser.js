@@ -1,5 +1,6 @@
 // The status page in a real browser (headless Chromium from Debian, driven by puppeteer-core):
-// a read-only user logs in, sees two devices, the stopped one red with its error text, opens
+// a read-only user logs in, sees three devices, the stopped one red with its error text and
+// its reduced rate, the one with a hole in its map with its block read tag by tag, opens
 // the tag browser and sees a value the simulated device takes within 2 s. Screenshots of
 // the device table and the tag browser go to $VORN_WEB_SHOTS (build/screenshots).
 "use strict";
@@ -16,14 +17,19 @@ async function main() {
     w.limitRuntime(170000);
     const running = await w.startSimulator(w.simPath, "Line1", ["--counter", "hr:1", "--set", "hr:2=1234"]);
     const stoppedPort = await w.freePort(); // nobody listens: connections are refused
+    // Register 2 is not mapped: the block of registers 1 to 3 is refused and read tag by tag.
+    const holed = await w.startSimulator(w.simPath, "Line3", ["--unmapped", "hr:2", "--set", "hr:1=5"]);
     const config = w.writeConfig(
         w.device("Line1", running.port,
             w.tag("Counter", "HREGISTER VT_I2", "1") + w.tag("Setpoint", "HREGISTER VT_I2", "2")) +
-        w.device("Line2", stoppedPort, w.tag("Level", "HREGISTER VT_I2", "1"), 500));
+        w.device("Line2", stoppedPort, w.tag("Level", "HREGISTER VT_I2", "1"), 500,
+            ' reducedafter="2" reducedinterval="60"') +
+        w.device("Line3", holed.port, w.tag("Low", "HREGISTER VT_I2", "1") + w.tag("High", "HREGISTER VT_I2", "3")));
     const server = await w.startTarnvale(config, "AllowAnonymous=0\n");
     w.addUser(server.registry, "operator", "read", "op-pass-1");
     w.addUser(server.registry, "scada", "read", "scada-pass-3");
-    await w.keepPolled(server.url, ["ns=1;s=Line1.Counter", "ns=1;s=Line1.Setpoint", "ns=1;s=Line2.Level"], 250,
+    await w.keepPolled(server.url, ["ns=1;s=Line1.Counter", "ns=1;s=Line1.Setpoint", "ns=1;s=Line2.Level",
+        "ns=1;s=Line3.Low", "ns=1;s=Line3.High"], 250,
         { userName: "scada", password: "scada-pass-3" });
 
     const profile = fs.mkdtempSync(path.join(w.scratch, "chromium-"));
@@ -51,7 +57,7 @@ async function main() {
         const rows = await page.$$eval("#devices tbody tr", (trs) => trs.map((tr) => ({
             name: tr.dataset.device, cls: tr.className, error: tr.querySelector("td.error").textContent,
             colour: getComputedStyle(tr.querySelector(".state")).backgroundColor })));
-        check("two devices, one row each", rows.length === 2, rows);
+        check("three devices, one row each", rows.length === 3, rows);
         const line2 = rows.find((r) => r.name === "Line2");
         check("the stopped device is red", line2 && line2.colour === "rgb(198, 40, 40)", line2);
         check("the stopped device shows its error code and text",
@@ -59,6 +65,18 @@ async function main() {
         const line1 = rows.find((r) => r.name === "Line1");
         check("the running device is green and without error",
             line1 && line1.colour === "rgb(31, 138, 59)" && line1.error === "", line1);
+
+        // The stopped device is tried only at its reduced rate; the holed one reads tag by tag.
+        const cells = () => page.$$eval("#devices tbody tr", (trs) => Object.fromEntries(trs.map((tr) =>
+            [tr.dataset.device, [tr.querySelector(".state").textContent, tr.querySelector("td.split").textContent]])));
+        const shownInTime = await page.waitForFunction(() => {
+            const state = (name, cell) => document.querySelector(`tr[data-device="${name}"] ${cell}`)?.textContent;
+            return state("Line2", ".state") === "failing, reduced rate" && state("Line3", "td.split") === "1";
+        }, { timeout: 15000 }).then(() => true, () => false);
+        const states = await cells();
+        check("the stopped device shows its reduced rate", shownInTime && states.Line2[0] === "failing, reduced rate", states);
+        check("the holed device shows one block read tag by tag, the others none",
+            states.Line3[1] === "1" && states.Line3[0] === "connected" && states.Line1[1] === "0", states);
         const shots = process.env.VORN_WEB_SHOTS || path.join(w.scratch, "shots");
         fs.mkdirSync(shots, { recursive: true });
         await (await page.$("#devices")).screenshot({ path: path.join(shots, "web-devices.png") });
@@ -113,4 +131,4 @@ async function main() {
     w.finish();
 }
 
-main().catch((e) => { console.log("FAIL " + e.stack); w.finish(); });
+main().catch((e) => { check("the script runs to its end", false, e.stack); w.finish(); });

@@ -117,4 +117,4 @@ async function main() {
     w.finish();
 }
 
-main().catch((e) => { console.log("FAIL " + e.stack); w.finish(); });
+main().catch((e) => { check("the script runs to its end", false, e.stack); w.finish(); });

@@ -72,6 +72,7 @@ async function showDevices() {
       el("td", { class: "num" }, String(d.errors)),
       el("td", { class: "num" }, msText(d.roundTripMs)),
       el("td", { class: "num" }, `${msText(d.readIntervalP50Ms)} / ${msText(d.readIntervalP95Ms)}`),
+      el("td", { class: "num split", title: "poll blocks the device refused as a whole, read tag by tag" }, String(d.splitBlocks)),
       el("td", { class: "num" }, d.busLoad === null ? "-" : (100 * d.busLoad).toFixed(1) + " %"));
     row.addEventListener("click", () => { state.device = i; showBlocks(devices); showDevices(); });
     return row;
