@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -266,6 +267,7 @@ void frmEditing::buildCentralArea() {
             [this](QTreeWidgetItem* item) { onTreeClicked(item); });
     connect(TreeView1_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { editNode(nodeOf(item)); });
+    TreeView1_->installEventFilter(this);
 
     ListView1_ = new ObjectListView([](const std::string& key) { return listImage(key); },
                                     [](const std::string& key) { return treeImage(key); }, area);
@@ -330,6 +332,17 @@ void frmEditing::resizeEvent(QResizeEvent* event) {
     if (loading_)
         return;
     ResizeForm(resizeRecords_, *this, *centralWidget(), designHeight_, designWidth_);
+}
+
+bool frmEditing::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            editNode(nodeOf(TreeView1_->currentItem()));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmEditing::applyEnabling() {
