@@ -90,6 +90,9 @@ void replaceDevice(EditorState& state, TreeNode& node, std::shared_ptr<clsPLC> d
         throw EditorError(kErrDuplicateCollectionKey,
                           "This key is already associated with an element of this collection: " +
                               newKey);
+    // A second unit of one name keeps the name it is served under until it is renamed.
+    if (const auto old = state.devices.find(oldKey); old && old->getName() == device->getName())
+        device->setServedName(old->servedName());
     const std::string name = device->getName();
     state.devices.replace(oldKey, newKey, std::move(device));
     state.tree.setKey(node, newKey);
