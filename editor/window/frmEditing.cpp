@@ -350,17 +350,12 @@ void frmEditing::applyEnabling() {
     const CommandEnabling& enabling = session_.enabling();
     for (auto& [group, command] : groupActions_)
         command->setEnabled(enabling.enabled(group));
-    // A menu is enabled when any of its entries is; Exit and About never are disabled.
-    auto anyEnabled = [](QMenu* menu) {
-        for (QAction* entry : menu->actions()) {
-            if (!entry->isSeparator() && entry->isEnabled())
-                return true;
-        }
-        return false;
-    };
+    // The menus by their groups; Exit and About are never disabled.
     menu("mnuFile")->menuAction()->setEnabled(enabling.fileMenu());
-    for (const char* name : {"mnuObjects", "mnuEdit", "mnuView", "mnuTools"})
-        menu(name)->menuAction()->setEnabled(anyEnabled(menu(name)));
+    menu("mnuObjects")->menuAction()->setEnabled(enabling.objectsMenu());
+    menu("mnuEdit")->menuAction()->setEnabled(enabling.editMenu());
+    menu("mnuView")->menuAction()->setEnabled(enabling.viewMenu());
+    menu("mnuTools")->menuAction()->setEnabled(enabling.toolsMenu());
     action("mnuExit")->setEnabled(true);
     action("exit")->setEnabled(true);
     action("mnuAbout")->setEnabled(true);
@@ -432,6 +427,11 @@ void frmEditing::selectionChanged() {
         presenting_ = false;
     }
     applyEnabling();
+}
+
+void frmEditing::nodeListed() {
+    if (ListView1_->mode() != ListMode::report)
+        ListView1_->setMode(ListMode::report);
 }
 
 // The tree widget mirrors the session's tree; built detached and added at once, which is far
@@ -519,8 +519,13 @@ void frmEditing::editNode(TreeNode* node) {
         return;
     runHandler("TreeView1_DblClick", [&] {
         if (node->tag == kTagDatatype) {
-            frmModBus dialog(session_, node->key, this);
-            dialog.exec();
+            {
+                frmModBus dialog(session_, node->key, this);
+                dialog.exec();
+            }
+            // The Modbus types folder is shown as if it had been clicked.
+            if (TreeNode* folder = session_.state().tree.find(kModBusFolderKey))
+                session_.nodeClick(*folder);
         } else if (node->tag == kTagPlc) {
             frmPLC dialog(session_, node, this);
             dialog.exec();

@@ -70,6 +70,7 @@ private:
     void configurationChanged() override;
     void pathChanged() override;
     void selectionChanged() override;
+    void nodeListed() override;
 
     void buildMenus();
     void buildToolbar();
