@@ -15,34 +15,29 @@ using namespace vorn;
 using namespace vorn::editor;
 using namespace vorn::editor::test;
 
+namespace {
+
+// Clicks `node`, presses `key` on the tree and tells whether a T dialog came up (closed at
+// once). The flag outlives the call, so a dialog that comes late still finds it.
+template <class T> bool keyOpens(WindowRig& rig, const std::string& node, Qt::Key key) {
+    static bool seen;
+    seen = false;
+    whenModal<T>([](T& dialog) { dialog.reject(); }, &seen);
+    rig.clickNode(node);
+    QTest::keyClick(rig.window->tree(), key);
+    settle(20);
+    return seen;
+}
+
+} // namespace
+
 TEST(QuillmarKeyboard, F2OrEnterOnTheSelectedNodeOpensItsDialogAsADoubleClickDoes) {
     WindowRig rig;
     rig.open(rig.writeSample());
-    // Outside the loop, so a dialog that comes late still finds its flag.
-    bool unitDialog = false;
-    bool branchDialog = false;
-    bool itemDialog = false;
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_Return, Qt::Key_Enter}) {
-        unitDialog = false;
-        whenModal<frmPLC>([](frmPLC& dialog) { dialog.reject(); }, &unitDialog);
-        rig.clickNode("P2");
-        QTest::keyClick(rig.window->tree(), key);
-        settle(20);
-        EXPECT_TRUE(unitDialog) << "key " << key;
-
-        branchDialog = false;
-        whenModal<frmBranch>([](frmBranch& dialog) { dialog.reject(); }, &branchDialog);
-        rig.clickNode("P2.Drives");
-        QTest::keyClick(rig.window->tree(), key);
-        settle(20);
-        EXPECT_TRUE(branchDialog) << "key " << key;
-
-        itemDialog = false;
-        whenModal<frmItems>([](frmItems& dialog) { press(dialog, "cmdCancel"); }, &itemDialog);
-        rig.clickNode("P2.Drives.MY_MOTOR");
-        QTest::keyClick(rig.window->tree(), key);
-        settle(20);
-        EXPECT_TRUE(itemDialog) << "key " << key;
+        EXPECT_TRUE(keyOpens<frmPLC>(rig, "P2", key)) << "key " << key;
+        EXPECT_TRUE(keyOpens<frmBranch>(rig, "P2.Drives", key)) << "key " << key;
+        EXPECT_TRUE(keyOpens<frmItems>(rig, "P2.Drives.MY_MOTOR", key)) << "key " << key;
     }
     // Other keys still move through the tree without opening anything.
     rig.clickNode("P2");
