@@ -43,6 +43,25 @@ void showOpenWarnings(const EditorState& state, const std::string& path) {
     showMessage(text, kEditorCaption, MessageIcon::warning, MessageButtons::ok);
 }
 
+// The servers serve the tags of two units of one name in one folder, each tag from its own
+// unit, and of a path both units hold the first one's. The editor holds one node per name: the
+// second unit is shown as "P1 (2)" and saved as "P1", so a save serves what was served, until
+// the user renames it.
+void showUnderNameOfItsOwn(EditorState& state, clsPLC& device, const DomNode& plcElement) {
+    const std::string served = device.getName();
+    std::string shown;
+    for (int count = 2; shown.empty() || state.tree.find(shown); ++count)
+        shown = served + " (" + std::to_string(count) + ")";
+    warnAt(state, plcElement,
+           "a second unit named \"" + served + "\" is shown as \"" + shown + "\" and saved as \"" +
+               served + "\": the servers serve the tags of both units in one folder \"" + served +
+               "\", each from its own unit, and of a tag both units name only the first unit's; "
+               "rename it to serve it apart");
+    device.setServedName(served);
+    device.setName(shown);
+    device.keyFromName();
+}
+
 void importModbusTypes(const DomNode& modbus, EditorState& state) {
     for (DomNode child = modbus.firstChild(); !child.isNull(); child = child.nextSibling()) {
         if (!child.isElement() || !equalsNoCase(child.name(), "DATATYPE"))
@@ -123,16 +142,10 @@ bool ImportXML(EditorState& state, const std::string& path) {
 void BrowsePlc(const DomNode& plcElement, EditorState& state) {
     auto device = std::make_shared<clsPLC>();
     device->SetByXml(plcElement, state.serverKind);
+    checkImportedName(device->sKey(), "PLC");
+    if (state.tree.find(device->sKey()))
+        showUnderNameOfItsOwn(state, *device, plcElement);
     const std::string key = device->sKey();
-    checkImportedName(key, "PLC");
-    if (state.tree.find(key)) {
-        // Both units would serve their tags in one folder; the editor holds one unit per name.
-        const size_t line = state.lineOf ? state.lineOf(plcElement) : 0;
-        throw EditorError(kErrInvalidValue,
-                          "Invalid property value: line " + std::to_string(line) +
-                              ": a second unit named \"" + key +
-                              "\"; give each unit a name of its own in the file, then open it");
-    }
     if (state.serverKind == format::kTarnvaleName && !isIpv4Address(device->getAddress()))
         warnAt(state, plcElement,
                "unit \"" + key + "\": address \"" + device->getAddress() +

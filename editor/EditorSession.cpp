@@ -221,6 +221,7 @@ void EditorSession::nodeClick(TreeNode& node) {
         fillListing(node);
         enabling_ = enablingForNode(node);
         state_.tree.select(&node);
+        host_.nodeListed();
         host_.selectionChanged();
     });
 }
@@ -366,6 +367,7 @@ void EditorSession::showChanged(TreeNode& node, TreeNode& listed) {
     fillListing(listed);
     enabling_ = enablingForNode(listed);
     state_.tree.select(&node);
+    host_.nodeListed();
     host_.selectionChanged();
 }
 

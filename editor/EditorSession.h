@@ -35,6 +35,9 @@ public:
     virtual void pathChanged() = 0;
     // The list's columns or rows, the selection or the enabling changed.
     virtual void selectionChanged() = 0;
+    // A node's contents are about to be listed as a click on the node lists them: the list
+    // shows them as a report.
+    virtual void nodeListed() {}
 };
 
 // How a save asked for by another command ended.

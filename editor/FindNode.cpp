@@ -2,6 +2,7 @@
 
 #include "NodeTree.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -24,21 +25,22 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
 TreeNode* findNode(const NodeTree& tree, const std::string& text, int skip) {
     if (text.empty() || !tree.root())
         return nullptr;
-    TreeNode* found = nullptr;
-    int matches = 0;
-    // An explicit stack: trees may be deep. Children are pushed last first.
+    // The matches, gathered with an explicit stack (trees may be deep), then in added order.
+    std::vector<TreeNode*> matches;
     std::vector<TreeNode*> pending{tree.root()};
     while (!pending.empty()) {
         TreeNode* node = pending.back();
         pending.pop_back();
-        if (startsWithNoCase(node->text, text)) {
-            found = node;
-            if (++matches > skip)
-                return found;
-        }
-        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+        if (startsWithNoCase(node->text, text))
+            matches.push_back(node);
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
     }
-    return found;
+    if (matches.empty())
+        return nullptr;
+    std::sort(matches.begin(), matches.end(),
+              [](const TreeNode* a, const TreeNode* b) { return a->added < b->added; });
+    const size_t at = skip < 0 ? 0 : static_cast<size_t>(skip);
+    return matches[std::min(at, matches.size() - 1)];
 }
 
 } // namespace vorn::editor

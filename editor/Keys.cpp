@@ -41,7 +41,9 @@ void ReKeySubtree(EditorState& state, TreeNode& node) {
         pending.pop_back();
         const std::string oldKey = child->key;
         const std::string newKey = child->parent->key + "." + child->text;
-        if (newKey != oldKey && state.tree.contains(newKey))
+        if (newKey == oldKey)
+            continue; // a unit edited without a rename: nothing below it moves
+        if (state.tree.contains(newKey))
             throw EditorError(kErrDuplicateNodeKey, "Key is not unique in collection: " + newKey);
         if (child->tag == kTagItem) {
             moveEntry(state.items, oldKey, newKey);

@@ -31,6 +31,7 @@ void NodeTree::clear() {
     owned_.clear();
     root_ = nullptr;
     selected_ = nullptr;
+    added_ = 0;
 }
 
 TreeNode& NodeTree::add(TreeNode& parent, const std::string& key, const std::string& text,
@@ -43,6 +44,7 @@ TreeNode& NodeTree::add(TreeNode& parent, const std::string& key, const std::str
     node->tag = tag;
     node->image = image;
     node->parent = &parent;
+    node->added = ++added_;
     TreeNode* raw = node.get();
     owned_.emplace(raw, std::move(node));
     byKey_.emplace(key, raw);

@@ -2,6 +2,7 @@
 // image, ordered under their parent and found by key. Only the root has no key.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -28,6 +29,7 @@ struct TreeNode {
     TreeNode* parent = nullptr;
     std::vector<TreeNode*> children;
     bool expanded = false;
+    uint64_t added = 0; // the node's place in the order nodes were added to the tree
 };
 
 class NodeTree {
@@ -63,6 +65,7 @@ private:
     std::unordered_map<std::string, TreeNode*> byKey_;
     TreeNode* root_ = nullptr;
     TreeNode* selected_ = nullptr;
+    uint64_t added_ = 0;
 };
 
 } // namespace vorn::editor

@@ -1,5 +1,6 @@
 #include "ResizeRecords.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -85,8 +86,11 @@ ControlGeometry scaledGeometry(const ControlGeometry& recorded, const SizeChange
     scaled.width = grown(recorded.width, change.widthPercent);
     scaled.top = grown(recorded.top, change.heightPercent);
     scaled.height = grown(recorded.height, change.heightPercent);
-    if (recorded.fontSize)
-        scaled.fontSize = *recorded.fontSize + *recorded.fontSize * change.fontPercent() / 100.0;
+    if (recorded.fontSize) {
+        const double floor = std::min(*recorded.fontSize, kMinimumFontPoints);
+        scaled.fontSize =
+            std::max(floor, *recorded.fontSize + *recorded.fontSize * change.fontPercent() / 100.0);
+    }
     return scaled;
 }
 

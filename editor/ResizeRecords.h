@@ -59,6 +59,10 @@ std::string geometryTag(int referenceWidth, int referenceHeight, const ControlGe
 // The geometry recorded in a tag; none when the tag is not one of ours.
 std::optional<ControlGeometry> geometryOfTag(const std::string& tag);
 
+// Fonts shrink with the form down to this size in points and no further, so a small window
+// stays readable; a font designed smaller keeps its own size.
+inline constexpr double kMinimumFontPoints = 8.0;
+
 // Change of the form's size against its reference, in percent; fonts follow the smaller one.
 struct SizeChange {
     double widthPercent = 0;
@@ -70,7 +74,8 @@ struct SizeChange {
 SizeChange sizeChange(int referenceWidth, int referenceHeight, int width, int height);
 
 // The recorded geometry grown by the change: left and width with the width change, top and
-// height with the height change (rounded down to whole pixels), the font with the font change.
+// height with the height change (rounded down to whole pixels), the font with the font change
+// but not below kMinimumFontPoints.
 ControlGeometry scaledGeometry(const ControlGeometry& recorded, const SizeChange& change);
 
 } // namespace vorn::editor

@@ -36,6 +36,16 @@ void changed(EditorState& state, TreeNode& node) {
 
 } // namespace
 
+const std::string kBranchDepthMessage =
+    "Branches can be nested " + std::to_string(kMaxBranchDepth) +
+    " levels deep under a unit: the servers load no deeper ones.";
+
+std::optional<std::string> branchDepthProblem(const TreeNode& parent, int levels) {
+    if (branchLevel(parent) + levels > kMaxBranchDepth)
+        return kBranchDepthMessage;
+    return std::nullopt;
+}
+
 std::optional<std::string> branchNameTextProblem(const std::string& name) {
     if (name.empty())
         return std::string("Branch name is empty.");
@@ -52,9 +62,10 @@ std::optional<std::string> branchNameProblem(const EditorState& state, const Tre
                                              const std::string& name, const TreeNode* self) {
     if (auto problem = branchNameTextProblem(name))
         return problem;
-    if (!self && branchLevel(parent) + 1 > kMaxBranchDepth)
-        return "Branches can be nested " + std::to_string(kMaxBranchDepth) +
-               " levels deep under a unit: the servers load no deeper ones.";
+    if (!self) {
+        if (auto problem = branchDepthProblem(parent, 1))
+            return problem;
+    }
     return keyTakenProblem(state.tree, parent.key + "." + name, self);
 }
 
@@ -90,6 +101,9 @@ void replaceDevice(EditorState& state, TreeNode& node, std::shared_ptr<clsPLC> d
         throw EditorError(kErrDuplicateCollectionKey,
                           "This key is already associated with an element of this collection: " +
                               newKey);
+    // A second unit of one name keeps the name it is served under until it is renamed.
+    if (const auto old = state.devices.find(oldKey); old && old->getName() == device->getName())
+        device->setServedName(old->servedName());
     const std::string name = device->getName();
     state.devices.replace(oldKey, newKey, std::move(device));
     state.tree.setKey(node, newKey);

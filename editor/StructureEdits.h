@@ -18,6 +18,11 @@ class clsPLC;
 // The message for a branch name that cannot be used below `parent` (empty, a refused
 // character, not writable as an XML element, or the key of another node); none when it can.
 // `self` is the branch being renamed, null for a new one.
+// Why a branch may go no deeper: the servers load 64 levels of branches under a unit.
+extern const std::string kBranchDepthMessage;
+// The problem of adding `levels` levels of branches below `parent`; none when they fit.
+std::optional<std::string> branchDepthProblem(const TreeNode& parent, int levels);
+
 std::optional<std::string> branchNameProblem(const EditorState& state, const TreeNode& parent,
                                              const std::string& name, const TreeNode* self);
 // The same without the key: what the name alone breaks.

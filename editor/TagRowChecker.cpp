@@ -133,6 +133,8 @@ std::string TagRowChecker::keyOf(const std::vector<std::string>& branches,
 
 std::optional<TagRowChecker::Refusal>
 TagRowChecker::checkPath(const std::vector<std::string>& branches) const {
+    if (auto problem = branchDepthProblem(target_, static_cast<int>(branches.size())))
+        return Refusal{TagColumn::path, *problem};
     std::string key = target_.key;
     for (const std::string& branch : branches) {
         if (auto problem = branchNameTextProblem(branch))

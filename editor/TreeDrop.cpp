@@ -2,11 +2,29 @@
 
 #include "EditorError.h"
 #include "EditorState.h"
+#include "StructureEdits.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vorn::editor {
 namespace {
+
+// The levels of branches `node` brings: 0 for an item, 1 for a branch without branches below.
+int branchLevelsOf(const TreeNode& node) {
+    int deepest = 0;
+    std::vector<std::pair<const TreeNode*, int>> pending{{&node, 1}};
+    while (!pending.empty()) {
+        auto [at, level] = pending.back();
+        pending.pop_back();
+        if (at->tag != kTagBranch)
+            continue;
+        deepest = std::max(deepest, level);
+        for (const TreeNode* child : at->children)
+            pending.emplace_back(child, level + 1);
+    }
+    return deepest;
+}
 
 bool isMovable(const TreeNode& node) {
     return node.tag == kTagBranch || node.tag == kTagItem;
@@ -88,6 +106,8 @@ std::optional<DropMessage> dropMessage(DropOutcome outcome) {
     case DropOutcome::nameInUse:
         return DropMessage{"Name already in use at this level. Move not allowed",
                            MessageIcon::error};
+    case DropOutcome::tooDeep:
+        return DropMessage{kBranchDepthMessage, MessageIcon::error};
     default:
         return std::nullopt;
     }
@@ -120,6 +140,8 @@ DropResult dropNode(EditorState& state, TreeNode& source, TreeNode& target, bool
         return {DropOutcome::unableHere};
     if (!subtreeKeysFree(state, source, target.key))
         return {DropOutcome::nameInUse};
+    if (branchDepthProblem(target, branchLevelsOf(source)))
+        return {DropOutcome::tooDeep};
 
     TreeNode& added = state.tree.add(target, target.key + "." + source.text, source.text,
                                      source.tag, source.image);

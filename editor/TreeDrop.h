@@ -20,6 +20,7 @@ enum class DropOutcome {
     notDraggable, // a unit, a Modbus type, the Modbus types folder or the root was dragged
     unableHere,   // onto an item, a Modbus type, the folder, the root, itself or below itself
     nameInUse,    // the target already holds a node of that name
+    tooDeep,      // a branch would be nested deeper than the servers load
 };
 
 struct DropResult {

@@ -120,7 +120,7 @@ void clsPLC::AddToListView(ListView& list) const {
 
 std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
     if (serverKind == format::kTarnvaleName) {
-        std::string line = indent(2) + "<PLC name=" + quoted(fileAttribute(name_)) +
+        std::string line = indent(2) + "<PLC name=" + quoted(fileAttribute(servedName())) +
                            " address = " + quoted(fileAttribute(address_)) +
                            " id=" + quoted(std::to_string(ui_)) +
                            " timeout=" + quoted(std::to_string(timeout_));
@@ -134,7 +134,7 @@ std::string clsPLC::GetXmlTag(const std::string& serverKind) const {
     const std::string order = byteOrder_ != format::kDefaultByteOrder
                                   ? settingLine(format::kByteOrderSetting, byteOrder_)
                                   : std::string();
-    return indent(2) + "<PLC>" + kLineEnd + settingLine("name", fileText(name_)) +
+    return indent(2) + "<PLC>" + kLineEnd + settingLine("name", fileText(servedName())) +
            settingLine("id", std::to_string(ui_)) + settingLine("com", fileText(com_)) +
            settingLine("baudrate", std::to_string(baud_)) +
            settingLine("parity", fileText(parity_)) +

@@ -59,6 +59,10 @@ public:
 
     // Makes the key follow the name (after a rename by a dialog).
     void keyFromName() { key_ = name_; }
+    // The name the file and the servers give the unit. It differs from the name shown only for
+    // a second unit of one name, which the editor shows under a name of its own.
+    void setServedName(const std::string& name) { servedName_ = name; }
+    const std::string& servedName() const { return servedName_.empty() ? name_ : servedName_; }
 
 private:
     // One child element of a Rennick "PLC"; other names are ignored.
@@ -70,6 +74,7 @@ private:
     std::string key_;
     uint8_t ui_ = format::kDefaultUnitId;
     std::string name_;
+    std::string servedName_; // empty: the name shown
     std::string com_;
     int32_t baud_ = format::kDefaultBaudRate;
     std::string parity_ = format::kDefaultParity;

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -266,6 +267,7 @@ void frmEditing::buildCentralArea() {
             [this](QTreeWidgetItem* item) { onTreeClicked(item); });
     connect(TreeView1_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { editNode(nodeOf(item)); });
+    TreeView1_->installEventFilter(this);
 
     ListView1_ = new ObjectListView([](const std::string& key) { return listImage(key); },
                                     [](const std::string& key) { return treeImage(key); }, area);
@@ -332,22 +334,28 @@ void frmEditing::resizeEvent(QResizeEvent* event) {
     ResizeForm(resizeRecords_, *this, *centralWidget(), designHeight_, designWidth_);
 }
 
+bool frmEditing::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            editNode(nodeOf(TreeView1_->currentItem()));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void frmEditing::applyEnabling() {
     showTitle();
     const CommandEnabling& enabling = session_.enabling();
     for (auto& [group, command] : groupActions_)
         command->setEnabled(enabling.enabled(group));
-    // A menu is enabled when any of its entries is; Exit and About never are disabled.
-    auto anyEnabled = [](QMenu* menu) {
-        for (QAction* entry : menu->actions()) {
-            if (!entry->isSeparator() && entry->isEnabled())
-                return true;
-        }
-        return false;
-    };
+    // The menus by their groups; Exit and About are never disabled.
     menu("mnuFile")->menuAction()->setEnabled(enabling.fileMenu());
-    for (const char* name : {"mnuObjects", "mnuEdit", "mnuView", "mnuTools"})
-        menu(name)->menuAction()->setEnabled(anyEnabled(menu(name)));
+    menu("mnuObjects")->menuAction()->setEnabled(enabling.objectsMenu());
+    menu("mnuEdit")->menuAction()->setEnabled(enabling.editMenu());
+    menu("mnuView")->menuAction()->setEnabled(enabling.viewMenu());
+    menu("mnuTools")->menuAction()->setEnabled(enabling.toolsMenu());
     action("mnuExit")->setEnabled(true);
     action("exit")->setEnabled(true);
     action("mnuAbout")->setEnabled(true);
@@ -419,6 +427,11 @@ void frmEditing::selectionChanged() {
         presenting_ = false;
     }
     applyEnabling();
+}
+
+void frmEditing::nodeListed() {
+    if (ListView1_->mode() != ListMode::report)
+        ListView1_->setMode(ListMode::report);
 }
 
 // The tree widget mirrors the session's tree; built detached and added at once, which is far
@@ -506,8 +519,13 @@ void frmEditing::editNode(TreeNode* node) {
         return;
     runHandler("TreeView1_DblClick", [&] {
         if (node->tag == kTagDatatype) {
-            frmModBus dialog(session_, node->key, this);
-            dialog.exec();
+            {
+                frmModBus dialog(session_, node->key, this);
+                dialog.exec();
+            }
+            // The Modbus types folder is shown as if it had been clicked.
+            if (TreeNode* folder = session_.state().tree.find(kModBusFolderKey))
+                session_.nodeClick(*folder);
         } else if (node->tag == kTagPlc) {
             frmPLC dialog(session_, node, this);
             dialog.exec();

@@ -57,6 +57,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // F2, Return and Enter on the tree edit the selected node.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // SessionHost
@@ -68,6 +70,7 @@ private:
     void configurationChanged() override;
     void pathChanged() override;
     void selectionChanged() override;
+    void nodeListed() override;
 
     void buildMenus();
     void buildToolbar();
@@ -88,6 +91,7 @@ private:
     void addBranch();
     void addItem();
     void editItem(TreeNode& node);
+    void showItemChanges(TreeNode& listed);
     void exportTagsToCsv();
     void importTagsFromCsv();
     void deleteObject();

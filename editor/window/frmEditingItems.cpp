@@ -1,6 +1,6 @@
 // The main window's item commands: Add Item, and a double click on an item to modify it. The
-// item dialog adds and changes the items and their nodes itself; the window shows the tree
-// again after each change and refreshes its list when the dialog closes.
+// item dialog adds and changes the items and their nodes itself; the window shows the tree and
+// the list again after each change (while the dialog stays open) and when the dialog closes.
 #include "editor/CommandHandler.h"
 #include "frmEditing.h"
 #include "frmItems.h"
@@ -23,25 +23,29 @@ void frmEditing::addItem() {
         state.editItem = false;
         state.itemAdded = false;
         frmItems dialog(
-            state, nullptr, [this] { configurationChanged(); }, this);
+            state, nullptr, [this, selected] { showItemChanges(*selected); }, this);
         dialog.exec();
-        configurationChanged();
-        session_.nodeClick(*selected);
+        showItemChanges(*selected);
     });
 }
 
 void frmEditing::editItem(TreeNode& node) {
     EditorState& state = session_.state();
     state.editItem = true;
+    TreeNode& listed = node.parent ? *node.parent : node;
     {
         frmItems dialog(
-            state, &node, [this] { configurationChanged(); }, this);
+            state, &node, [this, &listed] { showItemChanges(listed); }, this);
         dialog.exec();
     }
     state.editItem = false;
+    showItemChanges(listed);
+}
+
+// The tree again, and the list of `listed` (the unit or branch the items are in).
+void frmEditing::showItemChanges(TreeNode& listed) {
     configurationChanged();
-    if (node.parent)
-        session_.nodeClick(*node.parent);
+    session_.nodeClick(listed);
 }
 
 } // namespace vorn::editor

@@ -396,3 +396,29 @@ TEST_F(ClipboardRules, TheFileSavedAfterTheseEditsReopensWithTheSameItems) {
     EXPECT_EQ(reopened.items.item("V.A2.Sub.Deep").nAddress, 20);
     expectInStep(reopened);
 }
+
+// A drop that would put a branch deeper than the servers load is refused, saying why, as the
+// branch dialog refuses such a branch.
+TEST_F(ClipboardRules, ADropHoldsBranchesToTheDepthTheServersLoad) {
+    TreeNode* level = &node("V");
+    for (int depth = 1; depth <= kMaxBranchDepth - 1; ++depth)
+        level = &branch(state, *level, "L" + std::to_string(depth));
+    TreeNode& deepest = branch(state, *level, "Last"); // level 64
+    const std::set<std::string> before = itemKeys(state);
+    const size_t nodes = state.tree.size();
+    // U.A holds Sub: two levels. Onto level 63 it would reach 65, onto level 64 66.
+    for (TreeNode* target : {level, &deepest}) {
+        for (bool copy : {false, true})
+            EXPECT_EQ(dropNode(state, node("U.A"), *target, copy).outcome, DropOutcome::tooDeep);
+    }
+    EXPECT_EQ(itemKeys(state), before);
+    EXPECT_EQ(state.tree.size(), nodes);
+    const std::optional<DropMessage> message = dropMessage(DropOutcome::tooDeep);
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text, "Branches can be nested 64 levels deep under a unit: the servers "
+                             "load no deeper ones.");
+    // Its Sub alone reaches 64 onto level 63, and an item may go to the deepest branch.
+    EXPECT_EQ(dropNode(state, node("U.A.Sub"), *level, false).outcome, DropOutcome::moved);
+    EXPECT_EQ(dropNode(state, node("U.A.Speed"), deepest, true).outcome, DropOutcome::copied);
+    expectInStep(state);
+}

@@ -1,6 +1,7 @@
 #include "TestConfigs.h"
 #include "editor/ConfigExport.h"
 #include "editor/ConfigImport.h"
+#include "editor/StructureEdits.h"
 #include "fileformat/ConfigFormat.h"
 #include "platform/MessageBox.h"
 
@@ -231,7 +232,6 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
         deep += "<B>";
     for (int i = 0; i < 10000; ++i)
         deep += "</B>";
-    const std::string plcName = "name=\"D\" address=\"1.2.3.4\" id=\"1\" timeout=\"100\"";
     const Case cases[] = {
         {"not XML", "this is not XML <",
          " Error n. 321  Invalid file format: " + (dir_ / "cfg.xml").string() + ": "},
@@ -273,11 +273,6 @@ TEST_F(ImportTest, HostileFilesEndInTheStandardMessage) {
          " Error n. 13  Type mismatch: stopbits of PLC R \"x\" is not a number in ImportXML"},
         {"branch and item with one key", tarnvale("<Pumps/>" + tag("Pumps")),
          " Error n. 35602  Key is not unique in collection: D.Pumps in ImportXML"},
-        {"two devices with one name",
-         "<VornModBusTcpIpCfg><OPC_DA><PLC " + plcName + "/><PLC " + plcName +
-             "/></OPC_DA></VornModBusTcpIpCfg>",
-         " Error n. 380  Invalid property value: line 1: a second unit named \"D\"; give each "
-         "unit a name of its own in the file, then open it in ImportXML"},
         {"name with a dot", tarnvale(tag("A.B")),
          " Error n. 380  Invalid property value: tag under D name \"A.B\" contains \".\" in "
          "ImportXML"},
@@ -380,4 +375,39 @@ TEST_F(ImportTest, WhatWasReadBeforeAnErrorStaysWithItsNodes) {
     EXPECT_NE(state_.items.find("D.Pumps.A"), nullptr);
     EXPECT_EQ(state_.items.find("D.B"), nullptr);
     expectEveryObjectHasItsNode();
+}
+
+TEST_F(ImportTest, ASecondUnitOfOneNameIsShownApartWithItsTagsAndServedAsBeforeUntilRenamed) {
+    const std::string second = "<PLC name=\"D\" address=\"1.2.3.5\"><tags>" + tag("A", "7") +
+                               tag("B") + "</tags></PLC></OPC_DA>";
+    std::string text = tarnvale(tag("A"));
+    text.replace(text.find("</OPC_DA>"), 9, second);
+    ASSERT_TRUE(importText(text));
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].find("a second unit named \"D\" is shown as \"D (2)\""),
+              std::string::npos);
+    EXPECT_EQ(state_.devices.find("D")->getAddress(), "1.2.3.4");
+    const auto shown = state_.devices.find("D (2)");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->getAddress(), "1.2.3.5");
+    EXPECT_EQ(shown->servedName(), "D");
+    EXPECT_EQ(state_.tree.find("D (2)")->text, "D (2)");
+    EXPECT_EQ(state_.items.find("D.A")->nAddress, 1);
+    EXPECT_EQ(state_.items.find("D (2).A")->nAddress, 7);
+    EXPECT_NE(state_.items.find("D (2).B"), nullptr);
+
+    // The unit dialog's edits keep the served name while the shown one stays; a rename serves
+    // the unit under its new name.
+    auto edited = std::make_shared<clsPLC>(*shown);
+    edited->setServedName("");
+    edited->setTimeout(2000);
+    replaceDevice(state_, *state_.tree.find("D (2)"), edited);
+    EXPECT_EQ(state_.devices.find("D (2)")->servedName(), "D");
+    auto renamed = std::make_shared<clsPLC>(*state_.devices.find("D (2)"));
+    renamed->setServedName("");
+    renamed->setName("E");
+    renamed->keyFromName();
+    replaceDevice(state_, *state_.tree.find("D (2)"), renamed);
+    EXPECT_EQ(state_.devices.find("E")->servedName(), "E");
+    EXPECT_NE(state_.items.find("E.B"), nullptr);
 }

@@ -46,6 +46,18 @@ std::vector<std::string> deviceOrder(const EditorState& state) {
 
 } // namespace
 
+// The unit dialog replaces the unit also when only its settings changed.
+TEST(StructureEdits, ChangingAUnitsSettingsKeepsItsNameAndEverythingBelow) {
+    EditorState state;
+    buildTarnvaleRoundTrip(state);
+    auto edited = std::make_shared<clsPLC>(state.devices.item("P1"));
+    edited->setTimeout(4321);
+    replaceDevice(state, *state.tree.find("P1"), edited);
+    EXPECT_EQ(state.devices.item("P1").getTimeout(), 4321u);
+    EXPECT_TRUE(state.items.contains("P1.Pumps.Valves.Open"));
+    EXPECT_TRUE(state.tree.contains("P1.Pumps.Valves"));
+}
+
 TEST(StructureEdits, RenamingAUnitReKeysEverythingBelowAndKeepsItsPlace) {
     EditorState state;
     buildTarnvaleRoundTrip(state);

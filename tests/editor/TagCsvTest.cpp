@@ -292,6 +292,24 @@ TEST(TagCsv, AFileThatIsNoTagListIsRefusedWithAMessage) {
 
 // The command line: an import with refused rows names each of them, exits 1 and leaves the file
 // as it was; a good one saves it; an export writes what the editor exports.
+// A path that would make branches deeper than the servers load refuses its row, as the branch
+// dialog refuses such a branch.
+TEST(TagCsv, APathBeyondTheServersBranchDepthIsRefused) {
+    EditorState state;
+    buildPlant(state);
+    TreeNode* level = state.tree.find("P3");
+    for (int depth = 1; depth <= kMaxBranchDepth - 1; ++depth)
+        level = &branch(state, *level, "L" + std::to_string(depth));
+    const TagCsvPlan plan =
+        planTagCsv(state, *level, kHeader + "A" + goodRow(1) + "A/B" + goodRow(2));
+    ASSERT_EQ(plan.rows.size(), 2u);
+    EXPECT_EQ(plan.rows[0].outcome, RowOutcome::add) << plan.rows[0].reason;
+    EXPECT_EQ(plan.rows[1].outcome, RowOutcome::refused);
+    EXPECT_EQ(plan.rows[1].column, "Path");
+    EXPECT_EQ(plan.rows[1].reason, "Branches can be nested 64 levels deep under a unit: the "
+                                   "servers load no deeper ones.");
+}
+
 TEST(TagCsvTool, ImportsOnlyWhenEveryRowIsGoodAndExportsAsTheEditorDoes) {
     vorn::test::ScratchDir dir;
     EditorState state;

@@ -127,12 +127,38 @@ TEST(ServedAfterResave, FilesTheServersServeOpenWithWarningsWhereTheyReadOtherwi
                                             rtuDevice("<name>R2</name><com>PLCLINE</com>", tag));
     const std::string serial = expectSamePlantAfterResave(rennick, rtu);
     EXPECT_NE(serial.find("<com>PLCLINE</com>"), std::string::npos) << serial;
+}
 
-    // Two units of one name cannot be two units in the editor: refused, saying where and why.
-    const Resaved twice = resavedByEditor(tcpConfig(
-        editorDatatypeRows(), tcpDevice("P1", "10.0.0.1", tag) + tcpDevice("P1", "10.0.0.2", tag)));
-    EXPECT_FALSE(twice.opened);
-    ASSERT_EQ(twice.messages.size(), 1u);
-    EXPECT_NE(twice.messages[0].find("line 15: a second unit named \"P1\""), std::string::npos)
-        << twice.messages[0];
+// The servers serve the tags of two units of one name in one folder, each tag polled from its
+// own unit, and a tag both units name from the first. The editor keeps both units, the second
+// under a shown name, and saves it under the name the file gave it.
+TEST(ServedAfterResave, TwoUnitsOfOneNameAreBothKeptAndSavedAsTheServersServeThem) {
+    const std::string tcp =
+        tcpConfig(editorDatatypeRows(),
+                  tcpDevice("P1", "10.0.0.1",
+                            tagElement("A", "HREGISTER VT_I2", "1") + "<Pumps>" +
+                                tagElement("C", "HREGISTER VT_I2", "3") + "</Pumps>\r\n") +
+                      tcpDevice("P1", "10.0.0.2",
+                                tagElement("B", "HREGISTER VT_I2", "2") +
+                                    tagElement("A", "HREGISTER VT_I4", "9") + "<Pumps>" +
+                                    tagElement("D", "HREGISTER VT_I2", "4") + "</Pumps>\r\n",
+                                " port=\"5020\""));
+    ASSERT_EQ(servedPlant(tarnvale, tcp).devices.size(), 2u);
+    const std::string saved = expectSamePlantAfterResave(tarnvale, tcp);
+    EXPECT_EQ(saved.find("P1 (2)"), std::string::npos) << saved;
+    const Resaved resaved = resavedByEditor(tcp);
+    ASSERT_EQ(resaved.messages.size(), 1u);
+    EXPECT_NE(resaved.messages[0].find("line 17: a second unit named \"P1\" is shown as \"P1 "
+                                       "(2)\" and saved as \"P1\""),
+              std::string::npos)
+        << resaved.messages[0];
+
+    const std::string tag = tagElement("T", "HREGISTER VT_I2", "1");
+    const std::string rtu =
+        rtuConfig(editorDatatypeRows(), rtuDevice("<name>R1</name><com>COM1</com>", tag) +
+                                            rtuDevice("<name>R1</name><com>COM2</com><id>5</id>",
+                                                      tagElement("U", "HREGISTER VT_I2", "2")));
+    ASSERT_EQ(servedPlant(rennick, rtu).devices.size(), 2u);
+    const std::string serial = expectSamePlantAfterResave(rennick, rtu);
+    EXPECT_EQ(serial.find("R1 (2)"), std::string::npos) << serial;
 }

@@ -28,13 +28,14 @@ std::string deviceLine(const PlcDevice& device, const ServerConfig& config) {
     return line.str();
 }
 
-std::string tagLine(const TagConfig& tag) {
+// `deviceKey` names the tag's device as ServedPlant::devices does.
+std::string tagLine(const TagConfig& tag, const std::string& deviceKey) {
     // A count of elements means something to arrays and strings only; a scalar is served the
     // same whatever a file gives it.
     const bool counted = (tag.nativeType & VT_ARRAY) || tag.nativeType == VT_BSTR;
     const uint16_t elementsServed = counted ? tag.elements : 0;
     std::ostringstream line;
-    line << "device " << tag.device->name << " kind " << static_cast<int>(tag.kind) << " type "
+    line << "device " << deviceKey << " kind " << static_cast<int>(tag.kind) << " type "
          << tag.nativeType << " address " << tag.address << " bit " << tag.bitNumber << " elements "
          << elementsServed << " rights " << tag.accessRights << " comment \"" << tag.description
          << "\" byteorder " << static_cast<int>(tag.byteOrder);
@@ -80,12 +81,18 @@ ServedPlant servedPlant(format::ServerKind kind, const std::string& fileText) {
     plant.loaded = loader.loadConfiguration(loaded.dir.write("config.xml", fileText), *loaded.root);
     plant.skipped = loader.summary().skipped;
     plant.warnings = loader.summary().warnings;
-    for (const auto& device : loaded.devices())
-        plant.devices[device->name] = deviceLine(*device, loaded.config);
+    std::map<const PlcDevice*, std::string> deviceKeys;
+    for (const auto& device : loaded.devices()) {
+        std::string key = device->name;
+        for (int count = 2; plant.devices.count(key); ++count)
+            key = device->name + " #" + std::to_string(count);
+        deviceKeys[device.get()] = key;
+        plant.devices[key] = deviceLine(*device, loaded.config);
+    }
     for (const auto& [leaf, tag] : made) {
         const std::string id = leaf->getItemID();
         if (loaded.root->findTag(id).get() == leaf.get())
-            plant.tags[id] = tagLine(tag);
+            plant.tags[id] = tagLine(tag, deviceKeys[tag.device.get()]);
     }
     plant.traces = loaded.traces;
     return plant;

@@ -15,7 +15,8 @@ namespace vorn::test {
 struct ServedPlant {
     bool loaded = false;
     // One line per device and per tag ("device P1 address 10.0.0.1 ..."), keyed by name or
-    // item ID, so that a difference reads as the setting that changed.
+    // item ID, so that a difference reads as the setting that changed. A second device of one
+    // name is "P1 #2", and its tags name it so.
     std::map<std::string, std::string> devices;
     std::map<std::string, std::string> tags;
     size_t skipped = 0;

@@ -72,3 +72,24 @@ TEST(QuillmarResize, DoublingDoublesEveryControlAndGoingBackRestoresTheStartUpLa
     settle(50);
     EXPECT_EQ(layoutOf(window), initial);
 }
+
+// Shrinking scales fonts down to 8 pt and no further (a font designed smaller stays as it was);
+// growing back restores them.
+TEST(QuillmarResize, ASmallWindowKeepsItsFontsAtAReadableMinimum) {
+    WindowRig rig;
+    frmEditing& window = *rig.window;
+    settle(20);
+    const QSize start = window.size();
+    const auto initial = layoutOf(window);
+    for (const QSize small : {QSize(520, 380), QSize(260, 190)}) {
+        resizeTo(window, small.width(), small.height());
+        for (const auto& [name, after] : layoutOf(window)) {
+            const double designed = initial.at(name).fontSize;
+            EXPECT_GE(after.fontSize, std::min(designed, kMinimumFontPoints))
+                << name.toStdString() << " at " << small.width() << " x " << small.height();
+            EXPECT_LE(after.fontSize, designed) << name.toStdString();
+        }
+    }
+    resizeTo(window, start.width(), start.height());
+    EXPECT_EQ(layoutOf(window), initial);
+}

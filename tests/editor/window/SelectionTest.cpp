@@ -1,8 +1,11 @@
 // Node clicks, list-row clicks, column clicks, the list's views, Find and the about box.
+#include "TestConfigs.h"
 #include "WindowRig.h"
+#include "editor/ModelInsert.h"
 #include "editor/ProductInfo.h"
 #include "editor/window/frmAbout.h"
 #include "editor/window/frmFind.h"
+#include "editor/window/frmModBus.h"
 #include "editor/window/frmSelect.h"
 
 #include <QAction>
@@ -11,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -249,4 +253,99 @@ TEST(QuillmarSelect, OffersBothKindsWithTcpIpChosen) {
     frmSelect dialog;
     EXPECT_EQ(dialog.windowTitle(), "Select ModBus interface");
     EXPECT_EQ(dialog.serverKind(), "Tarnvale");
+}
+
+// A node click shows the node's rows as a report, whatever view the list had.
+TEST(QuillmarSelection, ANodeClickSwitchesTheListToTheReport) {
+    OpenedSample rig;
+    ObjectListView& list = *rig.window->list();
+    for (const char* view : {"mnuIcon", "mnuSmallIcon", "mnuList"}) {
+        rig.clickNode("P2.Drives");
+        rig.window->action(view)->trigger();
+        ASSERT_NE(list.currentWidget(), list.reportView()) << view;
+        rig.clickNode("P1");
+        EXPECT_EQ(list.mode(), ListMode::report) << view;
+        EXPECT_EQ(list.currentWidget(), list.reportView()) << view;
+        EXPECT_EQ(rig.captions(), kDeviceColumns) << view;
+    }
+    // A row click keeps the view the user chose.
+    rig.clickNode("P2.Drives");
+    rig.window->action("mnuList")->trigger();
+    rig.window->session().listRowClick("P2.Drives.MY_MOTOR");
+    EXPECT_EQ(list.mode(), ListMode::list);
+}
+
+// The Objects menu opens when Add ModBus Type, Add Branch, Add Item, Add Unit or Delete Object
+// is enabled; the Edit menu when Copy, Cut, Paste or one of its other entries is.
+TEST(QuillmarSelection, TheObjectsAndEditMenusFollowTheirGroups) {
+    OpenedSample rig;
+    auto menuEnabled = [&](const char* name) {
+        return rig.window->menu(name)->menuAction()->isEnabled();
+    };
+    struct Case {
+        const char* node;
+        bool objects;
+        bool edit;
+    };
+    const Case cases[] = {
+        {"", true, true},                 // Add Unit; Paste
+        {"ModBus", true, false},          // Add ModBus Type
+        {"holding register", true, true}, // Delete Object only
+        {"P1", true, true},               // adds, Delete Object
+        {"P2.Drives.MY_MOTOR", true, true},
+    };
+    for (const Case& c : cases) {
+        rig.clickNode(c.node);
+        EXPECT_EQ(menuEnabled("mnuObjects"), c.objects) << c.node;
+        EXPECT_EQ(menuEnabled("mnuEdit"), c.edit) << c.node;
+        const CommandEnabling& enabling = rig.window->session().enabling();
+        EXPECT_EQ(menuEnabled("mnuObjects"), enabling.objectsMenu()) << c.node;
+        EXPECT_EQ(menuEnabled("mnuEdit"), enabling.editMenu()) << c.node;
+    }
+}
+
+// Find walks the nodes in the order they were added: an item added to the first unit after
+// opening is found after the nodes the file brought, though the tree shows it first.
+TEST(QuillmarFind, FindWalksTheNodesInTheOrderTheyWereAdded) {
+    OpenedSample rig;
+    EditorState& state = rig.window->session().state();
+    editor::addItem(state, rig.node("P1"), editor::test::item("P1", "Motor_9", "coil:boolean", 9));
+    rig.window->session().showChanged(rig.node("P1"), rig.node("P1"));
+    rig.window->action("mnuFind")->trigger();
+    frmFind* find = rig.window->findDialog();
+    ASSERT_NE(find, nullptr);
+    auto press = [find](const char* button) { find->findChild<QPushButton*>(button)->click(); };
+    QTest::keyClicks(find->searchText(), "mot");
+    press("cmdFind");
+    EXPECT_EQ(rig.selectedKey(), "P2.Drives.Hall.MOTOR_1");
+    for (const char* next : {"P2.Drives.Motor_2", "P2.motor_3", "P1.Motor_9", "P1.Motor_9"}) {
+        press("cmdNext");
+        EXPECT_EQ(rig.selectedKey(), next);
+    }
+    press("cmdCancel");
+    settle(20);
+}
+
+// A double click on a Modbus type opens its dialog and leaves the Modbus types folder selected
+// and listed, as a click on the folder does.
+TEST(QuillmarSelection, ADoubleClickOnAModbusTypeLeavesTheFolderSelected) {
+    OpenedSample rig;
+    for (bool confirm : {false, true}) {
+        bool seen = false;
+        whenModal<frmModBus>(
+            [confirm](frmModBus& dialog) {
+                if (confirm)
+                    dialog.findChild<QPushButton*>("cmdOk")->click();
+                if (dialog.isVisible())
+                    dialog.reject();
+            },
+            &seen);
+        rig.doubleClickNode("coil");
+        settle(20);
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(rig.selectedKey(), "ModBus") << confirm;
+        EXPECT_EQ(rig.window->tree()->currentItem()->text(0), "ModBus") << confirm;
+        EXPECT_EQ(rig.captions().value(0), "Data Type Name") << confirm;
+        EXPECT_EQ(rig.enabledGroups(), (std::vector<int>{1, 2, 3, 11, 12})) << confirm;
+    }
 }
