@@ -197,8 +197,12 @@ void CommThread::adoptPlant(const EnginePlant& plant) {
     health_ = std::move(health);
     failing_ = std::move(failing);
     retries_ = std::move(retries);
-    for (EngineDevice& device : devices_)
+    for (EngineDevice& device : devices_) {
         placement_.recompute(device);
+        // The function codes may have changed (DATATYPE rows): blocks read with the new ones.
+        for (auto& block : device.pollBlocks)
+            block->readCode = config_.modbusTypes.readCode(block->kind);
+    }
     polled_ = 0;
     lastSentDevice_ = nullptr;
     lastSentCode_ = 0;

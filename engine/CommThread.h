@@ -99,7 +99,8 @@ public:
     std::optional<std::string> errorText(int code) const;
     // The engine's devices and their poll blocks; read them holding the engine lock.
     const std::vector<EngineDevice>& devices() const { return devices_; }
-    // How the device at `position` of devices() communicates; any thread, no lock needed.
+    // How the device at `position` of devices() communicates. Read it holding the engine lock,
+    // as a reload may change the devices; the object itself lives as long as the engine.
     const DeviceHealth& health(size_t position) const { return *health_[position]; }
     // The error's text from the file, else "Error <code>".
     std::string errorWording(int code) const;

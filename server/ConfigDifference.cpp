@@ -10,16 +10,6 @@ namespace {
 
 using DeviceByName = std::unordered_map<std::string, SOCmnPointer<PlcDevice>>;
 
-std::vector<SOCmnPointer<PlcDevice>> devicesOf(const ServerConfig& config) {
-    std::vector<SOCmnPointer<PlcDevice>> devices;
-    const DeviceList& list = config.devices;
-    list.lock();
-    for (auto pos = list.getStartPosition(); pos;)
-        devices.push_back(list.getNext(pos));
-    list.unlock();
-    return devices;
-}
-
 DeviceByName byName(const std::vector<SOCmnPointer<PlcDevice>>& devices) {
     DeviceByName named;
     for (const auto& device : devices)
@@ -111,6 +101,15 @@ std::string counted(size_t count, const char* what, const char* how) {
 }
 
 } // namespace
+
+std::vector<SOCmnPointer<PlcDevice>> devicesOf(const ServerConfig& config) {
+    std::vector<SOCmnPointer<PlcDevice>> devices;
+    config.devices.lock();
+    for (auto pos = config.devices.getStartPosition(); pos;)
+        devices.push_back(config.devices.getNext(pos));
+    config.devices.unlock();
+    return devices;
+}
 
 ConfigDifference compareConfigurations(const ServerConfig& running,
                                        const SODaSNameSpaceRoot& runningTree,

@@ -41,6 +41,9 @@ struct ConfigDifference {
     std::string describe() const;
 };
 
+// The configuration's devices in file order, each counted.
+std::vector<SOCmnPointer<PlcDevice>> devicesOf(const ServerConfig& config);
+
 ConfigDifference compareConfigurations(const ServerConfig& running,
                                        const SODaSNameSpaceRoot& runningTree,
                                        const ServerConfig& loaded,

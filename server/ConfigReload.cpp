@@ -71,15 +71,6 @@ void followBranches(SODaSNameSpaceRoot& running, const SODaSNameSpaceRoot& loade
     }
 }
 
-std::vector<SOCmnPointer<PlcDevice>> deviceList(const ServerConfig& config) {
-    std::vector<SOCmnPointer<PlcDevice>> devices;
-    config.devices.lock();
-    for (auto pos = config.devices.getStartPosition(); pos;)
-        devices.push_back(config.devices.getNext(pos));
-    config.devices.unlock();
-    return devices;
-}
-
 // A tag coming into the running tree: made anew for the device it will run with.
 struct Incoming {
     std::string itemId;
@@ -129,11 +120,11 @@ ConfigDifference applyConfiguration(const RunningPlant& running, LoadedPlant& lo
 
     // Unchanged devices run on as the objects they are; the others come from the new file.
     std::unordered_map<std::string, SOCmnPointer<PlcDevice>> runningByName;
-    for (auto& device : deviceList(running.config))
+    for (auto& device : devicesOf(running.config))
         runningByName.emplace(device->name, device);
     std::vector<SOCmnPointer<PlcDevice>> devices;
     std::unordered_map<const PlcDevice*, SOCmnPointer<PlcDevice>> runsAs;
-    for (auto& device : deviceList(loaded.config)) {
+    for (auto& device : devicesOf(loaded.config)) {
         auto old = runningByName.find(device->name);
         const bool same =
             old != runningByName.end() && static_cast<const DeviceConfig&>(*old->second) ==
