@@ -62,6 +62,11 @@ async function main() {
         statuses[index].push(dv.statusCode.value);
         if (dv.statusCode.value === 0) values[index].push(dv.value.value);
     });
+    // The tag that moves is watched too: its monitored item follows it to the new address.
+    const movedValues = [];
+    const movedItem = await sub.monitor({ nodeId: "ns=1;s=P1.Moved", attributeId: AttributeIds.Value },
+        { samplingInterval: 250, discardOldest: true, queueSize: 10 }, TimestampsToReturn.Both);
+    movedItem.on("changed", (dv) => movedValues.push([dv.statusCode.value, dv.value.value]));
     let subscriptionEnded = false;
     sub.on("terminated", () => (subscriptionEnded = true));
     await h.eventually(() => values.every((v) => v.length >= 3), 20000);
@@ -111,6 +116,9 @@ async function main() {
         p1.references.some((r) => r.nodeId.toString() === "ns=1;s=P1.C89"));
     const moved = await session.read({ nodeId: "ns=1;s=P1.Moved", attributeId: AttributeIds.Value }, 0);
     const movedReads = sim.requests().slice(logBefore).filter((r) => r.fc === 3 && r.start <= 200 && r.start + r.count > 200);
+    const lastMoved = movedValues[movedValues.length - 1];
+    check("a monitored item of the moved tag follows it", lastMoved && lastMoved[0] === 0 && lastMoved[1] === 4242 &&
+        movedValues.some(([, v]) => v === 1111), movedValues);
     check("the moved tag reads its new address (device log)", moved.value.value === 4242 && movedReads.length > 0,
         [moved.value.value, movedReads.length]);
 
