@@ -1,5 +1,6 @@
 #include "ServerMain.h"
 
+#include "apps/ReloadThread.h"
 #include "apps/ShutdownSignals.h"
 #include "engine/DeviceStatusLog.h"
 #include "modbus/rtu/CommLogSettings.h"
@@ -139,7 +140,15 @@ int runServer(ServerKind kind, int argc, char** argv, GatewayServer::TransportFa
             window.attachCommLog(*commLog, [&core, kind](bool on) {
                 (void)modbus::storeCommLogSwitch(core.registry(), profileOf(kind).registryKey, on);
             });
-        ShutdownSignals shutdownSignals(window);
+        // SIGHUP and the window's menu apply the changed configuration file; one line says
+        // what came of it.
+        ReloadThread reloads([&core] {
+            const ReloadOutcome outcome = core.reload();
+            std::fprintf(stderr, "%s\n", outcome.statusLine(core.identity().programName).c_str());
+            std::fflush(stderr);
+        });
+        window.attachReload([&reloads] { reloads.request(); });
+        ShutdownSignals shutdownSignals(window, [&reloads] { reloads.request(); });
         // One line for people and scripts alike: where OPC UA clients reach the server.
         std::printf("%s: listening %s\n", core.identity().programName, core.endpointUrl().c_str());
         // Where its trust lists are and which certificate clients are to trust.

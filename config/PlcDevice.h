@@ -1,5 +1,7 @@
 // One configured Modbus device. The device list owns the devices; each tag holds a reference
 // on its device. Configuration fields are read-only once the loader has filled them.
+// The fields are one comparable struct, so that a reload tells a changed device from an
+// unchanged one by every setting, those added later included.
 #pragma once
 
 #include "fileformat/ConfigFormat.h"
@@ -13,8 +15,7 @@
 
 namespace vorn {
 
-class PlcDevice : public SOCmnObject {
-public:
+struct DeviceConfig {
     static constexpr size_t kMaxAddressLength = format::kMaxAddressLength;   // dotted IPv4
     static constexpr size_t kMaxPortNameLength = format::kMaxPortNameLength; // "COM999999"
     static constexpr uint16_t kDefaultTcpPort = format::kDefaultModbusTcpPort;
@@ -44,7 +45,11 @@ public:
     std::string backupAddress;
     uint32_t backupPort = kDefaultTcpPort;
     uint32_t backupAfter = 3;
+
+    bool operator==(const DeviceConfig&) const = default;
 };
+
+class PlcDevice : public SOCmnObject, public DeviceConfig {};
 
 using DeviceList = SOCmnListHeader<SOCmnPointer<PlcDevice>>;
 

@@ -25,6 +25,11 @@ struct TagConfig {
     modbus::ByteOrder byteOrder = modbus::ByteOrder::abcd; // the tag's own, else its device's
     std::optional<modbus::Scaling> scaling;                // served as VT_R8 when set
     std::string units;                                     // with scaling only
+
+    // Every field, the device by identity: a reload first hands a tag of an unchanged device
+    // the running device object, so that only a tag whose own definition changed, or whose
+    // device changed, compares unequal.
+    bool operator==(const TagConfig&) const = default;
 };
 
 } // namespace vorn

@@ -109,6 +109,7 @@ void CommThread::run() {
     int previous = ErrorCode::kSuccess;
     if (!stopEvent_.wait(kCycleWaitMs)) {
         while (!stopEvent_.isSet()) {
+            runHandedWork();
             const EngineQueues::Lengths waiting = queues_.lengths();
             if (waiting.writes)
                 serveWrites();
@@ -141,14 +142,99 @@ void CommThread::run() {
     transport_.closeAll();
     queues_.failAll();
     running_.store(false);
+    runHandedWork(); // handed over while the thread was ending
 }
 
-int CommThread::startEngine() {
+void CommThread::betweenCycles(const std::function<void()>& work) {
+    std::unique_lock lock(workMutex_);
+    if (!running_.load() || std::this_thread::get_id() == thread_.get_id()) {
+        work();
+        return;
+    }
+    handedWork_ = &work;
+    queues_.wake(); // a wait for a due block ends now
+    workDone_.wait(lock, [this] { return handedWork_ == nullptr; });
+}
+
+void CommThread::runHandedWork() {
+    std::lock_guard lock(workMutex_);
+    if (!handedWork_)
+        return;
+    (*handedWork_)();
+    handedWork_ = nullptr;
+    workDone_.notify_all();
+}
+
+void CommThread::adoptPlant(const EnginePlant& plant) {
+    for (const auto& tag : plant.retired) {
+        EngineDevice* device = deviceOf(*tag);
+        if (device && tag->blockState == BlockState::member && tag->pollBlock &&
+            device->owns(tag->pollBlock))
+            placement_.takeOut(*device, *tag);
+    }
+    std::vector<EngineDevice> devices;
+    std::vector<std::unique_ptr<DeviceHealth>> health;
+    std::vector<bool> failing;
+    std::vector<RetrySchedule> retries;
+    std::vector<uint16_t> previous; // the transport's index of a kept device, 0 for a new one
+    for (const auto& device : plant.devices) {
+        auto kept = std::find_if(devices_.begin(), devices_.end(),
+                                 [&device](const EngineDevice& d) { return d.device == device; });
+        if (kept != devices_.end()) {
+            const size_t at = positionOf(*kept);
+            previous.push_back(kept->index);
+            devices.push_back(std::move(*kept));
+            health.push_back(std::move(health_[at]));
+            failing.push_back(failing_[at]);
+            retries.push_back(std::move(retries_[at]));
+            kept->device = nullptr; // taken
+        } else {
+            previous.push_back(0);
+            devices.emplace_back().device = device;
+            health.push_back(std::make_unique<DeviceHealth>());
+            failing.push_back(false);
+            retries.emplace_back(RetrySettings{device->timeoutMs, device->reducedAfter,
+                                               device->reducedIntervalS * 1000});
+        }
+        devices.back().index = static_cast<uint16_t>(devices.size());
+    }
+    for (size_t at = 0; at < devices_.size(); ++at)
+        if (devices_[at].device) {
+            retiredHealth_.push_back(std::move(health_[at]));
+            // Keyed by address: a device made later at the same address must not inherit it.
+            queues_.answerAtOnce(*devices_[at].device, 0);
+        }
+    devices_ = std::move(devices);
+    health_ = std::move(health);
+    failing_ = std::move(failing);
+    retries_ = std::move(retries);
+    for (EngineDevice& device : devices_) {
+        placement_.recompute(device);
+        // The function codes may have changed (DATATYPE rows): blocks read with the new ones.
+        for (auto& block : device.pollBlocks)
+            block->readCode = config_.modbusTypes.readCode(block->kind);
+    }
+    polled_ = 0;
+    lastSentDevice_ = nullptr;
+    lastSentCode_ = 0;
+    transport_.reconfigure(deviceTable(), previous, plant.lines, plant.changedLines);
+    currentIndex_ = 0;
+    if (settings_.serialLine) {
+        lines_.clear();
+        setUpLines();
+    }
+}
+
+std::vector<DeviceEntry> CommThread::deviceTable() const {
     std::vector<DeviceEntry> table;
     for (const EngineDevice& d : devices_)
         table.push_back(transportEntryOf(*d.device));
+    return table;
+}
+
+int CommThread::startEngine() {
     currentIndex_ = 0;
-    const int code = transport_.start(std::move(table));
+    const int code = transport_.start(deviceTable());
     if (!settings_.serialLine)
         transportNotStarted_ = code != ErrorCode::kSuccess;
     return code;
@@ -233,7 +319,7 @@ void CommThread::applyActivations() {
     for (ActivationChange& change : changes) {
         PolledTag& tag = *change.tag;
         EngineDevice* device = deviceOf(tag);
-        if (!device)
+        if (!device || tag.isRemoved())
             continue;
         const bool member =
             tag.blockState == BlockState::member && tag.pollBlock && device->owns(tag.pollBlock);

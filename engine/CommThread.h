@@ -16,8 +16,10 @@
 #include "platform/Event.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -48,6 +50,21 @@ struct EngineSettings {
 // The transport's entry for a configured device: where it is, its unit, timeout and pauses.
 DeviceEntry transportEntryOf(const PlcDevice& device);
 
+// A new plant for a running engine, from a reload of the configuration.
+struct EnginePlant {
+    // Every device in its new order; a device the engine polls already is the same object,
+    // and keeps its connection, poll blocks, health and retry schedule.
+    std::vector<SOCmnPointer<PlcDevice>> devices;
+    // Tags leaving the name space (removed, or replaced by a new definition): out of their
+    // poll blocks. Removed ones are marked so (SODaSTag::markRemoved), and no late activation
+    // places them again.
+    std::vector<SOCmnPointer<PolledTag>> retired;
+    // Serial lines: every line's settings, and the names of those that changed (their port is
+    // closed and opens again with the new settings).
+    SerialPortList lines;
+    std::vector<std::string> changedLines;
+};
+
 class CommThread {
 public:
     // Settle times and pacing of the cycle, in milliseconds.
@@ -74,17 +91,29 @@ public:
     bool isStopping() const { return stopEvent_.isSet(); }
     bool isRunning() const { return running_.load(); }
 
+    // Runs `work` on the communication thread between two cycles, and returns once it has
+    // run: what it changes is never seen half done by a poll. Without a running thread it runs
+    // on the caller's. The cycle under way ends first (at most a device's timeout).
+    void betweenCycles(const std::function<void()>& work);
+    // Takes a reload's plant; call it from betweenCycles' work, holding the engine lock.
+    void adoptPlant(const EnginePlant& plant);
+
     // Text of an error code from the error-text file, if it has one.
     std::optional<std::string> errorText(int code) const;
     // The engine's devices and their poll blocks; read them holding the engine lock.
     const std::vector<EngineDevice>& devices() const { return devices_; }
-    // How the device at `position` of devices() communicates; any thread, no lock needed.
+    // How the device at `position` of devices() communicates. Read it holding the engine lock,
+    // as a reload may change the devices; the object itself lives as long as the engine.
     const DeviceHealth& health(size_t position) const { return *health_[position]; }
     // The error's text from the file, else "Error <code>".
     std::string errorWording(int code) const;
 
 private:
     void run();
+    // Runs the work betweenCycles handed over, if any, and tells its caller.
+    void runHandedWork();
+    // The transport's device table: device index i + 1 is devices_[i].
+    std::vector<DeviceEntry> deviceTable() const;
     // Hands the device table to the transport; the code is also kept in transportNotStarted_.
     [[nodiscard]] int startEngine();
     // startEngine() with a trace line when the transport refuses to start.
@@ -151,6 +180,11 @@ private:
     int lastSentCode_ = 0;
     PlcDevice* lastSentDevice_ = nullptr;
     bool transportNotStarted_ = false;
+    // Devices a reload removed: their health is still shown (DeviceHealth nodes read it).
+    std::vector<std::unique_ptr<DeviceHealth>> retiredHealth_;
+    std::mutex workMutex_; // guards handedWork_
+    std::condition_variable workDone_;
+    const std::function<void()>* handedWork_ = nullptr;
     Event stopEvent_{Event::Reset::manual};
     std::atomic<bool> running_{false};
     std::thread thread_;

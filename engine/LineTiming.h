@@ -30,6 +30,11 @@ public:
     std::string activeEndpoint(uint16_t index) const override {
         return transport_.activeEndpoint(index);
     }
+    void reconfigure(std::vector<DeviceEntry> devices, const std::vector<uint16_t>& previous,
+                     const SerialPortList& lines,
+                     const std::vector<std::string>& changedLines) override {
+        transport_.reconfigure(std::move(devices), previous, lines, changedLines);
+    }
     void closeAll() override;
     void stop() override { transport_.stop(); }
 

@@ -43,6 +43,26 @@ PolledTag::PolledTag(const TagConfig& config)
                                    Quality::kUncertain);
 }
 
+TagConfig PolledTag::config() const {
+    TagConfig config;
+    config.name = getName();
+    getDescription(config.description);
+    config.address = address_;
+    config.bitNumber = bitNumber_;
+    config.kind = kind_;
+    config.nativeType = registerType();
+    config.elements = elements();
+    config.accessRights = getAccessRights();
+    config.device = device_;
+    config.byteOrder = byteOrder_;
+    if (scaled_) {
+        config.scaling = scaled_->scaling;
+        if (auto units = engineeringUnitsOf(*this))
+            config.units = units->units;
+    }
+    return config;
+}
+
 void ActiveItems::add(SODaSItem* item) {
     std::lock_guard guard(stripedLock(this));
     if (!first_ && more_.empty())
@@ -67,6 +87,17 @@ bool ActiveItems::removeObject(SODaSItem* item) {
     if (more_.empty())
         more_.shrink_to_fit(); // a tag watched by one item or none keeps nothing
     return true;
+}
+
+std::vector<SOCmnPointer<SODaSItem>> ActiveItems::snapshot() const {
+    // An item leaves the list before it is released, so each is alive while the lock is held.
+    std::lock_guard guard(stripedLock(this));
+    std::vector<SOCmnPointer<SODaSItem>> items;
+    if (first_)
+        items.push_back(SOCmnPointer<SODaSItem>::share(first_));
+    for (SODaSItem* item : more_)
+        items.push_back(SOCmnPointer<SODaSItem>::share(item));
+    return items;
 }
 
 size_t ActiveItems::getCount() const {

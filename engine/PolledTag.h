@@ -30,6 +30,8 @@ public:
     bool removeObject(SODaSItem* item);
     size_t getCount() const;
     bool isEmpty() const { return getCount() == 0; }
+    // The items as they are now, each counted (a reload moves them to a tag's new definition).
+    std::vector<SOCmnPointer<SODaSItem>> snapshot() const;
 
 private:
     // Mostly one item watches a tag: it is held inline, and only further ones in the vector.
@@ -40,6 +42,9 @@ private:
 class PolledTag : public SODaSTag {
 public:
     explicit PolledTag(const TagConfig& config);
+
+    // The configuration the tag was made from (a reload compares it with the file's).
+    TagConfig config() const;
 
     const SOCmnPointer<PlcDevice>& device() const { return device_; }
     uint16_t address() const { return address_; }

@@ -3,6 +3,8 @@
 // ErrorCodes.h (0 = success). Only the communication thread calls a transport.
 #pragma once
 
+#include "modbus/SerialPortSettings.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -51,6 +53,20 @@ public:
     // transport without addresses.
     virtual std::string activeEndpoint(uint16_t /*index*/) const { return {}; }
 
+    // A reload's device table: device i + 1 of `devices` keeps what device `previous[i]` of
+    // the old table holds open (0: a new device, connected when first selected); connections
+    // of devices not kept close. Serial transports take every line's settings from `lines`, and
+    // a port named in `changedLines` closes, to open with its new settings when next selected.
+    // No device is current after. By default everything closes and starts anew.
+    virtual void reconfigure(std::vector<DeviceEntry> devices,
+                             const std::vector<uint16_t>& previous, const SerialPortList& lines,
+                             const std::vector<std::string>& changedLines) {
+        (void)previous;
+        (void)lines;
+        (void)changedLines;
+        closeAll();
+        (void)start(std::move(devices));
+    }
     // Closes every connection or port and drops the device table; no device is current.
     virtual void closeAll() = 0;
     // The server is stopping: ends every wait of the transport at once (connect, send, receive,

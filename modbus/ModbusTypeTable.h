@@ -12,6 +12,8 @@ struct FunctionCodes {
     uint8_t read = 0;
     uint8_t write = 0;
     uint8_t singleWrite = 0; // 0: the kind has no single write; every write uses `write`
+
+    bool operator==(const FunctionCodes&) const = default;
 };
 
 class ModbusTypeTable {

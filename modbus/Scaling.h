@@ -15,6 +15,8 @@ struct Scaling {
 
     double toEngineering(double raw) const;
     double toRaw(double engineering) const;
+
+    bool operator==(const Scaling&) const = default;
 };
 
 // The engineering value of a raw scalar or array (VT_R8, or an array of VT_R8).

@@ -15,6 +15,8 @@ struct SerialPortSettings {
     uint8_t stopBits = 0;    // 1 or 2
     uint8_t dataBits = 0;    // 5 to 8
     std::string flowControl; // "NONE", "HARDWARE"
+
+    bool operator==(const SerialPortSettings&) const = default;
 };
 
 class SerialPortList {

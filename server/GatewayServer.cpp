@@ -141,15 +141,84 @@ ConfigSearch GatewayServer::loadConfiguration(void* owner) {
         search = loader.locateAndLoad(*entry_->getNameSpaceRoot(), owner);
         traced = capture.lines();
     }
-    configWarnings_.clear();
-    for (const TracedLine& line : traced) {
-        getSOCmnTrace().trace(line.level, line.id, line.text);
-        if (line.id == kConfigTraceId)
-            configWarnings_.push_back(line.text);
-    }
+    std::vector<std::string> warnings = retrace(traced);
+    std::lock_guard lock(loadMutex_);
+    configWarnings_ = std::move(warnings);
     configLoad_ = loader.summary();
     summaryLine_ = configLoad_.describe(identity_.programName);
     return search;
+}
+
+std::vector<std::string> GatewayServer::retrace(const std::vector<TracedLine>& traced) {
+    std::vector<std::string> warnings;
+    for (const TracedLine& line : traced) {
+        getSOCmnTrace().trace(line.level, line.id, line.text);
+        if (line.id == kConfigTraceId)
+            warnings.push_back(line.text);
+    }
+    return warnings;
+}
+
+std::string GatewayServer::configSummary() const {
+    std::lock_guard lock(loadMutex_);
+    return summaryLine_;
+}
+
+ConfigSummary GatewayServer::configLoad() const {
+    std::lock_guard lock(loadMutex_);
+    return configLoad_;
+}
+
+std::vector<std::string> GatewayServer::configWarnings() const {
+    std::lock_guard lock(loadMutex_);
+    return configWarnings_;
+}
+
+ReloadOutcome GatewayServer::reload() {
+    std::lock_guard one(reloadMutex_);
+    ReloadOutcome outcome;
+    outcome.file = configLoad().path;
+    if (workers_) {
+        outcome.refusal = "polling per connection (PollingMode=perConnection) takes a changed "
+                          "configuration at a restart only";
+        return outcome;
+    }
+    if (!engine_ || shutDown_) {
+        outcome.refusal = "the server is not serving";
+        return outcome;
+    }
+    // The whole file is loaded and checked aside first: the running plant is not touched.
+    LoadedPlant loaded;
+    ConfigLoader loader(identity_.kind, loaded.config, modbusTagFactory(queues_), registry_);
+    loader.setConfigPath(configPath_);
+    std::vector<TracedLine> traced;
+    ConfigSearch search;
+    {
+        TraceCapture capture;
+        search = loader.locateAndLoad(*loaded.root, nullptr);
+        traced = capture.lines();
+    }
+    loaded.warnings = retrace(traced);
+    loaded.summary = loader.summary();
+    outcome.file = search.loaded.empty() ? loaded.summary.path : search.loaded;
+    outcome.summary = loaded.summary;
+    outcome.warnings = loaded.warnings;
+    outcome.refusal = refusalOf(loaded.summary, !search.loaded.empty(), loaded.warnings);
+    if (!outcome.refusal.empty())
+        return outcome;
+
+    outcome.difference = applyConfiguration(
+        {config_, *entry_->getNameSpaceRoot(), *engine_, queues_, modbusTagFactory(queues_)},
+        loaded);
+    outcome.applied = true;
+    {
+        std::lock_guard lock(loadMutex_);
+        configWarnings_ = loaded.warnings;
+        configLoad_ = loaded.summary;
+        summaryLine_ = configLoad_.describe(identity_.programName);
+    }
+    malloc_trim(0); // the file's parse, as at start
+    return outcome;
 }
 
 void GatewayServer::makeMqttPublisher(const std::string& hostName) {

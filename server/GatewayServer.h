@@ -10,8 +10,10 @@
 #include "modbus/ModbusTransport.h"
 #include "north/mqtt/MqttPublisher.h"
 #include "platform/Registry.h"
+#include "server/ConfigReload.h"
 #include "server/ServerEventHandler.h"
 #include "server/ServerIdentity.h"
+#include "server/TraceCapture.h"
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/UaServer.h"
 
@@ -92,11 +94,18 @@ public:
     uint16_t opcUaPort() const;
     // The endpoint clients reach once the server has started, e.g. "opc.tcp://host:4840".
     std::string endpointUrl() const;
-    // What the configuration load gave: devices, tags, skipped elements and the file.
-    const std::string& configSummary() const { return summaryLine_; }
-    const ConfigSummary& configLoad() const { return configLoad_; }
+    // What the configuration load (or the last reload) gave: devices, tags, skipped elements
+    // and the file. Copies, as a reload may replace them meanwhile.
+    std::string configSummary() const;
+    ConfigSummary configLoad() const;
     // The load's "CFG" lines (skipped and degraded elements, with their line numbers).
-    const std::vector<std::string>& configWarnings() const { return configWarnings_; }
+    std::vector<std::string> configWarnings() const;
+
+    // Loads the configuration file again and applies what changed while clients stay
+    // connected (server/ConfigReload.h); a file that does not load, or loads no device,
+    // changes nothing and the outcome says why. One reload at a time; any thread but the
+    // communication thread.
+    ReloadOutcome reload();
     // When start() began serving; epoch before.
     std::chrono::system_clock::time_point startTime() const { return startTime_; }
     // The OPC UA endpoints' security (policy and mode pairs) and what they serve now.
@@ -112,6 +121,8 @@ private:
     // The publisher of the registry's MQTT settings, or none (no broker, or settings that
     // cannot be read: each named in the trace).
     void makeMqttPublisher(const std::string& hostName);
+    // Writes a load's captured trace lines as they would have been; returns its "CFG" lines.
+    static std::vector<std::string> retrace(const std::vector<TracedLine>& traced);
 
     const ServerIdentity& identity_;
     TransportFactory makeTransport_;
@@ -126,13 +137,15 @@ private:
     std::unique_ptr<ua::UaServer> uaServer_;
     std::unique_ptr<north::mqtt::MqttPublisher> mqtt_;
     std::string configPath_;
-    std::string summaryLine_; // devices, tags, skipped elements, file
+    mutable std::mutex loadMutex_; // guards the three below, which a reload replaces
+    std::string summaryLine_;      // devices, tags, skipped elements, file
     ConfigSummary configLoad_;
     std::vector<std::string> configWarnings_;
     std::chrono::system_clock::time_point startTime_{};
     std::vector<ua::security::EndpointSecurity> uaEndpoints_;
     modbus::OutcomeListener outcomeListener_;
     std::mutex outcomeMutex_; // per-connection workers report one at a time
+    std::mutex reloadMutex_;  // one reload at a time
     bool shutDown_ = false;
 };
 

@@ -1,8 +1,27 @@
 #include "SODaSGroup.h"
 
+#include "toolkit/StripedLock.h"
+
 #include <algorithm>
 
 namespace vorn {
+
+SOCmnPointer<SODaSTag> SODaSItem::getItemTag() const {
+    std::lock_guard guard(stripedLock(this));
+    return tag_;
+}
+
+void SODaSItem::moveToTag(SODaSTag* tag) {
+    const bool active = isActive();
+    if (active)
+        setActive(false);
+    {
+        std::lock_guard guard(stripedLock(this));
+        tag_ = SOCmnPointer<SODaSTag>::share(tag);
+    }
+    if (active)
+        setActive(true);
+}
 
 void SODaSItem::setActive(bool active) {
     if (active_.exchange(active) != active)
@@ -15,7 +34,10 @@ void SODaSGroup::setUpdateRate(uint32_t rate) {
 }
 
 void SODaSGroup::addItem(SODaSItem* item, SODaSTag* tag) {
-    item->tag_ = SOCmnPointer<SODaSTag>::share(tag);
+    {
+        std::lock_guard guard(stripedLock(item));
+        item->tag_ = SOCmnPointer<SODaSTag>::share(tag);
+    }
     item->group_ = this;
     std::lock_guard lock(mutex_);
     items_.push_back(SOCmnPointer<SODaSItem>::share(item));

@@ -16,7 +16,10 @@ class SODaSGroup;
 
 class SODaSItem : public SOCmnObject {
 public:
-    SOCmnPointer<SODaSTag> getItemTag() const { return tag_; }
+    SOCmnPointer<SODaSTag> getItemTag() const;
+    // A reload gave the item's tag a new definition, in a new tag object: the item follows it,
+    // made inactive on the old tag and active again on the new one, as a client would.
+    void moveToTag(SODaSTag* tag);
     // The group holding the item; null once the item has left it.
     SODaSGroup* getGroup() const { return group_; }
     bool isActive() const { return active_.load(); }
@@ -31,7 +34,7 @@ protected:
 private:
     friend class SODaSGroup;
     SODaSGroup* group_ = nullptr; // the group holds a reference on its items
-    SOCmnPointer<SODaSTag> tag_;
+    SOCmnPointer<SODaSTag> tag_;  // under the item's striped lock: a reload may move it
     std::atomic<bool> active_{false};
 };
 

@@ -87,6 +87,46 @@ void SODaSNode::indexAdded(SODaSElement& child) {
     }
 }
 
+void SODaSNode::unindexRemoved(SODaSElement& child) {
+    SODaSNameSpaceRoot* top = root();
+    if (!top)
+        return;
+    std::vector<SODaSElement*> pending{&child};
+    while (!pending.empty()) {
+        SODaSElement* next = pending.back();
+        pending.pop_back();
+        top->releaseItemId(*next);
+        if (auto* branch = dynamic_cast<SODaSNode*>(next)) {
+            for (const auto& leaf : branch->getLeaves())
+                pending.push_back(leaf.get());
+            for (const auto& sub : branch->getBranches())
+                pending.push_back(sub.get());
+        }
+    }
+}
+
+bool SODaSNode::removeChild(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    auto it = byName_.find(name);
+    if (it == byName_.end())
+        return false;
+    const ChildSlot slot = it->second;
+    byName_.erase(it);
+    SODaSElement& child = slot.isBranch ? static_cast<SODaSElement&>(*branches_[slot.index])
+                                        : static_cast<SODaSElement&>(*leaves_[slot.index]);
+    unindexRemoved(child); // while its item ID still leads through this node
+    child.parent_ = nullptr;
+    // The later children move up one place; their slots follow.
+    if (slot.isBranch)
+        branches_.erase(branches_.begin() + static_cast<std::ptrdiff_t>(slot.index));
+    else
+        leaves_.erase(leaves_.begin() + static_cast<std::ptrdiff_t>(slot.index));
+    for (auto& [childName, other] : byName_)
+        if (other.isBranch == slot.isBranch && other.index > slot.index)
+            --other.index;
+    return true;
+}
+
 SOCmnPointer<SODaSNode> SODaSNode::findBranch(const std::string& name) const {
     std::lock_guard lock(mutex_);
     auto it = byName_.find(name);
@@ -232,6 +272,14 @@ bool SODaSNameSpaceRoot::isItemIdTaken(const std::string& itemId) const {
 void SODaSNameSpaceRoot::claimItemId(SODaSElement& element) {
     std::lock_guard lock(indexMutex_);
     byItemId_.insert(&element);
+}
+
+void SODaSNameSpaceRoot::releaseItemId(SODaSElement& element) {
+    std::lock_guard lock(indexMutex_);
+    // Only the element itself: another element may hold an equal item ID it was refused for.
+    auto it = byItemId_.find(&element);
+    if (it != byItemId_.end() && *it == &element)
+        byItemId_.erase(it);
 }
 
 SODaSElement* SODaSNameSpaceRoot::elementOf(const std::string& itemId) const {

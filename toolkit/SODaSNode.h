@@ -12,6 +12,7 @@
 #include "toolkit/SOCmnObject.h"
 
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -60,6 +61,11 @@ public:
     bool addBranch(SODaSNode* branch, AddRefusal* why = nullptr);
     bool addLeaf(SODaSTag* leaf, AddRefusal* why = nullptr);
 
+    // Takes the child of that name (branch or leaf, with what it holds) out of the tree: its
+    // item IDs are free again and it no longer names its parent. The caller's references keep
+    // it alive. False when there is no child of that name.
+    bool removeChild(const std::string& name);
+
     std::vector<SOCmnPointer<SODaSNode>> getBranches() const;
     std::vector<SOCmnPointer<SODaSTag>> getLeaves() const;
     size_t branchCount() const;
@@ -72,6 +78,8 @@ protected:
     ~SODaSNode() override;
     // Indexes an element just added, with what it already holds, in the root's item IDs.
     void indexAdded(SODaSElement& child);
+    // Frees the item IDs of an element about to leave, and of what it holds.
+    void unindexRemoved(SODaSElement& child);
 
 private:
     AddRefusal checkName(const std::string& name) const;
@@ -111,11 +119,16 @@ public:
     // The branch of a path of branch names ("" is the root itself), or null.
     SOCmnPointer<SODaSNode> findNode(const std::string& path) const;
 
+    // Held exclusively while a reload changes the tree, shared by readers that must see the
+    // tree whole (the OPC UA front's lookups): the old tree or the new, never half of each.
+    std::shared_mutex& changeLock() const { return changeMutex_; }
+
 private:
     friend class SODaSNode;
     bool isItemIdTaken(const std::string& itemId) const;
     // Records `element` under its item ID unless an earlier element holds it.
     void claimItemId(SODaSElement& element);
+    void releaseItemId(SODaSElement& element);
     SODaSElement* elementOf(const std::string& itemId) const;
 
     // The index keeps no item IDs, one pointer per element: an element is hashed and compared
@@ -139,6 +152,7 @@ private:
     char delimiter_ = '.';
     std::string refused_;
     mutable std::mutex indexMutex_;
+    mutable std::shared_mutex changeMutex_;
     // The tree holds the elements.
     std::unordered_set<SODaSElement*, ItemIdHash, ItemIdEqual> byItemId_{0, ItemIdHash{this},
                                                                          ItemIdEqual{this}};

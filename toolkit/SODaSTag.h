@@ -7,6 +7,7 @@
 #include "toolkit/SODaSCache.h"
 #include "toolkit/SODaSNode.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -64,6 +65,11 @@ public:
     // tag has none. Cheaper than getProperty for a reader that wants only the text.
     bool getDescription(std::string& description) const;
 
+    // A reload took the tag out of the name space: clients still watching it are told it is
+    // gone. Any thread.
+    void markRemoved() { removed_.store(true); }
+    bool isRemoved() const { return removed_.load(); }
+
     SOCmnPointer<SODaSCache> getCache() const;
     void setCache(SODaSCache* cache);
 
@@ -80,6 +86,7 @@ private:
     VARTYPE nativeDatatype_ = VT_EMPTY;
     uint8_t deviceIOMode_ = kDeviceIOModeCache;
     bool hasDescription_ = false;
+    std::atomic<bool> removed_{false};
     std::string description_;
     // Ascending ids. A tag has one or two properties, and a server holds 100,000s of tags: a
     // sorted vector costs a fraction of a map's nodes.

@@ -37,6 +37,7 @@ ServerMainWindow::ServerMainWindow(ServerKind kind, QWidget* parent)
 
 void ServerMainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
+    fileMenu_ = file;
     connect(file->addAction("Comm. Status ..."), &QAction::triggered, this,
             &ServerMainWindow::openCommStatus);
     if (kind_ == ServerKind::rennick) {
@@ -54,7 +55,7 @@ void ServerMainWindow::buildMenus() {
         // The mark shows the switch as it is whenever the menu opens.
         connect(file, &QMenu::aboutToShow, this, &ServerMainWindow::syncLogCheckMark);
     }
-    file->addSeparator();
+    exitSeparator_ = file->addSeparator();
     connect(file->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* help = menuBar()->addMenu("&Help");
@@ -81,10 +82,17 @@ void ServerMainWindow::attachCommLog(modbus::CommLog& log, std::function<void(bo
     syncLogCheckMark();
 }
 
+void ServerMainWindow::attachReload(std::function<void()> reload) {
+    auto* action = new QAction("&Reload Configuration", this);
+    fileMenu_->insertAction(exitSeparator_, action);
+    connect(action, &QAction::triggered, this, std::move(reload));
+}
+
 void ServerMainWindow::showCommStatus(int code, const PlcDevice* device) {
     std::vector<const PlcDevice*> devices;
     ErrorTextLookup lookup;
-    // An engine's device list is fixed once it has started.
+    // An engine's device list changes only in a reload, on the communication thread, which
+    // is waiting for this call meanwhile.
     for (const EngineSource& source : engines_)
         for (const modbus::EngineDevice& engineDevice : source.engine->devices())
             devices.push_back(engineDevice.device.get());

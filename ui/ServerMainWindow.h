@@ -43,6 +43,10 @@ public:
     // flip (the server remembers it).
     void attachCommLog(modbus::CommLog& log, std::function<void(bool on)> onSwitched = {});
 
+    // "Reload Configuration" in the File menu, above "Exit": asks `reload` to apply the
+    // changed configuration file.
+    void attachReload(std::function<void()> reload);
+
     // MSG_COMM_STATUS: rebuilds the status lines for `code` on `device` (0 clears).
     void showCommStatus(int code, const PlcDevice* device);
     // MSG_NO_DEVICES: tells the user there is nothing to serve, then closes the window.
@@ -65,6 +69,8 @@ private:
     const ServerKind kind_;
     StatusTextView* view_;
     QAction* logOnFile_ = nullptr; // serial server only
+    QMenu* fileMenu_ = nullptr;
+    QAction* exitSeparator_ = nullptr;
     std::vector<EngineSource> engines_;
     modbus::CommLog* commLog_ = nullptr;
     std::function<void(bool)> onLogSwitched_;

@@ -87,7 +87,8 @@ std::vector<DeviceRow> StatusReader::devices() const {
         const modbus::CommThread& engine = *polling.engine;
         const size_t first = rows.size();
         {
-            // Only the copy runs under the lock: the engine waits for nothing else of ours.
+            // Only the copy runs under the lock: the engine waits for nothing else of ours. The
+            // health goes with its device: a reload may change the devices once it is let go.
             std::lock_guard lock(polling.queues->engineLock());
             for (const modbus::EngineDevice& device : engine.devices()) {
                 const PlcDevice& config = *device.device;
@@ -100,11 +101,11 @@ std::vector<DeviceRow> StatusReader::devices() const {
                     row.blocks.push_back({ui::blockLabel(block->kind, block->start, block->length),
                                           block->readCode, block->updateRate, block->members.size(),
                                           block->lastResult.load(), block->lastReadMs.load()});
+                row.health = engine.health(rows.size() - first).snapshot();
                 rows.push_back(std::move(row));
             }
         }
         for (size_t i = first; i < rows.size(); ++i) {
-            rows[i].health = engine.health(i - first).snapshot();
             if (rows[i].health.lastErrorCode != 0)
                 rows[i].lastErrorText = rows[i].health.lastErrorText;
         }

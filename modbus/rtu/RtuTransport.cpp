@@ -6,6 +6,8 @@
 #include "modbus/RegisterKind.h"
 #include "modbus/RequestPdu.h"
 
+#include <algorithm>
+
 namespace vorn::modbus {
 namespace {
 
@@ -24,6 +26,20 @@ int RtuTransport::start(std::vector<DeviceEntry> devices) {
     currentDevice_ = nullptr;
     currentPort_ = nullptr;
     return ErrorCode::kSuccess;
+}
+
+void RtuTransport::reconfigure(std::vector<DeviceEntry> devices, const std::vector<uint16_t>&,
+                               const SerialPortList& lines,
+                               const std::vector<std::string>& changedLines) {
+    for (const SerialPortSettings& line : lines.ports()) {
+        SerialPort* port = portNamed(line.name);
+        if (!port)
+            ports_.push_back(std::make_unique<SerialPort>(line.name, lineSettingsOf(line), &stop_));
+        else if (std::find(changedLines.begin(), changedLines.end(), line.name) !=
+                 changedLines.end())
+            port->changeLine(lineSettingsOf(line));
+    }
+    (void)start(std::move(devices));
 }
 
 SerialPort* RtuTransport::portNamed(const std::string& name) {

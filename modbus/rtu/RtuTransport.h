@@ -37,6 +37,11 @@ public:
                                     uint16_t start, std::span<const uint8_t> data) override;
     [[nodiscard]] int writeSingle(uint8_t functionCode, uint8_t kind, uint16_t address,
                                   uint8_t high, uint8_t low) override;
+    // Ports keep their line (open or not) unless their settings changed: those close, to
+    // open with the new settings; ports new to the configuration are added.
+    void reconfigure(std::vector<DeviceEntry> devices, const std::vector<uint16_t>& previous,
+                     const SerialPortList& lines,
+                     const std::vector<std::string>& changedLines) override;
     void closeAll() override;
     void stop() override { stop_.raise(); }
 

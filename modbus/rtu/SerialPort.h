@@ -40,6 +40,12 @@ public:
     // cannot be opened, is taken by another user, or refuses the settings.
     bool open(const std::string& devicePath);
     void close();
+    // New line settings: the port closes, and opens with them next time (its open count goes
+    // on).
+    void changeLine(LineSettings line) {
+        close();
+        line_ = line;
+    }
 
     // Drops whatever has arrived unasked, so that a late answer is not taken for the next one.
     void discardInput();

@@ -22,6 +22,29 @@ int TcpTransport::start(std::vector<DeviceEntry> devices) {
     return ErrorCode::kSuccess;
 }
 
+void TcpTransport::reconfigure(std::vector<DeviceEntry> devices,
+                               const std::vector<uint16_t>& previous, const SerialPortList&,
+                               const std::vector<std::string>&) {
+    std::vector<Device> table;
+    table.reserve(devices.size());
+    std::vector<bool> kept(devices_.size(), false);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const uint16_t from = i < previous.size() ? previous[i] : 0;
+        if (Device* old = deviceAt(from); old && !kept[from - 1]) {
+            kept[from - 1] = true;
+            table.push_back(std::move(*old));
+            table.back().entry = std::move(devices[i]);
+        } else {
+            table.push_back(Device{std::move(devices[i]), TcpConnection(&stop_)});
+        }
+    }
+    for (size_t i = 0; i < devices_.size(); ++i)
+        if (!kept[i])
+            devices_[i].connection.close();
+    devices_ = std::move(table);
+    current_ = 0;
+}
+
 TcpTransport::Device* TcpTransport::deviceAt(uint16_t index) {
     if (index == 0 || index > devices_.size())
         return nullptr;

@@ -45,6 +45,10 @@ public:
                                   uint8_t high, uint8_t low) override;
 
     std::string activeEndpoint(uint16_t index) const override;
+    // Kept devices keep their connection (and which address they use); the others close.
+    void reconfigure(std::vector<DeviceEntry> devices, const std::vector<uint16_t>& previous,
+                     const SerialPortList& lines,
+                     const std::vector<std::string>& changedLines) override;
     void closeAll() override;
     void stop() override { stop_.raise(); }
 

@@ -145,6 +145,17 @@ TEST(MainWindow, TitleSizeAndMenusFollowTheServerKind) {
               (std::vector<std::string>{"Comm. Status ...", "Log on File", "-", "E&xit"}));
 }
 
+TEST(MainWindow, ReloadConfigurationAsksTheServerOnceAttached) {
+    ServerMainWindow window(ServerKind::tarnvale);
+    int reloads = 0;
+    window.attachReload([&reloads] { ++reloads; });
+    EXPECT_EQ(
+        menuTexts(*menuNamed(window, "&File")),
+        (std::vector<std::string>{"Comm. Status ...", "&Reload Configuration", "-", "E&xit"}));
+    actionNamed(window, "&File", "&Reload Configuration")->trigger();
+    EXPECT_EQ(reloads, 1);
+}
+
 TEST(MainWindow, LogOnFileShowsTheLogSwitchStartingUnchecked) {
     ScratchDir dir;
     modbus::CommLog log(dir.path());

@@ -31,6 +31,8 @@ NodePtr AddressSpace::find(const NodeId& id) const {
 std::vector<Reference> AddressSpace::referencesOf(const Node& node) const {
     if (node.id.ns == kTagNamespace && (node.branch || node.tag))
         return tagReferencesOf(node);
+    if (&node == objectsNode_ && root_)
+        return deviceFoldersOf(node);
     return node.references;
 }
 

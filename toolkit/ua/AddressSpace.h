@@ -2,8 +2,8 @@
 // its status, the type trees) and, in namespace 1, the toolkit's name space as device folders,
 // branch folders and tag variables with NodeId ns=1;s=<item ID>. The standard and extra nodes
 // are built once at start; the nodes of namespace 1 are not stored but made when asked for,
-// from the toolkit's tree (which never changes while the server runs): a large plant's
-// 100,000s of tags would otherwise each keep a second copy of their item ID, name,
+// from the toolkit's tree (which changes only in a reload, under the tree's change lock): a large
+// plant's 100,000s of tags would otherwise each keep a second copy of their item ID, name,
 // description and references here. Read-only after start, so any thread may read it without
 // a lock.
 #pragma once
@@ -97,6 +97,8 @@ private:
     // "<item ID>.EURange" or "<item ID>.EngineeringUnits" of a tag with engineering units.
     NodePtr makePropertyNode(const NodeId& id) const;
     std::vector<Reference> tagReferencesOf(const Node& node) const;
+    // The Objects folder's stored references and the device folders of the tree as it is now.
+    std::vector<Reference> deviceFoldersOf(const Node& objects) const;
 
     // The node, created on first use (building only).
     Node& at(const NodeId& id);
@@ -113,6 +115,7 @@ private:
     std::unordered_map<const NodeId*, Node*, IdPointerHash, IdPointerEqual> index_;
     std::unordered_map<uint32_t, uint32_t> supertype_;
     SOCmnPointer<SODaSNameSpaceRoot> root_; // namespace 1; null without a name space
+    const Node* objectsNode_ = nullptr;     // the Objects folder, once the tags are added
 };
 
 } // namespace vorn::ua

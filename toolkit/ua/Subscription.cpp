@@ -66,11 +66,16 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
         if (monitored.item) {
             auto tag = monitored.item->getItemTag();
             auto cache = tag ? tag->getCache() : nullptr;
-            if (!cache || cache->changeCount() == monitored.lastChangeCount)
-                continue;
-            CacheSnapshot snapshot = cache->snapshot();
-            monitored.lastChangeCount = snapshot.changeCount;
-            dv = tagDataValue(snapshot, monitored.timestampsToReturn);
+            if (tag && tag->isRemoved()) {
+                // A reload took the tag away: its node is unknown now (said once, below).
+                dv.status = Status::kBadNodeIdUnknown;
+            } else {
+                if (!cache || cache->changeCount() == monitored.lastChangeCount)
+                    continue;
+                CacheSnapshot snapshot = cache->snapshot();
+                monitored.lastChangeCount = snapshot.changeCount;
+                dv = tagDataValue(snapshot, monitored.timestampsToReturn);
+            }
         } else {
             dv = readAttribute(*monitored.node, monitored.attributeId, monitored.timestampsToReturn,
                                userMayWrite);

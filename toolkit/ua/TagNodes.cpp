@@ -60,8 +60,9 @@ void AddressSpace::addTagNodes(SODaSNameSpaceRoot& root) {
     Node& folderType = at(NodeId(0, ObjectType::kFolderType));
     // Iterative walk: the loader bounds the depth, but the walk need not rely on it.
     std::vector<SOCmnPointer<SODaSNode>> pending = root.getBranches();
-    for (const auto& device : pending)
-        objects.references.push_back({RefType::kOrganizes, true, tagNodeId(device->getItemID())});
+    // The Objects folder's device folders are looked up when browsed (see referencesOf), as a
+    // reload may add and remove devices.
+    objectsNode_ = &objects;
     std::reverse(pending.begin(), pending.end()); // folders in tree order
     while (!pending.empty()) {
         SOCmnPointer<SODaSNode> next = std::move(pending.back());
@@ -77,6 +78,7 @@ void AddressSpace::addTagNodes(SODaSNameSpaceRoot& root) {
 NodePtr AddressSpace::makeTagNode(const NodeId& id) const {
     if (!root_)
         return nullptr;
+    std::shared_lock whole(root_->changeLock());
     SOCmnPointer<SODaSElement> element = root_->findElement(id.text);
     // An element of the name space comes first: a tag named "Power.EURange" beside a tag
     // "Power" hides that tag's property node rather than the other way round.
@@ -140,7 +142,16 @@ NodePtr AddressSpace::makePropertyNode(const NodeId& id) const {
     return node;
 }
 
+std::vector<Reference> AddressSpace::deviceFoldersOf(const Node& objects) const {
+    std::vector<Reference> references = objects.references;
+    std::shared_lock whole(root_->changeLock());
+    for (const auto& device : root_->getBranches())
+        references.push_back({RefType::kOrganizes, true, tagNodeId(device->getItemID())});
+    return references;
+}
+
 std::vector<Reference> AddressSpace::tagReferencesOf(const Node& node) const {
+    std::shared_lock whole(root_->changeLock());
     std::vector<Reference> references;
     if (node.tag) {
         references.push_back({RefType::kOrganizes, false, parentOf(*node.tag)});
