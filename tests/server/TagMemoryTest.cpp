@@ -144,7 +144,11 @@ TEST(TagMemory, EveryMonitoredTagValueKeepsWithinItsByteBudget) {
     EXPECT_EQ(queues.takeActivations().size(), size_t(kDevices * kTagsPerDevice))
         << "the engine takes the activations away";
     uint32_t sequenceNumber = 0;
-    EXPECT_FALSE(subscription.collectNotifications(sequenceNumber).empty());
+    ua::QueueBudget sessionBudget{0, ua::Limits::kMaxQueuedBytesPerSession};
+    ua::QueueBudget serverBudget{0, ua::Limits::kMaxQueuedBytes};
+    subscription.sample(0, sessionBudget, serverBudget);
+    EXPECT_FALSE(
+        subscription.collectNotifications(sequenceNumber, sessionBudget, serverBudget).empty());
     EXPECT_TRUE(subscription.acknowledge(sequenceNumber)) << "the client keeps the message";
     const double perItem = (heapInUse() - before) / (kDevices * kTagsPerDevice);
 

@@ -99,10 +99,20 @@ UaStatistics SessionManager::statistics() const {
     return {sessions_.size(), subscriptionCount(), monitoredItemCount(), notificationsSent_};
 }
 
+void SessionManager::release(Session& session, Subscription& subscription) {
+    for (auto& [id, item] : subscription.items)
+        item.clearQueue(session.queueBudget, queueBudget_);
+    if (!session.client)
+        return;
+    if (subscription.group)
+        session.client->removeGroup(*subscription.group);
+    for (auto& [rate, sampling] : subscription.samplingRates)
+        session.client->removeGroup(*sampling.group);
+}
+
 std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
     for (auto& [id, subscription] : session.subscriptions)
-        if (subscription.group && session.client)
-            session.client->removeGroup(*subscription.group);
+        release(session, subscription);
     session.subscriptions.clear();
     if (answerPublishes)
         for (const PendingPublish& publish : session.publishQueue)
@@ -143,8 +153,7 @@ void SessionManager::deleteSubscription(Session& session, uint32_t subscriptionI
     auto it = session.subscriptions.find(subscriptionId);
     if (it == session.subscriptions.end())
         return;
-    if (it->second.group && session.client)
-        session.client->removeGroup(*it->second.group);
+    release(session, it->second);
     session.subscriptions.erase(it);
     if (session.subscriptions.empty()) {
         for (const PendingPublish& publish : session.publishQueue)
@@ -236,6 +245,7 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
         if (sub.nextCycle <= now)
             sub.nextCycle = now + interval;
         ++sub.keepAliveCounter;
+        sub.sample(0, session.queueBudget, queueBudget_);
     }
     if (session.publishQueue.empty()) {
         if (due) {
@@ -247,7 +257,8 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
     sub.late = false;
     if (sub.publishingEnabled) {
         uint32_t sequenceNumber = 0;
-        std::string message = sub.collectNotifications(sequenceNumber);
+        std::string message =
+            sub.collectNotifications(sequenceNumber, session.queueBudget, queueBudget_);
         if (!message.empty()) {
             notificationsSent_ += sub.collectedNotifications;
             PendingPublish publish = std::move(session.publishQueue.front());
@@ -290,6 +301,15 @@ void SessionManager::run() {
             }
             std::vector<uint32_t> expired;
             for (auto& [id, sub] : session.subscriptions) {
+                for (auto& [rateMs, rate] : sub.samplingRates) {
+                    if (now >= rate.next) {
+                        sub.sample(rateMs, session.queueBudget, queueBudget_);
+                        rate.next += std::chrono::milliseconds(rateMs);
+                        if (rate.next <= now)
+                            rate.next = now + std::chrono::milliseconds(rateMs);
+                    }
+                    wakeAt = std::min(wakeAt, rate.next);
+                }
                 bool due = now >= sub.nextCycle;
                 if (due || (sub.late && !session.publishQueue.empty()))
                     runCycle(session, sub, due, now);

@@ -8,6 +8,7 @@
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/ServiceCall.h"
 #include "toolkit/ua/Session.h"
+#include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UaStatistics.h"
 
 #include <condition_variable>
@@ -56,6 +57,9 @@ public:
     // Takes the lock: sessions, subscriptions, monitored items, data changes sent so far.
     UaStatistics statistics() const;
 
+    // Bytes of values queued for monitored items over all sessions.
+    QueueBudget& queueBudget() { return queueBudget_; }
+
     // Wakes the publishing thread (a Publish arrived, a subscription changed).
     void wake() { changed_.notify_all(); }
 
@@ -72,6 +76,8 @@ public:
 
 private:
     void run();
+    // Gives back a subscription's toolkit groups and the bytes of its queues.
+    void release(Session& session, Subscription& subscription);
     // One publishing cycle of a subscription; `due` when its interval elapsed.
     void runCycle(Session& session, Subscription& subscription, bool due, Clock::time_point now);
     void expireRequests(Session& session, Clock::time_point now);
@@ -84,6 +90,7 @@ private:
     uint32_t lastSessionId_ = 0;
     uint32_t lastSubscriptionId_ = 0;
     uint64_t notificationsSent_ = 0;
+    QueueBudget queueBudget_{0, Limits::kMaxQueuedBytes};
     bool stopping_ = false;
     bool shuttingDown_ = false;
     std::thread thread_;

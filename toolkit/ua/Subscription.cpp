@@ -11,15 +11,6 @@
 namespace vorn::ua {
 namespace {
 
-// The value and status of a DataValue, without timestamps: what decides a data change.
-std::string changeKey(const DataValue& dv) {
-    Encoder e;
-    e.statusCode(dv.status);
-    if (dv.hasValue)
-        e.variant(dv.value);
-    return std::move(e.bytes());
-}
-
 std::string notificationMessage(uint32_t sequenceNumber, const std::string* dataChange,
                                 uint32_t count) {
     Encoder e;
@@ -51,38 +42,53 @@ void Subscription::revise(double interval, uint32_t lifetime, uint32_t keepAlive
     lifetimeCount = std::max<uint32_t>(lifetime, 3 * maxKeepAliveCount);
 }
 
-std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
+void Subscription::sample(uint32_t rateMs, QueueBudget& session, QueueBudget& server) {
+    for (auto& [id, monitored] : items) {
+        if (monitored.mode == MonitoringMode::kDisabled || monitored.samplingRateMs != rateMs)
+            continue;
+        if (monitored.item) {
+            auto tag = monitored.item->getItemTag();
+            auto cache = tag ? tag->getCache() : nullptr;
+            if (!cache) { // the tag left the address space
+                monitored.offer(statusOnly(Status::kBadNodeIdUnknown), session, server);
+                continue;
+            }
+            if (cache->changeCount() == monitored.lastChangeCount)
+                continue;
+            CacheSnapshot snapshot = cache->snapshot();
+            monitored.lastChangeCount = snapshot.changeCount;
+            monitored.offer(tagDataValue(snapshot, monitored.timestampsToReturn), session, server);
+        } else if (monitored.node) {
+            monitored.offer(readAttribute(*monitored.node, monitored.attributeId,
+                                          monitored.timestampsToReturn, userMayWrite),
+                            session, server);
+        }
+    }
+}
+
+std::string Subscription::collectNotifications(uint32_t& sequenceNumber, QueueBudget& session,
+                                               QueueBudget& server) {
     moreNotifications = false;
     Encoder notes;
     uint32_t count = 0;
     for (auto& [id, monitored] : items) {
-        if (monitored.mode != MonitoringMode::kReporting || (!monitored.node && !monitored.item))
+        if (monitored.mode != MonitoringMode::kReporting)
             continue;
-        if (maxNotificationsPerPublish && count >= maxNotificationsPerPublish) {
-            moreNotifications = true;
+        while (!monitored.queue.empty()) {
+            if (maxNotificationsPerPublish && count >= maxNotificationsPerPublish) {
+                moreNotifications = true;
+                break;
+            }
+            QueuedValue& value = monitored.queue.front();
+            notes.u32(monitored.clientHandle);
+            value.encode(notes);
+            session.used -= value.bytes();
+            server.used -= value.bytes();
+            monitored.queue.pop_front();
+            ++count;
+        }
+        if (moreNotifications)
             break;
-        }
-        DataValue dv;
-        if (monitored.item) {
-            auto tag = monitored.item->getItemTag();
-            auto cache = tag ? tag->getCache() : nullptr;
-            if (!cache || cache->changeCount() == monitored.lastChangeCount)
-                continue;
-            CacheSnapshot snapshot = cache->snapshot();
-            monitored.lastChangeCount = snapshot.changeCount;
-            dv = tagDataValue(snapshot, monitored.timestampsToReturn);
-        } else {
-            dv = readAttribute(*monitored.node, monitored.attributeId, monitored.timestampsToReturn,
-                               userMayWrite);
-        }
-        std::string key = changeKey(dv);
-        if (monitored.reported && key == monitored.lastReported)
-            continue;
-        monitored.lastReported = std::move(key);
-        monitored.reported = true;
-        notes.u32(monitored.clientHandle);
-        notes.dataValue(dv);
-        ++count;
     }
     collectedNotifications = count;
     if (count == 0)
