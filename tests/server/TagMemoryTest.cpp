@@ -9,6 +9,7 @@
 #include "toolkit/DaClient.h"
 #include "toolkit/ua/AddressSpace.h"
 #include "toolkit/ua/Subscription.h"
+#include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UaIds.h"
 
 #include <gtest/gtest.h>
