@@ -61,6 +61,9 @@ struct Session {
     std::map<uint32_t, Subscription> subscriptions;
     std::deque<PendingPublish> publishQueue;
     QueueBudget queueBudget{0, Limits::kMaxQueuedBytesPerSession}; // of its monitored items
+    // Subscriptions another session took over, each as the NotificationMessage that tells the
+    // client so (GoodSubscriptionTransferred), for its next Publish.
+    std::deque<std::pair<uint32_t, std::string>> transferredAway;
     std::map<std::string, ContinuationPoint> continuationPoints;
     uint64_t lastContinuationPoint = 0;
 };

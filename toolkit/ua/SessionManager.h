@@ -51,6 +51,16 @@ public:
     // Publishes with BadNoSubscription when it was the last.
     void deleteSubscription(Session& session, uint32_t subscriptionId);
     uint32_t nextSubscriptionId() { return ++lastSubscriptionId_; }
+    // Under the lock: TransferSubscriptions of one subscription to `to`, from whichever session
+    // holds it, when both sessions have the same user (or both are anonymous); otherwise
+    // BadUserAccessDenied, and BadSubscriptionIdInvalid when no session holds it. Its items
+    // carry on with their queues; `sendInitialValues` reports each item's current value again.
+    // The old session learns of it in a Publish (GoodSubscriptionTransferred).
+    StatusCode transfer(Session& to, uint32_t subscriptionId, bool sendInitialValues,
+                        std::vector<uint32_t>& availableSequenceNumbers);
+    // Under the lock: answers a Publish with a subscription taken over by another session, if
+    // one is waiting to be told; false when none is.
+    bool tellTransferred(Session& session, const PendingPublish& publish);
     // Under the lock: subscriptions and monitored items over all sessions.
     size_t subscriptionCount() const;
     size_t monitoredItemCount() const;

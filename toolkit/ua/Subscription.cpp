@@ -107,6 +107,19 @@ std::string Subscription::keepAlive() const {
     return notificationMessage(nextSequenceNumber_, nullptr, 0);
 }
 
+std::string Subscription::statusChange(StatusCode status) const {
+    Encoder e;
+    e.u32(nextSequenceNumber_);
+    e.dateTime(nowDateTime());
+    e.arrayLength(1);
+    Encoder body;
+    body.statusCode(status);
+    body.u8(0); // no diagnostic info
+    e.extensionObject(
+        ExtensionObject{NodeId(0, TypeId::kStatusChangeNotification), 1, std::move(body.bytes())});
+    return std::move(e.bytes());
+}
+
 bool Subscription::acknowledge(uint32_t sequenceNumber) {
     auto it = std::find_if(sent_.begin(), sent_.end(), [&](const SentMessage& m) {
         return m.sequenceNumber == sequenceNumber;

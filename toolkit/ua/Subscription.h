@@ -68,6 +68,9 @@ public:
                                      QueueBudget& server);
     // An empty NotificationMessage with the next sequence number, which it does not consume.
     std::string keepAlive() const;
+    // A NotificationMessage with a StatusChangeNotification of `status` (the subscription went
+    // to another session), with the next sequence number, which it does not consume.
+    std::string statusChange(StatusCode status) const;
     // Drops an acknowledged message; false when it is not (or no longer) kept.
     bool acknowledge(uint32_t sequenceNumber);
     const std::string* findSent(uint32_t sequenceNumber) const;

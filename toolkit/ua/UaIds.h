@@ -36,7 +36,7 @@ constexpr uint32_t kDataChangeNotification = 811;
 constexpr uint32_t kStatusChangeNotification = 820;
 constexpr uint32_t kPublishRequest = 826, kPublishResponse = 829;
 constexpr uint32_t kRepublishRequest = 832, kRepublishResponse = 835;
-constexpr uint32_t kTransferSubscriptionsRequest = 839, kTransferSubscriptionsResponse = 842;
+constexpr uint32_t kTransferSubscriptionsRequest = 841, kTransferSubscriptionsResponse = 844;
 constexpr uint32_t kDeleteSubscriptionsRequest = 847, kDeleteSubscriptionsResponse = 850;
 constexpr uint32_t kServerStatusDataType = 864;
 constexpr uint32_t kBuildInfo = 340;
