@@ -68,25 +68,17 @@ async function deadbands(session) {
     check("percent deadband 10 of EURange 0..100: 5, 9 and 20 stay within 10 of the last reported, 12 and 23 pass",
         reported.length === 2 && Math.abs(reported[0] - 12) < 0.01 && Math.abs(reported[1] - 23) < 0.01, reported);
 
-    // A percent deadband needs an EURange: the tag without one refuses it.
-    const refused = await session.createMonitoredItems({ subscriptionId: sub.subscriptionId,
-        timestampsToReturn: TimestampsToReturn.Both, itemsToCreate: [{
-            itemToMonitor: { nodeId: level, attributeId: AttributeIds.Value },
-            monitoringMode: MonitoringMode.Reporting,
-            requestedParameters: { clientHandle: 777, samplingInterval: -1, queueSize: 1, discardOldest: true,
-                filter: filter(DeadbandType.Percent, 10) } }] });
-    check("a percent deadband on a tag without EURange is refused with BadDeadbandFilterInvalid",
-        refused.results[0].statusCode.value === StatusCodes.BadDeadbandFilterInvalid.value,
-        refused.results[0].statusCode.toString());
-    const outOfRange = await session.createMonitoredItems({ subscriptionId: sub.subscriptionId,
-        timestampsToReturn: TimestampsToReturn.Both, itemsToCreate: [{
-            itemToMonitor: { nodeId: percent, attributeId: AttributeIds.Value },
-            monitoringMode: MonitoringMode.Reporting,
-            requestedParameters: { clientHandle: 778, samplingInterval: -1, queueSize: 1, discardOldest: true,
-                filter: filter(DeadbandType.Percent, 150) } }] });
-    check("a percent deadband beyond 100 is refused with BadDeadbandFilterInvalid",
-        outOfRange.results[0].statusCode.value === StatusCodes.BadDeadbandFilterInvalid.value,
-        outOfRange.results[0].statusCode.toString());
+    // A percent deadband needs an EURange (the tag without one refuses it) and 0..100.
+    for (const [what, nodeId, percentage] of [["on a tag without EURange", level, 10], ["beyond 100", percent, 150]]) {
+        const created = await session.createMonitoredItems({ subscriptionId: sub.subscriptionId,
+            timestampsToReturn: TimestampsToReturn.Both, itemsToCreate: [{
+                itemToMonitor: { nodeId, attributeId: AttributeIds.Value }, monitoringMode: MonitoringMode.Reporting,
+                requestedParameters: { clientHandle: 777, samplingInterval: -1, queueSize: 1, discardOldest: true,
+                    filter: filter(DeadbandType.Percent, percentage) } }] });
+        check(`a percent deadband ${what} is refused with BadDeadbandFilterInvalid`,
+            created.results[0].statusCode.value === StatusCodes.BadDeadbandFilterInvalid.value,
+            created.results[0].statusCode.toString());
+    }
 
     // ModifyMonitoredItems changes the filter: deadband 5 becomes none, and 7 is reported.
     await absolute.item.modify({ samplingInterval: -1, queueSize: 10, discardOldest: true,
