@@ -276,7 +276,8 @@ ServiceResponse modifyMonitoredItems(ServiceContext& core, Session& session, Ser
         setQueue(core, session, item, parameters);
         uint32_t rate = samplingRateOf(parameters.samplingInterval, *sub);
         if (rate != item.samplingRateMs) {
-            std::string itemId = item.item ? item.item->getItemTag()->getItemID() : std::string();
+            auto tag = item.item ? item.item->getItemTag() : nullptr;
+            std::string itemId = tag ? tag->getItemID() : std::string();
             leaveRate(session, *sub, item);
             item.item = nullptr;
             joinRate(session, *sub, item, rate, itemId);
