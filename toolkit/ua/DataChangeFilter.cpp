@@ -22,7 +22,9 @@ std::string encodedValue(const DataValue& value) {
         return {};
     Encoder e;
     e.variant(value.value);
-    return std::move(e.bytes());
+    std::string bytes = std::move(e.bytes());
+    bytes.shrink_to_fit(); // kept per item: not the encoder's spare room
+    return bytes;
 }
 
 } // namespace
@@ -84,12 +86,17 @@ std::optional<std::vector<double>> numericElements(const Variant& value) {
 
 bool ChangeDetector::pastDeadband(const Variant& value, double deadband) const {
     std::optional<std::vector<double>> numbers = numericElements(value);
-    if (!numbers || numbers->size() != numbers_.size())
+    std::optional<std::vector<double>> last;
+    if (!value_.empty()) {
+        Decoder encoded(value_);
+        last = numericElements(encoded.variant());
+    }
+    if (!numbers || !last || numbers->size() != last->size())
         return true;
     // Any element past the deadband reports the whole array; entering or leaving NaN reports.
     for (size_t i = 0; i < numbers->size(); ++i) {
-        double now = (*numbers)[i], last = numbers_[i];
-        if (std::isnan(now) != std::isnan(last) || std::fabs(now - last) > deadband)
+        double now = (*numbers)[i], before = (*last)[i];
+        if (std::isnan(now) != std::isnan(before) || std::fabs(now - before) > deadband)
             return true;
     }
     return false;
@@ -110,10 +117,7 @@ bool ChangeDetector::isChange(const DataValue& value, const DataChangeFilter& fi
     seen_ = true;
     status_ = value.status;
     sourceTimestamp_ = value.sourceTimestamp;
-    if (filter.deadbandType != DeadbandType::kNone)
-        numbers_ = numericElements(value.value).value_or(std::vector<double>{});
-    else
-        value_ = encodedValue(value);
+    value_ = encodedValue(value);
     return true;
 }
 

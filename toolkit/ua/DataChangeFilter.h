@@ -51,8 +51,7 @@ private:
     bool seen_ = false;
     StatusCode status_ = 0;
     DateTime sourceTimestamp_ = 0;
-    std::string value_;           // encoded, for the triggers without a deadband
-    std::vector<double> numbers_; // the elements, for a deadband
+    std::string value_; // encoded (a deadband decodes it when it compares)
 };
 
 // The elements of a numeric value (scalar or array) as doubles; none for other types.

@@ -2,6 +2,8 @@
 
 #include "toolkit/ua/UaBinary.h"
 
+#include <algorithm>
+
 namespace vorn::ua {
 namespace {
 
@@ -41,6 +43,29 @@ void QueuedValue::encode(Encoder& out) const {
         out.dateTime(serverTimestamp);
 }
 
+void ValueQueue::push_back(QueuedValue value) {
+    if (count_ == slots_.size()) { // full: oldest first again, then one more slot
+        std::rotate(slots_.begin(), slots_.begin() + head_, slots_.end());
+        head_ = 0;
+        slots_.push_back(std::move(value));
+    } else {
+        slots_[(head_ + count_) % slots_.size()] = std::move(value);
+    }
+    ++count_;
+}
+
+void ValueQueue::pop_front() {
+    slots_[head_] = QueuedValue{}; // frees a string or array value now
+    head_ = static_cast<uint32_t>((head_ + 1) % slots_.size());
+    if (--count_ == 0)
+        clear(); // an item between two changes holds no storage
+}
+
+void ValueQueue::clear() {
+    slots_ = {};
+    head_ = count_ = 0;
+}
+
 void MonitoredItem::offer(const DataValue& value, QueueBudget& session, QueueBudget& server) {
     if (!detector.isChange(value, filter))
         return;
@@ -74,9 +99,9 @@ void MonitoredItem::offer(const DataValue& value, QueueBudget& session, QueueBud
 }
 
 void MonitoredItem::clearQueue(QueueBudget& session, QueueBudget& server) {
-    for (const QueuedValue& q : queue) {
-        session.used -= q.bytes();
-        server.used -= q.bytes();
+    for (size_t i = 0; i < queue.size(); ++i) {
+        session.used -= queue[i].bytes();
+        server.used -= queue[i].bytes();
     }
     queue.clear();
 }

@@ -8,9 +8,9 @@
 #include "toolkit/ua/UaTypes.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vorn::ua {
 
@@ -39,6 +39,27 @@ struct QueuedValue {
     void encode(Encoder& out) const;
 };
 
+// The values of one item waiting for a Publish, oldest first: a ring over a vector that grows
+// to the item's queue size, so that an item costs no memory for its queue until it queues (a
+// std::deque would take over 500 bytes for every item at once).
+class ValueQueue {
+public:
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    QueuedValue& operator[](size_t i) { return slots_[(head_ + i) % slots_.size()]; }
+    const QueuedValue& operator[](size_t i) const { return slots_[(head_ + i) % slots_.size()]; }
+    QueuedValue& front() { return (*this)[0]; }
+    QueuedValue& back() { return (*this)[count_ - 1]; }
+    void push_back(QueuedValue value);
+    void pop_front();
+    void clear();
+
+private:
+    std::vector<QueuedValue> slots_;
+    uint32_t head_ = 0;
+    uint32_t count_ = 0;
+};
+
 // A server holds one per monitored tag, 100,000s with a large plant: a tag's value is read
 // through its toolkit item alone, without a node or a copy of its node id.
 struct MonitoredItem {
@@ -59,7 +80,7 @@ struct MonitoredItem {
     SOCmnPointer<SODaSItem> item;          // toolkit item of a tag's value; null otherwise
     uint64_t lastChangeCount = UINT64_MAX; // the tag cache's change count last sampled
     ChangeDetector detector;
-    std::deque<QueuedValue> queue;
+    ValueQueue queue;
 
     // Queues `value` when the filter takes it for a data change. A full queue drops its oldest
     // value (discardOldest) or its newest, and flags the Overflow bit on the value that now

@@ -210,8 +210,10 @@ ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, Ser
         item.filter = filter;
         setQueue(core, session, item, r.parameters);
         bool isTag = node->tag && r.attributeId == AttributeId::kValue;
-        if (!joinRate(session, *sub, item, samplingRateOf(r.parameters.samplingInterval, *sub),
-                      isTag ? node->id.text : std::string())) {
+        bool joined =
+            joinRate(session, *sub, item, samplingRateOf(r.parameters.samplingInterval, *sub),
+                     isTag ? node->id.text : std::string());
+        if (!isTag || !joined) { // sampled from the node
             item.node = node.get();
             item.heldNode = std::move(node);
         }

@@ -219,8 +219,8 @@ StatusCode SessionManager::transfer(Session& to, uint32_t subscriptionId, bool s
         moveGroups(sub, *from->client, *to.client);
     size_t queued = 0;
     for (const auto& [id, item] : sub.items)
-        for (const QueuedValue& value : item.queue)
-            queued += value.bytes();
+        for (size_t i = 0; i < item.queue.size(); ++i)
+            queued += item.queue[i].bytes();
     from->queueBudget.used -= queued;
     to.queueBudget.used += queued;
     sub.userMayWrite = !to.user || to.user->mayWrite();

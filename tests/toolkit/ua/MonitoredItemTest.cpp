@@ -39,9 +39,9 @@ struct Queue {
     // The queued values as the client decodes them.
     std::vector<DataValue> values() const {
         std::vector<DataValue> out;
-        for (const QueuedValue& q : item.queue) {
+        for (size_t i = 0; i < item.queue.size(); ++i) {
             Encoder e;
-            q.encode(e);
+            item.queue[i].encode(e);
             Decoder d(e.bytes());
             out.push_back(d.dataValue());
         }
