@@ -3,8 +3,13 @@
 //   node bench/ua/ua_bench.js PATH/TO/Tarnvale PATH/TO/modbus-sim [--secure]
 // With --secure both servers are measured over Basic256Sha256 SignAndEncrypt channels (the
 // client's certificate trusted by each).
-// Figures: Read throughput (nodes per second, 1,000 cached nodes per request) and
-// DataChangeNotifications per second (10,000 monitored items at 100 ms), and their ratios.
+// Both sources change at the sampling interval: the gateway's devices (polled in
+// perConnection mode) ramp every 100 ms, and so do the reference server's variables.
+// Figures: Read throughput (nodes per second, 1,000 cached nodes per request), delivered
+// DataChangeNotifications per second (10,000 monitored items sampled every 100 ms, queues of
+// 10), the server process's CPU (seconds per second) and resident memory over that time, the
+// notifications per CPU second, values the servers flagged lost (the Overflow bit), and the
+// ratios.
 "use strict";
 
 const path = require("path");
@@ -30,7 +35,17 @@ const securityOptions = () => SECURE ? { securityPolicy: opcua.SecurityPolicy.Ba
     securityMode: opcua.MessageSecurityMode.SignAndEncrypt, certificateFile: clientCertificate.certFile,
     privateKeyFile: clientCertificate.keyFile } : {};
 
-async function measure(url) {
+// CPU seconds the process has used so far (user and system), and its resident memory in KiB.
+function processUsage(pid) {
+    const fs = require("fs");
+    const stat = fs.readFileSync(`/proc/${pid}/stat`, "utf8");
+    const fields = stat.slice(stat.lastIndexOf(")") + 2).split(" ");
+    const cpu = (Number(fields[11]) + Number(fields[12])) / 100; // utime and stime, in ticks of 10 ms
+    const rss = Number(/VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, "utf8"))[1]);
+    return { cpu, rss };
+}
+
+async function measure(url, pid) {
     const { client, session } = await h.connect(url, { requestedSessionTimeout: 120000, ...securityOptions() });
     const ids = nodeIds();
     // Read: 1,000 nodes per request from the cache, one request after the other.
@@ -52,17 +67,27 @@ async function measure(url) {
     let notifications = 0;
     const group = await ClientMonitoredItemGroup.create(sub,
         ids.map((nodeId) => ({ nodeId, attributeId: AttributeIds.Value })),
-        { samplingInterval: 100, queueSize: 1, discardOldest: true }, TimestampsToReturn.Both);
-    group.on("changed", () => notifications++);
+        { samplingInterval: 100, queueSize: 10, discardOldest: true }, TimestampsToReturn.Both);
+    let overflows = 0;
+    group.on("changed", (item, dv) => {
+        notifications++;
+        if ((dv.statusCode.value & 0x480) === 0x480) overflows++;
+    });
     await h.sleep(3000); // warm-up: initial values, polling settles
     notifications = 0;
+    overflows = 0;
     const notifyStart = Date.now();
+    const usageBefore = processUsage(pid);
     await h.sleep(NOTIFY_SECONDS * 1000);
-    const notificationsPerSecond = notifications / ((Date.now() - notifyStart) / 1000);
+    const usageAfter = processUsage(pid);
+    const seconds = (Date.now() - notifyStart) / 1000;
+    const notificationsPerSecond = notifications / seconds;
+    const cpuPerSecond = (usageAfter.cpu - usageBefore.cpu) / seconds;
     await sub.terminate();
     await session.close();
     await client.disconnect();
-    return { readsPerSecond, notificationsPerSecond };
+    return { readsPerSecond, notificationsPerSecond, cpuPerSecond, rssMiB: usageAfter.rss / 1024,
+        perCpuSecond: notificationsPerSecond / Math.max(cpuPerSecond, 0.01), overflows };
 }
 
 async function main() {
@@ -77,13 +102,14 @@ async function main() {
         devices += h.device(`D${d}`, sim.port, tags);
     }
     const pki = path.join(h.scratch, "pki");
-    const gateway = await h.startServer(h.hostPath, h.writeConfig(devices), [], `PkiFolder=${pki}\n`);
+    const gateway = await h.startServer(h.hostPath, h.writeConfig(devices), [],
+        `PkiFolder=${pki}\nPollingMode=perConnection\n`);
     if (SECURE) {
         const certs = require(path.join(__dirname, "..", "..", "tests", "e2e", "ua", "certificates.js"));
         clientCertificate = await certs.create(h.scratch, "bench", `urn:${require("os").hostname()}:Bench`);
         require("fs").writeFileSync(path.join(pki, "trusted/certs/bench.der"), clientCertificate.der);
     }
-    const ours = await measure(gateway.url);
+    const ours = await measure(gateway.url, gateway.child.pid);
     console.log(`gateway: ${JSON.stringify(ours)}`);
     gateway.child.kill("SIGTERM");
     await h.waitForExit(gateway.child, 12000);
@@ -96,14 +122,18 @@ async function main() {
         reference.stdout.on("data", (d) => /listening/.test(String(d)) && resolve());
         reference.on("exit", (code) => reject(new Error(`node-opcua-server ended with ${code}`)));
     });
-    const theirs = await measure(`opc.tcp://127.0.0.1:${port}`);
+    const theirs = await measure(`opc.tcp://127.0.0.1:${port}`, reference.pid);
     reference.kill("SIGKILL");
 
-    const row = (name, a, b) => console.log(`${name.padEnd(44)} ${a.toFixed(0).padStart(10)} ${b.toFixed(0).padStart(12)} ${(a / b).toFixed(2).padStart(7)}`);
+    const row = (name, a, b, digits = 0) => console.log(`${name.padEnd(44)} ${a.toFixed(digits).padStart(10)} ${b.toFixed(digits).padStart(12)} ${(a / b).toFixed(2).padStart(7)}`);
     console.log(SECURE ? "Basic256Sha256 SignAndEncrypt" : "security policy None");
     console.log(`${"".padEnd(44)} ${"gateway".padStart(10)} ${"node-opcua".padStart(12)} ${"ratio".padStart(7)}`);
     row("Read, nodes/s (1,000 cached nodes/request)", ours.readsPerSecond, theirs.readsPerSecond);
     row("DataChangeNotifications/s (10,000 at 100 ms)", ours.notificationsPerSecond, theirs.notificationsPerSecond);
+    row("server CPU, seconds per second", ours.cpuPerSecond, theirs.cpuPerSecond, 2);
+    row("notifications per CPU second", ours.perCpuSecond, theirs.perCpuSecond);
+    row("server resident memory, MiB", ours.rssMiB, theirs.rssMiB);
+    console.log(`values flagged lost (Overflow bit): gateway ${ours.overflows}, node-opcua ${theirs.overflows}`);
     h.finishQuietly();
 }
 

@@ -76,6 +76,8 @@ constexpr ServiceEntry kServices[] = {
      true, true},
     {kPublishRequest, [](C& c, S s, Call& r) { return publish(c, *s, r); }, true, true},
     {kRepublishRequest, [](C& c, S s, Call& r) { return republish(c, *s, r); }, true, true},
+    {kTransferSubscriptionsRequest,
+     [](C& c, S s, Call& r) { return transferSubscriptions(c, *s, r); }, true, true},
     {kCreateMonitoredItemsRequest,
      [](C& c, S s, Call& r) { return createMonitoredItems(c, *s, r); }, true, true},
     {kModifyMonitoredItemsRequest,

@@ -39,6 +39,7 @@ ServiceResponse setPublishingMode(ServiceContext& core, Session& session, Servic
 ServiceResponse deleteSubscriptions(ServiceContext& core, Session& session, ServiceCall& call);
 ServiceResponse publish(ServiceContext& core, Session& session, ServiceCall& call);
 ServiceResponse republish(ServiceContext& core, Session& session, ServiceCall& call);
+ServiceResponse transferSubscriptions(ServiceContext& core, Session& session, ServiceCall& call);
 ServiceResponse createMonitoredItems(ServiceContext& core, Session& session, ServiceCall& call);
 ServiceResponse modifyMonitoredItems(ServiceContext& core, Session& session, ServiceCall& call);
 ServiceResponse setMonitoringMode(ServiceContext& core, Session& session, ServiceCall& call);

@@ -7,6 +7,7 @@
 #include "toolkit/DaClient.h"
 #include "toolkit/ua/AuditTrail.h"
 #include "toolkit/ua/Subscription.h"
+#include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UaTypes.h"
 
 #include <chrono>
@@ -59,6 +60,10 @@ struct Session {
     std::shared_ptr<DaClient> client;
     std::map<uint32_t, Subscription> subscriptions;
     std::deque<PendingPublish> publishQueue;
+    QueueBudget queueBudget{0, Limits::kMaxQueuedBytesPerSession}; // of its monitored items
+    // Subscriptions another session took over, each as the NotificationMessage that tells the
+    // client so (GoodSubscriptionTransferred), for its next Publish.
+    std::deque<std::pair<uint32_t, std::string>> transferredAway;
     std::map<std::string, ContinuationPoint> continuationPoints;
     uint64_t lastContinuationPoint = 0;
 };

@@ -99,10 +99,20 @@ UaStatistics SessionManager::statistics() const {
     return {sessions_.size(), subscriptionCount(), monitoredItemCount(), notificationsSent_};
 }
 
+void SessionManager::release(Session& session, Subscription& subscription) {
+    for (auto& [id, item] : subscription.items)
+        item.clearQueue(session.queueBudget, queueBudget_);
+    if (!session.client)
+        return;
+    if (subscription.group)
+        session.client->removeGroup(*subscription.group);
+    for (auto& [rate, sampling] : subscription.samplingRates)
+        session.client->removeGroup(*sampling.group);
+}
+
 std::shared_ptr<DaClient> SessionManager::close(Session& session, bool answerPublishes) {
     for (auto& [id, subscription] : session.subscriptions)
-        if (subscription.group && session.client)
-            session.client->removeGroup(*subscription.group);
+        release(session, subscription);
     session.subscriptions.clear();
     if (answerPublishes)
         for (const PendingPublish& publish : session.publishQueue)
@@ -143,14 +153,106 @@ void SessionManager::deleteSubscription(Session& session, uint32_t subscriptionI
     auto it = session.subscriptions.find(subscriptionId);
     if (it == session.subscriptions.end())
         return;
-    if (it->second.group && session.client)
-        session.client->removeGroup(*it->second.group);
+    release(session, it->second);
     session.subscriptions.erase(it);
     if (session.subscriptions.empty()) {
         for (const PendingPublish& publish : session.publishQueue)
             answerPublish(publish, Status::kBadNoSubscription);
         session.publishQueue.clear();
     }
+}
+
+namespace {
+
+// Who may take over a session's subscriptions: the same user, or anonymous from anonymous.
+bool sameUser(const Session& a, const Session& b) {
+    if (!a.user || !b.user)
+        return false;
+    return a.user->name == b.user->name;
+}
+
+// Gives a subscription's toolkit groups and items to another session's DA client: the new ones
+// are made and activated before the old ones go, so the tags are never left unpolled.
+void moveGroups(Subscription& sub, DaClient& from, DaClient& to) {
+    SOCmnPointer<SODaSGroup> oldGroup = sub.group;
+    sub.group = to.addGroup(oldGroup->getName(), oldGroup->getUpdateRate());
+    std::vector<SOCmnPointer<SODaSGroup>> oldGroups{oldGroup};
+    for (auto& [rate, sampling] : sub.samplingRates) {
+        oldGroups.push_back(sampling.group);
+        sampling.group = to.addGroup(sampling.group->getName(), rate);
+    }
+    for (auto& [id, item] : sub.items) {
+        if (!item.item)
+            continue;
+        auto tag = item.item->getItemTag();
+        SODaSGroup& group =
+            item.samplingRateMs ? *sub.samplingRates.at(item.samplingRateMs).group : *sub.group;
+        item.item = tag ? to.addItem(group, tag->getItemID()) : nullptr;
+        if (item.item)
+            to.setActive(*item.item, item.mode != MonitoringMode::kDisabled);
+    }
+    for (auto& group : oldGroups)
+        from.removeGroup(*group);
+}
+
+} // namespace
+
+StatusCode SessionManager::transfer(Session& to, uint32_t subscriptionId, bool sendInitialValues,
+                                    std::vector<uint32_t>& availableSequenceNumbers) {
+    Session* from = nullptr;
+    for (auto& [token, session] : sessions_)
+        if (session->subscriptions.count(subscriptionId))
+            from = session.get();
+    if (!from)
+        return Status::kBadSubscriptionIdInvalid;
+    if (!sameUser(*from, to))
+        return Status::kBadUserAccessDenied;
+    Subscription& sub = from->subscriptions.at(subscriptionId);
+    if (sendInitialValues)
+        for (auto& [id, item] : sub.items)
+            item.reportAgain();
+    availableSequenceNumbers = sub.availableSequenceNumbers();
+    if (from == &to)
+        return Status::kGood;
+
+    if (from->client && to.client)
+        moveGroups(sub, *from->client, *to.client);
+    size_t queued = 0;
+    for (const auto& [id, item] : sub.items)
+        for (size_t i = 0; i < item.queue.size(); ++i)
+            queued += item.queue[i].bytes();
+    from->queueBudget.used -= queued;
+    to.queueBudget.used += queued;
+    sub.userMayWrite = !to.user || to.user->mayWrite();
+    sub.lifetimeCounter = 0;
+    std::string told = sub.statusChange(Status::kGoodSubscriptionTransferred);
+    to.subscriptions.emplace(subscriptionId, std::move(sub));
+    from->subscriptions.erase(subscriptionId);
+
+    // The old session is told with its next Publish (one parked now, or the next to come).
+    if (from->transferredAway.size() < Limits::kMaxSubscriptionsPerSession)
+        from->transferredAway.emplace_back(subscriptionId, std::move(told));
+    if (!from->publishQueue.empty()) {
+        PendingPublish publish = std::move(from->publishQueue.front());
+        from->publishQueue.pop_front();
+        tellTransferred(*from, publish);
+    }
+    if (from->subscriptions.empty()) {
+        for (const PendingPublish& publish : from->publishQueue)
+            answerPublish(publish, Status::kBadNoSubscription);
+        from->publishQueue.clear();
+    }
+    wake();
+    return Status::kGood;
+}
+
+bool SessionManager::tellTransferred(Session& session, const PendingPublish& publish) {
+    if (session.transferredAway.empty())
+        return false;
+    auto [id, message] = std::move(session.transferredAway.front());
+    session.transferredAway.pop_front();
+    sendPublishResponse(publish, id, message, false, {});
+    return true;
 }
 
 void SessionManager::onConnectionClosed(uint64_t connectionId) {
@@ -236,6 +338,7 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
         if (sub.nextCycle <= now)
             sub.nextCycle = now + interval;
         ++sub.keepAliveCounter;
+        sub.sample(0, session.queueBudget, queueBudget_);
     }
     if (session.publishQueue.empty()) {
         if (due) {
@@ -247,7 +350,8 @@ void SessionManager::runCycle(Session& session, Subscription& sub, bool due,
     sub.late = false;
     if (sub.publishingEnabled) {
         uint32_t sequenceNumber = 0;
-        std::string message = sub.collectNotifications(sequenceNumber);
+        std::string message =
+            sub.collectNotifications(sequenceNumber, session.queueBudget, queueBudget_);
         if (!message.empty()) {
             notificationsSent_ += sub.collectedNotifications;
             PendingPublish publish = std::move(session.publishQueue.front());
@@ -290,6 +394,15 @@ void SessionManager::run() {
             }
             std::vector<uint32_t> expired;
             for (auto& [id, sub] : session.subscriptions) {
+                for (auto& [rateMs, rate] : sub.samplingRates) {
+                    if (now >= rate.next) {
+                        sub.sample(rateMs, session.queueBudget, queueBudget_);
+                        rate.next += std::chrono::milliseconds(rateMs);
+                        if (rate.next <= now)
+                            rate.next = now + std::chrono::milliseconds(rateMs);
+                    }
+                    wakeAt = std::min(wakeAt, rate.next);
+                }
                 bool due = now >= sub.nextCycle;
                 if (due || (sub.late && !session.publishQueue.empty()))
                     runCycle(session, sub, due, now);

@@ -8,6 +8,7 @@
 #include "toolkit/SODaSEntry.h"
 #include "toolkit/ua/ServiceCall.h"
 #include "toolkit/ua/Session.h"
+#include "toolkit/ua/UaLimits.h"
 #include "toolkit/ua/UaStatistics.h"
 
 #include <condition_variable>
@@ -50,11 +51,24 @@ public:
     // Publishes with BadNoSubscription when it was the last.
     void deleteSubscription(Session& session, uint32_t subscriptionId);
     uint32_t nextSubscriptionId() { return ++lastSubscriptionId_; }
+    // Under the lock: TransferSubscriptions of one subscription to `to`, from whichever session
+    // holds it, when both sessions have the same user (or both are anonymous); otherwise
+    // BadUserAccessDenied, and BadSubscriptionIdInvalid when no session holds it. Its items
+    // carry on with their queues; `sendInitialValues` reports each item's current value again.
+    // The old session learns of it in a Publish (GoodSubscriptionTransferred).
+    StatusCode transfer(Session& to, uint32_t subscriptionId, bool sendInitialValues,
+                        std::vector<uint32_t>& availableSequenceNumbers);
+    // Under the lock: answers a Publish with a subscription taken over by another session, if
+    // one is waiting to be told; false when none is.
+    bool tellTransferred(Session& session, const PendingPublish& publish);
     // Under the lock: subscriptions and monitored items over all sessions.
     size_t subscriptionCount() const;
     size_t monitoredItemCount() const;
     // Takes the lock: sessions, subscriptions, monitored items, data changes sent so far.
     UaStatistics statistics() const;
+
+    // Bytes of values queued for monitored items over all sessions.
+    QueueBudget& queueBudget() { return queueBudget_; }
 
     // Wakes the publishing thread (a Publish arrived, a subscription changed).
     void wake() { changed_.notify_all(); }
@@ -72,6 +86,8 @@ public:
 
 private:
     void run();
+    // Gives back a subscription's toolkit groups and the bytes of its queues.
+    void release(Session& session, Subscription& subscription);
     // One publishing cycle of a subscription; `due` when its interval elapsed.
     void runCycle(Session& session, Subscription& subscription, bool due, Clock::time_point now);
     void expireRequests(Session& session, Clock::time_point now);
@@ -84,6 +100,7 @@ private:
     uint32_t lastSessionId_ = 0;
     uint32_t lastSubscriptionId_ = 0;
     uint64_t notificationsSent_ = 0;
+    QueueBudget queueBudget_{0, Limits::kMaxQueuedBytes};
     bool stopping_ = false;
     bool shuttingDown_ = false;
     std::thread thread_;

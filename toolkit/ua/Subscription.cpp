@@ -11,15 +11,6 @@
 namespace vorn::ua {
 namespace {
 
-// The value and status of a DataValue, without timestamps: what decides a data change.
-std::string changeKey(const DataValue& dv) {
-    Encoder e;
-    e.statusCode(dv.status);
-    if (dv.hasValue)
-        e.variant(dv.value);
-    return std::move(e.bytes());
-}
-
 std::string notificationMessage(uint32_t sequenceNumber, const std::string* dataChange,
                                 uint32_t count) {
     Encoder e;
@@ -51,43 +42,53 @@ void Subscription::revise(double interval, uint32_t lifetime, uint32_t keepAlive
     lifetimeCount = std::max<uint32_t>(lifetime, 3 * maxKeepAliveCount);
 }
 
-std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
+void Subscription::sample(uint32_t rateMs, QueueBudget& session, QueueBudget& server) {
+    for (auto& [id, monitored] : items) {
+        if (monitored.mode == MonitoringMode::kDisabled || monitored.samplingRateMs != rateMs)
+            continue;
+        if (monitored.item) {
+            auto tag = monitored.item->getItemTag();
+            auto cache = tag ? tag->getCache() : nullptr;
+            if (!cache || (tag && tag->isRemoved())) { // the tag left the address space (a reload)
+                monitored.offer(statusOnly(Status::kBadNodeIdUnknown), session, server);
+                continue;
+            }
+            if (cache->changeCount() == monitored.lastChangeCount)
+                continue;
+            CacheSnapshot snapshot = cache->snapshot();
+            monitored.lastChangeCount = snapshot.changeCount;
+            monitored.offer(tagDataValue(snapshot, monitored.timestampsToReturn), session, server);
+        } else if (monitored.node) {
+            monitored.offer(readAttribute(*monitored.node, monitored.attributeId,
+                                          monitored.timestampsToReturn, userMayWrite),
+                            session, server);
+        }
+    }
+}
+
+std::string Subscription::collectNotifications(uint32_t& sequenceNumber, QueueBudget& session,
+                                               QueueBudget& server) {
     moreNotifications = false;
     Encoder notes;
     uint32_t count = 0;
     for (auto& [id, monitored] : items) {
-        if (monitored.mode != MonitoringMode::kReporting || (!monitored.node && !monitored.item))
+        if (monitored.mode != MonitoringMode::kReporting)
             continue;
-        if (maxNotificationsPerPublish && count >= maxNotificationsPerPublish) {
-            moreNotifications = true;
-            break;
-        }
-        DataValue dv;
-        if (monitored.item) {
-            auto tag = monitored.item->getItemTag();
-            auto cache = tag ? tag->getCache() : nullptr;
-            if (tag && tag->isRemoved()) {
-                // A reload took the tag away: its node is unknown now (said once, below).
-                dv.status = Status::kBadNodeIdUnknown;
-            } else {
-                if (!cache || cache->changeCount() == monitored.lastChangeCount)
-                    continue;
-                CacheSnapshot snapshot = cache->snapshot();
-                monitored.lastChangeCount = snapshot.changeCount;
-                dv = tagDataValue(snapshot, monitored.timestampsToReturn);
+        while (!monitored.queue.empty()) {
+            if (maxNotificationsPerPublish && count >= maxNotificationsPerPublish) {
+                moreNotifications = true;
+                break;
             }
-        } else {
-            dv = readAttribute(*monitored.node, monitored.attributeId, monitored.timestampsToReturn,
-                               userMayWrite);
+            QueuedValue& value = monitored.queue.front();
+            notes.u32(monitored.clientHandle);
+            value.encode(notes);
+            session.used -= value.bytes();
+            server.used -= value.bytes();
+            monitored.queue.pop_front();
+            ++count;
         }
-        std::string key = changeKey(dv);
-        if (monitored.reported && key == monitored.lastReported)
-            continue;
-        monitored.lastReported = std::move(key);
-        monitored.reported = true;
-        notes.u32(monitored.clientHandle);
-        notes.dataValue(dv);
-        ++count;
+        if (moreNotifications)
+            break;
     }
     collectedNotifications = count;
     if (count == 0)
@@ -104,6 +105,19 @@ std::string Subscription::collectNotifications(uint32_t& sequenceNumber) {
 
 std::string Subscription::keepAlive() const {
     return notificationMessage(nextSequenceNumber_, nullptr, 0);
+}
+
+std::string Subscription::statusChange(StatusCode status) const {
+    Encoder e;
+    e.u32(nextSequenceNumber_);
+    e.dateTime(nowDateTime());
+    e.arrayLength(1);
+    Encoder body;
+    body.statusCode(status);
+    body.u8(0); // no diagnostic info
+    e.extensionObject(
+        ExtensionObject{NodeId(0, TypeId::kStatusChangeNotification), 1, std::move(body.bytes())});
+    return std::move(e.bytes());
 }
 
 bool Subscription::acknowledge(uint32_t sequenceNumber) {

@@ -1,10 +1,12 @@
 // One subscription of a session: a toolkit group whose update rate is the publishing interval,
-// its monitored items (toolkit items, active unless Disabled), the sequence numbers of its
-// notification messages, the messages kept for Republish, and its keep-alive and lifetime
-// counters. Guarded by the session manager's lock.
+// a group for each faster sampling rate its items ask for, its monitored items (toolkit items,
+// active unless Disabled), the sequence numbers of its notification messages, the messages
+// kept for Republish, and its keep-alive and lifetime counters. Guarded by the session
+// manager's lock.
 #pragma once
 
 #include "toolkit/SODaSGroup.h"
+#include "toolkit/ua/MonitoredItem.h"
 #include "toolkit/ua/UaTypes.h"
 
 #include <chrono>
@@ -16,29 +18,6 @@
 #include <vector>
 
 namespace vorn::ua {
-
-struct Node;
-
-namespace MonitoringMode {
-constexpr uint32_t kDisabled = 0, kSampling = 1, kReporting = 2;
-} // namespace MonitoringMode
-
-// A server holds one per monitored tag, 100,000s with a large plant: a tag's value is read
-// through its toolkit item alone, without a node or a copy of its node id.
-struct MonitoredItem {
-    uint32_t id = 0;
-    uint32_t clientHandle = 0;
-    uint32_t attributeId = 0;
-    uint32_t mode = MonitoringMode::kReporting;
-    uint32_t timestampsToReturn = 2;
-    bool reported = false;      // here, in the room the fields above leave
-    const Node* node = nullptr; // the node whose attribute is sampled; null for a tag's value
-    std::shared_ptr<const Node> heldNode; // keeps `node` when it was made for the lookup
-    SOCmnPointer<SODaSItem> item;         // toolkit item of a tag's value; null otherwise
-    // What was last reported: the cache's change count (tags), or the encoded value and status.
-    uint64_t lastChangeCount = UINT64_MAX;
-    std::string lastReported;
-};
 
 // A notification message kept for Republish.
 struct SentMessage {
@@ -60,6 +39,14 @@ public:
     bool userMayWrite = true;
     SOCmnPointer<SODaSGroup> group;
     std::map<uint32_t, MonitoredItem> items;
+    // The sampling rates faster than the publishing interval, by milliseconds: a toolkit group
+    // polling at that rate, the next sampling time, and how many items use it.
+    struct SamplingRate {
+        SOCmnPointer<SODaSGroup> group;
+        Clock::time_point next;
+        size_t items = 0;
+    };
+    std::map<uint32_t, SamplingRate> samplingRates;
 
     Clock::time_point nextCycle;
     uint32_t keepAliveCounter = 0;
@@ -72,11 +59,18 @@ public:
     // Revises the client's figures to the server's limits.
     void revise(double interval, uint32_t lifetime, uint32_t keepAlive);
 
-    // Data changes since the last report, at most `max` (0: all), as an encoded
-    // NotificationMessage; empty when nothing changed. Sets moreNotifications.
-    std::string collectNotifications(uint32_t& sequenceNumber);
+    // Samples the items of one rate (0: those at the publishing interval, and the attributes of
+    // nodes) and queues their data changes.
+    void sample(uint32_t rateMs, QueueBudget& session, QueueBudget& server);
+    // The queued values of reporting items, at most maxNotificationsPerPublish (0: all), as an
+    // encoded NotificationMessage; empty when nothing is queued. Sets moreNotifications.
+    std::string collectNotifications(uint32_t& sequenceNumber, QueueBudget& session,
+                                     QueueBudget& server);
     // An empty NotificationMessage with the next sequence number, which it does not consume.
     std::string keepAlive() const;
+    // A NotificationMessage with a StatusChangeNotification of `status` (the subscription went
+    // to another session), with the next sequence number, which it does not consume.
+    std::string statusChange(StatusCode status) const;
     // Drops an acknowledged message; false when it is not (or no longer) kept.
     bool acknowledge(uint32_t sequenceNumber);
     const std::string* findSent(uint32_t sequenceNumber) const;

@@ -1,6 +1,6 @@
-// CreateSubscription, ModifySubscription, SetPublishingMode, DeleteSubscriptions, Publish
-// and Republish. A subscription is a toolkit group: its publishing interval is the group's
-// update rate, and changing it goes through the group's update-rate hook.
+// CreateSubscription, ModifySubscription, SetPublishingMode, DeleteSubscriptions, Publish,
+// Republish and TransferSubscriptions. A subscription is a toolkit group: its publishing interval
+// is the group's update rate, and changing it goes through the group's update-rate hook.
 #include "Services.h"
 #include "toolkit/ua/UaIds.h"
 #include "toolkit/ua/UaLimits.h"
@@ -131,6 +131,13 @@ ServiceResponse publish(ServiceContext& core, Session& session, ServiceCall& cal
     }
     if (!call.in.ok())
         return ServiceResponse::fault(call, Status::kBadDecodingError);
+    pending.connectionId = call.connectionId;
+    pending.requestId = call.requestId;
+    pending.requestHandle = call.header.requestHandle;
+    pending.timeoutHint = call.header.timeoutHint;
+    pending.received = Session::Clock::now();
+    if (core.sessions.tellTransferred(session, pending))
+        return ServiceResponse::later();
     if (session.subscriptions.empty())
         return ServiceResponse::fault(call, Status::kBadNoSubscription);
     if (session.publishQueue.size() >= Limits::kMaxPublishRequestsPerSession) {
@@ -140,14 +147,37 @@ ServiceResponse publish(ServiceContext& core, Session& session, ServiceCall& cal
     }
     for (auto& [id, sub] : session.subscriptions)
         sub.lifetimeCounter = 0; // the client is still there
-    pending.connectionId = call.connectionId;
-    pending.requestId = call.requestId;
-    pending.requestHandle = call.header.requestHandle;
-    pending.timeoutHint = call.header.timeoutHint;
-    pending.received = Session::Clock::now();
     session.publishQueue.push_back(std::move(pending));
     core.sessions.wake();
     return ServiceResponse::later();
+}
+
+ServiceResponse transferSubscriptions(ServiceContext& core, Session& session, ServiceCall& call) {
+    const std::vector<uint32_t> ids = call.in.u32Array();
+    bool sendInitialValues = call.in.boolean();
+    if (!call.in.ok())
+        return ServiceResponse::fault(call, Status::kBadDecodingError);
+    if (ids.empty())
+        return ServiceResponse::fault(call, Status::kBadNothingToDo);
+    if (ids.size() > Limits::kMaxSubscriptionsPerSession)
+        return ServiceResponse::fault(call, Status::kBadTooManyOperations);
+    Encoder out;
+    encodeResponseHeader(out, call.header.requestHandle, Status::kGood);
+    out.arrayLength(ids.size());
+    for (uint32_t id : ids) {
+        std::vector<uint32_t> available;
+        StatusCode status = Status::kBadTooManySubscriptions;
+        if (session.subscriptions.count(id) ||
+            session.subscriptions.size() < Limits::kMaxSubscriptionsPerSession)
+            status = core.sessions.transfer(session, id, sendInitialValues, available);
+        out.statusCode(status);
+        out.arrayLength(available.size());
+        for (uint32_t n : available)
+            out.u32(n);
+    }
+    out.arrayLength(0); // diagnostic infos
+    core.sessions.wake();
+    return {TypeId::kTransferSubscriptionsResponse, std::move(out.bytes())};
 }
 
 ServiceResponse republish(ServiceContext&, Session& session, ServiceCall& call) {

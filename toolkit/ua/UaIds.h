@@ -31,10 +31,12 @@ constexpr uint32_t kDeleteMonitoredItemsRequest = 781, kDeleteMonitoredItemsResp
 constexpr uint32_t kCreateSubscriptionRequest = 787, kCreateSubscriptionResponse = 790;
 constexpr uint32_t kModifySubscriptionRequest = 793, kModifySubscriptionResponse = 796;
 constexpr uint32_t kSetPublishingModeRequest = 799, kSetPublishingModeResponse = 802;
+constexpr uint32_t kDataChangeFilter = 724;
 constexpr uint32_t kDataChangeNotification = 811;
 constexpr uint32_t kStatusChangeNotification = 820;
 constexpr uint32_t kPublishRequest = 826, kPublishResponse = 829;
 constexpr uint32_t kRepublishRequest = 832, kRepublishResponse = 835;
+constexpr uint32_t kTransferSubscriptionsRequest = 841, kTransferSubscriptionsResponse = 844;
 constexpr uint32_t kDeleteSubscriptionsRequest = 847, kDeleteSubscriptionsResponse = 850;
 constexpr uint32_t kServerStatusDataType = 864;
 constexpr uint32_t kBuildInfo = 340;

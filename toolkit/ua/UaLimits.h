@@ -97,6 +97,17 @@ constexpr size_t kMaxMonitoredItems = 200000;
 // No session takes more than half of what all sessions may hold (BadTooManyMonitoredItems).
 constexpr size_t kMaxMonitoredItemsPerSession = kMaxMonitoredItems / 2;
 static_assert(kMaxSubscriptionsPerSession <= kMaxSubscriptions / 2);
+// A monitored item's queue: requested sizes beyond this are revised down to it (0 gives 1).
+constexpr uint32_t kMaxQueueSize = 1000;
+// Bytes of values waiting in monitored items' queues, over all sessions and per session. A
+// queued value of a number takes about 64 bytes, one of a string or an array that plus its
+// encoded size. An item whose next value would pass either bound keeps what it holds, drops
+// one value as a full queue does and flags the Overflow bit: the client is told, the server's
+// memory stays bounded.
+constexpr size_t kMaxQueuedBytes = 256 * 1024 * 1024;
+constexpr size_t kMaxQueuedBytesPerSession = kMaxQueuedBytes / 2;
+// The fastest sampling interval an item is granted, in milliseconds.
+constexpr double kMinSamplingIntervalMs = 50;
 // Sent notification messages kept per subscription for Republish until acknowledged.
 constexpr size_t kMaxRetransmissionQueue = 20;
 // Publishing interval range in milliseconds.

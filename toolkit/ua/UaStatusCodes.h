@@ -8,7 +8,12 @@ namespace vorn::ua {
 using StatusCode = uint32_t;
 
 namespace Status {
+// A DataValue's InfoBits: the info type DataValue, and the Overflow bit that tells a client a
+// monitored item's queue lost a value.
+constexpr StatusCode kInfoTypeDataValue = 0x00000400;
+constexpr StatusCode kOverflow = 0x00000080;
 constexpr StatusCode kGood = 0x00000000;
+constexpr StatusCode kGoodSubscriptionTransferred = 0x002D0000;
 constexpr StatusCode kUncertain = 0x40000000;
 constexpr StatusCode kBad = 0x80000000;
 constexpr StatusCode kBadUnexpectedError = 0x80010000;
@@ -50,7 +55,9 @@ constexpr StatusCode kBadNotWritable = 0x803B0000;
 constexpr StatusCode kBadOutOfRange = 0x803C0000;
 constexpr StatusCode kBadMonitoringModeInvalid = 0x80410000;
 constexpr StatusCode kBadMonitoredItemIdInvalid = 0x80420000;
+constexpr StatusCode kBadMonitoredItemFilterInvalid = 0x80430000;
 constexpr StatusCode kBadMonitoredItemFilterUnsupported = 0x80440000;
+constexpr StatusCode kBadFilterNotAllowed = 0x80450000;
 constexpr StatusCode kBadContinuationPointInvalid = 0x804A0000;
 constexpr StatusCode kBadNoContinuationPoints = 0x804B0000;
 constexpr StatusCode kBadReferenceTypeIdInvalid = 0x804C0000;
@@ -73,6 +80,7 @@ constexpr StatusCode kBadTcpSecureChannelUnknown = 0x807F0000;
 constexpr StatusCode kBadTcpMessageTooLarge = 0x80800000;
 constexpr StatusCode kBadTcpNotEnoughResources = 0x80810000;
 constexpr StatusCode kBadTcpInternalError = 0x80820000;
+constexpr StatusCode kBadDeadbandFilterInvalid = 0x808E0000;
 constexpr StatusCode kBadTcpEndpointUrlInvalid = 0x80830000;
 constexpr StatusCode kBadSecureChannelClosed = 0x80860000;
 constexpr StatusCode kBadSecureChannelTokenUnknown = 0x80870000;

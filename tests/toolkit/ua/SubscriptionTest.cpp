@@ -79,11 +79,15 @@ struct Rig {
         for (auto& [id, item] : sub.items)
             group->addItem(item.item.get(), tags[id - 1].get());
     }
+    // One publishing cycle: the items are sampled, then their queues collected.
     std::string collect() {
         uint32_t sequence = 0;
-        return sub.collectNotifications(sequence);
+        sub.sample(0, sessionBudget, serverBudget);
+        return sub.collectNotifications(sequence, sessionBudget, serverBudget);
     }
     SOCmnPointer<SODaSGroup> group;
+    QueueBudget sessionBudget{0, Limits::kMaxQueuedBytesPerSession};
+    QueueBudget serverBudget{0, Limits::kMaxQueuedBytes};
 };
 
 } // namespace
