@@ -19,10 +19,19 @@
 #include <gtest/gtest.h>
 
 namespace vorn::editor::test {
+namespace {
+QObject* currentWaitOwner = nullptr;
+} // namespace
+
+QObject* dialogWaitOwner() {
+    return currentWaitOwner ? currentWaitOwner : qApp;
+}
 
 WindowRig::WindowRig()
     : registryFile("VORN_REGISTRY", dir.file("registry.ini").c_str()),
-      window(std::make_unique<frmEditing>(dialogs, dir.path(), Registry())) {
+      window(std::make_unique<frmEditing>(dialogs, dir.path(), Registry())),
+      dialogWaits(std::make_unique<QObject>()), previousWaits(currentWaitOwner) {
+    currentWaitOwner = dialogWaits.get();
     window->show();
 }
 
@@ -30,6 +39,7 @@ WindowRig::~WindowRig() {
     // Nothing may ask anything at the end of a test.
     window->session().state().configOpen = false;
     window.reset();
+    currentWaitOwner = previousWaits;
 }
 
 std::optional<std::string> WindowRig::registeredPath(const std::string& kind) const {
@@ -141,7 +151,7 @@ void WindowRig::saveAs(const std::string& path) {
 namespace {
 
 void answerKindDialogWithin(std::optional<std::string> kind, bool* seen, int attemptsLeft) {
-    QTimer::singleShot(10, [kind, seen, attemptsLeft] {
+    QTimer::singleShot(10, dialogWaitOwner(), [kind, seen, attemptsLeft] {
         auto* dialog = qobject_cast<frmSelect*>(QApplication::activeModalWidget());
         if (!dialog) {
             if (attemptsLeft > 0)

@@ -35,6 +35,10 @@ struct WindowRig {
     ScopedMessageBoxes useBoxes{boxes};
     ScriptedFileDialogs dialogs;
     std::unique_ptr<frmEditing> window;
+    // Owns the test's pending dialog waits (whenModal, answerKindDialog): a wait whose dialog
+    // never came ends with the test instead of acting on a later test's dialog.
+    std::unique_ptr<QObject> dialogWaits;
+    QObject* previousWaits;
 
     std::string registryPath() const { return dir.file("registry.ini"); }
     std::optional<std::string> registeredPath(const std::string& kind) const;
@@ -73,8 +77,11 @@ void whenModal(std::function<void(T&)> act, bool* seen = nullptr, int attempts =
 // Processes events for `ms` milliseconds.
 void settle(int ms);
 
+// The owner of pending dialog waits: the newest window rig's, or the application's.
+QObject* dialogWaitOwner();
+
 template <class T> void whenModal(std::function<void(T&)> act, bool* seen, int attempts) {
-    QTimer::singleShot(10, [act, seen, attempts] {
+    QTimer::singleShot(10, dialogWaitOwner(), [act, seen, attempts] {
         auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
         if (!dialog) {
             if (attempts > 0)
