@@ -68,16 +68,15 @@ AddRefusal SODaSNode::checkNewChild(const SODaSElement& child) const {
     return top->isItemIdTaken(id) ? AddRefusal::duplicateItemId : AddRefusal::none;
 }
 
-void SODaSNode::indexAdded(SODaSElement& child) {
-    SODaSNameSpaceRoot* top = root();
-    if (!top)
-        return;
-    // A branch may arrive with content of its own; walked without recursion.
-    std::vector<SODaSElement*> pending{&child};
+namespace {
+// Visits an element and, for a branch, everything below it; walked without recursion, since a
+// branch may arrive with content of its own at any depth.
+template <class Visit> void forSubtree(SODaSElement& top, Visit visit) {
+    std::vector<SODaSElement*> pending{&top};
     while (!pending.empty()) {
         SODaSElement* next = pending.back();
         pending.pop_back();
-        top->claimItemId(*next);
+        visit(*next);
         if (auto* branch = dynamic_cast<SODaSNode*>(next)) {
             for (const auto& leaf : branch->getLeaves())
                 pending.push_back(leaf.get());
@@ -86,23 +85,16 @@ void SODaSNode::indexAdded(SODaSElement& child) {
         }
     }
 }
+} // namespace
+
+void SODaSNode::indexAdded(SODaSElement& child) {
+    if (SODaSNameSpaceRoot* top = root())
+        forSubtree(child, [top](SODaSElement& element) { top->claimItemId(element); });
+}
 
 void SODaSNode::unindexRemoved(SODaSElement& child) {
-    SODaSNameSpaceRoot* top = root();
-    if (!top)
-        return;
-    std::vector<SODaSElement*> pending{&child};
-    while (!pending.empty()) {
-        SODaSElement* next = pending.back();
-        pending.pop_back();
-        top->releaseItemId(*next);
-        if (auto* branch = dynamic_cast<SODaSNode*>(next)) {
-            for (const auto& leaf : branch->getLeaves())
-                pending.push_back(leaf.get());
-            for (const auto& sub : branch->getBranches())
-                pending.push_back(sub.get());
-        }
-    }
+    if (SODaSNameSpaceRoot* top = root())
+        forSubtree(child, [top](SODaSElement& element) { top->releaseItemId(element); });
 }
 
 bool SODaSNode::removeChild(const std::string& name) {

@@ -147,16 +147,9 @@ async function finish({ server, sub, broker }) {
 }
 
 // Runs a script's main(); an exception counts as a failure.
-function run(main) {
-    main().catch((e) => {
-        console.log("FAIL " + (e.stack || e));
-        h.finish();
-    });
-}
-
 // Metrics of a Sparkplug payload by name (births) or alias (data).
 const byName = (payload) => Object.fromEntries(payload.metrics.map((m) => [m.name, m]));
 const num = (v) => (v && typeof v === "object" && "low" in v ? Number(v.toString()) : v);
 
-module.exports = { startBroker, makeCertificates, subscribe, startTarnvale: h.startTarnvale, byName, num, notCarried, finish, run, mqtt,
+module.exports = { startBroker, makeCertificates, subscribe, startTarnvale: h.startTarnvale, byName, num, notCarried, finish, run: h.run, mqtt,
     sparkplug, h };

@@ -156,7 +156,4 @@ async function main() {
     h.finish();
 }
 
-main().catch((e) => {
-    check("no exception", false, e.stack);
-    h.finish();
-});
+h.run(main);

@@ -171,9 +171,5 @@ if (process.argv[2] === "--orphan-maker") {
         process.exit(1);
     });
 } else {
-    main().catch((e) => {
-        console.log(`FAIL ${e.stack}`);
-        h.check("script ran to its end", false);
-        h.finish();
-    });
+    h.run(main);
 }

@@ -153,7 +153,4 @@ async function main() {
     h.finish();
 }
 
-main().catch((e) => {
-    check("no exception", false, e.stack || String(e));
-    h.finish();
-});
+h.run(main);

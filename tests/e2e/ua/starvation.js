@@ -101,8 +101,4 @@ async function main() {
     h.finish();
 }
 
-main().catch((e) => {
-    console.log(`FAIL ${e.stack}`);
-    h.check("script ran to its end", false);
-    h.finish();
-});
+h.run(main);

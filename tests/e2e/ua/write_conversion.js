@@ -56,7 +56,4 @@ async function main() {
     h.finish();
 }
 
-main().catch((e) => {
-    check("script ran without exception", false, e.message);
-    h.finish();
-});
+h.run(main);
