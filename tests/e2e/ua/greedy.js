@@ -33,6 +33,7 @@ function runOrphanMaker(url, nameLength) {
     return new Promise((resolve, reject) => {
         const child = spawn(process.execPath, [__filename, "--orphan-maker", url, String(nameLength)],
             { stdio: ["ignore", "pipe", "ignore"] });
+        h.children.push(child); // ended with the script, also when it never reports
         let out = "";
         const timer = setTimeout(() => reject(new Error("orphan maker did not report")), 60000);
         child.stdout.on("data", (d) => {
