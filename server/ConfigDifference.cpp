@@ -8,15 +8,6 @@
 namespace vorn {
 namespace {
 
-using DeviceByName = std::unordered_map<std::string, SOCmnPointer<PlcDevice>>;
-
-DeviceByName byName(const std::vector<SOCmnPointer<PlcDevice>>& devices) {
-    DeviceByName named;
-    for (const auto& device : devices)
-        named.emplace(device->name, device);
-    return named;
-}
-
 // Every tag below `node`, depth first, in the tree's order.
 void collectTags(const SODaSNode& node, std::vector<SOCmnPointer<SODaSTag>>& tags) {
     for (auto& leaf : node.getLeaves())
@@ -32,21 +23,19 @@ bool sameFunctionCodes(const modbus::ModbusTypeTable& a, const modbus::ModbusTyp
     return true;
 }
 
-void compareDevices(const std::vector<SOCmnPointer<PlcDevice>>& running,
+void compareDevices(const RunningDevices& running,
+                    const std::vector<SOCmnPointer<PlcDevice>>& runningList,
                     const std::vector<SOCmnPointer<PlcDevice>>& loaded,
                     ConfigDifference& difference) {
-    const DeviceByName runningByName = byName(running);
-    const DeviceByName loadedByName = byName(loaded);
+    const RunningDevices loadedByName(loaded);
     for (const auto& device : loaded) {
-        auto old = runningByName.find(device->name);
-        if (old == runningByName.end())
+        if (!running.has(device->name))
             difference.addedDevices.push_back(device->name);
-        else if (!(static_cast<const DeviceConfig&>(*old->second) ==
-                   static_cast<const DeviceConfig&>(*device)))
+        else if (!running.keptFor(*device))
             difference.changedDevices.push_back(device->name);
     }
-    for (const auto& device : running)
-        if (!loadedByName.contains(device->name))
+    for (const auto& device : runningList)
+        if (!loadedByName.has(device->name))
             difference.removedDevices.push_back(device->name);
 }
 
@@ -58,7 +47,7 @@ void compareLines(const modbus::SerialPortList& running, const modbus::SerialPor
 }
 
 void compareTags(const SODaSNameSpaceRoot& runningTree, const SODaSNameSpaceRoot& loadedTree,
-                 const DeviceByName& runningDevices, ConfigDifference& difference) {
+                 const RunningDevices& runningDevices, ConfigDifference& difference) {
     std::vector<SOCmnPointer<SODaSTag>> loaded;
     collectTags(loadedTree, loaded);
     for (const auto& tag : loaded) {
@@ -75,11 +64,8 @@ void compareTags(const SODaSNameSpaceRoot& runningTree, const SODaSNameSpaceRoot
             TagConfig before = oldTag->config();
             TagConfig after = newTag->config();
             // A tag of an unchanged device keeps the running device: compare it as such.
-            const auto device = runningDevices.find(after.device->name);
-            if (device != runningDevices.end() &&
-                static_cast<const DeviceConfig&>(*device->second) ==
-                    static_cast<const DeviceConfig&>(*after.device))
-                after.device = device->second;
+            if (auto kept = runningDevices.keptFor(*after.device))
+                after.device = kept;
             same = before == after;
         }
         if (same)
@@ -102,6 +88,19 @@ std::string counted(size_t count, const char* what, const char* how) {
 
 } // namespace
 
+RunningDevices::RunningDevices(const std::vector<SOCmnPointer<PlcDevice>>& running) {
+    for (const auto& device : running)
+        byName_.emplace(device->name, device);
+}
+
+SOCmnPointer<PlcDevice> RunningDevices::keptFor(const PlcDevice& loaded) const {
+    auto running = byName_.find(loaded.name);
+    if (running == byName_.end() || !(static_cast<const DeviceConfig&>(*running->second) ==
+                                      static_cast<const DeviceConfig&>(loaded)))
+        return nullptr;
+    return running->second;
+}
+
 std::vector<SOCmnPointer<PlcDevice>> devicesOf(const ServerConfig& config) {
     std::vector<SOCmnPointer<PlcDevice>> devices;
     config.devices.lock();
@@ -116,10 +115,11 @@ ConfigDifference compareConfigurations(const ServerConfig& running,
                                        const ServerConfig& loaded,
                                        const SODaSNameSpaceRoot& loadedTree) {
     ConfigDifference difference;
-    const auto runningDevices = devicesOf(running);
-    compareDevices(runningDevices, devicesOf(loaded), difference);
+    const auto runningList = devicesOf(running);
+    const RunningDevices runningDevices(runningList);
+    compareDevices(runningDevices, runningList, devicesOf(loaded), difference);
     compareLines(running.serialPorts, loaded.serialPorts, difference);
-    compareTags(runningTree, loadedTree, byName(runningDevices), difference);
+    compareTags(runningTree, loadedTree, runningDevices, difference);
     difference.functionCodesChanged = !sameFunctionCodes(running.modbusTypes, loaded.modbusTypes);
     return difference;
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vorn {
@@ -43,6 +44,20 @@ struct ConfigDifference {
 
 // The configuration's devices in file order, each counted.
 std::vector<SOCmnPointer<PlcDevice>> devicesOf(const ServerConfig& config);
+
+// The running devices by name: which of them a newly loaded device runs on as.
+class RunningDevices {
+public:
+    explicit RunningDevices(const std::vector<SOCmnPointer<PlcDevice>>& running);
+
+    bool has(const std::string& name) const { return byName_.contains(name); }
+    // The running device of `loaded`'s name when every setting is equal (it runs on as that
+    // object); null when `loaded` is new or changed.
+    SOCmnPointer<PlcDevice> keptFor(const PlcDevice& loaded) const;
+
+private:
+    std::unordered_map<std::string, SOCmnPointer<PlcDevice>> byName_;
+};
 
 ConfigDifference compareConfigurations(const ServerConfig& running,
                                        const SODaSNameSpaceRoot& runningTree,

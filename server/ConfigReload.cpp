@@ -119,17 +119,12 @@ ConfigDifference applyConfiguration(const RunningPlant& running, LoadedPlant& lo
         compareConfigurations(running.config, running.root, loaded.config, *loaded.root);
 
     // Unchanged devices run on as the objects they are; the others come from the new file.
-    std::unordered_map<std::string, SOCmnPointer<PlcDevice>> runningByName;
-    for (auto& device : devicesOf(running.config))
-        runningByName.emplace(device->name, device);
+    const RunningDevices runningDevices(devicesOf(running.config));
     std::vector<SOCmnPointer<PlcDevice>> devices;
     std::unordered_map<const PlcDevice*, SOCmnPointer<PlcDevice>> runsAs;
     for (auto& device : devicesOf(loaded.config)) {
-        auto old = runningByName.find(device->name);
-        const bool same =
-            old != runningByName.end() && static_cast<const DeviceConfig&>(*old->second) ==
-                                              static_cast<const DeviceConfig&>(*device);
-        runsAs[device.get()] = same ? old->second : device;
+        SOCmnPointer<PlcDevice> kept = runningDevices.keptFor(*device);
+        runsAs[device.get()] = kept ? kept : device;
         devices.push_back(runsAs[device.get()]);
     }
 
