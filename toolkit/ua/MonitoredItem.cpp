@@ -7,8 +7,6 @@
 namespace vorn::ua {
 namespace {
 
-constexpr uint8_t kDvValue = 0x01, kDvStatus = 0x02, kDvSource = 0x04, kDvServer = 0x08;
-
 QueuedValue queued(const DataValue& dv) {
     QueuedValue q;
     if (dv.hasValue && !dv.value.isNull()) {
@@ -30,17 +28,7 @@ void flagOverflow(QueuedValue& value) {
 } // namespace
 
 void QueuedValue::encode(Encoder& out) const {
-    uint8_t mask = (value.empty() ? 0 : kDvValue) | (status != Status::kGood ? kDvStatus : 0) |
-                   (sourceTimestamp ? kDvSource : 0) | (serverTimestamp ? kDvServer : 0);
-    out.u8(mask);
-    if (mask & kDvValue)
-        out.raw(value);
-    if (mask & kDvStatus)
-        out.statusCode(status);
-    if (mask & kDvSource)
-        out.dateTime(sourceTimestamp);
-    if (mask & kDvServer)
-        out.dateTime(serverTimestamp);
+    out.dataValue(value, status, sourceTimestamp, serverTimestamp);
 }
 
 void ValueQueue::push_back(QueuedValue value) {

@@ -284,25 +284,39 @@ void Encoder::variant(const Variant& value) {
     }
 }
 
-void Encoder::dataValue(const DataValue& value) {
+template <class WriteValue>
+void Encoder::dataValueFields(bool hasValue, WriteValue writeValue, StatusCode status,
+                              DateTime source, DateTime server) {
     uint8_t mask = 0;
-    if (value.hasValue && !value.value.isNull())
+    if (hasValue)
         mask |= kDvValue;
-    if (value.status != Status::kGood)
+    if (status != Status::kGood)
         mask |= kDvStatus;
-    if (value.sourceTimestamp)
+    if (source)
         mask |= kDvSource;
-    if (value.serverTimestamp)
+    if (server)
         mask |= kDvServer;
     u8(mask);
     if (mask & kDvValue)
-        variant(value.value);
+        writeValue();
     if (mask & kDvStatus)
-        statusCode(value.status);
+        statusCode(status);
     if (mask & kDvSource)
-        dateTime(value.sourceTimestamp);
+        dateTime(source);
     if (mask & kDvServer)
-        dateTime(value.serverTimestamp);
+        dateTime(server);
+}
+
+void Encoder::dataValue(const DataValue& value) {
+    dataValueFields(
+        value.hasValue && !value.value.isNull(), [&] { variant(value.value); }, value.status,
+        value.sourceTimestamp, value.serverTimestamp);
+}
+
+void Encoder::dataValue(std::string_view encodedVariant, StatusCode status, DateTime source,
+                        DateTime server) {
+    dataValueFields(
+        !encodedVariant.empty(), [&] { raw(encodedVariant); }, status, source, server);
 }
 
 // ---- Decoder ----

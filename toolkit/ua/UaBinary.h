@@ -36,6 +36,9 @@ public:
     void extensionObject(const ExtensionObject& object);
     void variant(const Variant& value);
     void dataValue(const DataValue& value);
+    // A DataValue whose Variant was encoded earlier (`encodedVariant`; empty: no value).
+    void dataValue(std::string_view encodedVariant, StatusCode status, DateTime source,
+                   DateTime server);
     // Diagnostic infos are never sent filled in: one empty mask byte.
     void emptyDiagnosticInfo() { u8(0); }
     void arrayLength(size_t count) { i32(static_cast<int32_t>(count)); }
@@ -48,6 +51,10 @@ public:
 
 private:
     void scalar(uint8_t type, const Scalar& value);
+    // The encoding mask and the fields after the value; `writeValue` writes the Variant.
+    template <class WriteValue>
+    void dataValueFields(bool hasValue, WriteValue writeValue, StatusCode status, DateTime source,
+                         DateTime server);
     std::string out_;
 };
 
