@@ -7,28 +7,25 @@
 
 namespace vorn::modbus {
 
-void EngineQueues::appendWrite(QueuedRequest entry) {
+void EngineQueues::append(std::vector<QueuedRequest>& queue, QueuedRequest entry,
+                          void (*fail)(QueuedRequest&, int)) {
     {
         std::lock_guard lock(lock_);
         if (auto failing = answeredAtOnce_.find(entry.tag->device().get());
             failing != answeredAtOnce_.end())
-            return failWrite(entry, failing->second);
-        writes_.push_back(std::move(entry));
+            return fail(entry, failing->second);
+        queue.push_back(std::move(entry));
         woken_ = true;
     }
     arrival_.notify_one();
 }
 
+void EngineQueues::appendWrite(QueuedRequest entry) {
+    append(writes_, std::move(entry), failWrite);
+}
+
 void EngineQueues::appendDeviceRead(QueuedRequest entry) {
-    {
-        std::lock_guard lock(lock_);
-        if (auto failing = answeredAtOnce_.find(entry.tag->device().get());
-            failing != answeredAtOnce_.end())
-            return failRead(entry, failing->second);
-        deviceReads_.push_back(std::move(entry));
-        woken_ = true;
-    }
-    arrival_.notify_one();
+    append(deviceReads_, std::move(entry), failRead);
 }
 
 void EngineQueues::appendActivation(ActivationChange change) {

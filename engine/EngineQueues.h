@@ -68,6 +68,10 @@ public:
     void wake();
 
 private:
+    // Queues `entry`, or answers it at once with `fail` when its device is answered at once.
+    void append(std::vector<QueuedRequest>& queue, QueuedRequest entry,
+                void (*fail)(QueuedRequest&, int));
+
     std::mutex lock_;
     std::condition_variable arrival_;
     bool woken_ = false;
